@@ -1,0 +1,147 @@
+#pragma once
+
+// The one window of the program. The event handlers carry the names of the control and the
+// event; they decide nothing themselves beyond forwarding to the board, the turn-text rules and
+// the score routines, which are plain C++.
+
+#include "board/board.h"
+#include "workbook/score_host.h"
+#include "workbook/score_routines.h"
+#include "workbook/xl_app.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace pellix {
+
+class CourtArea;
+class InputFlush;
+class SheetView;
+class SoundPlayer;
+class TokenWidget;
+class VbTimer;
+
+// The seams a test replaces: sounds, modal message boxes, the program folder.
+struct FormSeams {
+    std::shared_ptr<SoundPlayer> sound;  // null: a real player
+    // A modal message box: text, buttons, default button; returns the button pressed.
+    std::function<QMessageBox::StandardButton(const QString& text, QMessageBox::StandardButtons buttons,
+                                              QMessageBox::StandardButton defaultButton)>
+        messageBox;  // empty: a real QMessageBox
+    // Creating the workbook connection at start-up; empty: a new XlApp. A test makes it throw to
+    // see a failed start-up.
+    std::function<std::unique_ptr<XlApp>()> createXlApp;
+};
+
+class MainForm : public QWidget, public ScoreHost {
+    Q_OBJECT
+
+public:
+    explicit MainForm(std::filesystem::path programFolder, FormSeams seams = {}, QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    // Start-up and shutdown.
+    void Form_Load();
+    void Form_Unload();
+
+    // Miss entry and countdown.
+    void cmdSave_Click();
+    void timDown_Timer();
+    void timMiss_Timer();
+    void cmdMiss_Click();
+    void picCourt_Click(int Index);
+    void picUser_DragOver(int Index);
+    void cmdSave_MouseUp();
+
+    // Turn navigation.
+    void cmdPrev_Click();
+    void cmdNext_Click();
+
+    // Token drag and drop; `source` is the dragged token's number.
+    void picUser_DragDrop(int Index, int source);
+    void picCourt_DragDrop(int Index, int source);
+    // Whether a drop may land now: not while a workbook operation is running.
+    bool acceptsDrops() const;
+
+    // Point display formats and data reset.
+    void chkView_Click();
+    void picQVN_Click();
+
+    // ScoreHost
+    void SetStatus(const std::string& message) override;
+    void playSound(const std::string& fileName) override;
+    void showFailure(const std::string& message) override;
+    void relinkSheetView() override;
+    void sortBench() override;
+    std::string viewCaption() const override;
+    void setViewCaption(const std::string& caption) override;
+    void setPrizeVisible(bool visible) override;
+    void setTurnText(const std::string& text) override;
+    bool setTokenPicture(int token, const std::filesystem::path& file) override;
+    bool setQvnPicture(const std::filesystem::path& file) override;
+    bool setCourtPicture(const std::filesystem::path& file) override;
+    void setPrizeCaption(const std::string& caption) override;
+
+    // Module-level state.
+    Board board;
+    std::int16_t MissIndex = 0;
+    std::filesystem::path DataPath;
+    std::unique_ptr<XlApp> xlApp;
+
+    const std::filesystem::path& programFolder() const { return programFolder_; }
+    ScoreContext scoreContext();
+
+    // Controls, named as the layout names them (each widget's objectName too, with the index for
+    // array members: "picUser(3)", "picCourt(1)").
+    std::array<TokenWidget*, kTokenCount + 1> picUser{};  // null for 0 and 13..20
+    std::array<CourtArea*, 5> picCourt{};                 // 1..4
+    QPushButton* cmdMiss = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QLabel* lblStatus = nullptr;
+    QPushButton* cmdPrev = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* txtTurn = nullptr;
+    QPushButton* cmdNext = nullptr;
+    QLabel* lblVer = nullptr;
+    QLabel* picQVN = nullptr;
+    QLabel* lblView = nullptr;
+    QCheckBox* chkView = nullptr;
+    SheetView* OLEWorkSheet = nullptr;
+    QLabel* lblPrize = nullptr;
+    VbTimer* timDown = nullptr;
+    VbTimer* timMiss = nullptr;
+
+    // Shows token `token` where the board says it stands.
+    void placeToken(int token);
+    // Twips to this screen's pixels; positions are never read back from widgets.
+    int twipsToPixels(double twips) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void buildControls();
+    QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton);
+    void connectHandlers();
+
+    std::filesystem::path programFolder_;
+    FormSeams seams_;
+    QPixmap courtPicture_;
+    bool operationRunning_ = false;  // a workbook operation is between open and " Status : OK"
+    bool unloaded_ = false;
+    InputFlush* inputFlush_ = nullptr;
+};
+
+}  // namespace pellix
