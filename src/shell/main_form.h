@@ -91,6 +91,7 @@ public:
     bool setQvnPicture(const std::filesystem::path& file) override;
     bool setCourtPicture(const std::filesystem::path& file) override;
     void setPrizeCaption(const std::string& caption) override;
+    void setBusy(bool busy) override;  // main_form_workbook.cpp
 
     // Module-level state.
     Board board;

@@ -33,6 +33,9 @@ public:
     virtual bool setQvnPicture(const std::filesystem::path& file) = 0;
     virtual bool setCourtPicture(const std::filesystem::path& file) = 0;
     virtual void setPrizeCaption(const std::string& caption) = 0;  // lblPrize.Caption
+    // Set while a workbook operation runs, from its first status message to its last: input that
+    // would start another operation or change the court is refused meanwhile.
+    virtual void setBusy(bool busy) = 0;
 };
 
 }  // namespace pellix
