@@ -60,8 +60,15 @@ public:
     // Re-orders the tokens on the bench row by descending Order, exchanging two tokens' Left at
     // a time; `painted` runs after every exchange so the window can show it at once.
     void SortBench(const std::function<void()>& painted = {});
+    // Exchanges the Left of two bench tokens standing against their Order; true when it did.
     bool SwapIfOutOfOrder(int a, int b, const std::function<void()>& painted = {});
     void SwapLeft(int a, int b);
+
+    // The place of bench spot p (1..9) and of guest spot g (1..3) in the layout.
+    static TokenPlace benchPlace(int p);
+    static TokenPlace guestPlace(int g);
+    // The place of the token standing in court slot k (1..4).
+    static TokenPlace courtPlace(int slot);
 
 private:
     std::array<TokenPlace, kTokenCount + 1> places_{};
