@@ -1,0 +1,257 @@
+#include "workbook/score_routines.h"
+
+#include "workbook/cell_map.h"
+#include "workbook/standings.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace pellix {
+
+namespace {
+
+const char* const kChime = "きん.wav";
+const char* const kCommitSound = "キラキラ.wav";
+
+// What the stand-in's failures say is in English and names the file; the scorer reads the
+// Japanese lead first and keeps the detail for whoever looks after the workbook.
+std::string failureText(const std::string& step, const std::string& cause) {
+    std::string text = "data.xls に記録できませんでした。ファイルは変更されていません。\n\n";
+    if (!step.empty()) text += "手順: " + step + "\n";
+    text += "原因: " + cause;
+    return text;
+}
+
+std::string readSmallFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    char buffer[512];
+    in.read(buffer, sizeof buffer);
+    bytes.assign(buffer, static_cast<std::size_t>(in.gcount()));
+    return bytes;
+}
+
+// ",Full Name,login,host,date,profile;" as LibreOffice writes it.
+std::string holderFromOfficeLock(const std::string& content) {
+    std::string fields[2];
+    std::size_t field = 0;
+    for (char c : content) {
+        if (c == ',') {
+            if (++field >= 2) break;
+            continue;
+        }
+        if (c == ';' || c == '\n') break;
+        fields[field] += c;
+    }
+    return !fields[0].empty() ? fields[0] : fields[1];
+}
+
+// The owner file of the other office suite: a length byte and the user's name in the ANSI code
+// page, later the same name in UTF-16 after a 16-bit length. Only ASCII is trusted from either.
+std::string holderFromOwnerFile(const std::string& content) {
+    auto ascii = [](std::string name) {
+        for (char c : name)
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return std::string();
+        return name;
+    };
+    if (content.size() >= 0x39) {
+        const std::size_t length = static_cast<unsigned char>(content[0x37]) | (static_cast<unsigned char>(content[0x38]) << 8);
+        if (length > 0 && length <= 54 && content.size() >= 0x39 + 2 * length) {
+            std::string name;
+            bool plain = true;
+            for (std::size_t i = 0; i < length; ++i) {
+                const unsigned low = static_cast<unsigned char>(content[0x39 + 2 * i]);
+                const unsigned high = static_cast<unsigned char>(content[0x3A + 2 * i]);
+                if (high != 0) plain = false;
+                name += static_cast<char>(low);
+            }
+            if (plain && !ascii(name).empty()) return name;
+        }
+    }
+    if (!content.empty()) {
+        const std::size_t length = static_cast<unsigned char>(content[0]);
+        if (length > 0 && length < content.size()) return ascii(content.substr(1, length));
+    }
+    return {};
+}
+
+std::string lockMessage(const WorkbookLock& lock) {
+    std::string text = "data.xls は別のプログラムで開かれています";
+    if (!lock.holder.empty()) text += "（" + lock.holder + "）";
+    text += "。そのプログラムで data.xls を閉じてから、もう一度操作してください。\n"
+            "(lock file " + lock.lockFile.filename().string() + ")";
+    return text;
+}
+
+}  // namespace
+
+std::string OperationResult::message() const { return failureText(step, cause); }
+
+std::optional<WorkbookLock> findWorkbookLock(const std::filesystem::path& workbook) {
+    const std::filesystem::path folder = workbook.parent_path();
+    const std::string name = workbook.filename().string();
+    std::error_code error;
+    const std::filesystem::path officeLock = folder / (".~lock." + name + "#");
+    if (std::filesystem::exists(officeLock, error))
+        return WorkbookLock{officeLock, "LibreOffice" + [&] {
+            const std::string holder = holderFromOfficeLock(readSmallFile(officeLock));
+            return holder.empty() ? std::string() : ", " + holder;
+        }()};
+    const std::filesystem::path ownerFile = folder / ("~$" + name);
+    if (std::filesystem::exists(ownerFile, error)) {
+        const std::string holder = holderFromOwnerFile(readSmallFile(ownerFile));
+        return WorkbookLock{ownerFile, holder};
+    }
+    return std::nullopt;
+}
+
+OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperation& operation) {
+    ScoreHost& host = context.host;
+    std::string step;
+    const Announce announce = [&](const std::string& status) {
+        step = status;
+        host.SetStatus(status);
+    };
+    struct BusyGuard {
+        ScoreHost& host;
+        explicit BusyGuard(ScoreHost& h) : host(h) { host.setBusy(true); }
+        ~BusyGuard() { host.setBusy(false); }
+    } busy(host);
+
+    auto fail = [&](const std::string& cause) {
+        if (context.xlApp && context.xlApp->book() && context.xlApp->book()->isOpen()) context.xlApp->book()->Close();
+        OperationResult result{false, step, cause};
+        host.showFailure(result.message());
+        return result;
+    };
+
+    announce("Set Excel Application");
+    if (!operation.startSound.empty()) host.playSound(operation.startSound);
+    if (!context.xlApp)
+        return fail("data.xls を起動時に開けなかったため、ブックにつながっていません。"
+                    "data.xls を確かめてから、プログラムを起動しなおしてください。");
+    XlApp& xlApp = *context.xlApp;
+    try {
+        XlBook& xlBook = xlApp.Application().Workbooks().Open(context.DataPath);
+        operation.writes(xlApp, announce);
+        announce("Excel Application Saveing");
+        if (const auto lock = findWorkbookLock(context.DataPath)) return fail(lockMessage(*lock));
+        xlBook.saveas(context.DataPath);
+        xlBook.Close();
+    } catch (const std::exception& error) {
+        return fail(error.what());
+    }
+    if (operation.afterSave) operation.afterSave();
+
+    announce("OLE Read Excel File");
+    try {
+        host.relinkSheetView();
+    } catch (const std::exception& error) {
+        // The file already holds the operation; only the view lags behind, so say so and go on.
+        host.showFailure(std::string("data.xls は保存しましたが、表示を更新できませんでした。\n") + error.what());
+    }
+    if (operation.afterRelink) operation.afterRelink();
+    announce("Status : OK");
+    host.playSound(kChime);
+    return {};
+}
+
+OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
+    // A turn below 0 would write into the fixed rows of the sheet above the turn rows.
+    if (turn < 0) {
+        OperationResult result{false, "", "第 " + std::to_string(turn) + " 節は記録できません。0 以上の節の番号を入れてください。"};
+        context.host.showFailure(result.message());
+        return result;
+    }
+    // A placeholder's number would land in the mark columns of the turn row.
+    if (context.board.courtHasPlaceholder()) {
+        OperationResult result{false, "", "コートに選手が 4 人そろっていません。選手をコートに入れてから記録してください。"};
+        context.host.showFailure(result.message());
+        return result;
+    }
+
+    WorkbookOperation operation;
+    operation.startSound = kCommitSound;
+    operation.writes = [&](XlApp& xlApp, const Announce& announce) {
+        using namespace cellmap;
+        Board& board = context.board;
+        announce("Writing Worksheet Turn");
+        xlApp.cells(kTurnRow, kTurnColumn).setValue(static_cast<double>(turn));
+
+        announce("Writing Worksheet Position Data");
+        const int r = turnRow(turn);
+        xlApp.range("J" + std::to_string(r) + ":AH" + std::to_string(r)).setValue("");
+        for (int k = 1; k <= 4; ++k) xlApp.cells(r, positionColumn(board.CourtSlot[k])).setValue(static_cast<double>(k));
+        for (int p = 1; p <= 20; ++p) board.Players[p].Order = -2;
+        for (int p = 21; p <= 24; ++p) board.Players[p].Order = -1;
+        if (context.MissIndex > 0) xlApp.cells(r, markColumn(context.MissIndex)).setValue("C");
+        xlApp.range(kStatusArea).Interior().setColorIndex(kWhite);
+        xlApp.range(kStatusTexts).setValue("");
+
+        const TurnHistory history{
+            [&](int player) { return xlApp.cells(kEntryRow, entryColumn(player)).Value(); },
+            [&](int t, int player) { return xlApp.cells(turnRow(t), positionColumn(player)).Value(); },
+        };
+        for (int i = 1; i <= kPlayers; ++i) {
+            announce("Writing Worksheet Status Data(" + std::to_string(i) + ")");
+            const Standing standing = computeStanding(turn, i, history);
+            if (!standing.takesPart) continue;
+            board.Players[i].Order = standing.order;
+            const std::string row = std::to_string(statusRow(i));
+            if (standing.rowColor != kNoColor) xlApp.range("B" + row + ":D" + row).Interior().setColorIndex(standing.rowColor);
+            if (standing.lostColor != kNoColor) xlApp.range("C" + row + ":D" + row).Interior().setColorIndex(standing.lostColor);
+            xlApp.cells(statusRow(i), kStandingColumn).setValue(standing.text);
+        }
+    };
+    operation.afterRelink = [&] {
+        if (context.host.viewCaption() == "Hyper") context.host.sortBench();
+    };
+    return runWorkbookOperation(context, operation);
+}
+
+OperationResult ResetData(ScoreContext& context) {
+    WorkbookOperation operation;
+    operation.writes = [](XlApp& xlApp, const Announce& announce) {
+        using namespace cellmap;
+        announce("Writing Worksheet Turn");
+        xlApp.cells(kTurnRow, kTurnColumn).setValue(0.0);
+        announce("Writing Worksheet Range Clear");
+        xlApp.range(kResetTurnRows).setValue("");
+        xlApp.range(kStatusArea).Interior().setColorIndex(kWhite);
+        xlApp.range(kStatusTexts).setValue("");
+        announce("Writing Worksheet Change Rowheight");
+        xlApp.rows("2:13").setRowheight(kShownRowHeight);
+    };
+    // The window says turn 1 and "Normal" only once the file holds the cleared record.
+    operation.afterSave = [&] {
+        context.host.setTurnText("1");
+        context.host.setViewCaption("Normal");
+    };
+    return runWorkbookOperation(context, operation);
+}
+
+OperationResult ApplyViewFormat(ScoreContext& context, bool mode) {
+    WorkbookOperation operation;
+    operation.writes = [mode](XlApp& xlApp, const Announce& announce) {
+        using namespace cellmap;
+        announce("Writing Worksheet Change Rowheight");
+        if (!mode) {
+            xlApp.rows("2:14").setRowheight(kShownRowHeight);
+            return;
+        }
+        for (int k = 1; k <= kPlayers; ++k) {
+            const bool takesPart = greaterThanZero(xlApp.cells(kEntryRow, entryColumn(k)).Value());
+            xlApp.rows(statusRow(k)).setRowheight(takesPart ? kShownRowHeight : 0);
+        }
+        xlApp.rows(kRowBelowStatus).setRowheight(0);
+    };
+    // The caption records the format for the commit; it changes with the file, not before.
+    operation.afterSave = [&context, mode] {
+        context.host.setViewCaption(mode ? "Hyper" : "Normal");
+        context.host.setPrizeVisible(mode);
+    };
+    return runWorkbookOperation(context, operation);
+}
+
+}  // namespace pellix

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace pellix {
@@ -42,11 +43,28 @@ extern const char* const kTitlesBanner;
 [[nodiscard]] OperationResult ResetData(ScoreContext& context);
 [[nodiscard]] OperationResult ApplyViewFormat(ScoreContext& context, bool mode);
 
-// The frame shared by every writing routine. `writes` does the routine's own work on the open
-// workbook and announces its steps with SetStatus; `afterRelink` runs after the sheet view is
-// relinked and before " Status : OK".
-[[nodiscard]] OperationResult runWorkbookOperation(ScoreContext& context,
-                                                   const std::function<void(XlApp&)>& writes,
-                                                   const std::function<void()>& afterRelink = {});
+// Shows a step in the status line; the frame remembers it to name the step if it fails.
+using Announce = std::function<void(const std::string& status)>;
+
+// One writing operation, run by the frame shared by the commit, the data reset and the display
+// formats: " Set Excel Application", the start sound, open, `writes` (which announces its own
+// steps), " Excel Application Saveing", save over the file, close, `afterSave`,
+// " OLE Read Excel File", relink the sheet view, `afterRelink`, " Status : OK", the chime.
+struct WorkbookOperation {
+    std::string startSound;  // played right after the first status message, or none
+    std::function<void(XlApp&, const Announce&)> writes;
+    std::function<void()> afterSave;    // window changes that must only show once the file holds them
+    std::function<void()> afterRelink;
+};
+
+[[nodiscard]] OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperation& operation);
+
+// The lock files that office programs keep beside a workbook they have open; the owner's name
+// when the lock file gives one. Empty when nobody holds the file.
+struct WorkbookLock {
+    std::filesystem::path lockFile;
+    std::string holder;
+};
+std::optional<WorkbookLock> findWorkbookLock(const std::filesystem::path& workbook);
 
 }  // namespace pellix

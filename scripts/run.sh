@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds Pellix and starts it on the sample program folder in build/app/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+
+build=${PELLIX_BUILD_DIR:-build}
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target pellix pellix-xls pellix_sample_folder
+exec "$build/app/pellix" "$@"

@@ -1,0 +1,63 @@
+#include "score_test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace pellix::testing {
+
+ScratchFolder::ScratchFolder() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() / ("pellix-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code error;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
+    std::filesystem::remove_all(path_, error);
+}
+
+std::filesystem::path ScratchFolder::withSampleWorkbook() const {
+    const auto target = path_ / "data.xls";
+    std::filesystem::copy_file(sampleWorkbook(), target, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    return target;
+}
+
+std::filesystem::path sampleWorkbook() { return std::filesystem::path(PELLIX_SOURCE_DIR) / "assets/sample/data.xls"; }
+
+std::string fileBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + file.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string runPython(const std::string& script, int* exitCode) {
+    char scriptPath[] = "/tmp/pellix-py-XXXXXX";
+    const int fd = ::mkstemp(scriptPath);
+    if (fd < 0) throw std::runtime_error("cannot make a temporary script");
+    ::close(fd);
+    {
+        std::ofstream out(scriptPath);
+        out << script;
+    }
+    std::string output;
+    FILE* pipe = ::popen((std::string("/usr/bin/python3 ") + scriptPath + " 2>&1").c_str(), "r");
+    if (!pipe) throw std::runtime_error("cannot run python3");
+    char buffer[4096];
+    std::size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, count);
+    const int status = ::pclose(pipe);
+    std::remove(scriptPath);
+    if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
+}
+
+}  // namespace pellix::testing
