@@ -91,11 +91,11 @@ TEST_F(CommitFixture, OneCommitWritesTheDocumentedCellsInOrder) {
 
 TEST_F(CommitFixture, RecommitAfterChangingTheCourtLeavesNoOldSlot) {
     court({1, 2, 3, 4});
-    ScoreContext ctx = context(2);
-    ASSERT_TRUE(CommitTurn(ctx, 5).ok);
+    ScoreContext first = context(2);
+    ASSERT_TRUE(CommitTurn(first, 5).ok);
     court({5, 6, 7, 8});
-    ctx = context();
-    ASSERT_TRUE(CommitTurn(ctx, 5).ok);
+    ScoreContext second = context();
+    ASSERT_TRUE(CommitTurn(second, 5).ok);
     Saved saved(dataPath);
     for (int player = 1; player <= 4; ++player) EXPECT_EQ(saved.at(45, cellmap::positionColumn(player)).kind, xls::ValueKind::Empty);
     for (int column = 22; column <= 34; ++column) EXPECT_EQ(saved.at(45, column).kind, xls::ValueKind::Empty) << column;

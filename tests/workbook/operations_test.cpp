@@ -95,7 +95,9 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
     EXPECT_EQ(ownerAfter, ownerCells);
     const auto sheetShown = after.shown(sheet);
     for (const auto& cell : sheetShown.cells)
-        if (cell.row >= 1 && cell.row <= 12 && cell.column >= 1 && cell.column <= 3) EXPECT_EQ(cell.fillColorIndex, 2);
+        if (cell.row >= 1 && cell.row <= 12 && cell.column >= 1 && cell.column <= 3) {
+            EXPECT_EQ(cell.fillColorIndex, 2);
+        }
     for (int r = 2; r <= 13; ++r) {
         const auto* shownRow = row(sheetShown, r);
         ASSERT_NE(shownRow, nullptr);
@@ -124,7 +126,9 @@ TEST_F(OperationFixture, HyperHidesRowsByEntryAndNormalShowsThemAgain) {
         const auto* r = row(sheet, k + 1);
         ASSERT_NE(r, nullptr);
         EXPECT_EQ(r->hidden, !shownRows[k - 1]) << "player " << k;
-        if (shownRows[k - 1]) EXPECT_EQ(r->heightTwips, 330);
+        if (shownRows[k - 1]) {
+            EXPECT_EQ(r->heightTwips, 330);
+        }
     }
     ASSERT_NE(row(sheet, 14), nullptr);
     EXPECT_TRUE(row(sheet, 14)->hidden);
@@ -187,8 +191,13 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         EXPECT_FALSE(view.ok);
         ASSERT_EQ(host.failures.size(), 3u);
         EXPECT_NE(host.failures[0].find(c.step), std::string::npos) << host.failures[0];
-        if (std::string(c.name) == "locked_by_libreoffice") EXPECT_NE(host.failures[0].find("Hanako Yamada"), std::string::npos);
-        if (std::string(c.name) == "locked_by_the_other_suite") EXPECT_NE(host.failures[0].find("Taro"), std::string::npos);
+        const std::string name = c.name;
+        if (name == "locked_by_libreoffice") {
+            EXPECT_NE(host.failures[0].find("Hanako Yamada"), std::string::npos);
+        }
+        if (name == "locked_by_the_other_suite") {
+            EXPECT_NE(host.failures[0].find("Taro"), std::string::npos);
+        }
         EXPECT_EQ(host.turnText, "8");
         EXPECT_EQ(host.caption, "Normal");
         EXPECT_FALSE(host.prizeVisible);
