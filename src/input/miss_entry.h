@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 namespace pellix {
 
@@ -19,7 +20,15 @@ std::optional<std::int16_t> playerNamedBySlotClick(const Board& board, int slot)
 // and placeholder tokens.
 std::optional<std::int16_t> playerNamedByDragOver(const Board& board, int token);
 
-// The countdown runs exactly while both timers run; the close stops both before anything else.
-constexpr bool countdownRunning(int missInterval, int downInterval) { return missInterval != 0 && downInterval != 0; }
+// Where a turn stands. There is no variable for it: the controls carry it. Both timers run during
+// the countdown; the close stops both before anything else and the decide button does not read
+// "決定" again until the close has ended.
+enum class TurnPhase { Idle, Countdown, Closing };
+inline constexpr std::string_view kDecideCaption = "決定";
+constexpr TurnPhase turnPhase(int missInterval, int downInterval, std::string_view saveCaption) {
+    if (missInterval != 0 && downInterval != 0) return TurnPhase::Countdown;
+    if (missInterval == 0 && downInterval == 0 && saveCaption == kDecideCaption) return TurnPhase::Idle;
+    return TurnPhase::Closing;
+}
 
 }  // namespace pellix
