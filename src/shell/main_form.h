@@ -3,6 +3,15 @@
 // The one window of the program. The event handlers carry the names of the control and the
 // event; they decide nothing themselves beyond forwarding to the board, the turn-text rules and
 // the score routines, which are plain C++.
+//
+// Where the members are defined:
+//   main_form.cpp           the controls and their layout, Form_Load, Form_Unload, the other
+//                           ScoreHost members, placeToken, scoreContext
+//   main_form_input.cpp     cmdSave_Click, timDown_Timer, timMiss_Timer, cmdMiss_Click,
+//                           picCourt_Click, picUser_DragOver, cmdSave_MouseUp, cmdPrev_Click,
+//                           cmdNext_Click
+//   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, acceptsDrops, sortBench
+//   main_form_workbook.cpp  chkView_Click, picQVN_Click, setBusy
 
 #include "board/board.h"
 #include "workbook/score_host.h"
@@ -126,15 +135,28 @@ public:
     void placeToken(int token);
     // Twips to this screen's pixels; positions are never read back from widgets.
     int twipsToPixels(double twips) const;
+    // Places every control from the layout table and the board, for the screen in use.
+    void applyLayout();
+    // The window's size in twips: the layout's extent and a margin.
+    static QSize layoutSizeTwips();
+    // Maps the Gothic faces the layout names onto the installed IPA Gothic faces.
+    static void installFontSubstitutions();
+
+    InputFlush& inputFlush() { return *inputFlush_; }
+    SoundPlayer& soundPlayer() { return *seams_.sound; }
+    const QPixmap& courtPicture() const { return courtPicture_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
-                                    QMessageBox::StandardButton defaultButton);
+                                    QMessageBox::StandardButton defaultButton,
+                                    QMessageBox::Icon icon = QMessageBox::NoIcon);
     void connectHandlers();
 
     std::filesystem::path programFolder_;
@@ -142,6 +164,7 @@ private:
     QPixmap courtPicture_;
     bool operationRunning_ = false;  // a workbook operation is between open and " Status : OK"
     bool unloaded_ = false;
+    bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;
 };
 

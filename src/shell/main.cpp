@@ -1,0 +1,27 @@
+// Pellix: the score sheet of a rally game. Everything it needs lies in the folder of the program:
+// data.xls, the pictures and the sounds.
+
+#include "shell/main_form.h"
+#include "shell/sound_player.h"
+
+#include <QApplication>
+#include <QScreen>
+
+int main(int argc, char* argv[]) {
+    pellix::silenceMultimediaWarnings();
+    QApplication application(argc, argv);
+
+    pellix::MainForm form(QCoreApplication::applicationDirPath().toStdString());
+    const QSize wanted(form.twipsToPixels(pellix::MainForm::layoutSizeTwips().width()),
+                       form.twipsToPixels(pellix::MainForm::layoutSizeTwips().height()));
+    const QScreen* screen = form.screen();
+    if (screen && !screen->availableGeometry().size().expandedTo(wanted).boundedTo(screen->availableGeometry().size()).isEmpty() &&
+        screen->availableGeometry().width() >= wanted.width() && screen->availableGeometry().height() >= wanted.height()) {
+        form.resize(wanted);
+        form.show();
+    } else {
+        form.showMaximized();
+    }
+    form.Form_Load();
+    return application.exec();
+}

@@ -1,0 +1,377 @@
+#include "shell/main_form.h"
+
+#include "shell/court_area.h"
+#include "shell/form_layout.h"
+#include "shell/input_flush.h"
+#include "shell/sheet_view.h"
+#include "shell/sound_player.h"
+#include "shell/token_widget.h"
+#include "shell/vb_timer.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFont>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace pellix {
+
+namespace {
+
+QString qText(const char* text) { return QString::fromUtf8(text ? text : ""); }
+
+QFont fontFor(const layout::FontSpec& spec) {
+    const layout::FontSpec& chosen = spec.family ? spec : layout::kWindowFont;
+    QFont font(QString::fromUtf8(chosen.family));
+    font.setPointSizeF(chosen.pointSize);
+    font.setWeight(static_cast<QFont::Weight>(chosen.weight));
+    return font;
+}
+
+QString objectNameOf(const layout::ControlLayout& control) {
+    if (control.kind == layout::ControlKind::Token || control.kind == layout::ControlKind::CourtArea) {
+        return QStringLiteral("%1(%2)").arg(QLatin1StringView(control.name)).arg(control.index);
+    }
+    return QLatin1StringView(control.name);
+}
+
+bool loadPicture(const std::filesystem::path& file, QPixmap& picture) {
+    QPixmap loaded;
+    if (!loaded.load(QString::fromStdString(file.string()))) {
+        return false;
+    }
+    picture = loaded;
+    return true;
+}
+
+}  // namespace
+
+void MainForm::installFontSubstitutions() {
+    QFont::insertSubstitutions(QString::fromUtf8(layout::kProportionalGothic), {QStringLiteral("IPAPGothic")});
+    QFont::insertSubstitutions(QString::fromUtf8(layout::kFixedGothic), {QStringLiteral("IPAGothic")});
+}
+
+QSize MainForm::layoutSizeTwips() {
+    return {layout::kLayoutWidth + layout::kWindowMargin, layout::kLayoutHeight + layout::kWindowMargin};
+}
+
+MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget* parent)
+    : QWidget(parent), programFolder_(std::move(programFolder)), seams_(std::move(seams)) {
+    installFontSubstitutions();
+    if (!seams_.sound) {
+        seams_.sound = std::make_shared<SoundPlayer>();
+    }
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Pellix乱打　記録用紙"));
+    setFont(fontFor({}));
+    buildControls();
+    connectHandlers();
+    applyLayout();
+    inputFlush_ = new InputFlush({}, this);
+}
+
+MainForm::~MainForm() {
+    // Released in the order shutdown releases them; nothing is saved.
+    xlApp.reset();
+}
+
+void MainForm::buildControls() {
+    // Created lowest first: the court areas and labels lie beneath every windowed control, and the
+    // text box lies over the gap in Label1's caption.
+    const auto build = [this](layout::ControlKind wanted) {
+        for (const layout::ControlLayout& control : layout::controls()) {
+            if (control.kind != wanted) {
+                continue;
+            }
+            QWidget* widget = nullptr;
+            switch (control.kind) {
+            case layout::ControlKind::CourtArea:
+                widget = picCourt[control.index] = new CourtArea(*this, control.index, this);
+                break;
+            case layout::ControlKind::Label: {
+                auto* label = new QLabel(qText(control.text), this);
+                label->setTextFormat(Qt::PlainText);
+                label->setFocusPolicy(Qt::NoFocus);
+                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                widget = label;
+                const std::string_view name = control.name;
+                if (name == "lblStatus") lblStatus = label;
+                else if (name == "Label1") Label1 = label;
+                else if (name == "lblVer") lblVer = label;
+                else if (name == "lblView") lblView = label;
+                else if (name == "lblPrize") lblPrize = label;
+                break;
+            }
+            case layout::ControlKind::CommandButton: {
+                auto* button = new QPushButton(qText(control.text), this);
+                button->setAutoDefault(false);
+                widget = button;
+                const std::string_view name = control.name;
+                if (name == "cmdMiss") cmdMiss = button;
+                else if (name == "cmdSave") cmdSave = button;
+                else if (name == "cmdPrev") cmdPrev = button;
+                else if (name == "cmdNext") cmdNext = button;
+                break;
+            }
+            case layout::ControlKind::TextBox:
+                widget = txtTurn = new QLineEdit(qText(control.text), this);
+                break;
+            case layout::ControlKind::PictureBox: {
+                picQVN = new QLabel(this);
+                picQVN->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+                picQVN->setFocusPolicy(Qt::TabFocus);
+                // The flat look: the system's window colour behind, its window-text colour in front.
+                picQVN->setAutoFillBackground(true);
+                picQVN->setBackgroundRole(QPalette::Base);
+                picQVN->setForegroundRole(QPalette::Text);
+                widget = picQVN;
+                break;
+            }
+            case layout::ControlKind::CheckBox:
+                widget = chkView = new QCheckBox(qText(control.text), this);
+                break;
+            case layout::ControlKind::SheetView:
+                widget = OLEWorkSheet = new SheetView(this);
+                break;
+            case layout::ControlKind::Token:
+                widget = picUser[control.index] = new TokenWidget(*this, control.index, this);
+                break;
+            case layout::ControlKind::Timer: {
+                auto* timer = new VbTimer(this);
+                timer->setObjectName(objectNameOf(control));
+                (std::string_view(control.name) == "timDown" ? timDown : timMiss) = timer;
+                continue;
+            }
+            }
+            widget->setObjectName(objectNameOf(control));
+            widget->setProperty("TabIndex", control.tabIndex);
+            if (control.font.family) {
+                widget->setFont(fontFor(control.font));
+            }
+            if (control.toolTip) {
+                widget->setToolTip(qText(control.toolTip));
+            }
+            widget->setVisible(control.visible);
+            widget->setEnabled(control.enabled);
+        }
+    };
+    for (const auto kind : {layout::ControlKind::CourtArea, layout::ControlKind::Label, layout::ControlKind::PictureBox,
+                            layout::ControlKind::CheckBox, layout::ControlKind::CommandButton,
+                            layout::ControlKind::TextBox, layout::ControlKind::SheetView, layout::ControlKind::Token,
+                            layout::ControlKind::Timer}) {
+        build(kind);
+    }
+
+    // One tab sequence over every control with a tab position that can take the focus.
+    std::vector<std::pair<int, QWidget*>> sequence;
+    for (const layout::ControlLayout& control : layout::controls()) {
+        if (control.tabIndex < 0) {
+            continue;
+        }
+        auto* widget = findChild<QWidget*>(objectNameOf(control), Qt::FindDirectChildrenOnly);
+        if (widget && widget->focusPolicy() != Qt::NoFocus) {
+            sequence.emplace_back(control.tabIndex, widget);
+        }
+    }
+    std::sort(sequence.begin(), sequence.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < sequence.size(); ++i) {
+        setTabOrder(sequence[i - 1].second, sequence[i].second);
+    }
+}
+
+void MainForm::connectHandlers() {
+    connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+    connect(cmdMiss, &QPushButton::clicked, this, [this] { cmdMiss_Click(); });
+    connect(cmdPrev, &QPushButton::clicked, this, [this] { cmdPrev_Click(); });
+    connect(cmdNext, &QPushButton::clicked, this, [this] { cmdNext_Click(); });
+    connect(chkView, &QCheckBox::clicked, this, [this] { chkView_Click(); });
+    connect(timDown, &VbTimer::Timer, this, [this] { timDown_Timer(); });
+    connect(timMiss, &VbTimer::Timer, this, [this] { timMiss_Timer(); });
+    // The release over the decide button comes before its click, as the button's own events run.
+    cmdSave->installEventFilter(this);
+    picQVN->installEventFilter(this);
+}
+
+bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == cmdSave) {
+            cmdSave_MouseUp();
+        } else if (watched == picQVN) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton && picQVN->rect().contains(mouse->position().toPoint())) {
+                picQVN_Click();
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+int MainForm::twipsToPixels(double twips) const {
+    // 1440 twips to the inch, at the screen's logical resolution (96 dpi: 15 twips to the pixel).
+    const QScreen* shown = screen();
+    const double dpi = shown ? shown->logicalDotsPerInchX() : 96.0;
+    return static_cast<int>(std::lround(twips * (dpi > 0 ? dpi : 96.0) / 1440.0));
+}
+
+void MainForm::placeToken(int token) {
+    TokenWidget* widget = tokenExists(token) ? picUser[token] : nullptr;
+    if (!widget) {
+        return;
+    }
+    const TokenPlace& place = board.place(token);
+    widget->setGeometry(twipsToPixels(place.left), twipsToPixels(place.top), twipsToPixels(layout::kTokenSize),
+                        twipsToPixels(layout::kTokenSize));
+}
+
+void MainForm::applyLayout() {
+    for (const layout::ControlLayout& control : layout::controls()) {
+        if (control.kind == layout::ControlKind::Token || control.kind == layout::ControlKind::Timer) {
+            continue;
+        }
+        auto* widget = findChild<QWidget*>(objectNameOf(control), Qt::FindDirectChildrenOnly);
+        widget->setGeometry(twipsToPixels(control.left), twipsToPixels(control.top), twipsToPixels(control.width),
+                            twipsToPixels(control.height));
+    }
+    for (int token = 1; token <= kTokenCount; ++token) {
+        placeToken(token);
+    }
+    const QSize size = layoutSizeTwips();
+    setMinimumSize(twipsToPixels(size.width()), twipsToPixels(size.height()));
+}
+
+bool MainForm::event(QEvent* event) {
+    // Pixels follow the screen: lay the window out again when it moves to another one.
+    if (event->type() == QEvent::Show && windowHandle() && !screenWatched_) {
+        screenWatched_ = true;
+        connect(windowHandle(), &QWindow::screenChanged, this, [this] { applyLayout(); });
+    }
+    return QWidget::event(event);
+}
+
+void MainForm::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!courtPicture_.isNull()) {
+        // The window's own picture: natural size, from the top-left corner, beneath every control.
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, courtPicture_);
+    }
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+    if (!unloaded_) {
+        Form_Unload();
+    }
+    // Unloading never cancels.
+    event->accept();
+}
+
+// ---- Start-up and shutdown ----
+
+void MainForm::Form_Load() {
+    try {
+        DataPath = programFolder_ / "data.xls";
+        for (int k = 1; k <= 4; ++k) {
+            board.CourtSlot[k] = static_cast<std::int16_t>(k + kFirstPlaceholder - 1);
+            board.Players[k + kFirstPlaceholder - 1].Slot = static_cast<std::int16_t>(k);
+        }
+        MissIndex = 0;
+        xlApp = seams_.createXlApp ? seams_.createXlApp() : std::make_unique<XlApp>();
+        if (!xlApp) {
+            throw std::runtime_error("no workbook connection");
+        }
+        xlApp->DisplayAlerts = false;
+        ScoreContext context = scoreContext();
+        LoadSheet(context);
+        OLEWorkSheet->CreateLink(DataPath);
+        SetStatus("Status : OK");
+    } catch (...) {
+        // The window opens anyway, without a workbook connection; what was done so far stays.
+        ask(QStringLiteral("Form_Load"), QMessageBox::Ok, QMessageBox::Ok);
+        xlApp.reset();
+    }
+}
+
+void MainForm::Form_Unload() {
+    unloaded_ = true;
+    SetStatus("Free Excel Applicaiton");
+    // The workbook connection goes first; the stand-in holds the last workbook inside it, so this
+    // releases both. Nothing is saved, closed or quit.
+    xlApp.reset();
+    SetStatus("Free Excel Worksheet");
+    SetStatus("Status : OK");
+}
+
+ScoreContext MainForm::scoreContext() { return ScoreContext{*this, xlApp.get(), DataPath, board, MissIndex}; }
+
+QMessageBox::StandardButton MainForm::ask(const QString& text, QMessageBox::StandardButtons buttons,
+                                          QMessageBox::StandardButton defaultButton, QMessageBox::Icon icon) {
+    if (seams_.messageBox) {
+        return seams_.messageBox(text, buttons, defaultButton);
+    }
+    QMessageBox box(icon, QString(), text, buttons, this);
+    box.setDefaultButton(defaultButton);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+// ---- ScoreHost ----
+
+void MainForm::SetStatus(const std::string& message) {
+    lblStatus->setText(QStringLiteral(" ") + QString::fromStdString(message));
+    QCoreApplication::processEvents();
+}
+
+void MainForm::playSound(const std::string& fileName) { seams_.sound->play(programFolder_ / "sound" / fileName); }
+
+void MainForm::showFailure(const std::string& message) {
+    ask(QString::fromStdString(message), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+}
+
+void MainForm::relinkSheetView() { OLEWorkSheet->CreateLink(DataPath); }
+
+std::string MainForm::viewCaption() const { return chkView->text().toStdString(); }
+
+void MainForm::setViewCaption(const std::string& caption) { chkView->setText(QString::fromStdString(caption)); }
+
+void MainForm::setPrizeVisible(bool visible) { lblPrize->setVisible(visible); }
+
+void MainForm::setTurnText(const std::string& text) { txtTurn->setText(QString::fromStdString(text)); }
+
+bool MainForm::setTokenPicture(int token, const std::filesystem::path& file) {
+    if (!tokenExists(token) || !picUser[token]) {
+        return false;
+    }
+    QPixmap picture;
+    if (!loadPicture(file, picture)) {
+        return false;
+    }
+    picUser[token]->setPicture(picture);
+    return true;
+}
+
+bool MainForm::setQvnPicture(const std::filesystem::path& file) {
+    QPixmap picture;
+    if (!loadPicture(file, picture)) {
+        return false;
+    }
+    picQVN->setPixmap(picture);
+    return true;
+}
+
+bool MainForm::setCourtPicture(const std::filesystem::path& file) {
+    QPixmap picture;
+    if (!loadPicture(file, picture)) {
+        return false;
+    }
+    courtPicture_ = picture;
+    update();
+    return true;
+}
+
+void MainForm::setPrizeCaption(const std::string& caption) { lblPrize->setText(QString::fromStdString(caption)); }
+
+}  // namespace pellix

@@ -1,0 +1,228 @@
+#include "shell/sheet_view.h"
+
+#include "shell/form_layout.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace pellix {
+
+namespace {
+
+// Always room for a screenful of empty sheet beyond what the file uses.
+constexpr int kMinimumRows = 100;
+constexpr int kMinimumColumns = 26;
+constexpr int kSpareRows = 20;
+constexpr int kSpareColumns = 3;
+constexpr int kMaximumRows = 65536;
+constexpr int kMaximumColumns = 256;
+// Excel pads every column by this many pixels beyond its characters.
+constexpr int kColumnPadding = 5;
+
+QString columnName(int column) {
+    QString letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26) {
+        letters.prepend(QChar('A' + (n - 1) % 26));
+    }
+    return letters;
+}
+
+QString errorText(std::uint8_t code) {
+    switch (code) {
+    case 0x00: return QStringLiteral("#NULL!");
+    case 0x07: return QStringLiteral("#DIV/0!");
+    case 0x0F: return QStringLiteral("#VALUE!");
+    case 0x17: return QStringLiteral("#REF!");
+    case 0x1D: return QStringLiteral("#NAME?");
+    case 0x24: return QStringLiteral("#NUM!");
+    case 0x2A: return QStringLiteral("#N/A");
+    default: return QStringLiteral("#ERR!");
+    }
+}
+
+bool cellBefore(const xls::CellShown& cell, std::pair<int, int> place) {
+    return std::pair(cell.row, cell.column) < place;
+}
+
+}  // namespace
+
+QString shownValue(const xls::CellValue& value) {
+    switch (value.kind) {
+    case xls::ValueKind::Empty: return {};
+    case xls::ValueKind::Number: {
+        // The general format: up to 15 significant digits and no trailing zeros.
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%.15g", value.number);
+        return QString::fromLatin1(buffer);
+    }
+    case xls::ValueKind::Text: return QString::fromStdString(value.text);
+    case xls::ValueKind::Boolean: return value.boolean ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case xls::ValueKind::Error: return errorText(value.error);
+    }
+    return {};
+}
+
+void SheetModel::setSheet(xls::SheetShown sheet) {
+    beginResetModel();
+    sheet_ = std::move(sheet);
+    int lastRow = -1;
+    int lastColumn = -1;
+    for (const xls::CellShown& cell : sheet_.cells) {
+        lastRow = std::max(lastRow, cell.row);
+        lastColumn = std::max(lastColumn, cell.column);
+    }
+    for (const xls::RowShown& row : sheet_.rows) {
+        lastRow = std::max(lastRow, row.row);
+    }
+    for (const xls::ColumnsShown& columns : sheet_.columns) {
+        lastColumn = std::max(lastColumn, std::min(columns.last, kMaximumColumns - 1));
+    }
+    rows_ = std::clamp(lastRow + 1 + kSpareRows, kMinimumRows, kMaximumRows);
+    columns_ = std::clamp(lastColumn + 1 + kSpareColumns, kMinimumColumns, kMaximumColumns);
+    endResetModel();
+}
+
+int SheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int SheetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+
+const xls::CellShown* SheetModel::cellAt(int row, int column) const {
+    const auto place = std::pair(row, column);
+    const auto found = std::lower_bound(sheet_.cells.begin(), sheet_.cells.end(), place, cellBefore);
+    if (found == sheet_.cells.end() || found->row != row || found->column != column) {
+        return nullptr;
+    }
+    return &*found;
+}
+
+QVariant SheetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) {
+        return {};
+    }
+    const xls::CellShown* cell = cellAt(index.row(), index.column());
+    if (!cell) {
+        return {};
+    }
+    switch (role) {
+    case Qt::DisplayRole: return shownValue(cell->value);
+    case Qt::BackgroundRole:
+        if (cell->fillColorIndex >= 0) {
+            return QBrush(QColor::fromRgb(cell->fillRgb));
+        }
+        return {};
+    case Qt::TextAlignmentRole: {
+        // Numbers to the right, everything else to the left, as the general format does.
+        const bool number = cell->value.kind == xls::ValueKind::Number;
+        const bool centred = cell->value.kind == xls::ValueKind::Boolean || cell->value.kind == xls::ValueKind::Error;
+        const Qt::Alignment horizontal = number ? Qt::AlignRight : centred ? Qt::AlignHCenter : Qt::AlignLeft;
+        return QVariant::fromValue(horizontal | Qt::AlignBottom);
+    }
+    default: return {};
+    }
+}
+
+QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::TextAlignmentRole) {
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    return orientation == Qt::Horizontal ? columnName(section) : QString::number(section + 1);
+}
+
+Qt::ItemFlags SheetModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+SheetView::SheetView(QWidget* parent) : QTableView(parent) {
+    setModel(&model_);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    setFont(QFont(QString::fromUtf8(layout::kProportionalGothic), 11));
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setHighlightSections(false);
+
+    xls::SheetShown empty;
+    empty.name = "Sheet1";
+    showSheet(std::move(empty));
+}
+
+void SheetView::CreateLink(const std::filesystem::path& file) {
+    // Read everything first, so that a file that cannot be read leaves the view as it was.
+    const xls::Workbook workbook = xls::Workbook::open(file);
+    showSheet(workbook.shown(workbook.activeSheet()));
+}
+
+int SheetView::zeroWidth() const { return std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('0'))); }
+
+int SheetView::rowHeightPixels(int heightTwips) const {
+    // Twentieths of a point to pixels of this screen.
+    return static_cast<int>(std::lround(heightTwips / 20.0 * logicalDpiY() / 72.0));
+}
+
+int SheetView::columnWidthPixels(int width256) const {
+    return static_cast<int>(std::lround(width256 / 256.0 * zeroWidth()));
+}
+
+void SheetView::showSheet(xls::SheetShown sheet) {
+    const int defaultHeight = rowHeightPixels(sheet.defaultRowHeightTwips);
+    const int defaultWidth = sheet.defaultColumnWidth * zeroWidth() + kColumnPadding;
+    std::vector<xls::RowShown> rows = sheet.rows;
+    std::vector<xls::ColumnsShown> columns = sheet.columns;
+
+    model_.setSheet(std::move(sheet));
+
+    // A model reset already brought every section back to the default size and shown.
+    QHeaderView* vertical = verticalHeader();
+    QHeaderView* horizontal = horizontalHeader();
+    vertical->setDefaultSectionSize(defaultHeight);
+    horizontal->setDefaultSectionSize(defaultWidth);
+    for (int row = 0; row < model_.rowCount(); ++row) {
+        vertical->resizeSection(row, defaultHeight);
+        if (vertical->isSectionHidden(row)) {
+            vertical->showSection(row);
+        }
+    }
+    for (int column = 0; column < model_.columnCount(); ++column) {
+        horizontal->resizeSection(column, defaultWidth);
+        if (horizontal->isSectionHidden(column)) {
+            horizontal->showSection(column);
+        }
+    }
+    for (const xls::RowShown& row : rows) {
+        if (row.row >= model_.rowCount()) {
+            continue;
+        }
+        if (row.hidden || row.heightTwips == 0) {
+            vertical->hideSection(row.row);
+        } else {
+            vertical->resizeSection(row.row, rowHeightPixels(row.heightTwips));
+        }
+    }
+    for (const xls::ColumnsShown& range : columns) {
+        for (int column = range.first; column <= range.last && column < model_.columnCount(); ++column) {
+            if (range.hidden || range.width256 == 0) {
+                horizontal->hideSection(column);
+            } else {
+                horizontal->resizeSection(column, columnWidthPixels(range.width256));
+            }
+        }
+    }
+    scrollToTop();
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+}
+
+}  // namespace pellix

@@ -1,0 +1,67 @@
+#pragma once
+
+// The window's view of the score workbook: the active sheet of the linked file, read-only, the way
+// a spreadsheet shows it (column letters, row numbers, values, fill colours, row heights and
+// column widths), with the top-left of the sheet in view. Before anything is linked it shows an
+// empty "Sheet1".
+
+#include "workbook/xls/workbook.h"
+
+#include <QAbstractTableModel>
+#include <QTableView>
+
+#include <filesystem>
+#include <vector>
+
+namespace pellix {
+
+// A cell value as the sheet shows it: "7", "16.5", "TRUE", "#N/A"; numbers without a needless ".0".
+QString shownValue(const xls::CellValue& value);
+
+class SheetModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setSheet(xls::SheetShown sheet);
+    const xls::SheetShown& sheet() const { return sheet_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    const xls::CellShown* cellAt(int row, int column) const;
+
+private:
+    xls::SheetShown sheet_;
+    int rows_ = 0;
+    int columns_ = 0;
+};
+
+class SheetView : public QTableView {
+    Q_OBJECT
+
+public:
+    explicit SheetView(QWidget* parent = nullptr);
+
+    // OLEWorkSheet.CreateLink(file): shows the file's current contents. Throws xls::XlsError when
+    // the file cannot be read, keeping what was shown before.
+    void CreateLink(const std::filesystem::path& file);
+    // Shows one sheet as the engine describes it.
+    void showSheet(xls::SheetShown sheet);
+
+    const SheetModel& sheetModel() const { return model_; }
+    // Pixel sizes as this screen shows them.
+    int rowHeightPixels(int heightTwips) const;
+    int columnWidthPixels(int width256) const;
+
+private:
+    int zeroWidth() const;
+
+    SheetModel model_;
+};
+
+}  // namespace pellix

@@ -1,0 +1,123 @@
+#include "shell/token_widget.h"
+
+#include "board/board.h"
+#include "shell/main_form.h"
+
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace pellix {
+
+bool carriesToken(const QMimeData* mime) { return mime && mime->hasFormat(QLatin1StringView(kTokenMimeType)); }
+
+std::optional<int> draggedToken(const QDropEvent& event, const MainForm& form) {
+    if (!carriesToken(event.mimeData())) {
+        return std::nullopt;
+    }
+    // Only a token of this very window counts: another program may offer the same type.
+    const auto* source = qobject_cast<const TokenWidget*>(event.source());
+    if (!source || source->window() != &form) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const int number = event.mimeData()->data(QLatin1StringView(kTokenMimeType)).toInt(&ok);
+    if (!ok || number != source->index() || !tokenExists(number)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+TokenWidget::TokenWidget(MainForm& form, int index, QWidget* parent) : QLabel(parent), form_(form), index_(index) {
+    setAcceptDrops(true);
+    setAlignment(Qt::AlignCenter);
+    setFrameShape(QFrame::Panel);
+    setFrameShadow(QFrame::Sunken);
+    // Picture boxes take a tab position but nothing is done with the focus.
+    setFocusPolicy(Qt::TabFocus);
+}
+
+bool TokenWidget::draggable() const { return isPlayerToken(index_); }
+
+void TokenWidget::setPicture(const QPixmap& picture) {
+    picture_ = picture;
+    showScaled();
+}
+
+void TokenWidget::resizeEvent(QResizeEvent* event) {
+    QLabel::resizeEvent(event);
+    showScaled();
+}
+
+void TokenWidget::showScaled() {
+    if (picture_.isNull()) {
+        clear();
+        return;
+    }
+    const QSize room = contentsRect().size();
+    if (room.isEmpty()) {
+        return;
+    }
+    const qreal ratio = devicePixelRatioF();
+    QPixmap shown = picture_.scaled(room * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Drawn at exactly the room it was made for, sharp on a scaled screen.
+    shown.setDevicePixelRatio(ratio);
+    setPixmap(shown);
+}
+
+void TokenWidget::mousePressEvent(QMouseEvent* event) {
+    if (!draggable() || event->button() != Qt::LeftButton) {
+        QLabel::mousePressEvent(event);
+        return;
+    }
+    // The drag starts on the press itself; the token raises no click.
+    auto* mime = new QMimeData;
+    mime->setData(QLatin1StringView(kTokenMimeType), QByteArray::number(index_));
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mime);
+
+    // The outline of the token, held where it was grabbed.
+    QPixmap outline(size() * devicePixelRatioF());
+    outline.setDevicePixelRatio(devicePixelRatioF());
+    outline.fill(Qt::transparent);
+    {
+        QPainter painter(&outline);
+        QPen pen(Qt::black, 2, Qt::DotLine);
+        painter.setPen(pen);
+        painter.drawRect(QRect(QPoint(1, 1), size() - QSize(2, 2)));
+    }
+    drag->setPixmap(outline);
+    drag->setHotSpot(event->position().toPoint());
+    drag->exec(Qt::MoveAction, Qt::MoveAction);
+}
+
+void TokenWidget::dragPassesOver(QDragMoveEvent* event) {
+    if (!draggedToken(*event, form_)) {
+        event->ignore();
+        return;
+    }
+    form_.picUser_DragOver(index_);
+    if (form_.acceptsDrops()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TokenWidget::dragEnterEvent(QDragEnterEvent* event) { dragPassesOver(event); }
+
+void TokenWidget::dragMoveEvent(QDragMoveEvent* event) { dragPassesOver(event); }
+
+void TokenWidget::dropEvent(QDropEvent* event) {
+    const std::optional<int> source = draggedToken(*event, form_);
+    if (!source || !form_.acceptsDrops()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    form_.picUser_DragDrop(index_, *source);
+}
+
+}  // namespace pellix

@@ -1,0 +1,53 @@
+#pragma once
+
+// A player or placeholder token: a picture box showing its picture scaled to the token. Tokens
+// 1..12 start a drag the moment the mouse is pressed on them; every token receives drops.
+
+#include <QLabel>
+#include <QPixmap>
+
+#include <optional>
+
+class QDropEvent;
+class QMimeData;
+
+namespace pellix {
+
+class MainForm;
+
+// The private MIME type of a dragged token; the data is the token number in decimal.
+inline constexpr const char* kTokenMimeType = "application/x-pellix-token";
+
+// The number of the token a drag carries, when it is one of this program's tokens of `form`.
+std::optional<int> draggedToken(const QDropEvent& event, const MainForm& form);
+bool carriesToken(const QMimeData* mime);
+
+class TokenWidget : public QLabel {
+    Q_OBJECT
+
+public:
+    TokenWidget(MainForm& form, int index, QWidget* parent);
+
+    int index() const { return index_; }
+    bool draggable() const;
+
+    void setPicture(const QPixmap& picture);
+    const QPixmap& picture() const { return picture_; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void dragPassesOver(QDragMoveEvent* event);
+    void showScaled();
+
+    MainForm& form_;
+    int index_;
+    QPixmap picture_;
+};
+
+}  // namespace pellix
