@@ -1,0 +1,150 @@
+// One turn made with the real mouse in a real window (an X server, Xvfb in the test run): tokens
+// dragged onto the four placeholders, "決定" pressed, and a drag across a court player during the
+// countdown. The workbook is then read by an independent reader. Under the offscreen platform
+// there is no real drag and drop, so the test skips itself there.
+
+#include "shell/token_widget.h"
+#include "shell/vb_timer.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+namespace pellix {
+namespace {
+
+// Keeps the event loop turning until `done` or the time is up.
+bool spinUntil(const std::function<bool()>& done, int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > milliseconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class RealWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "needs an X server (run under xvfb-run with QT_QPA_PLATFORM=xcb)";
+        folder_ = std::make_unique<testing::ProgramFolder>();
+        ASSERT_TRUE(folder_->hasWorkbook());
+        form_ = std::make_unique<testing::RecordingForm>(folder_->path());
+        form_->resize(form_->twipsToPixels(MainForm::layoutSizeTwips().width()),
+                      form_->twipsToPixels(MainForm::layoutSizeTwips().height()));
+        form_->move(0, 0);
+        form_->show();
+        ASSERT_TRUE(spinUntil([this] { return form_->windowHandle() && form_->windowHandle()->isExposed(); }, 5000));
+        form_->Form_Load();
+        ASSERT_TRUE(form_->messageBoxes.empty()) << form_->messageBoxes.front().toStdString();
+    }
+
+    void TearDown() override {
+        if (!form_) return;
+        form_->Form_Unload();
+        form_.reset();
+    }
+
+    // The centre of a control, on the screen.
+    static QPoint centre(const QWidget* widget) { return widget->mapToGlobal(widget->rect().center()); }
+
+    // Runs xdotool with `commands` while this process goes on handling its events: a drag's own
+    // loop runs inside them. A mouse-up and an Escape are sent if it has not ended in time, so a
+    // drag that lost its way cannot hang the test.
+    void xdotool(const QStringList& commands) {
+        QProcess process;
+        QTimer safetyNet;
+        safetyNet.setSingleShot(true);
+        QObject::connect(&safetyNet, &QTimer::timeout, [] {
+            QProcess::startDetached(QStringLiteral("xdotool"), {"mouseup", "1", "key", "Escape"});
+        });
+        safetyNet.start(15000);
+        process.start(QStringLiteral("xdotool"), commands);
+        ASSERT_TRUE(process.waitForStarted(5000)) << "xdotool is not installed";
+        ASSERT_TRUE(spinUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        // Let the drop and the repaints it causes run.
+        spinUntil([] { return false; }, 200);
+    }
+
+    // Press on `from`, move in small steps over every point of `path`, release at the last.
+    static QStringList dragAlong(QPoint from, const std::vector<QPoint>& path) {
+        QStringList commands{"mousemove", QString::number(from.x()), QString::number(from.y()), "mousedown", "1",
+                             "sleep", "0.15"};
+        QPoint at = from;
+        for (const QPoint& to : path) {
+            constexpr int kSteps = 12;
+            for (int step = 1; step <= kSteps; ++step) {
+                const QPoint p = at + (to - at) * step / kSteps;
+                commands << "mousemove" << QString::number(p.x()) << QString::number(p.y()) << "sleep" << "0.02";
+            }
+            at = to;
+        }
+        commands << "sleep" << "0.15" << "mouseup" << "1";
+        return commands;
+    }
+
+    std::string cellsOfTurn(int turn) {
+        const std::string script =
+            "import xlrd\n"
+            "s = xlrd.open_workbook('" + folder_->dataPath().string() + "').sheet_by_index(0)\n"
+            "def v(r, c):\n"
+            "    if r >= s.nrows or c >= s.ncols: return ''\n"
+            "    x = s.cell_value(r, c)\n"
+            "    return str(int(x)) if isinstance(x, float) else x\n"
+            "r = " + std::to_string(turn + 40 - 1) + "\n"
+            "print(v(18, 1), ' '.join(v(r, c) or '-' for c in range(9, 21)), ' '.join(v(r, c) or '-' for c in range(22, 34)))\n";
+        QProcess python;
+        python.start(QStringLiteral("/usr/bin/python3"), {"-c", QString::fromStdString(script)});
+        python.waitForFinished(20000);
+        return python.readAllStandardOutput().trimmed().toStdString() + python.readAllStandardError().toStdString();
+    }
+
+    std::unique_ptr<testing::ProgramFolder> folder_;
+    std::unique_ptr<testing::RecordingForm> form_;
+};
+
+TEST_F(RealWindow, DragPlayersOnCourtThenNameOneDuringTheCountdown) {
+    testing::RecordingForm& form = *form_;
+    for (int k = 1; k <= 4; ++k) {
+        xdotool(dragAlong(centre(form.picUser[k]), {centre(form.picUser[20 + k])}));
+        ASSERT_EQ(form.board.CourtSlot[k], k) << "the drop of token " << k << " did not land";
+    }
+    EXPECT_TRUE(form.cmdSave->isEnabled());
+
+    const QString turnBefore = form.txtTurn->text();
+    const int turn = turnBefore.toInt();
+
+    // "決定", then at once a drag of bench token 5 across court player 2 and back to its place.
+    const QPoint bench5 = centre(form.picUser[5]);
+    const QPoint court2 = centre(form.picUser[2]);
+    QStringList commands{"mousemove", QString::number(centre(form.cmdSave).x()),
+                         QString::number(centre(form.cmdSave).y()), "click", "1", "sleep", "0.3"};
+    commands << dragAlong(bench5, {court2, bench5});
+    xdotool(commands);
+
+    ASSERT_TRUE(spinUntil([&] { return form.txtTurn->text() != turnBefore; }, 15000))
+        << "status: " << form.lblStatus->text().toStdString();
+    EXPECT_EQ(form.txtTurn->text(), QString::number(turn + 1));
+    EXPECT_EQ(form.cmdSave->text(), QStringLiteral("決定"));
+    EXPECT_TRUE(form.cmdSave->isEnabled());
+    EXPECT_EQ(form.MissIndex, 0);
+    EXPECT_EQ(form.board.place(5), Board::benchPlace(5));  // the drag across dropped nothing
+    EXPECT_TRUE(form.messageBoxes.empty()) << form.messageBoxes.front().toStdString();
+
+    // The turn cell, the slots of players 1..12 (J..U) and their marks (W..AH).
+    EXPECT_EQ(cellsOfTurn(turn), std::to_string(turn) + " 1 2 3 4 - - - - - - - - - C - - - - - - - - - -");
+}
+
+}  // namespace
+}  // namespace pellix
