@@ -3,6 +3,7 @@
 #include "board/board.h"
 #include "shell/main_form.h"
 
+#include <QCoreApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QMimeData>
@@ -11,20 +12,32 @@
 
 namespace pellix {
 
-bool carriesToken(const QMimeData* mime) { return mime && mime->hasFormat(QLatin1StringView(kTokenMimeType)); }
+namespace {
+
+QByteArray originOf(const MainForm& form) {
+    return QByteArray::number(QCoreApplication::applicationPid()) + '/' +
+           QByteArray::number(reinterpret_cast<quintptr>(&form), 16);
+}
+
+}  // namespace
+
+QMimeData* tokenMimeData(const MainForm& form, int token) {
+    auto* mime = new QMimeData;
+    mime->setData(QLatin1StringView(kTokenMimeType), QByteArray::number(token));
+    mime->setData(QLatin1StringView(kTokenOriginMimeType), originOf(form));
+    return mime;
+}
 
 std::optional<int> draggedToken(const QDropEvent& event, const MainForm& form) {
-    if (!carriesToken(event.mimeData())) {
-        return std::nullopt;
-    }
-    // Only a token of this very window counts: another program may offer the same type.
-    const auto* source = qobject_cast<const TokenWidget*>(event.source());
-    if (!source || source->window() != &form) {
+    const QMimeData* mime = event.mimeData();
+    if (!mime || !mime->hasFormat(QLatin1StringView(kTokenMimeType)) ||
+        mime->data(QLatin1StringView(kTokenOriginMimeType)) != originOf(form)) {
         return std::nullopt;
     }
     bool ok = false;
-    const int number = event.mimeData()->data(QLatin1StringView(kTokenMimeType)).toInt(&ok);
-    if (!ok || number != source->index() || !tokenExists(number)) {
+    const int number = mime->data(QLatin1StringView(kTokenMimeType)).toInt(&ok);
+    // Only player tokens are ever dragged.
+    if (!ok || !isPlayerToken(number)) {
         return std::nullopt;
     }
     return number;
@@ -73,10 +86,8 @@ void TokenWidget::mousePressEvent(QMouseEvent* event) {
         return;
     }
     // The drag starts on the press itself; the token raises no click.
-    auto* mime = new QMimeData;
-    mime->setData(QLatin1StringView(kTokenMimeType), QByteArray::number(index_));
     auto* drag = new QDrag(this);
-    drag->setMimeData(mime);
+    drag->setMimeData(tokenMimeData(form_, index_));
 
     // The outline of the token, held where it was grabbed.
     QPixmap outline(size() * devicePixelRatioF());

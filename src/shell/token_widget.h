@@ -17,10 +17,14 @@ class MainForm;
 
 // The private MIME type of a dragged token; the data is the token number in decimal.
 inline constexpr const char* kTokenMimeType = "application/x-pellix-token";
+// Names the window a token was dragged from, so that a drag from another running copy of the
+// program, which offers the same type, is not taken for one of ours.
+inline constexpr const char* kTokenOriginMimeType = "application/x-pellix-token-origin";
 
-// The number of the token a drag carries, when it is one of this program's tokens of `form`.
+// What a drag of `token` out of `form` carries.
+QMimeData* tokenMimeData(const MainForm& form, int token);
+// The number of the token a drag carries, when it is a player token dragged out of `form`.
 std::optional<int> draggedToken(const QDropEvent& event, const MainForm& form);
-bool carriesToken(const QMimeData* mime);
 
 class TokenWidget : public QLabel {
     Q_OBJECT
