@@ -1,0 +1,140 @@
+#include "workbook/xls/atomic_file.h"
+
+#include "workbook/xls/workbook.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pellix::xls {
+
+namespace {
+
+constexpr std::uint64_t kLargestWorkbook = 512ull * 1024 * 1024;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    int release()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+[[noreturn]] void failSave(const std::string& displayName, int error)
+{
+    throw XlsError("cannot save " + displayName + ": " + std::strerror(error));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path, const std::string& displayName)
+{
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        throw XlsError("cannot open " + displayName + ": " + std::strerror(errno));
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        throw XlsError("cannot open " + displayName + ": " + std::strerror(errno));
+    if (S_ISDIR(info.st_mode))
+        throw XlsError("cannot open " + displayName + ": " + std::strerror(EISDIR));
+    if (static_cast<std::uint64_t>(info.st_size) > kLargestWorkbook)
+        throw XlsError(displayName + " is too large to be a score workbook (" + std::to_string(info.st_size) + " bytes)");
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(file.get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw XlsError("cannot open " + displayName + ": " + std::strerror(errno));
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                         const std::string& displayName)
+{
+    std::filesystem::path target = path;
+    std::error_code ignored;
+    if (std::filesystem::is_symlink(path, ignored)) {
+        // Replace the file the link names, not the link.
+        const auto resolved = std::filesystem::canonical(path, ignored);
+        if (!ignored)
+            target = resolved;
+    }
+    struct stat original {};
+    const bool replacing = ::stat(target.c_str(), &original) == 0;
+    if (replacing) {
+        if (S_ISDIR(original.st_mode))
+            failSave(displayName, EISDIR);
+        // A read-only workbook stays untouched, as the spreadsheet application would leave it.
+        if ((original.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+            failSave(displayName, EACCES);
+    } else if (errno != ENOENT) {
+        failSave(displayName, errno);
+    }
+
+    std::filesystem::path directory = target.parent_path();
+    if (directory.empty())
+        directory = ".";
+    std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+    FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0)
+        failSave(displayName, errno);
+
+    const auto abandon = [&](int error) {
+        ::unlink(temporary.c_str());
+        failSave(displayName, error);
+    };
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(file.get(), bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            abandon(wrote < 0 ? errno : EIO);
+        done += static_cast<std::size_t>(wrote);
+    }
+    if (replacing) {
+        if (::fchmod(file.get(), original.st_mode & 07777) != 0)
+            abandon(errno);
+        [[maybe_unused]] const int owner = ::fchown(file.get(), original.st_uid, original.st_gid);
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (::fchmod(file.get(), 0666 & ~mask) != 0)
+            abandon(errno);
+    }
+    if (::fsync(file.get()) != 0)
+        abandon(errno);
+    if (::close(file.release()) != 0)
+        abandon(errno);
+    if (::rename(temporary.c_str(), target.c_str()) != 0)
+        abandon(errno);
+    // Make the rename itself durable.
+    FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0)
+        ::fsync(folder.get());
+}
+
+}  // namespace pellix::xls

@@ -1,0 +1,239 @@
+#include "workbook/xls/compound_document.h"
+
+#include "workbook/xls/byte_order.h"
+#include "workbook/xls/workbook.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-utils.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace pellix::xls {
+
+namespace {
+
+constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+constexpr int kMaxStorageDepth = 64;
+
+// libgsf reports damage it works around (cycles, cut files, short chains) only as GLib log
+// messages. While a read or write runs, the messages of its domains are counted, not printed.
+thread_local int* gsfMessageCount = nullptr;
+thread_local std::string* gsfFirstMessage = nullptr;
+
+void countGsfMessage(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer)
+{
+    if (gsfMessageCount == nullptr) {
+        g_log_default_handler(domain, level, message, nullptr);
+        return;
+    }
+    if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
+        if (*gsfMessageCount == 0 && gsfFirstMessage != nullptr && message != nullptr)
+            *gsfFirstMessage = message;
+        ++*gsfMessageCount;
+    }
+}
+
+void initialiseGsf()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gsf_init();
+        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION);
+        for (const char* domain : {"libgsf:msole", "libgsf", "GLib-GObject", "GLib"})
+            g_log_set_handler(domain, levels, countGsfMessage, nullptr);
+        g_log_set_handler(nullptr, levels, countGsfMessage, nullptr);
+    });
+}
+
+class MessageCounter {
+public:
+    MessageCounter()
+    {
+        initialiseGsf();
+        gsfMessageCount = &count_;
+        gsfFirstMessage = &first_;
+    }
+    ~MessageCounter()
+    {
+        gsfMessageCount = nullptr;
+        gsfFirstMessage = nullptr;
+    }
+    MessageCounter(const MessageCounter&) = delete;
+    MessageCounter& operator=(const MessageCounter&) = delete;
+    int count() const { return count_; }
+    const std::string& first() const { return first_; }
+
+private:
+    int count_ = 0;
+    std::string first_;
+};
+
+template <typename T>
+struct GObjectDeleter {
+    void operator()(T* object) const
+    {
+        if (object != nullptr)
+            g_object_unref(object);
+    }
+};
+template <typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
+
+[[noreturn]] void damaged(const std::string& displayName, const std::string& what)
+{
+    throw XlsError(displayName + " is damaged: " + what);
+}
+
+void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size_t fileSize,
+                  const std::string& displayName, int depth)
+{
+    if (depth > kMaxStorageDepth)
+        damaged(displayName, "its storages are nested too deeply");
+    const int count = gsf_infile_num_children(parent);
+    for (int i = 0; i < count; ++i) {
+        const char* name = gsf_infile_name_by_index(parent, i);
+        GObjectPtr<GsfInput> child(gsf_infile_child_by_index(parent, i));
+        if (child == nullptr || name == nullptr)
+            damaged(displayName, "an entry of its directory cannot be opened");
+        CompoundEntry entry;
+        entry.name = name;
+        if (GDateTime* modified = gsf_input_get_modtime(child.get())) {
+            entry.hasModtime = true;
+            entry.modtimeUnix = g_date_time_to_unix(modified);
+            entry.modtimeMicroseconds = g_date_time_get_microsecond(modified);
+        }
+        const int grandChildren = gsf_infile_num_children(GSF_INFILE(child.get()));
+        if (grandChildren >= 0) {
+            entry.storage = true;
+            entry.hasClassId = gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(child.get()), entry.classId.data());
+            readChildren(GSF_INFILE(child.get()), entry.children, fileSize, displayName, depth + 1);
+        } else {
+            const gsf_off_t size = gsf_input_size(child.get());
+            if (size < 0 || static_cast<std::uint64_t>(size) > fileSize)
+                damaged(displayName, "the stream \"" + entry.name + "\" claims " + std::to_string(size)
+                                         + " bytes, more than the whole file holds");
+            entry.data.resize(static_cast<std::size_t>(size));
+            if (size > 0 && gsf_input_read(child.get(), static_cast<std::size_t>(size), entry.data.data()) == nullptr)
+                damaged(displayName, "the stream \"" + entry.name + "\" cannot be read to its end");
+        }
+        into.push_back(std::move(entry));
+    }
+}
+
+bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& children,
+                   std::span<const std::uint8_t> workbookStream, bool atRoot)
+{
+    for (const CompoundEntry& entry : children) {
+        GDateTime* modified = nullptr;
+        if (entry.hasModtime) {
+            GDateTime* seconds = g_date_time_new_from_unix_utc(entry.modtimeUnix);
+            if (seconds != nullptr) {
+                modified = g_date_time_add(seconds, entry.modtimeMicroseconds);
+                g_date_time_unref(seconds);
+            }
+        }
+        GObjectPtr<GsfOutput> child(
+            modified != nullptr
+                ? gsf_outfile_new_child_full(parent, entry.name.c_str(), entry.storage, "modtime", modified, nullptr)
+                : gsf_outfile_new_child(parent, entry.name.c_str(), entry.storage));
+        if (modified != nullptr)
+            g_date_time_unref(modified);
+        if (child == nullptr)
+            return false;
+        bool ok = true;
+        if (entry.storage) {
+            if (entry.hasClassId)
+                gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
+            ok = writeChildren(GSF_OUTFILE(child.get()), entry.children, workbookStream, false);
+        } else {
+            std::span<const std::uint8_t> data = entry.data;
+            if (atRoot && g_ascii_strcasecmp(entry.name.c_str(), "Workbook") == 0)
+                data = workbookStream;
+            if (!data.empty())
+                ok = gsf_output_write(child.get(), data.size(), data.data());
+        }
+        ok = gsf_output_close(child.get()) && ok;
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CompoundEntry* CompoundDocument::stream(std::string_view name)
+{
+    for (CompoundEntry& entry : children)
+        if (!entry.storage && g_ascii_strcasecmp(entry.name.c_str(), std::string(name).c_str()) == 0)
+            return &entry;
+    return nullptr;
+}
+
+bool hasCompoundSignature(std::span<const std::uint8_t> bytes)
+{
+    return bytes.size() >= sizeof kSignature && std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
+}
+
+CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const std::string& displayName)
+{
+    if (!hasCompoundSignature(bytes))
+        throw XlsError(displayName + " is not a spreadsheet workbook");
+    if (bytes.size() < 512)
+        damaged(displayName, "the file is cut short (" + std::to_string(bytes.size()) + " bytes)");
+
+    CompoundDocument document;
+    // Sector shift at 0x1E: 9 for 512-byte sectors (version 3), 12 for 4096 (version 4).
+    document.sectorSize = readU16(bytes.data() + 0x1E) == 12 ? 4096 : 512;
+
+    MessageCounter messages;
+    GObjectPtr<GsfInput> input(gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
+    GError* error = nullptr;
+    GObjectPtr<GsfInfile> root(gsf_infile_msole_new(input.get(), &error));
+    if (root == nullptr) {
+        std::string what = "its compound document structure is broken";
+        if (error != nullptr) {
+            what += std::string(" (") + error->message + ")";
+            g_error_free(error);
+        }
+        damaged(displayName, what);
+    }
+    if (error != nullptr)
+        g_error_free(error);
+    gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(root.get()), document.rootClassId.data());
+    readChildren(root.get(), document.children, bytes.size(), displayName, 0);
+    if (messages.count() > 0)
+        damaged(displayName, "its compound document structure is inconsistent (" + messages.first() + ")");
+    return document;
+}
+
+std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document,
+                                                std::span<const std::uint8_t> workbookStream,
+                                                const std::string& displayName)
+{
+    MessageCounter messages;
+    GObjectPtr<GsfOutput> sink(gsf_output_memory_new());
+    bool ok = false;
+    {
+        GObjectPtr<GsfOutfile> root(gsf_outfile_msole_new_full(sink.get(), static_cast<guint>(document.sectorSize), 64));
+        if (root != nullptr) {
+            gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(root.get()), document.rootClassId.data());
+            ok = writeChildren(root.get(), document.children, workbookStream, true);
+            // Closing the root writes the directory and allocation tables, and closes the sink.
+            ok = gsf_output_close(GSF_OUTPUT(root.get())) && ok;
+        }
+    }
+    if (!ok || messages.count() > 0)
+        throw XlsError("cannot save " + displayName + ": the compound document could not be written"
+                       + (messages.first().empty() ? std::string() : " (" + messages.first() + ")"));
+    const guint8* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
+    const gsf_off_t size = gsf_output_size(sink.get());
+    return std::vector<std::uint8_t>(data, data + size);
+}
+
+}  // namespace pellix::xls

@@ -1,0 +1,724 @@
+#include "workbook/xls/sheet_cells.h"
+
+#include "workbook/xls/byte_order.h"
+#include "workbook/xls/cell_formats.h"
+#include "workbook/xls/shared_strings.h"
+
+#include <algorithm>
+
+namespace pellix::xls {
+
+namespace {
+
+constexpr std::uint16_t kSidWindow2 = 0x023E;
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+// ROW flags, byte 12.
+constexpr std::uint8_t kRowHidden = 0x20;      // fDyZero
+constexpr std::uint8_t kRowCustomHeight = 0x40;  // fUnsynced
+constexpr std::uint8_t kRowHasFormat = 0x80;   // fGhostDirty
+
+bool isTableRecord(std::uint16_t type)
+{
+    return isCellRecord(type) || type == kSidRow || type == kSidDbCell;
+}
+
+// Records that belong to the cell record before them.
+bool isFollowUp(std::uint16_t type)
+{
+    return type == kSidString || type == kSidShrFmla || type == kSidArray || type == kSidTable
+        || type == kSidContinue;
+}
+
+std::size_t minimumSize(std::uint16_t type)
+{
+    switch (type) {
+    case kSidNumber: return 14;
+    case kSidRk: return 10;
+    case kSidLabelSst: return 10;
+    case kSidBlank: return 6;
+    case kSidBoolErr: return 8;
+    case kSidFormula: return 22;
+    case kSidLabel:
+    case kSidRString: return 9;
+    case kSidMulRk: return 12;
+    case kSidMulBlank: return 8;
+    default: return 6;
+    }
+}
+
+std::string decodeUnicodeString(const std::uint8_t* data, std::size_t available)
+{
+    std::string text;
+    if (available < 3)
+        return text;
+    const std::size_t count = readU16(data);
+    const bool highByte = data[2] & 0x01;
+    const std::size_t fits = (available - 3) / (highByte ? 2 : 1);
+    appendUtf16AsUtf8(text, data + 3, std::min(count, fits), highByte);
+    return text;
+}
+
+std::vector<std::uint8_t> cellRecord(std::uint16_t type, int row, int column, std::uint16_t format, std::size_t extra)
+{
+    std::vector<std::uint8_t> bytes(4 + 6 + extra);
+    writeU16(bytes.data(), type);
+    writeU16(bytes.data() + 2, static_cast<std::uint16_t>(6 + extra));
+    writeU16(bytes.data() + 4, static_cast<std::uint16_t>(row));
+    writeU16(bytes.data() + 6, static_cast<std::uint16_t>(column));
+    writeU16(bytes.data() + 8, format);
+    return bytes;
+}
+
+}  // namespace
+
+SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> records, const SharedStrings& strings,
+                       const std::string& displayName)
+    : stream_(stream), records_(records), displayName_(displayName)
+{
+    std::size_t first = kNone;
+    std::size_t end = kNone;
+    std::size_t dimensions = kNone;
+    std::size_t window2 = kNone;
+    int depth = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const RecordView& record = records[i];
+        const std::uint8_t* data = stream + record.offset + 4;
+        if (record.type == kSidBof) {
+            ++depth;
+            continue;
+        }
+        if (record.type == kSidEof) {
+            --depth;
+            continue;
+        }
+        if (depth != 1)
+            continue;
+        if (isTableRecord(record.type)) {
+            if (first == kNone)
+                first = i;
+            std::size_t next = i + 1;
+            while (next < records.size() && isFollowUp(records[next].type))
+                ++next;
+            end = next;
+            i = next - 1;
+        } else if (record.type == kSidDimensions && first == kNone) {
+            dimensions = i;
+        } else if (record.type == kSidWindow2 && window2 == kNone) {
+            window2 = i;
+        } else if (record.type == kSidDefaultRowHeight && record.size >= 4) {
+            defaultRowHeight_ = readU16(data + 2) & 0x7FFF;
+        } else if (record.type == kSidDefColWidth && record.size >= 2) {
+            defaultColumnWidth_ = readU16(data);
+        } else if (record.type == kSidColInfo && record.size >= 10) {
+            columnFormats_.push_back({readU16(data), readU16(data + 2), readU16(data + 4),
+                                      static_cast<std::uint16_t>(readU16(data + 6) & 0x0FFF), readU16(data + 8)});
+        }
+    }
+    if (first == kNone) {
+        // No cells yet: new rows go after DIMENSIONS, where spreadsheet programs put them.
+        first = dimensions != kNone ? dimensions + 1 : window2 != kNone ? window2 : records.size() - 1;
+        end = first;
+    }
+    tableBegin_ = first;
+    tableEnd_ = end;
+
+    int lastRow = -1;
+    int lastColumn = -1;
+    const auto keepUnknown = [&](const RecordView& record) {
+        const Range range{record.offset, 4u + record.size};
+        std::vector<Range>* into = &lead_;
+        if (lastRow >= 0) {
+            auto entry = find(rows_[static_cast<std::size_t>(lastRow)], lastColumn);
+            if (entry->tail < 0) {
+                entry->tail = static_cast<std::int32_t>(tails_.size());
+                tails_.emplace_back();
+            }
+            into = &tails_[static_cast<std::size_t>(entry->tail)];
+        }
+        if (!into->empty() && into->back().offset + into->back().length == range.offset)
+            into->back().length += range.length;
+        else
+            into->push_back(range);
+    };
+
+    depth = 1;
+    for (std::size_t i = tableBegin_; i < tableEnd_; ++i) {
+        const RecordView& record = records[i];
+        const std::uint8_t* data = stream + record.offset + 4;
+        if (depth > 1 || record.type == kSidBof || record.type == kSidEof) {
+            if (record.type == kSidBof)
+                ++depth;
+            else if (record.type == kSidEof)
+                --depth;
+            keepUnknown(record);
+            continue;
+        }
+        if (record.type == kSidRow) {
+            if (record.size < 16)
+                damaged("the row record at offset " + std::to_string(record.offset) + " is cut short");
+            RowEntry& row = ensureRow(readU16(data));
+            if (row.hasRecord)
+                damaged("row " + std::to_string(readU16(data) + 1) + " is described twice");
+            std::copy_n(data, 16, row.record.begin());
+            row.hasRecord = true;
+            continue;
+        }
+        if (record.type == kSidDbCell)
+            continue;
+        if (!isCellRecord(record.type)) {
+            keepUnknown(record);
+            continue;
+        }
+        if (record.size < minimumSize(record.type))
+            damaged("the cell record at offset " + std::to_string(record.offset) + " is cut short");
+        std::size_t next = i + 1;
+        while (next < tableEnd_ && isFollowUp(records[next].type))
+            ++next;
+        const int row = readU16(data);
+        const int column = readU16(data + 2);
+        int last = column;
+        if (record.type == kSidMulRk || record.type == kSidMulBlank) {
+            const std::size_t each = record.type == kSidMulRk ? 6 : 2;
+            if ((record.size - 6) % each != 0)
+                damaged("the cell record at offset " + std::to_string(record.offset) + " has a broken length");
+            last = column + static_cast<int>((record.size - 6) / each) - 1;
+            if (last > 0xFFFF)
+                damaged("the cell record at offset " + std::to_string(record.offset) + " runs past the last column");
+        } else if (record.type == kSidLabelSst && readU32(data + 6) >= strings.count()) {
+            damaged("cell " + cellName(row, column) + " refers to shared string " + std::to_string(readU32(data + 6))
+                    + ", but the table holds " + std::to_string(strings.count()));
+        }
+        CellEntry entry;
+        entry.first = static_cast<std::uint16_t>(column);
+        entry.last = static_cast<std::uint16_t>(last);
+        entry.type = record.type;
+        entry.source = record.offset;
+        entry.length = records[next - 1].end() - record.offset;
+        insertParsed(row, entry, record.offset);
+        lastRow = row;
+        lastColumn = column;
+        i = next - 1;
+    }
+}
+
+void SheetCells::damaged(const std::string& what) const
+{
+    throw XlsError(displayName_ + " is damaged: " + what);
+}
+
+void SheetCells::insertParsed(int row, const CellEntry& entry, std::uint32_t recordOffset)
+{
+    std::vector<CellEntry>& cells = ensureRow(row).cells;
+    if (cells.empty() || cells.back().last < entry.first) {
+        cells.push_back(entry);
+        return;
+    }
+    // Out of column order: tolerated, but two records for one cell are not.
+    auto at = std::lower_bound(cells.begin(), cells.end(), entry.first,
+                               [](const CellEntry& e, int column) { return e.first < column; });
+    const bool overlapsNext = at != cells.end() && at->first <= entry.last;
+    const bool overlapsPrevious = at != cells.begin() && std::prev(at)->last >= entry.first;
+    if (overlapsNext || overlapsPrevious)
+        damaged("cell " + cellName(row, entry.first) + " is stored twice (record at offset "
+                + std::to_string(recordOffset) + ")");
+    cells.insert(at, entry);
+}
+
+SheetCells::RowEntry& SheetCells::ensureRow(int row)
+{
+    if (static_cast<std::size_t>(row) >= rows_.size())
+        rows_.resize(static_cast<std::size_t>(row) + 1);
+    return rows_[static_cast<std::size_t>(row)];
+}
+
+std::vector<SheetCells::CellEntry>::iterator SheetCells::find(RowEntry& row, int column)
+{
+    auto after = std::upper_bound(row.cells.begin(), row.cells.end(), column,
+                                  [](int c, const CellEntry& e) { return c < e.first; });
+    if (after == row.cells.begin() || std::prev(after)->last < column)
+        return row.cells.end();
+    return std::prev(after);
+}
+
+std::vector<SheetCells::CellEntry>::const_iterator SheetCells::find(const RowEntry& row, int column) const
+{
+    auto after = std::upper_bound(row.cells.begin(), row.cells.end(), column,
+                                  [](int c, const CellEntry& e) { return c < e.first; });
+    if (after == row.cells.begin() || std::prev(after)->last < column)
+        return row.cells.end();
+    return std::prev(after);
+}
+
+const std::uint8_t* SheetCells::bytesOf(const CellEntry& entry) const
+{
+    return entry.owned ? owned_[entry.source].data() : stream_ + entry.source;
+}
+
+std::uint16_t SheetCells::formatOf(const CellEntry& entry, int column) const
+{
+    const std::uint8_t* data = bytesOf(entry) + 4;
+    const int k = column - entry.first;
+    if (entry.type == kSidMulRk)
+        return readU16(data + 4 + 6 * k);
+    if (entry.type == kSidMulBlank)
+        return readU16(data + 4 + 2 * k);
+    return readU16(data + 4);
+}
+
+CellValue SheetCells::valueOf(const CellEntry& entry, int column, const SharedStrings& strings) const
+{
+    const std::uint8_t* header = bytesOf(entry);
+    const std::uint8_t* data = header + 4;
+    const std::size_t size = readU16(header + 2);
+    switch (entry.type) {
+    case kSidNumber:
+        return CellValue::ofNumber(readF64(data + 6));
+    case kSidRk:
+        return CellValue::ofNumber(decodeRk(readU32(data + 6)));
+    case kSidMulRk:
+        return CellValue::ofNumber(decodeRk(readU32(data + 6 + 6 * (column - entry.first))));
+    case kSidLabelSst: {
+        const std::uint32_t index = readU32(data + 6);
+        return index < strings.count() ? CellValue::ofText(strings.text(index)) : CellValue::empty();
+    }
+    case kSidLabel:
+    case kSidRString:
+        return CellValue::ofText(decodeUnicodeString(data + 6, size - 6));
+    case kSidBoolErr:
+        return data[7] ? CellValue::ofError(data[6]) : CellValue::ofBoolean(data[6] != 0);
+    case kSidFormula: {
+        if (readU16(data + 12) != 0xFFFF)
+            return CellValue::ofNumber(readF64(data + 6));
+        switch (data[6]) {
+        case 0: {  // text: in the STRING record that follows
+            for (std::size_t at = 4 + size; at + 4 <= entry.length;) {
+                const std::uint8_t* next = header + at;
+                const std::size_t nextSize = readU16(next + 2);
+                if (at + 4 + nextSize > entry.length)
+                    break;
+                if (readU16(next) == kSidString)
+                    return CellValue::ofText(decodeUnicodeString(next + 4, nextSize));
+                at += 4 + nextSize;
+            }
+            return CellValue::ofText({});
+        }
+        case 1: return CellValue::ofBoolean(data[8] != 0);
+        case 2: return CellValue::ofError(data[8]);
+        case 3: return CellValue::ofText({});
+        default: return CellValue::empty();
+        }
+    }
+    default:
+        return CellValue::empty();
+    }
+}
+
+bool SheetCells::anchorsSharedFormula(const CellEntry& entry) const
+{
+    if (entry.type != kSidFormula)
+        return false;
+    const std::uint8_t* header = bytesOf(entry);
+    for (std::size_t at = 4 + readU16(header + 2); at + 4 <= entry.length;) {
+        const std::uint16_t type = readU16(header + at);
+        if (type == kSidShrFmla || type == kSidArray || type == kSidTable)
+            return true;
+        at += 4 + readU16(header + at + 2);
+    }
+    return false;
+}
+
+CellValue SheetCells::value(int row, int column, const SharedStrings& strings) const
+{
+    if (static_cast<std::size_t>(row) >= rows_.size())
+        return CellValue::empty();
+    const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
+    auto entry = find(entries, column);
+    return entry == entries.cells.end() ? CellValue::empty() : valueOf(*entry, column, strings);
+}
+
+std::uint16_t SheetCells::format(int row, int column) const
+{
+    if (static_cast<std::size_t>(row) < rows_.size()) {
+        const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
+        if (auto entry = find(entries, column); entry != entries.cells.end())
+            return formatOf(*entry, column);
+    }
+    return emptyFormat(row, column);
+}
+
+std::uint16_t SheetCells::emptyFormat(int row, int column) const
+{
+    if (static_cast<std::size_t>(row) < rows_.size()) {
+        const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
+        if (entries.hasRecord && (entries.record[12] & kRowHasFormat))
+            return readU16(entries.record.data() + 14) & 0x0FFF;
+    }
+    for (const ColumnFormat& columns : columnFormats_)
+        if (column >= columns.first && column <= columns.last)
+            return columns.format;
+    return kDefaultCellFormat;
+}
+
+SheetCells::CellEntry SheetCells::makeEntry(std::uint16_t type, int first, int last, std::vector<std::uint8_t> bytes)
+{
+    CellEntry entry;
+    entry.first = static_cast<std::uint16_t>(first);
+    entry.last = static_cast<std::uint16_t>(last);
+    entry.type = type;
+    entry.owned = true;
+    entry.source = static_cast<std::uint32_t>(owned_.size());
+    entry.length = static_cast<std::uint32_t>(bytes.size());
+    owned_.push_back(std::move(bytes));
+    return entry;
+}
+
+// The cells of a MULRK or MULBLANK left and right of `column`, each kept with its own format:
+// one cell becomes an RK or BLANK, more stay a MULRK or MULBLANK.
+std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry, int row, int column)
+{
+    const bool numbers = entry.type == kSidMulRk;
+    const std::size_t each = numbers ? 6 : 2;
+    const std::vector<std::uint8_t> source(bytesOf(entry), bytesOf(entry) + entry.length);
+    const std::uint8_t* cells = source.data() + 4 + 4;
+    std::vector<CellEntry> pieces;
+    const auto piece = [&](int first, int last) {
+        const std::uint8_t* from = cells + each * static_cast<std::size_t>(first - entry.first);
+        const std::size_t count = static_cast<std::size_t>(last - first + 1);
+        if (count == 1) {
+            auto bytes = cellRecord(numbers ? kSidRk : kSidBlank, row, first, readU16(from), numbers ? 4 : 0);
+            if (numbers)
+                std::copy_n(from + 2, 4, bytes.begin() + 10);
+            pieces.push_back(makeEntry(numbers ? kSidRk : kSidBlank, first, first, std::move(bytes)));
+            return;
+        }
+        std::vector<std::uint8_t> bytes;
+        appendU16(bytes, entry.type);
+        appendU16(bytes, static_cast<std::uint16_t>(6 + each * count));
+        appendU16(bytes, static_cast<std::uint16_t>(row));
+        appendU16(bytes, static_cast<std::uint16_t>(first));
+        bytes.insert(bytes.end(), from, from + each * count);
+        appendU16(bytes, static_cast<std::uint16_t>(last));
+        pieces.push_back(makeEntry(entry.type, first, last, std::move(bytes)));
+    };
+    if (column > entry.first)
+        piece(entry.first, column - 1);
+    if (column < entry.last)
+        piece(column + 1, entry.last);
+    return pieces;
+}
+
+void SheetCells::setValue(int row, int column, const CellValue& value, SharedStrings& strings, int& labelChange)
+{
+    RowEntry& cells = ensureRow(row);
+    auto existing = find(cells, column);
+    const bool exists = existing != cells.cells.end();
+    if (exists && anchorsSharedFormula(*existing))
+        throw XlsError(displayName_ + ": cell " + cellName(row, column)
+                       + " holds a formula that other cells share, so it cannot be overwritten");
+    const std::uint16_t format = exists ? formatOf(*existing, column) : this->format(row, column);
+    const bool blank = exists && (existing->type == kSidBlank || existing->type == kSidMulBlank);
+
+    std::vector<std::uint8_t> bytes;
+    std::uint16_t type = 0;
+    switch (value.kind) {
+    case ValueKind::Empty:
+        if (!exists || blank)
+            return;  // already empty; its format stays
+        // A formatted cell stays as a formatted blank; so does one that carries unknown records.
+        if (format != emptyFormat(row, column) || existing->tail >= 0) {
+            type = kSidBlank;
+            bytes = cellRecord(kSidBlank, row, column, format, 0);
+        }
+        break;
+    case ValueKind::Number:
+        if (auto rk = encodeRk(value.number)) {
+            type = kSidRk;
+            bytes = cellRecord(kSidRk, row, column, format, 4);
+            writeU32(bytes.data() + 10, *rk);
+        } else {
+            type = kSidNumber;
+            bytes = cellRecord(kSidNumber, row, column, format, 8);
+            writeF64(bytes.data() + 10, value.number);
+        }
+        break;
+    case ValueKind::Text:
+        type = kSidLabelSst;
+        bytes = cellRecord(kSidLabelSst, row, column, format, 4);
+        writeU32(bytes.data() + 10, strings.indexOf(value.text));
+        ++labelChange;
+        break;
+    case ValueKind::Boolean:
+    case ValueKind::Error:
+        type = kSidBoolErr;
+        bytes = cellRecord(kSidBoolErr, row, column, format, 2);
+        bytes[10] = value.kind == ValueKind::Boolean ? static_cast<std::uint8_t>(value.boolean) : value.error;
+        bytes[11] = value.kind == ValueKind::Error ? 1 : 0;
+        break;
+    }
+    if (exists && existing->type == kSidLabelSst)
+        --labelChange;
+
+    std::vector<CellEntry> pieces;
+    std::int32_t tail = -1;
+    if (exists) {
+        tail = existing->tail;
+        if (existing->first != existing->last)
+            pieces = splitMulti(*existing, row, column);
+    }
+    std::vector<CellEntry> replacement;
+    for (const CellEntry& piece : pieces)
+        if (piece.last < column)
+            replacement.push_back(piece);
+    if (!bytes.empty())
+        replacement.push_back(makeEntry(type, column, column, std::move(bytes)));
+    for (const CellEntry& piece : pieces)
+        if (piece.first > column)
+            replacement.push_back(piece);
+    if (tail >= 0 && !replacement.empty())
+        replacement.back().tail = tail;
+
+    auto at = exists ? cells.cells.erase(existing)
+                     : std::upper_bound(cells.cells.begin(), cells.cells.end(), column,
+                                        [](int c, const CellEntry& e) { return c < e.first; });
+    cells.cells.insert(at, replacement.begin(), replacement.end());
+    cells.changed = true;
+    edited_ = true;
+}
+
+void SheetCells::setFormat(int row, int column, std::uint16_t format)
+{
+    RowEntry& cells = ensureRow(row);
+    auto existing = find(cells, column);
+    if (existing == cells.cells.end()) {
+        auto at = std::upper_bound(cells.cells.begin(), cells.cells.end(), column,
+                                   [](int c, const CellEntry& e) { return c < e.first; });
+        cells.cells.insert(at, makeEntry(kSidBlank, column, column, cellRecord(kSidBlank, row, column, format, 0)));
+        cells.changed = true;
+        edited_ = true;
+        return;
+    }
+    if (formatOf(*existing, column) == format)
+        return;
+    if (!existing->owned) {
+        const std::uint8_t* bytes = bytesOf(*existing);
+        owned_.emplace_back(bytes, bytes + existing->length);
+        existing->owned = true;
+        existing->source = static_cast<std::uint32_t>(owned_.size() - 1);
+    }
+    std::uint8_t* data = owned_[existing->source].data() + 4;
+    const int k = column - existing->first;
+    if (existing->type == kSidMulRk)
+        writeU16(data + 4 + 6 * k, format);
+    else if (existing->type == kSidMulBlank)
+        writeU16(data + 4 + 2 * k, format);
+    else
+        writeU16(data + 4, format);
+    edited_ = true;
+}
+
+void SheetCells::setRowHeight(int row, int heightTwips)
+{
+    RowEntry& entry = ensureRow(row);
+    if (!entry.hasRecord) {
+        entry.record.fill(0);
+        writeU16(entry.record.data(), static_cast<std::uint16_t>(row));
+        writeU16(entry.record.data() + 6, defaultRowHeight_);
+        entry.record[13] = 0x01;
+        writeU16(entry.record.data() + 14, kDefaultCellFormat);
+        entry.hasRecord = true;
+    }
+    if (heightTwips < 0) {
+        entry.record[12] |= kRowHidden;
+    } else {
+        const std::uint16_t kept = readU16(entry.record.data() + 6) & 0x8000;
+        writeU16(entry.record.data() + 6, static_cast<std::uint16_t>(kept | (heightTwips & 0x7FFF)));
+        entry.record[12] = static_cast<std::uint8_t>((entry.record[12] | kRowCustomHeight) & ~kRowHidden);
+    }
+    entry.changed = true;
+    edited_ = true;
+}
+
+void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, const CellFormats& formats) const
+{
+    shown.defaultRowHeightTwips = defaultRowHeight_;
+    shown.defaultColumnWidth = defaultColumnWidth_;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const RowEntry& row = rows_[r];
+        if (row.hasRecord)
+            shown.rows.push_back({static_cast<int>(r), readU16(row.record.data() + 6) & 0x7FFF,
+                                  (row.record[12] & kRowCustomHeight) != 0, (row.record[12] & kRowHidden) != 0});
+        for (const CellEntry& entry : row.cells) {
+            for (int column = entry.first; column <= entry.last; ++column) {
+                CellShown cell;
+                cell.row = static_cast<int>(r);
+                cell.column = column;
+                cell.value = valueOf(entry, column, strings);
+                cell.formula = entry.type == kSidFormula;
+                cell.fillColorIndex = formats.fillColorIndex(formatOf(entry, column));
+                if (cell.fillColorIndex >= 0)
+                    cell.fillRgb = formats.colorRgb(cell.fillColorIndex);
+                shown.cells.push_back(std::move(cell));
+            }
+        }
+    }
+    for (const ColumnFormat& columns : columnFormats_)
+        shown.columns.push_back({columns.first, columns.last, columns.width, (columns.flags & 0x01) != 0});
+    std::sort(shown.columns.begin(), shown.columns.end(),
+              [](const ColumnsShown& a, const ColumnsShown& b) { return a.first < b.first; });
+}
+
+std::vector<int> SheetCells::writtenRows() const
+{
+    std::vector<int> rows;
+    for (std::size_t r = 0; r < rows_.size(); ++r)
+        if (rows_[r].hasRecord || !rows_[r].cells.empty())
+            rows.push_back(static_cast<int>(r));
+    return rows;
+}
+
+void SheetCells::write(StreamSink& sink, Layout& layout) const
+{
+    int depth = 0;
+    writeRecordRange(sink, 0, tableBegin_, layout, depth);
+    writeCellTable(sink, layout);
+    writeRecordRange(sink, tableEnd_, records_.size(), layout, depth);
+}
+
+void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout, int& depth) const
+{
+    for (std::size_t i = begin; i < end; ++i) {
+        const RecordView& record = records_[i];
+        if (record.type == kSidBof)
+            ++depth;
+        if (depth == 1 && record.type == kSidIndex) {
+            writeIndex(sink, record, layout);
+        } else if (depth == 1 && record.type == kSidDimensions && (record.size == 14 || record.size == 10)) {
+            writeDimensions(sink, record);
+        } else {
+            if (depth == 1 && record.type == kSidDefColWidth) {
+                if (sink.measuring()) {
+                    layout.defColWidth = sink.position();
+                    layout.hasDefColWidth = true;
+                } else if (layout.defColWidth != sink.position()) {
+                    throw XlsError("cannot save " + displayName_ + ": the sheet layout changed while it was written");
+                }
+            }
+            sink.put(stream_ + record.offset, 4u + record.size);
+        }
+        if (record.type == kSidEof)
+            --depth;
+    }
+}
+
+void SheetCells::writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const
+{
+    const std::uint8_t* data = stream_ + original.offset + 4;
+    const std::vector<int> rows = writtenRows();
+    std::size_t blocks = 0;
+    for (std::size_t k = 0; k < rows.size(); ++k)
+        if (k == 0 || rows[k] / 32 != rows[k - 1] / 32)
+            ++blocks;
+    sink.putHeader(kSidIndex, 16 + 4 * blocks);
+    sink.putU32(original.size >= 4 ? readU32(data) : 0);
+    sink.putU32(rows.empty() ? 0 : static_cast<std::uint32_t>(rows.front()));
+    sink.putU32(rows.empty() ? 0 : static_cast<std::uint32_t>(rows.back() + 1));
+    sink.putU32(layout.hasDefColWidth ? layout.defColWidth : (original.size >= 12 ? readU32(data + 8) : 0));
+    for (std::size_t b = 0; b < blocks; ++b)
+        sink.putU32(sink.measuring() || b >= layout.dbCells.size() ? 0 : layout.dbCells[b]);
+}
+
+void SheetCells::writeDimensions(StreamSink& sink, const RecordView& original) const
+{
+    std::uint32_t firstRow = 0, endRow = 0;
+    std::uint16_t firstColumn = 0xFFFF, endColumn = 0;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const auto& cells = rows_[r].cells;
+        if (cells.empty())
+            continue;
+        if (endRow == 0)
+            firstRow = static_cast<std::uint32_t>(r);
+        endRow = static_cast<std::uint32_t>(r + 1);
+        firstColumn = std::min(firstColumn, cells.front().first);
+        endColumn = std::max<std::uint16_t>(endColumn, static_cast<std::uint16_t>(cells.back().last + 1));
+    }
+    if (endRow == 0)
+        firstColumn = 0;
+    const std::uint8_t* data = stream_ + original.offset + 4;
+    sink.putHeader(kSidDimensions, original.size);
+    if (original.size == 14) {
+        sink.putU32(firstRow);
+        sink.putU32(endRow);
+    } else {
+        sink.putU16(static_cast<std::uint16_t>(firstRow));
+        sink.putU16(static_cast<std::uint16_t>(endRow));
+    }
+    sink.putU16(firstColumn);
+    sink.putU16(endColumn);
+    sink.put(data + original.size - 2, 2);
+}
+
+void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const
+{
+    for (const Range& range : lead_)
+        sink.put(stream_ + range.offset, range.length);
+    if (sink.measuring())
+        layout.dbCells.clear();
+    const std::vector<int> rows = writtenRows();
+    std::size_t block = 0;
+    std::vector<std::uint16_t> offsets;
+    for (std::size_t k = 0; k < rows.size();) {
+        std::size_t end = k;
+        while (end < rows.size() && rows[end] / 32 == rows[k] / 32)
+            ++end;
+        const std::uint32_t blockStart = sink.position();
+        for (std::size_t m = k; m < end; ++m) {
+            const RowEntry& row = rows_[static_cast<std::size_t>(rows[m])];
+            std::array<std::uint8_t, 16> record = row.record;
+            if (!row.hasRecord) {
+                // Rows with cells but no ROW record (some writers leave them out) get a plain one.
+                record.fill(0);
+                writeU16(record.data(), static_cast<std::uint16_t>(rows[m]));
+                writeU16(record.data() + 6, defaultRowHeight_);
+                record[13] = 0x01;
+                writeU16(record.data() + 14, kDefaultCellFormat);
+            }
+            if (row.changed || !row.hasRecord) {
+                writeU16(record.data() + 2, row.cells.empty() ? 0 : row.cells.front().first);
+                writeU16(record.data() + 4,
+                         row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().last + 1));
+            }
+            sink.putHeader(kSidRow, 16);
+            sink.put(record.data(), 16);
+        }
+        // DBCELL ([MS-XLS] 2.4.78): the first offset runs from the second ROW record to the first
+        // cell, each next one from the previous row's first cell; a row without cells sits where
+        // its cells would start.
+        offsets.clear();
+        offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - (blockStart + 20), 0xFFFF)));
+        for (std::size_t m = k; m < end; ++m) {
+            const std::uint32_t rowStart = sink.position();
+            for (const CellEntry& entry : rows_[static_cast<std::size_t>(rows[m])].cells) {
+                sink.put(bytesOf(entry), entry.length);
+                if (entry.tail >= 0)
+                    for (const Range& range : tails_[static_cast<std::size_t>(entry.tail)])
+                        sink.put(stream_ + range.offset, range.length);
+            }
+            if (m + 1 < end)
+                offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - rowStart, 0xFFFF)));
+        }
+        const std::uint32_t dbCell = sink.position();
+        if (sink.measuring())
+            layout.dbCells.push_back(dbCell);
+        else if (block >= layout.dbCells.size() || layout.dbCells[block] != dbCell)
+            throw XlsError("cannot save " + displayName_ + ": the sheet layout changed while it was written");
+        sink.putHeader(kSidDbCell, 4 + 2 * offsets.size());
+        sink.putU32(dbCell - blockStart);
+        for (std::uint16_t offset : offsets)
+            sink.putU16(offset);
+        ++block;
+        k = end;
+    }
+}
+
+}  // namespace pellix::xls

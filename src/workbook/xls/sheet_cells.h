@@ -1,0 +1,110 @@
+#pragma once
+
+// One worksheet's cell table ([MS-XLS] 2.1.7.20.5 CELLTABLE): its rows and cell records, edited
+// in memory and written back as row blocks with fresh ROW, DBCELL, INDEX and DIMENSIONS data.
+//
+// A cell record that no edit touched keeps its bytes (and its follow-up records: the STRING of a
+// text formula result, SHRFMLA, ARRAY, TABLE, CONTINUE). Everything of the sheet outside the
+// cell table is copied as it was.
+
+#include "workbook/xls/biff.h"
+#include "workbook/xls/stream_sink.h"
+#include "workbook/xls/workbook.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace pellix::xls {
+
+class SharedStrings;
+class CellFormats;
+
+class SheetCells {
+public:
+    // `records` run from the sheet's BOF to the EOF that balances it. Throws XlsError.
+    SheetCells(const std::uint8_t* stream, std::span<const RecordView> records, const SharedStrings& strings,
+               const std::string& displayName);
+
+    CellValue value(int row, int column, const SharedStrings& strings) const;
+    // The format the cell shows: its own, or for a cell without a record the row's or column's.
+    std::uint16_t format(int row, int column) const;
+    // The format of a cell that has no record: the row's, else the column's, else the default.
+    std::uint16_t emptyFormat(int row, int column) const;
+
+    // `labelChange` gets +1/-1 for each shared-string cell made or removed.
+    void setValue(int row, int column, const CellValue& value, SharedStrings& strings, int& labelChange);
+    void setFormat(int row, int column, std::uint16_t format);
+    // `heightTwips` < 0 hides the row and keeps its height.
+    void setRowHeight(int row, int heightTwips);
+
+    bool edited() const { return edited_; }
+    void fillShown(SheetShown& shown, const SharedStrings& strings, const CellFormats& formats) const;
+
+    struct Layout {
+        std::uint32_t defColWidth = 0;
+        bool hasDefColWidth = false;
+        std::vector<std::uint32_t> dbCells;
+    };
+    // Writes the whole sheet substream. Measuring fills `layout`; writing uses it for the INDEX.
+    void write(StreamSink& sink, Layout& layout) const;
+
+private:
+    struct Range {
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+    };
+    struct CellEntry {
+        std::uint16_t first = 0;  // columns covered: one, or a MULRK/MULBLANK span
+        std::uint16_t last = 0;
+        std::uint16_t type = 0;
+        bool owned = false;        // bytes in owned_[source] rather than in the stream
+        std::uint32_t source = 0;  // stream offset of the record header, or index into owned_
+        std::uint32_t length = 0;  // the record with its follow-up records
+        std::int32_t tail = -1;    // index into tails_: unknown records that followed this cell
+    };
+    struct RowEntry {
+        std::vector<CellEntry> cells;  // sorted by column
+        std::array<std::uint8_t, 16> record{};
+        bool hasRecord = false;
+        bool changed = false;
+    };
+
+    const std::uint8_t* bytesOf(const CellEntry& entry) const;
+    std::uint16_t formatOf(const CellEntry& entry, int column) const;
+    CellValue valueOf(const CellEntry& entry, int column, const SharedStrings& strings) const;
+    bool anchorsSharedFormula(const CellEntry& entry) const;
+    RowEntry& ensureRow(int row);
+    std::vector<CellEntry>::iterator find(RowEntry& row, int column);
+    std::vector<CellEntry>::const_iterator find(const RowEntry& row, int column) const;
+    CellEntry makeEntry(std::uint16_t type, int first, int last, std::vector<std::uint8_t> bytes);
+    std::vector<CellEntry> splitMulti(const CellEntry& entry, int row, int column);
+    void insertParsed(int row, const CellEntry& entry, std::uint32_t recordOffset);
+    void writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout, int& depth) const;
+    void writeCellTable(StreamSink& sink, Layout& layout) const;
+    void writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const;
+    void writeDimensions(StreamSink& sink, const RecordView& original) const;
+    std::vector<int> writtenRows() const;
+    [[noreturn]] void damaged(const std::string& what) const;
+
+    const std::uint8_t* stream_;
+    std::span<const RecordView> records_;
+    std::string displayName_;
+    std::size_t tableBegin_ = 0;  // record indexes of the cell table
+    std::size_t tableEnd_ = 0;
+    std::vector<RowEntry> rows_;
+    std::vector<Range> lead_;  // unknown records inside the table before its first cell
+    std::vector<std::vector<Range>> tails_;
+    std::vector<std::vector<std::uint8_t>> owned_;
+    struct ColumnFormat {
+        std::uint16_t first, last, width, format, flags;
+    };
+    std::vector<ColumnFormat> columnFormats_;
+    std::uint16_t defaultRowHeight_ = 255;
+    std::uint16_t defaultColumnWidth_ = 8;
+    bool edited_ = false;
+};
+
+}  // namespace pellix::xls
