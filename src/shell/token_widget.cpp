@@ -46,8 +46,8 @@ std::optional<int> draggedToken(const QDropEvent& event, const MainForm& form) {
 TokenWidget::TokenWidget(MainForm& form, int index, QWidget* parent) : QLabel(parent), form_(form), index_(index) {
     setAcceptDrops(true);
     setAlignment(Qt::AlignCenter);
-    setFrameShape(QFrame::Panel);
-    setFrameShadow(QFrame::Sunken);
+    // Opaque like a picture box: a placeholder hides the court beneath it.
+    setAutoFillBackground(true);
     // Picture boxes take a tab position but nothing is done with the focus.
     setFocusPolicy(Qt::TabFocus);
 }
@@ -65,6 +65,8 @@ void TokenWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void TokenWidget::showScaled() {
+    // An empty token shows a sunken frame; a picture fills the whole token.
+    setFrameStyle(picture_.isNull() ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
     if (picture_.isNull()) {
         clear();
         return;

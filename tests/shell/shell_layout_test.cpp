@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
@@ -125,7 +126,11 @@ TEST_F(WindowLayout, NamedFontsAreTheGothicFacesAtTheirSizes) {
 TEST_F(WindowLayout, GothicFacesResolveToTheInstalledIpaFaces) {
     EXPECT_EQ(QFontInfo(control("cmdSave")->font()).family(), QStringLiteral("IPAPGothic"));
     EXPECT_EQ(QFontInfo(control("txtTurn")->font()).family(), QStringLiteral("IPAGothic"));
-    EXPECT_TRUE(QFontInfo(control("txtTurn")->font()).fixedPitch());
+    // The fixed face: every digit and letter as wide as the next.
+    const QFontMetrics fixed(control("txtTurn")->font());
+    EXPECT_EQ(fixed.horizontalAdvance(QLatin1Char('1')), fixed.horizontalAdvance(QLatin1Char('W')));
+    const QFontMetrics proportional(control("cmdSave")->font());
+    EXPECT_NE(proportional.horizontalAdvance(QLatin1Char('1')), proportional.horizontalAdvance(QLatin1Char('W')));
 }
 
 TEST_F(WindowLayout, TabMovesThroughTheControlsInTheLayoutsOrder) {
