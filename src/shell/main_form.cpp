@@ -134,6 +134,8 @@ void MainForm::buildControls() {
             }
             case layout::ControlKind::CheckBox:
                 widget = chkView = new QCheckBox(qText(control.text), this);
+                // The box is narrow: keep the caption close to its square so "Normal" fits.
+                chkView->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));
                 break;
             case layout::ControlKind::SheetView:
                 widget = OLEWorkSheet = new SheetView(this);

@@ -30,6 +30,9 @@ trap cleanup EXIT
 
 cp -r "$sample"/. "$folder"/
 cp "$program" "$folder"/pellix
+# A desktop session has its runtime folder; without one Qt says so on the terminal.
+export XDG_RUNTIME_DIR="$folder"/runtime
+mkdir -m 0700 "$XDG_RUNTIME_DIR"
 
 # No window manager: the client area starts at the screen's top-left, one pixel per 15 twips.
 QT_SCALE_FACTOR=1 QT_QPA_PLATFORM=xcb "$folder"/pellix >"$folder"/stdout.txt 2>"$folder"/stderr.txt &
