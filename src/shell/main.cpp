@@ -12,11 +12,12 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
 
     pellix::MainForm form(QCoreApplication::applicationDirPath().toStdString());
+    // Large enough for every control the layout places; maximized where the screen is smaller.
     const QSize wanted(form.twipsToPixels(pellix::MainForm::layoutSizeTwips().width()),
                        form.twipsToPixels(pellix::MainForm::layoutSizeTwips().height()));
     const QScreen* screen = form.screen();
-    if (screen && !screen->availableGeometry().size().expandedTo(wanted).boundedTo(screen->availableGeometry().size()).isEmpty() &&
-        screen->availableGeometry().width() >= wanted.width() && screen->availableGeometry().height() >= wanted.height()) {
+    const QSize room = screen ? screen->availableGeometry().size() : wanted;
+    if (room.width() >= wanted.width() && room.height() >= wanted.height()) {
         form.resize(wanted);
         form.show();
     } else {
