@@ -165,6 +165,201 @@ bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& childre
     return true;
 }
 
+// libgsf opens some damaged containers without a word: a chain that runs on into another
+// stream's sectors (xlrd__corrupted_error.xls: the root's mini-stream chain runs into the
+// Workbook's) is read as if nothing were wrong. So before libgsf sees the file, every sector
+// chain of the directory tree is walked with an owner per sector, as xlrd's compdoc does: a
+// sector claimed twice, a cycle or a chain leaving the file is damage ([MS-CFB] 2.3, 2.6).
+class SectorMap {
+public:
+    SectorMap(std::span<const std::uint8_t> bytes, const std::string& displayName)
+        : bytes_(bytes), displayName_(displayName)
+    {
+    }
+
+    void check()
+    {
+        const std::uint8_t* header = bytes_.data();
+        if (readU16(header + 0x1C) != 0xFFFE)
+            fail("its compound document header has the wrong byte order mark");
+        const int shift = readU16(header + 0x1E);
+        const int major = readU16(header + 0x1A);
+        if (!((shift == 9 && major == 3) || (shift == 12 && major == 4)))
+            fail("its compound document header gives an unknown sector size");
+        if (readU16(header + 0x20) != 6)
+            fail("its compound document header gives an unknown mini sector size");
+        sectorSize_ = std::size_t{1} << shift;
+        if (bytes_.size() < sectorSize_)
+            fail("the file is cut short");
+        sectorCount_ = (bytes_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
+        owner_.assign(sectorCount_, kFree);
+        readFat(header);
+        const std::uint32_t cutoff = readU32(header + 0x38);
+
+        const std::vector<std::uint32_t> directory = walk(readU32(header + 0x30), kDirectoryOwner, "the directory");
+        const std::size_t perSector = sectorSize_ / 128;
+        const auto entry = [&](std::uint32_t id) -> const std::uint8_t* {
+            const std::size_t sector = id / perSector;
+            if (sector >= directory.size())
+                return nullptr;
+            return sectorData(directory[sector]) + (id % perSector) * 128;
+        };
+        const std::uint8_t* root = entry(0);
+        if (root == nullptr || root[0x42] != 5)
+            fail("its compound document has no root entry");
+
+        // The root's chain holds the mini stream; the mini FAT says how small streams use it.
+        miniStreamSize_ = readU32(root + 0x78);
+        walk(readU32(root + 0x74), kMiniStreamOwner, "the mini stream");
+        const std::vector<std::uint32_t> miniFatSectors = walk(readU32(header + 0x3C), kMiniFatOwner, "the mini FAT");
+        for (std::uint32_t sector : miniFatSectors)
+            for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
+                miniFat_.push_back(readU32(sectorData(sector) + 4 * i));
+        miniOwner_.assign(miniFat_.size(), kFree);
+
+        std::vector<std::uint32_t> pending;
+        std::vector<bool> visited(directory.size() * perSector, false);
+        const std::uint32_t firstChild = readU32(root + 0x4C);
+        if (firstChild != kNoStream)
+            pending.push_back(firstChild);
+        std::uint32_t nextOwner = kFirstStreamOwner;
+        while (!pending.empty()) {
+            const std::uint32_t id = pending.back();
+            pending.pop_back();
+            if (id >= visited.size() || visited[id])
+                fail("its compound document directory is cyclic or points past its end");
+            visited[id] = true;
+            const std::uint8_t* node = entry(id);
+            for (std::size_t link : {0x44, 0x48, 0x4C}) {
+                const std::uint32_t next = readU32(node + link);
+                if (next != kNoStream)
+                    pending.push_back(next);
+            }
+            if (node[0x42] != 2)
+                continue;
+            const std::uint64_t size = readU32(node + 0x78);
+            const std::uint32_t start = readU32(node + 0x74);
+            if (size >= cutoff) {
+                const auto chain = walk(start, nextOwner++, "a stream");
+                if (chain.size() * sectorSize_ < size)
+                    fail("a stream of its compound document is longer than its chain of sectors");
+            } else if (size > 0) {
+                const std::size_t sectors = walkMini(start, nextOwner++);
+                if (sectors * 64 < size)
+                    fail("a small stream of its compound document is longer than its chain");
+            }
+        }
+    }
+
+private:
+    static constexpr std::uint32_t kFree = 0;
+    static constexpr std::uint32_t kFatOwner = 1;
+    static constexpr std::uint32_t kDirectoryOwner = 2;
+    static constexpr std::uint32_t kMiniStreamOwner = 3;
+    static constexpr std::uint32_t kMiniFatOwner = 4;
+    static constexpr std::uint32_t kFirstStreamOwner = 5;
+    static constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
+    static constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
+    static constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+
+    [[noreturn]] void fail(const std::string& what) const { damaged(displayName_, what); }
+
+    const std::uint8_t* sectorData(std::uint32_t sector) const
+    {
+        return bytes_.data() + (static_cast<std::size_t>(sector) + 1) * sectorSize_;
+    }
+    bool wholeSector(std::uint32_t sector) const
+    {
+        return (static_cast<std::size_t>(sector) + 2) * sectorSize_ <= bytes_.size();
+    }
+
+    void claim(std::uint32_t sector, std::uint32_t owner, const char* what)
+    {
+        if (sector >= sectorCount_)
+            fail(std::string("the chain of ") + what + " points past the end of the file");
+        if (owner_[sector] != kFree)
+            fail(std::string("the chain of ") + what + " runs into sectors that belong to something else (sector "
+                 + std::to_string(sector) + ")");
+        owner_[sector] = owner;
+    }
+
+    void readFat(const std::uint8_t* header)
+    {
+        const std::uint32_t fatSectors = readU32(header + 0x2C);
+        if (fatSectors > sectorCount_)
+            fail("its compound document claims more allocation sectors than the file holds");
+        std::vector<std::uint32_t> fatIds;
+        for (std::size_t i = 0; i < 109 && fatIds.size() < fatSectors; ++i)
+            fatIds.push_back(readU32(header + 0x4C + 4 * i));
+        std::uint32_t difat = readU32(header + 0x44);
+        const std::size_t perDifat = sectorSize_ / 4 - 1;
+        while (fatIds.size() < fatSectors) {
+            if (difat >= sectorCount_ || !wholeSector(difat))
+                fail("its compound document's allocation table list is cut short");
+            claim(difat, kFatOwner, "the allocation table list");
+            const std::uint8_t* data = sectorData(difat);
+            for (std::size_t i = 0; i < perDifat && fatIds.size() < fatSectors; ++i)
+                fatIds.push_back(readU32(data + 4 * i));
+            difat = readU32(data + 4 * perDifat);
+        }
+        fat_.reserve(fatIds.size() * (sectorSize_ / 4));
+        for (std::uint32_t id : fatIds) {
+            if (id >= sectorCount_ || !wholeSector(id))
+                fail("an allocation sector of its compound document lies outside the file");
+            claim(id, kFatOwner, "the allocation table");
+            const std::uint8_t* data = sectorData(id);
+            for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
+                fat_.push_back(readU32(data + 4 * i));
+        }
+    }
+
+    std::vector<std::uint32_t> walk(std::uint32_t sector, std::uint32_t owner, const char* what)
+    {
+        std::vector<std::uint32_t> chain;
+        while (sector != kEndOfChain) {
+            if (sector == kFreeSector && chain.empty())
+                break;  // an empty chain
+            if (sector >= fat_.size())
+                fail(std::string("the chain of ") + what + " points past the end of the allocation table");
+            claim(sector, owner, what);
+            // Stream data may end in a short last sector (some writers cut the file there);
+            // the tables read here may not.
+            if (owner < kMiniStreamOwner && !wholeSector(sector))
+                fail(std::string("the chain of ") + what + " runs past the end of the file");
+            chain.push_back(sector);
+            sector = fat_[sector];
+        }
+        return chain;
+    }
+
+    std::size_t walkMini(std::uint32_t sector, std::uint32_t owner)
+    {
+        std::size_t count = 0;
+        while (sector != kEndOfChain) {
+            if (sector >= miniFat_.size())
+                fail("the chain of a small stream points past the end of the mini allocation table");
+            if (static_cast<std::uint64_t>(sector) * 64 >= miniStreamSize_)
+                fail("the chain of a small stream points past the end of the mini stream");
+            if (miniOwner_[sector] != kFree)
+                fail("the chain of a small stream runs into another's mini sectors");
+            miniOwner_[sector] = owner;
+            ++count;
+            sector = miniFat_[sector];
+        }
+        return count;
+    }
+
+    std::span<const std::uint8_t> bytes_;
+    const std::string& displayName_;
+    std::size_t sectorSize_ = 512;
+    std::size_t sectorCount_ = 0;
+    std::uint64_t miniStreamSize_ = 0;
+    std::vector<std::uint32_t> fat_;
+    std::vector<std::uint32_t> miniFat_;
+    std::vector<std::uint32_t> owner_;
+    std::vector<std::uint32_t> miniOwner_;
+};
+
 }  // namespace
 
 CompoundEntry* CompoundDocument::stream(std::string_view name)
@@ -190,6 +385,8 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
     CompoundDocument document;
     // Sector shift at 0x1E: 9 for 512-byte sectors (version 3), 12 for 4096 (version 4).
     document.sectorSize = readU16(bytes.data() + 0x1E) == 12 ? 4096 : 512;
+
+    SectorMap(bytes, displayName).check();
 
     MessageCounter messages;
     GObjectPtr<GsfInput> input(gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
