@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,8 @@ struct CloseCase {
     int named;  // player marked "C", 0 for none
 };
 
+void PrintTo(const CloseCase& c, std::ostream* out) { *out << c.name; }
+
 class CloseWays : public TurnRoad, public ::testing::WithParamInterface<CloseCase> {};
 
 TEST_P(CloseWays, RecordTheTurnAndReturnToIdle) {
@@ -169,6 +172,18 @@ TEST_F(TurnRoad, InputDuringTheCloseChangesNothing) {
     EXPECT_EQ(slotOf(42, 1), 0);  // no second turn recorded
     expectIdle();
     EXPECT_TRUE(form().acceptsDrops());
+}
+
+// The second click of a double click on "決定" comes in at the shout's status message.
+TEST_F(TurnRoad, DoubleClickOnDecideStartsOneCountdown) {
+    fillCourt();
+    form().txtTurn->setText("41");
+    QTimer::singleShot(0, form_.get(), [this] { form().cmdSave_Click(); });
+    form().cmdSave_Click();
+    const auto& shown = form().statuses;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), "Status : Shout \"Come on !\""), 1);
+    EXPECT_EQ(form().cmdSave->text(), QStringLiteral("3秒前"));
+    EXPECT_FALSE(form().cmdSave->isEnabled());
 }
 
 TEST_F(TurnRoad, DoubleClickOnMissRecordsOneTurn) {
