@@ -279,11 +279,10 @@ TEST_F(TurnRoad, FailedCommitKeepsTheTurnNumber) {
     EXPECT_NE(form().lblStatus->text(), QStringLiteral(" Status : OK"));
 }
 
+// The buttons follow the stepping rules of the turn text (tested in full with them).
 TEST_F(TurnRoad, NavigationSteps) {
     const std::tuple<const char*, bool, const char*> cases[] = {
-        {"7", false, "6"},       {"1", false, "0"},         {"0", false, "0"},        {"-3", false, "-3"},
-        {"2100", true, "2101"},  {"2101", true, "2101"},    {"2100.4", true, "2101.4"}, {"2100.6", true, "2100.6"},
-        {"7.5", false, "6.5"},   {"abc", true, "abc"},      {"", false, ""},          {"40000", false, "40000"},
+        {"7.5", false, "6.5"}, {"0", false, "0"}, {"2100", true, "2101"}, {"2101", true, "2101"}, {"abc", true, "abc"},
     };
     for (const auto& [text, next, result] : cases) {
         form().txtTurn->setText(QString::fromUtf8(text));
