@@ -36,6 +36,7 @@ enum class DropOutcome {
     Nothing,          // dropped on itself: nothing changes
     CourtIncomplete,  // exchanged; a placeholder still stands on the court: decide button off
     CourtComplete,    // exchanged; four players on court: play the drop sound, decide button on
+                      // (when no turn is under way)
 };
 
 class Board {
