@@ -242,9 +242,8 @@ void Workbook::Impl::writeUnchangedSubstream(StreamSink& sink, const Substream& 
             --depth;
         else if (depth == 1 && record.type == kSidIndex && record.size >= 16) {
             std::uint8_t* body = sink.at(start + (record.offset - substream.begin) + 4);
-            for (std::size_t at = 8; at + 4 <= record.size; at += 4) {
-                if (at == 12)
-                    continue;  // rwMac, not an offset
+            // ibXF at 12, then one rgibRw per row block from 16 on.
+            for (std::size_t at = 12; at + 4 <= record.size; at += 4) {
                 const std::uint32_t value = readU32(body + at);
                 if (value != 0)
                     writeU32(body + at, static_cast<std::uint32_t>(value + shift));

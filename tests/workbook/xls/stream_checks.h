@@ -1,0 +1,25 @@
+#pragma once
+
+// Structural checks of a saved workbook, made independently of the engine's writer: every
+// absolute offset points where it should, every relative one adds up, records are in order.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pellix::xls::testing {
+
+// The Workbook stream of a compound document.
+std::vector<std::uint8_t> workbookStreamOf(const std::vector<std::uint8_t>& file);
+
+// Every broken invariant as one line; empty when the stream is sound.
+std::vector<std::string> streamProblems(const std::vector<std::uint8_t>& stream, bool checkXfCrc = true);
+
+struct RawRecord {
+    std::uint32_t offset;
+    std::uint16_t type;
+    std::vector<std::uint8_t> data;
+};
+std::vector<RawRecord> recordsOf(const std::vector<std::uint8_t>& stream);
+
+}  // namespace pellix::xls::testing

@@ -1,0 +1,129 @@
+#!/usr/bin/python3
+"""Compares two workbooks as an independent reader (xlrd, formatting_info=True) sees them.
+
+usage: xlrd_compare.py ORIGINAL SAVED [CELL | row:N ...]
+
+Every sheet's name, visibility and selection, every cell's type, value, font, fill and number
+format, row heights and hidden rows, column widths, merged ranges and names must read the same;
+the CELLs given (A1 style) and rows given as row:N (1-based), on the active sheet, are the
+edited ones and may differ. Prints each
+difference and exits 1 when there is one, 2 when a file cannot be read.
+"""
+import re
+import sys
+
+import xlrd
+
+
+def cell_index(name):
+    match = re.fullmatch(r"([A-Z]+)([0-9]+)", name)
+    column = 0
+    for letter in match.group(1):
+        column = column * 26 + ord(letter) - 64
+    return int(match.group(2)) - 1, column - 1
+
+
+def font_of(book, xf):
+    font = book.font_list[xf.font_index]
+    return (font.name, font.height, font.bold, font.italic, font.underline_type, font.struck_out,
+            font.colour_index, font.escapement, font.family)
+
+
+def format_of(book, xf_index):
+    xf = book.xf_list[xf_index]
+    number_format = book.format_map[xf.format_key].format_str if xf.format_key in book.format_map else None
+    background = xf.background
+    border = xf.border
+    alignment = xf.alignment
+    return {
+        "font": font_of(book, xf),
+        "fill": (background.fill_pattern, background.pattern_colour_index if background.fill_pattern else None),
+        "number_format": number_format,
+        "border": (border.left_line_style, border.right_line_style, border.top_line_style, border.bottom_line_style,
+                   border.left_colour_index, border.right_colour_index, border.top_colour_index,
+                   border.bottom_colour_index),
+        "alignment": (alignment.hor_align, alignment.vert_align, alignment.rotation, alignment.text_wrapped,
+                      alignment.indent_level),
+    }
+
+
+def describe(path):
+    book = xlrd.open_workbook(path, formatting_info=True, on_demand=False)
+    sheets = []
+    for sheet in book.sheets():
+        cells = {}
+        for row in range(sheet.nrows):
+            for column in range(sheet.row_len(row)):
+                cell = sheet.cell(row, column)
+                if cell.ctype == xlrd.XL_CELL_EMPTY:
+                    continue
+                cells[(row, column)] = (cell.ctype, cell.value, format_of(book, cell.xf_index))
+        # A row without a ROW record shows the sheet's default height; one with a record of that
+        # same height reads the same to a user.
+        default_height = sheet.default_row_height if sheet.default_row_height is not None else 255
+        rows = {}
+        for row, info in sheet.rowinfo_map.items():
+            shown = (info.height, info.hidden, info.height_mismatch)
+            if shown != (default_height, 0, 0):
+                rows[row] = shown
+        columns = {column: (info.width, info.hidden) for column, info in sheet.colinfo_map.items()}
+        sheets.append({
+            "name": sheet.name,
+            "visibility": sheet.visibility,
+            "selected": sheet.sheet_selected,
+            "cells": cells,
+            "rows": rows,
+            "columns": columns,
+            "merged": sorted(sheet.merged_cells),
+        })
+    names = sorted((name.name, name.scope, name.hidden, name.formula_text if hasattr(name, "formula_text") else None)
+                   for name in book.name_obj_list)
+    return {"sheets": sheets, "names": names, "datemode": book.datemode}
+
+
+def main():
+    original_path, saved_path = sys.argv[1], sys.argv[2]
+    edited = {cell_index(name) for name in sys.argv[3:] if not name.startswith("row:")}
+    edited_rows = {int(name[4:]) - 1 for name in sys.argv[3:] if name.startswith("row:")}
+    try:
+        original = describe(original_path)
+    except Exception as error:  # noqa: BLE001 - any reader failure is reported the same way
+        print("cannot read %s: %s" % (original_path, error))
+        return 2
+    try:
+        saved = describe(saved_path)
+    except Exception as error:  # noqa: BLE001
+        print("cannot read %s: %s" % (saved_path, error))
+        return 2
+    differences = []
+    if original["names"] != saved["names"]:
+        differences.append("names: %r != %r" % (original["names"], saved["names"]))
+    if original["datemode"] != saved["datemode"]:
+        differences.append("date mode differs")
+    if len(original["sheets"]) != len(saved["sheets"]):
+        differences.append("sheet count %d != %d" % (len(original["sheets"]), len(saved["sheets"])))
+    for before, after in zip(original["sheets"], saved["sheets"]):
+        label = before["name"]
+        for key in ("name", "visibility", "selected", "columns", "merged"):
+            if before[key] != after[key]:
+                differences.append("%s: %s %r != %r" % (label, key, before[key], after[key]))
+        active = before["selected"]
+        for row in sorted(set(before["rows"]) | set(after["rows"])):
+            if active and row in edited_rows:
+                continue
+            if before["rows"].get(row) != after["rows"].get(row):
+                differences.append("%s: row %d %r != %r" % (label, row + 1, before["rows"].get(row),
+                                                            after["rows"].get(row)))
+        for place in sorted(set(before["cells"]) | set(after["cells"])):
+            if active and place in edited:
+                continue
+            if before["cells"].get(place) != after["cells"].get(place):
+                differences.append("%s: cell %s%d %r != %r" % (label, xlrd.colname(place[1]), place[0] + 1,
+                                                               before["cells"].get(place), after["cells"].get(place)))
+    for line in differences[:40]:
+        print(line)
+    return 1 if differences else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
