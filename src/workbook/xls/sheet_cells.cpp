@@ -80,6 +80,8 @@ SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> r
     std::size_t end = kNone;
     std::size_t dimensions = kNone;
     std::size_t window2 = kNone;
+    // Cells per row, counted first so that each row's list is allocated once.
+    std::vector<std::uint16_t> cellsPerRow;
     int depth = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         const RecordView& record = records[i];
@@ -97,6 +99,13 @@ SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> r
         if (isTableRecord(record.type)) {
             if (first == kNone)
                 first = i;
+            if (record.type != kSidDbCell && record.size >= 2) {
+                const std::size_t row = readU16(data);
+                if (row >= cellsPerRow.size())
+                    cellsPerRow.resize(row + 1, 0);
+                if (record.type != kSidRow && cellsPerRow[row] < 0xFFFF)
+                    ++cellsPerRow[row];
+            }
             std::size_t next = i + 1;
             while (next < records.size() && isFollowUp(records[next].type))
                 ++next;
@@ -122,6 +131,10 @@ SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> r
     }
     tableBegin_ = first;
     tableEnd_ = end;
+    rows_.resize(cellsPerRow.size());
+    for (std::size_t row = 0; row < cellsPerRow.size(); ++row)
+        if (cellsPerRow[row] > 0)
+            rows_[row].cells.reserve(cellsPerRow[row]);
 
     int lastRow = -1;
     int lastColumn = -1;
