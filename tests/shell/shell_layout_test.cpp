@@ -102,7 +102,9 @@ TEST_F(WindowLayout, EveryControlStandsWhereTheLayoutPutsIt) {
                                              pixels(expected.height)));
         EXPECT_EQ(widget->isVisibleTo(&form), expected.visible);
         EXPECT_EQ(widget->isEnabled(), expected.enabled);
-        if (expected.text) EXPECT_EQ(textOf(widget), QString::fromUtf8(expected.text));
+        if (expected.text) {
+            EXPECT_EQ(textOf(widget), QString::fromUtf8(expected.text));
+        }
     }
 }
 

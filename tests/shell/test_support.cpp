@@ -76,7 +76,7 @@ FormSeams withRecorders(Recorders& recorders, FormSeams seams) {
     seams.messageBox = [&recorders](const QString& text, QMessageBox::StandardButtons,
                                     QMessageBox::StandardButton defaultButton) {
         recorders.messageBoxes.push_back(text);
-        return defaultButton;
+        return recorders.answer == QMessageBox::NoButton ? defaultButton : recorders.answer;
     };
     return seams;
 }

@@ -49,6 +49,8 @@ struct Recorders {
     std::shared_ptr<RecordingSound> sound = std::make_shared<RecordingSound>();
     std::vector<QString> messageBoxes;
     std::vector<std::string> statuses;
+    // The button the next message boxes are answered with; NoButton: their default button.
+    QMessageBox::StandardButton answer = QMessageBox::NoButton;
 };
 
 // A window that notes every status message in order, every sound and every message box; the
