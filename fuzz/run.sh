@@ -4,6 +4,7 @@ set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 build=${PELLIX_FUZZ_BUILD:-$root/build-fuzz}
+case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
 seconds=${1:-600}
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DPELLIX_FUZZ=ON -DPELLIX_SANITIZE=ON -DPELLIX_GUI=OFF \
   -DPELLIX_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -20,7 +20,7 @@ cmake --build "$build" -j2
 [ "${PELLIX_QUICK:-0}" = 1 ] && exit 0
 
 echo "== Fuzz the workbook engine for 60 seconds"
-PELLIX_FUZZ_BUILD="$build-fuzz" fuzz/run.sh 60 2>&1 | tail -n 15
+PELLIX_FUZZ_BUILD="$PWD/$build-fuzz" fuzz/run.sh 60 2>&1 | tail -n 15
 
 echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer ($build-asan)"
 cmake -S . -B "$build-asan" -DCMAKE_BUILD_TYPE=Debug -DPELLIX_SANITIZE=ON -DPELLIX_BENCH=OFF >/dev/null

@@ -3,8 +3,10 @@
 #include "workbook/xls/workbook.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -71,6 +73,30 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path, const
     return bytes;
 }
 
+namespace {
+
+// A save that died (the program killed, the machine off) leaves its temporary file behind. One
+// whose writer is gone holds no lock and has not been written to for a while: remove it, so the
+// program folder does not fill up with them.
+void removeAbandonedTemporaries(const std::filesystem::path& directory, const std::string& name) {
+    const std::string prefix = "." + name + ".";
+    std::error_code error;
+    const auto now = std::filesystem::file_time_type::clock::now();
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error)) {
+        const std::string candidate = entry.path().filename().string();
+        if (candidate.size() != prefix.size() + 6 || candidate.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::error_code entryError;
+        if (!entry.is_regular_file(entryError) || now - entry.last_write_time(entryError) < std::chrono::seconds(1))
+            continue;
+        FileDescriptor stale(::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        if (stale.get() >= 0 && ::flock(stale.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlink(entry.path().c_str());
+    }
+}
+
+}  // namespace
+
 void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                          const std::string& displayName)
 {
@@ -97,10 +123,13 @@ void writeFileAtomically(const std::filesystem::path& path, std::span<const std:
     std::filesystem::path directory = target.parent_path();
     if (directory.empty())
         directory = ".";
+    removeAbandonedTemporaries(directory, target.filename().string());
     std::string temporary = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
     FileDescriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
     if (file.get() < 0)
         failSave(displayName, errno);
+    // The lock tells a later save that this temporary file still has a writer.
+    ::flock(file.get(), LOCK_EX);
 
     const auto abandon = [&](int error) {
         ::unlink(temporary.c_str());
@@ -127,10 +156,10 @@ void writeFileAtomically(const std::filesystem::path& path, std::span<const std:
     }
     if (::fsync(file.get()) != 0)
         abandon(errno);
-    if (::close(file.release()) != 0)
-        abandon(errno);
+    // Renamed while still open and locked, so no other save mistakes it for an abandoned one.
     if (::rename(temporary.c_str(), target.c_str()) != 0)
         abandon(errno);
+    ::close(file.release());
     // Make the rename itself durable.
     FileDescriptor folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0)
