@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -171,6 +173,24 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         {"locked_by_the_other_suite", [&] { std::ofstream(ownerFile) << std::string("\x04Taro", 5); },
          [&] { std::filesystem::remove(ownerFile); }, "Excel Application Saveing"},
     };
+    // The disk fills up halfway through the save: the size limit makes the write fail as a full
+    // disk would.
+    rlimit unlimited{};
+    ::getrlimit(RLIMIT_FSIZE, &unlimited);
+    cases.push_back({"disk_full",
+                     [&] {
+                         std::signal(SIGXFSZ, SIG_IGN);
+                         rlimit limited = unlimited;
+                         limited.rlim_cur = 4096;
+                         ::setrlimit(RLIMIT_FSIZE, &limited);
+                     },
+                     [&] {
+                         ::setrlimit(RLIMIT_FSIZE, &unlimited);
+                         std::signal(SIGXFSZ, SIG_DFL);
+                     },
+                     "Excel Application Saveing"});
+    cases.push_back({"read_only_file", [&] { ::chmod(dataPath.c_str(), 0444); }, [&] { ::chmod(dataPath.c_str(), 0644); },
+                     "Excel Application Saveing"});
     if (!root) {
         cases.push_back({"read_only_folder", [&] { ::chmod(folder.path().c_str(), 0555); },
                          [&] { ::chmod(folder.path().c_str(), 0755); }, "Excel Application Saveing"});
