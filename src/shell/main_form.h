@@ -85,6 +85,7 @@ public:
     // Point display formats and data reset.
     void chkView_Click();
     void picQVN_Click();
+    bool mayStartWorkbookOperation() const;  // main_form_workbook.cpp
 
     // ScoreHost
     void SetStatus(const std::string& message) override;

@@ -4,6 +4,7 @@
 #include "test_support.h"
 
 #include "shell/main_form.h"
+#include "shell/vb_timer.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -113,6 +114,27 @@ TEST_F(WorkbookOperations, AResetThatFailsKeepsTheTurnAndCaption) {
     ASSERT_EQ(form->messageBoxes.size(), 2u);  // the question, then what went wrong
     EXPECT_TRUE(form->messageBoxes[1].contains("Set Excel Application"));
     EXPECT_EQ(form->lblStatus->text(), " Set Excel Application");
+}
+
+TEST_F(WorkbookOperations, TheSwitchAndTheResetWaitForTheTurnToClose) {
+    for (int k = 1; k <= 4; ++k) form->picCourt_DragDrop(k, k);
+    form->txtTurn->setText("5");
+    form->cmdSave_Click();
+    ASSERT_EQ(form->timMiss->Interval(), 3000);
+    const std::string before = bytesOf(folder.dataPath());
+    form->messageBoxes.clear();
+
+    form->chkView->click();
+    EXPECT_FALSE(form->chkView->isChecked());
+    EXPECT_EQ(form->chkView->text(), "Normal");
+    form->picQVN_Click();
+    EXPECT_TRUE(form->messageBoxes.empty());
+    EXPECT_EQ(bytesOf(folder.dataPath()), before);
+
+    form->cmdMiss_Click();
+    EXPECT_EQ(form->txtTurn->text(), "6");
+    form->chkView->click();
+    EXPECT_EQ(form->chkView->text(), "Hyper");
 }
 
 }  // namespace
