@@ -330,7 +330,20 @@ void MainForm::SetStatus(const std::string& message) {
 void MainForm::playSound(const std::string& fileName) { seams_.sound->play(programFolder_ / "sound" / fileName); }
 
 void MainForm::showFailure(const std::string& message) {
+    // A modal box opened inside a running drag (a drag across a court player closes the turn)
+    // leaves the window system's drag in a state Qt does not survive: hold the message until the
+    // drag is over.
+    if (tokenDragInProgress() && !seams_.messageBox) {
+        heldFailures_.push_back(message);
+        return;
+    }
     ask(QString::fromStdString(message), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
+}
+
+void MainForm::showHeldFailures() {
+    std::vector<std::string> held;
+    held.swap(heldFailures_);
+    for (const std::string& message : held) showFailure(message);
 }
 
 void MainForm::relinkSheetView() { OLEWorkSheet->CreateLink(DataPath); }

@@ -29,6 +29,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <string>
+#include <vector>
 #include <memory>
 
 namespace pellix {
@@ -153,7 +155,17 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+public:
+    // Shows the failures held back while a token drag was running (main_form.cpp).
+    void showHeldFailures();
+    // Records a turn whose close came during a token drag, once the drag is over
+    // (main_form_input.cpp).
+    void finishHeldClose();
+
 private:
+    void recordClosedTurn();  // the close after the timers stopped (main_form_input.cpp)
+    std::vector<std::string> heldFailures_;
+    bool closeHeldForDrag_ = false;
     void buildControls();
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton,

@@ -5,6 +5,7 @@
 #include "input/turn_text.h"
 #include "shell/input_flush.h"
 #include "shell/main_form.h"
+#include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 
 #include <QLineEdit>
@@ -67,6 +68,23 @@ void MainForm::timMiss_Timer() {
     cmdSave->setText(toQString(kClosingCaption));
     cmdMiss->setVisible(false);
 
+    // A drag across a court player closes the turn in the middle of the drag: the window system
+    // still holds the drag, and saving (with its status messages and any message box) inside it
+    // is more than it survives. The turn is recorded the moment the drag ends.
+    if (tokenDragInProgress()) {
+        closeHeldForDrag_ = true;
+        return;
+    }
+    recordClosedTurn();
+}
+
+void MainForm::finishHeldClose() {
+    if (!closeHeldForDrag_) return;
+    closeHeldForDrag_ = false;
+    recordClosedTurn();
+}
+
+void MainForm::recordClosedTurn() {
     // The text was checked when the countdown started and its box has been off since.
     const TurnToCommit check = turnToCommit(txtTurn->text().toStdString());
     bool recorded = false;

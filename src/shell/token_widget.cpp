@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDrag>
+#include <QElapsedTimer>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -14,12 +15,18 @@ namespace pellix {
 
 namespace {
 
+// The token of the drag this program is running, 0 when none.
+int activeDragToken = 0;
+constexpr qint64 kDragSettleMs = 150;
+
 QByteArray originOf(const MainForm& form) {
     return QByteArray::number(QCoreApplication::applicationPid()) + '/' +
            QByteArray::number(reinterpret_cast<quintptr>(&form), 16);
 }
 
 }  // namespace
+
+bool tokenDragInProgress() { return activeDragToken != 0; }
 
 QMimeData* tokenMimeData(const MainForm& form, int token) {
     auto* mime = new QMimeData;
@@ -29,6 +36,20 @@ QMimeData* tokenMimeData(const MainForm& form, int token) {
 }
 
 std::optional<int> draggedToken(const QDropEvent& event, const MainForm& form) {
+    // A drag out of this program names its token by the widget it started from; its MIME data is
+    // not read. Under X the first events of a drag that follows another quickly can carry the MIME
+    // data of the drag before, which Qt has already deleted: while one of our drags runs, an event
+    // that does not name its source is such a leftover and is ignored.
+    if (const QObject* source = event.source()) {
+        const auto* token = qobject_cast<const TokenWidget*>(source);
+        if (!token || &token->form() != &form || !isPlayerToken(token->index())) {
+            return std::nullopt;
+        }
+        return token->index();
+    }
+    if (activeDragToken != 0) {
+        return std::nullopt;
+    }
     const QMimeData* mime = event.mimeData();
     if (!mime || !mime->hasFormat(QLatin1StringView(kTokenMimeType)) ||
         mime->data(QLatin1StringView(kTokenOriginMimeType)) != originOf(form)) {
@@ -83,10 +104,16 @@ void TokenWidget::showScaled() {
 }
 
 void TokenWidget::mousePressEvent(QMouseEvent* event) {
-    if (!draggable() || event->button() != Qt::LeftButton) {
+    // One drag at a time: a press that reaches a token while a drag or a workbook operation lets
+    // queued input run starts none.
+    if (!draggable() || event->button() != Qt::LeftButton || activeDragToken != 0 || !form_.acceptsDrops()) {
         QLabel::mousePressEvent(event);
         return;
     }
+    struct Dragging {
+        explicit Dragging(int token) { activeDragToken = token; }
+        ~Dragging() { activeDragToken = 0; }
+    } inDrag(index_);
     // The drag starts on the press itself; the token raises no click.
     auto* drag = new QDrag(this);
     drag->setMimeData(tokenMimeData(form_, index_));
@@ -104,6 +131,16 @@ void TokenWidget::mousePressEvent(QMouseEvent* event) {
     drag->setPixmap(outline);
     drag->setHotSpot(event->position().toPoint());
     drag->exec(Qt::MoveAction, Qt::MoveAction);
+    // The window system's last messages about this drag may still be on their way; let them
+    // arrive while no drag runs, so a drag started right after this one is not taken for it.
+    QElapsedTimer settling;
+    settling.start();
+    while (settling.elapsed() < kDragSettleMs) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    }
+    activeDragToken = 0;
+    form_.finishHeldClose();
+    form_.showHeldFailures();
 }
 
 void TokenWidget::dragPassesOver(QDragMoveEvent* event) {

@@ -21,6 +21,9 @@ inline constexpr const char* kTokenMimeType = "application/x-pellix-token";
 // program, which offers the same type, is not taken for one of ours.
 inline constexpr const char* kTokenOriginMimeType = "application/x-pellix-token-origin";
 
+// Whether one of our token drags is running.
+bool tokenDragInProgress();
+
 // What a drag of `token` out of `form` carries.
 QMimeData* tokenMimeData(const MainForm& form, int token);
 // The number of the token a drag carries, when it is a player token dragged out of `form`.
@@ -33,6 +36,7 @@ public:
     TokenWidget(MainForm& form, int index, QWidget* parent);
 
     int index() const { return index_; }
+    const MainForm& form() const { return form_; }
     bool draggable() const;
 
     void setPicture(const QPixmap& picture);

@@ -420,7 +420,8 @@ def main():
                 bench = [t for t in range(1, 13) if board.places[t][1] == BENCH_TOP][0]
                 window.press(board.places[bench][0] + 787, board.places[bench][1] + 787)
                 window.move_along(path_to_court_token(board.places[miss]))
-                wait_for_turn(data, turn)
+                window.pause(0.3)
+                # The turn is recorded as soon as the drag ends.
                 window.move(*NOWHERE, steps=8)
                 window.release()
             if not wait_for_turn(data, turn, timeout=15):
