@@ -13,5 +13,9 @@ work="$build/fuzz-corpus"
 mkdir -p "$work"
 cp -n "$root"/../shared/corpus/real-xls/*.xls "$here"/corpus/* "$work"/ 2>/dev/null || true
 cd "$build"
+# libgsf leaks on some damaged directories (see tests/lsan.supp); a full unwind lets the
+# suppression see that the leak is inside it.
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export ASAN_OPTIONS="fast_unwind_on_malloc=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 exec ./fuzz/pellix_fuzz_workbook -max_total_time="$seconds" -max_len=262144 -rss_limit_mb=2048 \
   -timeout=10 -print_final_stats=1 "$work"
