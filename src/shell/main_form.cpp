@@ -25,8 +25,8 @@ namespace {
 
 QString qText(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
-QFont fontFor(const layout::FontSpec& spec) {
-    const layout::FontSpec& chosen = spec.family ? spec : layout::kWindowFont;
+QFont fontFor(const layout::FontSpec& wanted) {
+    const layout::FontSpec& chosen = wanted.family ? wanted : layout::kWindowFont;
     QFont font(QString::fromUtf8(chosen.family));
     font.setPointSizeF(chosen.pointSize);
     font.setWeight(static_cast<QFont::Weight>(chosen.weight));

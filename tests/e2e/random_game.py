@@ -12,7 +12,6 @@ import random
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import whole_game as game
@@ -41,14 +40,7 @@ def main():
     args = parser.parse_args()
     chance = random.Random(args.seed)
 
-    work = tempfile.mkdtemp(prefix="pellix-random-")
-    shutil.copy(os.path.join(args.app, "pellix"), work)
-    for item in ("image", "sound"):
-        shutil.copytree(os.path.join(args.sample, item), os.path.join(work, item))
-    for item in ("QVN.bmp", "data.xls"):
-        shutil.copy(os.path.join(args.sample, item), work)
-    data = os.path.join(work, "data.xls")
-    os.chmod(data, 0o644)
+    work, data = game.program_folder(args.app, args.sample, "pellix-random-")
 
     window = game.Window(args.app, work, False)
     places = list(game.initial_places().values())

@@ -307,6 +307,19 @@ COURT = {1: (120, 120), 2: (120, 2040), 3: (3000, 120), 4: (3000, 2040)}
 NOWHERE = (16200, 3300)
 
 
+def program_folder(app, sample, prefix):
+    """A scratch program folder: the program, the sample pictures, sounds and workbook."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    shutil.copy(os.path.join(app, "pellix"), work)
+    for item in ("image", "sound"):
+        shutil.copytree(os.path.join(sample, item), os.path.join(work, item))
+    for item in ("QVN.bmp", "data.xls"):
+        shutil.copy(os.path.join(sample, item), work)
+    data = os.path.join(work, "data.xls")
+    os.chmod(data, 0o644)
+    return work, data
+
+
 def path_to_court_token(place):
     """A way from the bench to a court token that passes over no other court token: along the
     gap between the court and the bench, up the gap between the two columns of slots, then
@@ -341,14 +354,7 @@ def main():
 
     started = time.time()
     os.makedirs(args.artifacts, exist_ok=True)
-    work = tempfile.mkdtemp(prefix="pellix-e2e-")
-    shutil.copy(os.path.join(args.app, "pellix"), work)
-    for item in ("image", "sound"):
-        shutil.copytree(os.path.join(args.sample, item), os.path.join(work, item))
-    for item in ("QVN.bmp", "data.xls"):
-        shutil.copy(os.path.join(args.sample, item), work)
-    data = os.path.join(work, "data.xls")
-    os.chmod(data, 0o644)
+    work, data = program_folder(args.app, args.sample, "pellix-e2e-")
 
     first = Sheet(data)
     taking_part = {p: isinstance(first.value(37, p + 35), float) and first.value(37, p + 35) > 0 for p in range(1, 13)}
