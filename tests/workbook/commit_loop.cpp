@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     }
     using namespace pellix;
     const std::filesystem::path dataPath = argv[1];
-    testing::RecordingHost host;
+    pellix::testing::RecordingHost host;
     Board board;
     XlApp xlApp;
     int turn = 1;

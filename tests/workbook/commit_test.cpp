@@ -37,15 +37,8 @@ struct Saved {
     std::map<std::pair<int, int>, int> fills;
 };
 
-class CommitFixture : public ::testing::Test {
+class CommitFixture : public testing::ScoreFixture {
 protected:
-    ScratchFolder folder;
-    std::filesystem::path dataPath = folder.withSampleWorkbook();
-    RecordingHost host;
-    Board board;
-    XlApp xlApp;
-
-    ScoreContext context(std::int16_t missIndex = 0) { return ScoreContext{host, &xlApp, dataPath, board, missIndex}; }
 
     // Four players onto the court slots 1..4, as drops do it.
     void court(std::array<int, 4> players) {

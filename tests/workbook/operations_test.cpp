@@ -19,15 +19,8 @@ using testing::RecordingHost;
 using testing::ScratchFolder;
 using xls::CellValue;
 
-class OperationFixture : public ::testing::Test {
+class OperationFixture : public testing::ScoreFixture {
 protected:
-    ScratchFolder folder;
-    std::filesystem::path dataPath = folder.withSampleWorkbook();
-    RecordingHost host;
-    Board board;
-    XlApp xlApp;
-
-    ScoreContext context() { return ScoreContext{host, &xlApp, dataPath, board, 0}; }
 
     void edit(const std::function<void(XlApp&)>& edits) {
         XlApp app;

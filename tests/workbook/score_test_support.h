@@ -6,6 +6,8 @@
 #include "workbook/score_host.h"
 #include "workbook/score_routines.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,6 +62,18 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// A copy of the sample workbook, a recording host, a board and a workbook connection.
+class ScoreFixture : public ::testing::Test {
+protected:
+    ScratchFolder folder;
+    std::filesystem::path dataPath = folder.withSampleWorkbook();
+    RecordingHost host;
+    Board board;
+    XlApp xlApp;
+
+    ScoreContext context(std::int16_t missIndex = 0) { return ScoreContext{host, &xlApp, dataPath, board, missIndex}; }
 };
 
 std::filesystem::path sampleWorkbook();

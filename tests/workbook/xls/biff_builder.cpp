@@ -1,5 +1,6 @@
 #include "biff_builder.h"
 
+#include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
 #include "workbook/xls/cell_formats.h"
 #include "workbook/xls/compound_document.h"
@@ -67,17 +68,6 @@ std::vector<std::uint8_t> styleFormat()
     return xf;
 }
 
-bool isCell(std::uint16_t type)
-{
-    switch (type) {
-    case 0x0006: case 0x0203: case 0x027E: case 0x00BD: case 0x00FD: case 0x0204: case 0x00D6:
-    case 0x0201: case 0x00BE: case 0x0205:
-        return true;
-    default:
-        return false;
-    }
-}
-
 std::vector<std::uint8_t> sheetStream(const SheetSpec& sheet, std::uint32_t start)
 {
     std::vector<std::uint8_t> out;
@@ -90,7 +80,7 @@ std::vector<std::uint8_t> sheetStream(const SheetSpec& sheet, std::uint32_t star
     std::map<int, std::vector<Record>> cellsByRow;
     int currentRow = -1;
     for (const Record& record : sheet.cells) {
-        if (isCell(record.type))
+        if (isCellRecord(record.type))
             currentRow = readU16(record.data.data());
         cellsByRow[currentRow].push_back(record);
     }
@@ -99,7 +89,7 @@ std::vector<std::uint8_t> sheetStream(const SheetSpec& sheet, std::uint32_t star
         Record rowRecord = testing::rowRecord(row, 255, 0);
         int first = 0xFFFF, last = 0;
         for (const Record& record : records) {
-            if (!isCell(record.type))
+            if (!isCellRecord(record.type))
                 continue;
             const int column = readU16(record.data.data() + 2);
             int lastColumn = column;
