@@ -268,6 +268,10 @@ private:
     {
         return bytes_.data() + (static_cast<std::size_t>(sector) + 1) * sectorSize_;
     }
+    static bool readsWholeSectors(std::uint32_t owner)
+    {
+        return owner == kFatOwner || owner == kDirectoryOwner || owner == kMiniFatOwner;
+    }
     bool wholeSector(std::uint32_t sector) const
     {
         return (static_cast<std::size_t>(sector) + 2) * sectorSize_ <= bytes_.size();
@@ -323,8 +327,8 @@ private:
                 fail(std::string("the chain of ") + what + " points past the end of the allocation table");
             claim(sector, owner, what);
             // Stream data may end in a short last sector (some writers cut the file there);
-            // the tables read here may not.
-            if (owner < kMiniStreamOwner && !wholeSector(sector))
+            // the tables read here (directory, mini FAT) are read a whole sector at a time.
+            if (readsWholeSectors(owner) && !wholeSector(sector))
                 fail(std::string("the chain of ") + what + " runs past the end of the file");
             chain.push_back(sector);
             sector = fat_[sector];
