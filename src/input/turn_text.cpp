@@ -146,10 +146,12 @@ TurnToCommit turnToCommit(std::string_view text) {
     const std::optional<double> value = readNumber(text);
     if (!value) return {TurnToCommit::Refusal::NotANumber, 0, {}};
     const std::optional<std::int16_t> whole = roundToTurn(*value);
-    if (!whole || *whole > kHighestTurn) {
+    // Turn 1 is the first row of the record; the rows above it belong to the workbook's owner.
+    if (!whole || *whole < kLowestTurn || *whole > kHighestTurn) {
         std::string message = "「";
         message.append(text);
-        message += "」は記録できる節の番号ではありません";
+        message += "」は記録できる節の番号ではありません。記録できるのは " + std::to_string(kLowestTurn) + " から " +
+                   std::to_string(kHighestTurn) + " までです。";
         return {TurnToCommit::Refusal::OutOfRange, 0, message};
     }
     return {TurnToCommit::Refusal::None, *whole, {}};

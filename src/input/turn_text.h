@@ -41,13 +41,15 @@ struct TurnToCommit {
     enum class Refusal {
         None,        // `turn` is the turn to record
         NotANumber,  // the countdown does not start and nothing is shown
-        OutOfRange,  // the countdown does not start and `message` is shown
+        OutOfRange,  // the countdown does not start and `message` says which turns can be
     };
     Refusal refusal = Refusal::None;
     std::int16_t turn = 0;
     std::string message;
 };
-// The highest turn that can be recorded: the close writes the turn after it into the box.
+// The turns that can be recorded: turn 1 is the first row of the record, and the close writes
+// the turn after the highest into the box.
+inline constexpr std::int16_t kLowestTurn = 1;
 inline constexpr std::int16_t kHighestTurn = 32766;
 [[nodiscard]] TurnToCommit turnToCommit(std::string_view text);
 

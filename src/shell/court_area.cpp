@@ -1,15 +1,12 @@
 #include "shell/court_area.h"
 
 #include "shell/main_form.h"
-#include "shell/token_widget.h"
 
-#include <QDragEnterEvent>
 #include <QMouseEvent>
 
 namespace pellix {
 
 CourtArea::CourtArea(MainForm& form, int index, QWidget* parent) : QWidget(parent), form_(form), index_(index) {
-    setAcceptDrops(true);
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
 }
@@ -27,32 +24,6 @@ void CourtArea::mouseReleaseEvent(QMouseEvent* event) {
     if (click) {
         form_.picCourt_Click(index_);
     }
-}
-
-void CourtArea::dragEnterEvent(QDragEnterEvent* event) {
-    if (draggedToken(*event, form_) && form_.acceptsDrops()) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
-
-void CourtArea::dragMoveEvent(QDragMoveEvent* event) {
-    if (draggedToken(*event, form_) && form_.acceptsDrops()) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
-}
-
-void CourtArea::dropEvent(QDropEvent* event) {
-    const std::optional<int> source = draggedToken(*event, form_);
-    if (!source || !form_.acceptsDrops()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    form_.picCourt_DragDrop(index_, *source);
 }
 
 }  // namespace pellix

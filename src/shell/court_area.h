@@ -1,6 +1,7 @@
 #pragma once
 
-// An invisible court slot area over the court picture: it takes clicks and token drops.
+// An invisible court slot area over the court picture: it takes clicks; the window finds it
+// under a dragged token for a drop.
 
 #include <QWidget>
 
@@ -19,9 +20,6 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     MainForm& form_;

@@ -69,10 +69,20 @@ MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Pellix乱打　記録用紙"));
     setFont(fontFor({}));
+    turn_ = std::make_unique<TurnMachine>(board, static_cast<TurnHost&>(*this));
     buildControls();
     connectHandlers();
     applyLayout();
     inputFlush_ = new InputFlush({}, this);
+    dragPicture_ = new QLabel(this);
+    dragPicture_->setObjectName(QStringLiteral("dragPicture"));
+    dragPicture_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    dragPicture_->hide();
+    lblNamed->setStyleSheet(QStringLiteral("color: #c00000;"));
+    // The countdown on the disabled decide button stays readable.
+    QPalette decide = cmdSave->palette();
+    decide.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x20, 0x20, 0x20));
+    cmdSave->setPalette(decide);
 }
 
 MainForm::~MainForm() {
@@ -105,6 +115,7 @@ void MainForm::buildControls() {
                 else if (name == "lblVer") lblVer = label;
                 else if (name == "lblView") lblView = label;
                 else if (name == "lblPrize") lblPrize = label;
+                else if (name == "lblNamed") lblNamed = label;
                 break;
             }
             case layout::ControlKind::CommandButton: {
@@ -265,10 +276,16 @@ void MainForm::paintEvent(QPaintEvent* event) {
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
+    // A close that comes while a turn or another operation is writing the workbook waits for it
+    // to end (the connection it uses must outlive it); one during a countdown records the turn
+    // first. The turn machine closes the window again when that is done.
+    if (!unloaded_ && !turn_->windowCloseRequested()) {
+        event->ignore();
+        return;
+    }
     if (!unloaded_) {
         Form_Unload();
     }
-    // Unloading never cancels.
     event->accept();
 }
 
@@ -330,20 +347,18 @@ void MainForm::SetStatus(const std::string& message) {
 void MainForm::playSound(const std::string& fileName) { seams_.sound->play(programFolder_ / "sound" / fileName); }
 
 void MainForm::showFailure(const std::string& message) {
-    // A modal box opened inside a running drag (a drag across a court player closes the turn)
-    // leaves the window system's drag in a state Qt does not survive: hold the message until the
-    // drag is over.
-    if (tokenDragInProgress() && !seams_.messageBox) {
-        heldFailures_.push_back(message);
-        return;
-    }
     ask(QString::fromStdString(message), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
 }
 
-void MainForm::showHeldFailures() {
-    std::vector<std::string> held;
-    held.swap(heldFailures_);
-    for (const std::string& message : held) showFailure(message);
+std::string MainForm::playerName(int player) const {
+    if (!xlApp || !isPlayerToken(player)) return {};
+    try {
+        // Column B of row player + 1.
+        const CellValue name = xlApp->cells(player + 1, 2).Value();
+        return name.kind == ValueKind::Text ? name.text : std::string();
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 void MainForm::relinkSheetView() { OLEWorkSheet->CreateLink(DataPath); }

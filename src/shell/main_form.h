@@ -9,11 +9,16 @@
 //                           ScoreHost members, placeToken, scoreContext
 //   main_form_input.cpp     cmdSave_Click, timDown_Timer, timMiss_Timer, cmdMiss_Click,
 //                           picCourt_Click, picUser_DragOver, cmdSave_MouseUp, cmdPrev_Click,
-//                           cmdNext_Click
-//   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, acceptsDrops, sortBench
+//                           cmdNext_Click, and the turn's side of the TurnHost
+//   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, the pointer on the tokens,
+//                           carryOutDrop, sortBench
 //   main_form_workbook.cpp  chkView_Click, picQVN_Click, setBusy
+//
+// The phase of a turn belongs to the turn machine (input/turn_machine.h): every handler forwards
+// to it, and it calls back through TurnHost for what the window shows.
 
 #include "board/board.h"
+#include "input/turn_machine.h"
 #include "workbook/score_host.h"
 #include "workbook/score_routines.h"
 #include "workbook/xl_app.h"
@@ -54,7 +59,7 @@ struct FormSeams {
     std::function<std::unique_ptr<XlApp>()> createXlApp;
 };
 
-class MainForm : public QWidget, public ScoreHost {
+class MainForm : public QWidget, public ScoreHost, public TurnHost {
     Q_OBJECT
 
 public:
@@ -81,8 +86,14 @@ public:
     // Token drag and drop; `source` is the dragged token's number.
     void picUser_DragDrop(int Index, int source);
     void picCourt_DragDrop(int Index, int source);
-    // Whether a drop may land now: not while a workbook operation is running.
-    bool acceptsDrops() const;
+
+    // The pointer on a token (token_widget.cpp forwards here): pressed at `global`, `inToken`
+    // from the token's corner; moved with `buttons` held; released.
+    void tokenPressed(int token, QPoint global, QPoint inToken);
+    void tokenPointerMoved(QPoint global, Qt::MouseButtons buttons);
+    void tokenReleased(QPoint global);
+    // What lies under a point of the screen: a token, else a court slot's area.
+    PointerTarget pointerTargetAt(QPoint global) const;
 
     // Point display formats and data reset.
     void chkView_Click();
@@ -104,6 +115,25 @@ public:
     bool setCourtPicture(const std::filesystem::path& file) override;
     void setPrizeCaption(const std::string& caption) override;
     void setBusy(bool busy) override;  // main_form_workbook.cpp
+
+    // TurnHost (main_form_input.cpp, carryOutDrop and the drag picture in main_form_board.cpp)
+    std::string turnText() const override;
+    void countdownStarted() override;
+    void countdownTicked() override;
+    void closeBegins(std::int16_t named) override;
+    bool recordTurn(std::int16_t turn, std::int16_t named) override;
+    void restoreIdleControls(std::int16_t turn, bool recorded) override;
+    void closeEnded(std::int16_t turn, bool recorded) override;
+    void carryOutDrop(int target, int source) override;
+    void dragStarted(int token) override;
+    void dragEnded() override;
+    void refused(Refusal why, const std::string& message) override;
+    void closeWindow() override;
+
+    TurnMachine& turn() { return *turn_; }
+    const TurnMachine& turn() const { return *turn_; }
+    // The player's name as column B of the sheet holds it; empty when it cannot be read.
+    std::string playerName(int player) const;
 
     // Module-level state.
     Board board;
@@ -131,6 +161,7 @@ public:
     QCheckBox* chkView = nullptr;
     SheetView* OLEWorkSheet = nullptr;
     QLabel* lblPrize = nullptr;
+    QLabel* lblNamed = nullptr;  // who was named at the last miss
     VbTimer* timDown = nullptr;
     VbTimer* timMiss = nullptr;
 
@@ -155,17 +186,7 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-public:
-    // Shows the failures held back while a token drag was running (main_form.cpp).
-    void showHeldFailures();
-    // Records a turn whose close came during a token drag, once the drag is over
-    // (main_form_input.cpp).
-    void finishHeldClose();
-
 private:
-    void recordClosedTurn();  // the close after the timers stopped (main_form_input.cpp)
-    std::vector<std::string> heldFailures_;
-    bool closeHeldForDrag_ = false;
     void buildControls();
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton,
@@ -175,7 +196,12 @@ private:
     std::filesystem::path programFolder_;
     FormSeams seams_;
     QPixmap courtPicture_;
-    bool operationRunning_ = false;  // a workbook operation is between open and " Status : OK"
+    std::unique_ptr<TurnMachine> turn_;
+    // The token being dragged: its picture follows the pointer, held where it was grabbed.
+    QLabel* dragPicture_ = nullptr;
+    QPoint pressedAt_;
+    QPoint grabbedAt_;
+    int markedToken_ = 0;
     bool unloaded_ = false;
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;

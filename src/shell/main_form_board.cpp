@@ -1,10 +1,12 @@
-// Token drops and the bench order on screen. The board decides; these handlers show what it did.
+// Token drops, the pointer on the tokens, and the bench order on screen. The board decides what a
+// drop does; the turn machine decides when.
 
-#include "input/miss_entry.h"
+#include "shell/court_area.h"
 #include "shell/main_form.h"
-#include "shell/vb_timer.h"
+#include "shell/token_widget.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QPainter>
 #include <QPushButton>
 
 namespace pellix {
@@ -15,20 +17,15 @@ constexpr const char* kDropSound = "ポコ.wav";
 
 }  // namespace
 
-bool MainForm::acceptsDrops() const {
-    // While a turn is being closed and recorded the court must stay as the close found it, and
-    // the decide button off until the close ends; the same holds for every other workbook
-    // operation, whose status messages also let queued drops in.
-    if (operationRunning_) return false;
-    return turnPhase(timMiss->Interval(), timDown->Interval(), cmdSave->text().toStdString()) != TurnPhase::Closing;
-}
+void MainForm::picUser_DragDrop(int Index, int source) { turn_->drop(PointerTarget::token(Index), source); }
 
-void MainForm::picUser_DragDrop(int Index, int source) {
-    if (!acceptsDrops() || !tokenExists(Index)) return;
-    const DropOutcome outcome = board.dropOnToken(source, Index);
+void MainForm::picCourt_DragDrop(int Index, int source) { turn_->drop(PointerTarget::courtSlot(Index), source); }
+
+void MainForm::carryOutDrop(int target, int source) {
+    const DropOutcome outcome = board.dropOnToken(source, target);
     if (outcome == DropOutcome::Nothing) return;
     placeToken(source);
-    placeToken(Index);
+    placeToken(target);
     if (outcome == DropOutcome::CourtIncomplete) {
         cmdSave->setEnabled(false);
         return;
@@ -36,15 +33,67 @@ void MainForm::picUser_DragDrop(int Index, int source) {
     playSound(kDropSound);
     // During a countdown the decide button stays off: a second press would start the countdown
     // over while the first still runs. The close turns it on again.
-    if (turnPhase(timMiss->Interval(), timDown->Interval(), cmdSave->text().toStdString()) == TurnPhase::Idle)
-        cmdSave->setEnabled(true);
+    if (turn_->phase() == TurnPhase::Idle) cmdSave->setEnabled(true);
 }
 
-void MainForm::picCourt_DragDrop(int Index, int source) {
-    if (Index < 1 || Index > 4) return;
-    // The target is the token standing in the slot at the moment of the drop.
-    picUser_DragDrop(board.CourtSlot[Index], source);
+void MainForm::tokenPressed(int token, QPoint global, QPoint inToken) {
+    pressedAt_ = global;
+    grabbedAt_ = inToken;
+    turn_->press(token);
 }
+
+void MainForm::tokenPointerMoved(QPoint global, Qt::MouseButtons buttons) {
+    // A move without the button held: its release went elsewhere (a message box took it).
+    if (!(buttons & Qt::LeftButton)) {
+        turn_->cancelGesture();
+        return;
+    }
+    const bool beyond = (global - pressedAt_).manhattanLength() >= QApplication::startDragDistance();
+    if (dragPicture_->isVisible()) dragPicture_->move(mapFromGlobal(global) - grabbedAt_);
+    turn_->move(beyond, pointerTargetAt(global));
+    if (dragPicture_->isVisible()) dragPicture_->move(mapFromGlobal(global) - grabbedAt_);
+}
+
+void MainForm::tokenReleased(QPoint global) { turn_->release(pointerTargetAt(global)); }
+
+PointerTarget MainForm::pointerTargetAt(QPoint global) const {
+    const QPoint at = mapFromGlobal(global);
+    // Tokens lie over the court slot areas.
+    for (int token = 1; token <= kTokenCount; ++token) {
+        const TokenWidget* widget = tokenExists(token) ? picUser[token] : nullptr;
+        if (widget && widget->isVisible() && widget->geometry().contains(at)) return PointerTarget::token(token);
+    }
+    for (int slot = 1; slot <= 4; ++slot) {
+        if (picCourt[slot] && picCourt[slot]->geometry().contains(at)) return PointerTarget::courtSlot(slot);
+    }
+    return {};
+}
+
+void MainForm::dragStarted(int token) {
+    // The token's picture, faded, inside a dotted outline of the token.
+    const TokenWidget* widget = picUser[token];
+    const qreal ratio = devicePixelRatioF();
+    QPixmap picture(widget->size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    {
+        QPainter painter(&picture);
+        painter.setOpacity(0.6);
+        if (!widget->picture().isNull())
+            painter.drawPixmap(widget->rect(), widget->picture().scaled(widget->size() * ratio, Qt::KeepAspectRatio,
+                                                                        Qt::SmoothTransformation));
+        painter.setOpacity(1.0);
+        painter.setPen(QPen(Qt::black, 2, Qt::DotLine));
+        painter.drawRect(QRect(QPoint(1, 1), widget->size() - QSize(2, 2)));
+    }
+    dragPicture_->setPixmap(picture);
+    dragPicture_->resize(widget->size());
+    dragPicture_->move(widget->pos());
+    dragPicture_->raise();
+    dragPicture_->show();
+}
+
+void MainForm::dragEnded() { dragPicture_->hide(); }
 
 void MainForm::sortBench() {
     board.SortBench([this] {

@@ -1,10 +1,10 @@
-// The countdown, the miss inputs, the close of a turn and the turn navigation. The phase of a
-// turn lives in the controls themselves: the two timer intervals and the decide button's caption.
+// The countdown, the miss inputs, the close of a turn and the turn navigation. The handlers
+// forward to the turn machine; the TurnHost members below are what the window shows of a turn.
 
-#include "input/miss_entry.h"
 #include "input/turn_text.h"
 #include "shell/input_flush.h"
 #include "shell/main_form.h"
+#include "shell/sheet_view.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 
@@ -19,117 +19,18 @@ constexpr int kCountdownMs = 3000;
 constexpr int kTickMs = 1000;
 constexpr const char* kFirstCountdownCaption = "3秒前";
 constexpr const char* kClosingCaption = "保存中";
+constexpr const char* kDecideCaption = "決定";
 
 QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
 
-void MainForm::cmdSave_Click() {
-    if (operationRunning_ || !cmdSave->isEnabled()) return;
-    if (turnPhase(timMiss->Interval(), timDown->Interval(), cmdSave->text().toStdString()) != TurnPhase::Idle) return;
-
-    const TurnToCommit check = turnToCommit(txtTurn->text().toStdString());
-    if (check.refusal == TurnToCommit::Refusal::NotANumber) return;
-    if (check.refusal == TurnToCommit::Refusal::OutOfRange) {
-        showFailure(check.message);
-        return;
-    }
-
-    // The turn controls go off before the first status message: it lets queued clicks run, and a
-    // second click on the decide button must not start a second countdown inside the first.
-    cmdSave->setEnabled(false);
-    txtTurn->setEnabled(false);
-    cmdNext->setEnabled(false);
-    cmdPrev->setEnabled(false);
-    SetStatus("Status : Shout \"Come on !\"");
-    cmdMiss->setVisible(true);
-    cmdSave->setText(toQString(kFirstCountdownCaption));
-    timMiss->setInterval(kCountdownMs);
-    timDown->setInterval(kTickMs);
-}
-
-void MainForm::timDown_Timer() {
-    if (const std::optional<std::string> next = nextCountdownCaption(cmdSave->text().toStdString()))
-        cmdSave->setText(toQString(*next));
-}
-
-void MainForm::timMiss_Timer() {
-    if (turnPhase(timMiss->Interval(), timDown->Interval(), cmdSave->text().toStdString()) != TurnPhase::Countdown)
-        return;
-    // Another workbook operation holds the file (its status messages let this tick in): the
-    // countdown runs on and the next tick closes the turn.
-    if (operationRunning_) return;
-
-    // Both timers stop before anything can let queued input run: every later tick, click or
-    // drag-over finds the countdown over, so one countdown closes once.
-    timMiss->setInterval(0);
-    timDown->setInterval(0);
-    SetStatus("Status : Time Up");
-    cmdSave->setText(toQString(kClosingCaption));
-    cmdMiss->setVisible(false);
-
-    // A drag across a court player closes the turn in the middle of the drag: the window system
-    // still holds the drag, and saving (with its status messages and any message box) inside it
-    // is more than it survives. The turn is recorded the moment the drag ends.
-    if (tokenDragInProgress()) {
-        closeHeldForDrag_ = true;
-        return;
-    }
-    recordClosedTurn();
-}
-
-void MainForm::finishHeldClose() {
-    if (!closeHeldForDrag_) return;
-    closeHeldForDrag_ = false;
-    recordClosedTurn();
-}
-
-void MainForm::recordClosedTurn() {
-    // The text was checked when the countdown started and its box has been off since.
-    const TurnToCommit check = turnToCommit(txtTurn->text().toStdString());
-    bool recorded = false;
-    if (check.refusal == TurnToCommit::Refusal::None) {
-        ScoreContext context = scoreContext();
-        context.MissIndex = MissIndex;
-        recorded = CommitTurn(context, check.turn).ok;
-    } else if (check.refusal == TurnToCommit::Refusal::OutOfRange) {
-        showFailure(check.message);
-    }
-    // A failed commit has told the scorer why; the turn stays for another try.
-    if (recorded) txtTurn->setText(toQString(nextTurnText(check.turn)));
-    MissIndex = 0;
-
-    txtTurn->setEnabled(true);
-    cmdNext->setEnabled(true);
-    cmdPrev->setEnabled(true);
-    // A drop during the countdown may have brought a placeholder back onto the court.
-    cmdSave->setEnabled(!board.courtHasPlaceholder());
-    cmdSave->setText(toQString(kDecideCaption));
-    // After a failure the status line keeps naming the step that failed.
-    if (recorded) SetStatus("Status : OK");
-}
-
-void MainForm::cmdMiss_Click() { timMiss_Timer(); }
-
-void MainForm::picCourt_Click(int Index) {
-    if (operationRunning_) return;
-    if (turnPhase(timMiss->Interval(), timDown->Interval(), cmdSave->text().toStdString()) != TurnPhase::Countdown)
-        return;
-    const std::optional<std::int16_t> named = playerNamedBySlotClick(board, Index);
-    if (!named) return;
-    MissIndex = *named;
-    timMiss_Timer();
-}
-
-void MainForm::picUser_DragOver(int Index) {
-    if (operationRunning_) return;
-    if (turnPhase(timMiss->Interval(), timDown->Interval(), cmdSave->text().toStdString()) != TurnPhase::Countdown)
-        return;
-    const std::optional<std::int16_t> named = playerNamedByDragOver(board, Index);
-    if (!named) return;
-    MissIndex = *named;
-    timMiss_Timer();
-}
+void MainForm::cmdSave_Click() { turn_->decide(); }
+void MainForm::timDown_Timer() { turn_->tick(); }
+void MainForm::timMiss_Timer() { turn_->timeUp(); }
+void MainForm::cmdMiss_Click() { turn_->missButton(); }
+void MainForm::picCourt_Click(int Index) { turn_->courtSlotClicked(Index); }
+void MainForm::picUser_DragOver(int Index) { turn_->dragOver(Index); }
 
 void MainForm::cmdSave_MouseUp() {
     if (inputFlush_) inputFlush_->flush();
@@ -143,6 +44,97 @@ void MainForm::cmdPrev_Click() {
 void MainForm::cmdNext_Click() {
     if (const std::optional<std::string> stepped = stepTurnText(txtTurn->text().toStdString(), TurnStep::Next))
         txtTurn->setText(toQString(*stepped));
+}
+
+// ---- TurnHost: the turn on screen ----
+
+std::string MainForm::turnText() const { return txtTurn->text().toStdString(); }
+
+void MainForm::countdownStarted() {
+    // Every control is in its countdown state before the first status message, which lets queued
+    // input run: a click on a court player in it closes a countdown that is complete.
+    if (markedToken_ != 0 && picUser[markedToken_]) picUser[markedToken_]->setMarked(false);
+    markedToken_ = 0;
+    lblNamed->clear();
+    cmdSave->setEnabled(false);
+    txtTurn->setEnabled(false);
+    cmdNext->setEnabled(false);
+    cmdPrev->setEnabled(false);
+    cmdMiss->setVisible(true);
+    cmdSave->setText(toQString(kFirstCountdownCaption));
+    timMiss->setInterval(kCountdownMs);
+    timDown->setInterval(kTickMs);
+    SetStatus("Status : Shout \"Come on !\"");
+}
+
+void MainForm::countdownTicked() {
+    if (const std::optional<std::string> next = nextCountdownCaption(cmdSave->text().toStdString()))
+        cmdSave->setText(toQString(*next));
+}
+
+void MainForm::closeBegins(std::int16_t named) {
+    timMiss->setInterval(0);
+    timDown->setInterval(0);
+    cmdSave->setText(toQString(kClosingCaption));
+    cmdMiss->setVisible(false);
+    // The scorer sees at once whom the miss names, so that a wrong name is noticed.
+    if (named > 0 && tokenExists(named) && picUser[named]) {
+        markedToken_ = named;
+        picUser[named]->setMarked(true);
+        const std::string name = playerName(named);
+        lblNamed->setText(QStringLiteral("C : %1 %2").arg(named).arg(toQString(name)));
+    }
+    SetStatus("Status : Time Up");
+}
+
+bool MainForm::recordTurn(std::int16_t turn, std::int16_t named) {
+    MissIndex = named;
+    ScoreContext context = scoreContext();
+    return CommitTurn(context, turn).ok;
+}
+
+void MainForm::restoreIdleControls(std::int16_t turn, bool recorded) {
+    // A failed commit has told the scorer why; the turn number stays for another try.
+    if (recorded) txtTurn->setText(toQString(nextTurnText(turn)));
+    MissIndex = 0;
+    txtTurn->setEnabled(true);
+    cmdNext->setEnabled(true);
+    cmdPrev->setEnabled(true);
+    // A drop during the countdown may have brought a placeholder back onto the court.
+    cmdSave->setEnabled(!board.courtHasPlaceholder());
+    cmdSave->setText(toQString(kDecideCaption));
+}
+
+void MainForm::closeEnded(std::int16_t turn, bool recorded) {
+    // After a failure the status line keeps naming the step that failed.
+    if (!recorded) return;
+    OLEWorkSheet->bringRowIntoView(turn + 40);
+    SetStatus("Status : OK");
+}
+
+void MainForm::refused(Refusal why, const std::string& message) {
+    switch (why) {
+    case Refusal::TurnOutOfRange:
+        showFailure(message);
+        break;
+    case Refusal::TurnNotANumber:
+        SetStatus("「" + turnText() + "」は節の番号として読めません");
+        break;
+    case Refusal::CourtIncomplete:
+        SetStatus("コートに選手が 4 人そろっていません");
+        break;
+    case Refusal::NotBetweenTurns:
+        SetStatus("カウントダウン中はできません。ターンの記録が終わってからもう一度どうぞ");
+        break;
+    case Refusal::Busy:
+        // The status line is showing the work that is running.
+        break;
+    }
+}
+
+void MainForm::closeWindow() {
+    // Asked for from inside the close; the window closes once the close has returned.
+    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 }  // namespace pellix

@@ -163,7 +163,22 @@ SheetView::SheetView(QWidget* parent) : QTableView(parent) {
 void SheetView::CreateLink(const std::filesystem::path& file) {
     // Read everything first, so that a file that cannot be read leaves the view as it was.
     const xls::Workbook workbook = xls::Workbook::open(file);
+    const bool again = linked_;
+    const int top = verticalScrollBar()->value();
+    const int left = horizontalScrollBar()->value();
     showSheet(workbook.shown(workbook.activeSheet()));
+    linked_ = true;
+    if (again) {
+        verticalScrollBar()->setValue(top);
+        horizontalScrollBar()->setValue(left);
+    }
+}
+
+void SheetView::bringRowIntoView(int row) {
+    if (row < 1 || row > model_.rowCount()) return;
+    const int left = horizontalScrollBar()->value();
+    scrollTo(model_.index(row - 1, std::max(0, columnAt(0))), QAbstractItemView::EnsureVisible);
+    horizontalScrollBar()->setValue(left);
 }
 
 int SheetView::zeroWidth() const { return std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('0'))); }

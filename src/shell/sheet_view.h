@@ -2,8 +2,8 @@
 
 // The window's view of the score workbook: the active sheet of the linked file, read-only, the way
 // a spreadsheet shows it (column letters, row numbers, values, fill colours, row heights and
-// column widths), with the top-left of the sheet in view. Before anything is linked it shows an
-// empty "Sheet1".
+// column widths), with the top-left of the sheet in view when it is first linked and the scroll
+// position kept when it is read again. Before anything is linked it shows an empty "Sheet1".
 
 #include "workbook/xls/workbook.h"
 
@@ -52,6 +52,8 @@ public:
     void CreateLink(const std::filesystem::path& file);
     // Shows one sheet as the engine describes it.
     void showSheet(xls::SheetShown sheet);
+    // Scrolls as little as it takes to show sheet row `row` (1-based).
+    void bringRowIntoView(int row);
 
     const SheetModel& sheetModel() const { return model_; }
     // Pixel sizes as this screen shows them.
@@ -62,6 +64,7 @@ private:
     int zeroWidth() const;
 
     SheetModel model_;
+    bool linked_ = false;
 };
 
 }  // namespace pellix

@@ -1,33 +1,15 @@
 #pragma once
 
-// A player or placeholder token: a picture box showing its picture scaled to the token. Tokens
-// 1..12 start a drag the moment the mouse is pressed on them; every token receives drops.
+// A player or placeholder token: a picture box showing its picture scaled to the token. The
+// pointer on a token goes to the window, which moves tokens itself inside the window: no drag of
+// the window system, and so no loop of its own that a turn's close could run inside.
 
 #include <QLabel>
 #include <QPixmap>
 
-#include <optional>
-
-class QDropEvent;
-class QMimeData;
-
 namespace pellix {
 
 class MainForm;
-
-// The private MIME type of a dragged token; the data is the token number in decimal.
-inline constexpr const char* kTokenMimeType = "application/x-pellix-token";
-// Names the window a token was dragged from, so that a drag from another running copy of the
-// program, which offers the same type, is not taken for one of ours.
-inline constexpr const char* kTokenOriginMimeType = "application/x-pellix-token-origin";
-
-// Whether one of our token drags is running.
-bool tokenDragInProgress();
-
-// What a drag of `token` out of `form` carries.
-QMimeData* tokenMimeData(const MainForm& form, int token);
-// The number of the token a drag carries, when it is a player token dragged out of `form`.
-std::optional<int> draggedToken(const QDropEvent& event, const MainForm& form);
 
 class TokenWidget : public QLabel {
     Q_OBJECT
@@ -36,26 +18,28 @@ public:
     TokenWidget(MainForm& form, int index, QWidget* parent);
 
     int index() const { return index_; }
-    const MainForm& form() const { return form_; }
     bool draggable() const;
 
     void setPicture(const QPixmap& picture);
     const QPixmap& picture() const { return picture_; }
+    // A token marked as the player named at a miss: a frame in the marking colour.
+    void setMarked(bool marked);
+    bool marked() const { return marked_; }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void dragPassesOver(QDragMoveEvent* event);
     void showScaled();
 
     MainForm& form_;
     int index_;
     QPixmap picture_;
+    bool marked_ = false;
 };
 
 }  // namespace pellix

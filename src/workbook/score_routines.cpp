@@ -158,9 +158,9 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
 }
 
 OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
-    // A turn below 0 would write into the fixed rows of the sheet above the turn rows.
-    if (turn < 0) {
-        OperationResult result{false, "", "第 " + std::to_string(turn) + " 節は記録できません。0 以上の節の番号を入れてください。"};
+    // A turn below 1 would write into the rows above the turn rows, which belong to the owner.
+    if (turn < 1) {
+        OperationResult result{false, "", "第 " + std::to_string(turn) + " 節は記録できません。1 以上の節の番号を入れてください。"};
         context.host.showFailure(result.message());
         return result;
     }

@@ -36,23 +36,5 @@ TEST(MissEntry, DragOverNamesOnlyPlayersOnCourt) {
     for (const auto& [token, named] : cases) EXPECT_EQ(playerNamedByDragOver(board, token), named) << "token " << token;
 }
 
-TEST(MissEntry, PhaseFromTimersAndCaption) {
-    struct Case {
-        int miss, down;
-        std::string_view caption;
-        TurnPhase phase;
-    };
-    for (const Case& c : {
-             Case{0, 0, "決定", TurnPhase::Idle},
-             Case{3000, 1000, "3秒前", TurnPhase::Countdown},
-             Case{3000, 1000, "0秒前", TurnPhase::Countdown},
-             Case{0, 0, "1秒前", TurnPhase::Closing},  // timers just stopped, before "保存中"
-             Case{0, 0, "保存中", TurnPhase::Closing},
-             Case{3000, 0, "決定", TurnPhase::Closing},
-             Case{0, 1000, "決定", TurnPhase::Closing},
-         })
-        EXPECT_EQ(turnPhase(c.miss, c.down, c.caption), c.phase) << c.miss << " " << c.down << " " << c.caption;
-}
-
 }  // namespace
 }  // namespace pellix

@@ -165,11 +165,13 @@ TEST(TurnToCommit, TheTurnOrWhyNot) {
         {"41", Refusal::None, 41},
         {"7.5", Refusal::None, 8},
         {"6.5", Refusal::None, 6},
-        {"０", Refusal::None, 0},
-        {"-5", Refusal::None, -5},  // the commit refuses it, with its own message
+        {"１", Refusal::None, 1},
+        {"0.5", Refusal::OutOfRange, 0},  // rounds to 0: row 40 is the owner's
+        {"０", Refusal::OutOfRange, 0},
+        {"-5", Refusal::OutOfRange, 0},
         {"32766", Refusal::None, 32766},
         {"32766.5", Refusal::None, 32766},
-        {"-32768", Refusal::None, -32768},
+        {"1.5", Refusal::None, 2},
         {"32767", Refusal::OutOfRange, 0},
         {"32766.6", Refusal::OutOfRange, 0},
         {"99999", Refusal::OutOfRange, 0},
@@ -185,6 +187,7 @@ TEST(TurnToCommit, TheTurnOrWhyNot) {
         EXPECT_EQ(result.message.empty(), refusal != Refusal::OutOfRange) << '"' << text << '"';
         if (refusal == Refusal::OutOfRange) {
             EXPECT_NE(result.message.find(text), std::string::npos) << result.message;
+            EXPECT_NE(result.message.find("1 から 32766"), std::string::npos) << result.message;
         }
     }
 }

@@ -93,18 +93,6 @@ TEST_F(BoardOnScreen, DropDuringTheCountdownKeepsDecideOff) {
     expectShownAtItsPlace(5);
 }
 
-TEST_F(BoardOnScreen, DropsAreRefusedWhileAWorkbookOperationRuns) {
-    form().setBusy(true);
-    EXPECT_FALSE(form().acceptsDrops());
-    form().picUser_DragDrop(21, 5);
-    form().picCourt_DragDrop(2, 6);
-    EXPECT_EQ(form().board.CourtSlot[1], 21);
-    EXPECT_EQ(form().board.CourtSlot[2], 22);
-    EXPECT_TRUE(played().empty());
-    form().setBusy(false);
-    EXPECT_TRUE(form().acceptsDrops());
-}
-
 TEST_F(BoardOnScreen, BenchOrderMovesTheWidgets) {
     // Orders 1, 3, 2 on bench places 1..3; everything else lower.
     for (int token = 1; token <= kTokenCount; ++token) form().board.Players[token].Order = -2;

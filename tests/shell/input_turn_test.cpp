@@ -2,6 +2,7 @@
 // it, the commit into a scratch copy of the sample workbook, and the input that must change
 // nothing. Timers are never waited for: their handlers are called directly.
 
+#include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 #include "test_support.h"
 #include "workbook/xl_app.h"
@@ -141,37 +142,39 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // Input that arrives while the close runs (a second "通常ミス", a late tick, a drag across
-// another court player, a court click, a drop) finds the countdown over: one turn is recorded,
-// with the player named first, and the court stays as the close found it.
-TEST_F(TurnRoad, InputDuringTheCloseChangesNothing) {
+// another court player, a court click) finds the countdown over: one turn is recorded, with the
+// player named first. Drops wait: the turn is recorded with the court as the close found it, and
+// then each drop lands on the token that stood where it was dropped when it came.
+TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
     fillCourt();
     startCountdown("41");
-    bool dropsAccepted = true;
     duringTheClose([&] {
         form().cmdMiss_Click();
         form().timMiss_Timer();
         form().timDown_Timer();
         form().picUser_DragOver(4);
         form().picCourt_Click(1);
-        dropsAccepted = form().acceptsDrops();
         form().picUser_DragDrop(1, 7);  // bench token 7 onto court player 1
-        form().picCourt_DragDrop(2, 8);
+        form().picCourt_DragDrop(2, 8);  // bench token 8 onto court slot 2
+        EXPECT_EQ(form().board.CourtSlot[1], 1);
         EXPECT_FALSE(form().cmdSave->isEnabled());
     });
     form().picUser_DragOver(3);
 
-    EXPECT_FALSE(dropsAccepted);
     EXPECT_EQ(form().txtTurn->text(), QStringLiteral("42"));
-    EXPECT_EQ(form().board.CourtSlot[1], 1);
-    EXPECT_EQ(form().board.CourtSlot[2], 2);
-    EXPECT_EQ(form().board.Players[7].Slot, 0);
     EXPECT_TRUE(marked(41, 3));
     EXPECT_FALSE(marked(41, 4));
     EXPECT_FALSE(marked(41, 1));
+    EXPECT_EQ(slotOf(41, 1), 1);
+    EXPECT_EQ(slotOf(41, 7), 0);
     EXPECT_EQ(cell(19, 2), CellValue::ofNumber(41));
     EXPECT_EQ(slotOf(42, 1), 0);  // no second turn recorded
     expectIdle();
-    EXPECT_TRUE(form().acceptsDrops());
+    EXPECT_EQ(form().board.CourtSlot[1], 7);
+    EXPECT_EQ(form().board.CourtSlot[2], 8);
+    EXPECT_TRUE(form().cmdSave->isEnabled());
+    EXPECT_TRUE(form().picUser[3]->marked());
+    EXPECT_TRUE(form().lblNamed->text().startsWith(QStringLiteral("C : 3 ")));
 }
 
 // The second click of a double click on "決定" comes in at the shout's status message.
@@ -233,23 +236,28 @@ TEST_F(TurnRoad, ClicksAndDragsWhileIdleChangeNothing) {
     expectIdle();
 }
 
-// Texts that cannot start a countdown: not a number (silently), or a number whose turn or its
-// successor does not fit in 16 bits (with a message).
+// Texts that cannot start a countdown: not a number (said in the status line), or a number that
+// is no turn: below 1 (row 40 and above belong to the owner), or whose successor does not fit in
+// 16 bits (said in a message that gives the turns that can be recorded).
 TEST_F(TurnRoad, TurnTextsThatDoNotStartTheCountdown) {
     fillCourt();
     const std::pair<const char*, bool> cases[] = {
-        {"abc", false}, {"", false}, {"1e5", false}, {"32767", true}, {"99999", true}, {"-40000", true},
+        {"abc", false}, {"", false}, {"1e5", false}, {"0", true}, {"-3", true}, {"32767", true}, {"-40000", true},
     };
-    for (const auto& [text, told] : cases) {
+    for (const auto& [text, boxed] : cases) {
         form().messageBoxes.clear();
-        const QString status = form().lblStatus->text();
         form().txtTurn->setText(QString::fromUtf8(text));
         form().cmdSave_Click();
         EXPECT_EQ(form().timMiss->Interval(), 0) << text;
         EXPECT_EQ(form().txtTurn->text(), QString::fromUtf8(text));
         EXPECT_TRUE(form().cmdSave->isEnabled()) << text;
-        EXPECT_EQ(form().lblStatus->text(), status) << text;
-        EXPECT_EQ(messageCount(), told ? 1u : 0u) << text;
+        if (boxed) {
+            ASSERT_EQ(messageCount(), 1u) << text;
+            EXPECT_TRUE(form().messageBoxes.front().contains(QStringLiteral("1 から 32766"))) << text;
+        } else {
+            EXPECT_EQ(messageCount(), 0u) << text;
+            EXPECT_TRUE(form().lblStatus->text().contains(QStringLiteral("読めません"))) << text;
+        }
         expectIdle();
     }
 }

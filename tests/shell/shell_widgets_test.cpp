@@ -13,7 +13,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
-#include <QMimeData>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
@@ -299,77 +299,108 @@ TEST(SoundPlayer, PlaysWithoutWaitingAndSilentlyWhenThereIsNothingToPlay) {
     EXPECT_LT(clock.elapsed(), 5000);
 }
 
-// ---- Drag and drop wiring ----
+// ---- The pointer on the tokens ----
+// Tokens are moved by the window itself: press, moves, release, all delivered to the pressed
+// token (as the pointer grab does), with the target found under the pointer.
 
-class DragAndDrop : public ::testing::Test {
+class Pointer : public ::testing::Test {
 protected:
     ProgramFolder folder;
     RecordingForm form{folder.path()};
 
-    void SetUp() override { form.Form_Load(); }
-
-    // A drag entering `target`, then dropped there; true when the drop was taken.
-    static bool dragAndDrop(QWidget* target, const QMimeData* mime) {
-        const QPoint at = target->rect().center();
-        QDragEnterEvent enter(at, Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &enter);
-        if (!enter.isAccepted()) return false;
-        QDropEvent drop(QPointF(at), Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &drop);
-        return drop.isAccepted();
+    void SetUp() override {
+        form.show();
+        form.Form_Load();
     }
-    std::unique_ptr<QMimeData> ours(int token) { return std::unique_ptr<QMimeData>(tokenMimeData(form, token)); }
+
+    static QPoint centre(const QWidget* widget) { return widget->mapToGlobal(widget->rect().center()); }
+    static void send(QWidget* widget, QEvent::Type type, QPoint global, Qt::MouseButton button, Qt::MouseButtons held) {
+        QMouseEvent event(type, QPointF(widget->mapFromGlobal(global)), QPointF(global), button, held, Qt::NoModifier);
+        QApplication::sendEvent(widget, &event);
+    }
+    // Press on token `token`, move in steps to `to`, release there.
+    void drag(int token, QPoint to) {
+        QWidget* pressed = form.picUser[token];
+        const QPoint from = centre(pressed);
+        send(pressed, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+        for (int step = 1; step <= 8; ++step)
+            send(pressed, QEvent::MouseMove, from + (to - from) * step / 8, Qt::NoButton, Qt::LeftButton);
+        send(pressed, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+    }
+    void tap(int token) {
+        const QPoint at = centre(form.picUser[token]);
+        send(form.picUser[token], QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+        send(form.picUser[token], QEvent::MouseButtonRelease, at + QPoint(1, 0), Qt::LeftButton, Qt::NoButton);
+    }
+    void fillCourt() {
+        for (int k = 1; k <= 4; ++k) drag(k, centre(form.picUser[20 + k]));
+        ASSERT_TRUE(form.cmdSave->isEnabled());
+    }
+    CellValue cell(int row, int column) {
+        XlApp reader;
+        reader.Application().Workbooks().Open(folder.dataPath());
+        return reader.cells(row, column).Value();
+    }
 };
 
-TEST_F(DragAndDrop, ATokenDroppedOnAPlaceholderTakesItsPlace) {
-    EXPECT_TRUE(dragAndDrop(form.picUser[21], ours(5).get()));
-    EXPECT_EQ(form.board.Players[5].Slot, 1);
+TEST_F(Pointer, DraggedTokensLandOnTokensAndOnCourtAreas) {
+    drag(5, centre(form.picUser[21]));
     EXPECT_EQ(form.board.CourtSlot[1], 5);
-    // Drawn where the board now says it stands.
     EXPECT_EQ(form.picUser[5]->geometry().topLeft(), QPoint(form.twipsToPixels(720), form.twipsToPixels(240)));
     EXPECT_EQ(form.picUser[21]->geometry().topLeft(), QPoint(form.twipsToPixels(6840), form.twipsToPixels(4080)));
-}
+    EXPECT_FALSE(form.findChild<QLabel*>(QStringLiteral("dragPicture"))->isVisible());
 
-TEST_F(DragAndDrop, ATokenDroppedOnACourtAreaGoesToThatSlot) {
-    EXPECT_TRUE(dragAndDrop(form.picCourt[3], ours(7).get()));
+    // A corner of slot 3's area that its placeholder does not cover.
+    const QWidget* area = form.picCourt[3];
+    drag(7, area->mapToGlobal(QPoint(3, 3)));
     EXPECT_EQ(form.board.CourtSlot[3], 7);
     EXPECT_EQ(form.board.Players[23].Slot, 0);
-}
 
-TEST_F(DragAndDrop, DragsThatAreNotOurTokensAreIgnored) {
-    QMimeData text;
-    text.setText(QStringLiteral("5"));
-    EXPECT_FALSE(dragAndDrop(form.picUser[21], &text));
-
-    QMimeData foreign;  // our type, but dragged out of another copy of the program
-    foreign.setData(kTokenMimeType, "5");
-    foreign.setData(kTokenOriginMimeType, "1/deadbeef");
-    EXPECT_FALSE(dragAndDrop(form.picCourt[1], &foreign));
-
-    RecordingForm other(folder.path());  // another window of this program
-    EXPECT_FALSE(dragAndDrop(form.picUser[21], std::unique_ptr<QMimeData>(tokenMimeData(other, 5)).get()));
-
-    EXPECT_FALSE(dragAndDrop(form.picUser[21], ours(22).get()));  // placeholders are never dragged
-
-    EXPECT_EQ(form.board.CourtSlot[1], 21);
-    EXPECT_EQ(form.board.Players[5].Slot, 0);
-}
-
-TEST_F(DragAndDrop, NothingLandsWhileAWorkbookOperationRuns) {
-    form.setBusy(true);
-    EXPECT_FALSE(dragAndDrop(form.picUser[21], ours(5).get()));
-    EXPECT_FALSE(dragAndDrop(form.picCourt[1], ours(5).get()));
-    form.setBusy(false);
-    EXPECT_EQ(form.board.CourtSlot[1], 21);
-}
-
-TEST_F(DragAndDrop, APressOnAPlaceholderStartsNoDragAndACourtClickReachesItsHandler) {
-    // Idle, so neither changes anything; both must simply arrive without a crash or a drag.
-    QTest::mousePress(form.picUser[21], Qt::LeftButton);
-    QTest::mouseRelease(form.picUser[21], Qt::LeftButton);
-    QTest::mouseClick(form.picCourt[2], Qt::LeftButton);
-    EXPECT_EQ(form.MissIndex, 0);
+    // Placeholders are not dragged, and a drop on nothing changes nothing.
+    drag(22, centre(form.picUser[9]));
+    drag(9, form.mapToGlobal(QPoint(form.width() - 2, form.height() - 2)));
     EXPECT_EQ(form.board.CourtSlot[2], 22);
+    EXPECT_EQ(form.board.Players[9].Slot, 0);
+}
+
+// A tap on a court player during the countdown names him, as a click on his slot does; while
+// idle it does nothing. A move with the button no longer held ends the gesture without a drop.
+TEST_F(Pointer, ATapNamesACourtPlayerDuringTheCountdown) {
+    fillCourt();
+    form.txtTurn->setText(QStringLiteral("5"));
+    tap(2);
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("5"));
+
+    form.cmdSave_Click();
+    tap(5);  // a bench player
+    ASSERT_EQ(form.timMiss->Interval(), 3000);
+    tap(2);
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("6"));
+    EXPECT_EQ(cell(5 + 40, 2 + 22), CellValue::ofText("C"));
+    EXPECT_TRUE(form.picUser[2]->marked());
+    EXPECT_EQ(form.cmdSave->text(), QStringLiteral("決定"));
+    EXPECT_TRUE(form.cmdSave->isEnabled());
+
+    send(form.picUser[6], QEvent::MouseButtonPress, centre(form.picUser[6]), Qt::LeftButton, Qt::LeftButton);
+    send(form.picUser[6], QEvent::MouseMove, centre(form.picUser[1]), Qt::NoButton, Qt::NoButton);
+    send(form.picUser[6], QEvent::MouseButtonRelease, centre(form.picUser[1]), Qt::LeftButton, Qt::NoButton);
+    EXPECT_EQ(form.board.CourtSlot[1], 1);
+}
+
+// The substitution gesture: the next player dragged from the bench across the court player who
+// missed and released on him. The turn is recorded with the court as it stood, the "C" for the
+// player crossed, and then the dragged player stands in his slot.
+TEST_F(Pointer, DragAcrossAndReleaseOnTheMissedPlayerNamesAndSubstitutes) {
+    fillCourt();
+    form.txtTurn->setText(QStringLiteral("5"));
+    form.cmdSave_Click();
+    drag(6, centre(form.picUser[3]));
+    EXPECT_EQ(cell(5 + 40, 3 + 22), CellValue::ofText("C"));
+    EXPECT_EQ(cell(5 + 40, 3 + 9), CellValue::ofNumber(3));
+    EXPECT_EQ(cell(5 + 40, 6 + 9).kind, ValueKind::Empty);
+    EXPECT_EQ(form.board.CourtSlot[3], 6);
+    EXPECT_EQ(form.board.Players[3].Slot, 0);
+    EXPECT_TRUE(form.cmdSave->isEnabled());
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ TEST_F(CommitFixture, RefusedTurnsWriteNothing) {
     const std::string before = testing::fileBytes(dataPath);
     court({1, 2, 3, 4});
     ScoreContext ctx = context();
-    EXPECT_FALSE(CommitTurn(ctx, -1).ok);
+    EXPECT_FALSE(CommitTurn(ctx, 0).ok);
     EXPECT_EQ(host.failures.size(), 1u);
 
     Board withPlaceholder;

@@ -1,0 +1,172 @@
+#include "input/turn_machine.h"
+
+#include "input/miss_entry.h"
+#include "input/turn_text.h"
+
+namespace pellix {
+
+void TurnMachine::decide() {
+    if (phase_ != TurnPhase::Idle) {
+        // A second press of a double click, or a press inside an operation's status messages.
+        if (busy()) host_.refused(Refusal::Busy, {});
+        return;
+    }
+    if (board_.courtHasPlaceholder()) {
+        host_.refused(Refusal::CourtIncomplete, {});
+        return;
+    }
+    const std::string text = host_.turnText();
+    const TurnToCommit check = turnToCommit(text);
+    if (check.refusal != TurnToCommit::Refusal::None) {
+        host_.refused(check.refusal == TurnToCommit::Refusal::NotANumber ? Refusal::TurnNotANumber
+                                                                          : Refusal::TurnOutOfRange,
+                      check.message);
+        return;
+    }
+    turn_ = check.turn;
+    phase_ = TurnPhase::Countdown;
+    host_.countdownStarted();
+}
+
+void TurnMachine::tick() {
+    if (phase_ == TurnPhase::Countdown) host_.countdownTicked();
+}
+
+void TurnMachine::timeUp() {
+    if (phase_ == TurnPhase::Countdown) close(0);
+}
+
+void TurnMachine::missButton() {
+    if (phase_ == TurnPhase::Countdown) close(0);
+}
+
+void TurnMachine::courtSlotClicked(int slot) {
+    if (phase_ != TurnPhase::Countdown) return;
+    if (const std::optional<std::int16_t> player = playerNamedBySlotClick(board_, slot)) close(*player);
+}
+
+void TurnMachine::dragOver(int token) {
+    if (phase_ != TurnPhase::Countdown) return;
+    if (const std::optional<std::int16_t> player = playerNamedByDragOver(board_, token)) close(*player);
+}
+
+void TurnMachine::press(int token) {
+    // A press while another gesture is open means its release never reached us (a message box
+    // took the pointer): that gesture ends without a drop.
+    cancelGesture();
+    if (!tokenExists(token)) return;
+    gesture_ = {token, false};
+}
+
+void TurnMachine::move(bool beyondDragDistance, PointerTarget under) {
+    if (gesture_.token == 0) return;
+    if (!gesture_.dragging) {
+        // Only player tokens are dragged; a drag starts once the pointer has really moved.
+        if (!beyondDragDistance || !isPlayerToken(gesture_.token)) return;
+        gesture_.dragging = true;
+        host_.dragStarted(gesture_.token);
+    }
+    if (under.kind == PointerTarget::Kind::Token) dragOver(under.index);
+}
+
+void TurnMachine::release(PointerTarget under) {
+    const Gesture ended = gesture_;
+    gesture_ = {};
+    if (ended.token == 0) return;
+    if (ended.dragging) {
+        host_.dragEnded();
+        drop(under, ended.token);
+        return;
+    }
+    // A click: the press and the release on the same token. A court player clicked during a
+    // countdown is named, as a click on his slot names him.
+    if (under == PointerTarget::token(ended.token)) dragOver(ended.token);
+}
+
+void TurnMachine::cancelGesture() {
+    const Gesture ended = gesture_;
+    gesture_ = {};
+    if (ended.dragging) host_.dragEnded();
+}
+
+void TurnMachine::drop(PointerTarget target, int source) {
+    if (!isPlayerToken(source)) return;
+    int token = 0;
+    if (target.kind == PointerTarget::Kind::Token && tokenExists(target.index)) {
+        token = target.index;
+    } else if (target.kind == PointerTarget::Kind::CourtSlot && target.index >= 1 && target.index <= 4) {
+        // The token standing in the slot when the drop comes is the target, also for a drop that
+        // has to wait.
+        token = board_.CourtSlot[target.index];
+    }
+    if (token == 0) return;
+    if (busy()) {
+        waitingDrops_.push_back({token, source});
+        return;
+    }
+    host_.carryOutDrop(token, source);
+}
+
+bool TurnMachine::beginOperation() {
+    if (phase_ == TurnPhase::Idle) {
+        phase_ = TurnPhase::Operation;
+        return true;
+    }
+    host_.refused(phase_ == TurnPhase::Countdown ? Refusal::NotBetweenTurns : Refusal::Busy, {});
+    return false;
+}
+
+void TurnMachine::endOperation() {
+    if (phase_ != TurnPhase::Operation) return;
+    phase_ = TurnPhase::Idle;
+    settle(true);
+    closeWindowIfWanted();
+}
+
+bool TurnMachine::windowCloseRequested() {
+    switch (phase_) {
+    case TurnPhase::Idle:
+        cancelGesture();
+        return true;
+    case TurnPhase::Countdown:
+        windowCloseWanted_ = true;
+        close(0);
+        return false;
+    case TurnPhase::Closing:
+    case TurnPhase::Operation:
+        windowCloseWanted_ = true;
+        return false;
+    }
+    return false;
+}
+
+void TurnMachine::close(std::int16_t named) {
+    phase_ = TurnPhase::Closing;
+    named_ = named;
+    host_.closeBegins(named);
+    const bool recorded = host_.recordTurn(turn_, named);
+    named_ = 0;
+    host_.restoreIdleControls(turn_, recorded);
+    phase_ = TurnPhase::Idle;
+    // A window close that waited for a turn that could not be recorded does not go ahead: the
+    // scorer has been told, and the turn can be tried again.
+    settle(recorded);
+    host_.closeEnded(turn_, recorded);
+    closeWindowIfWanted();
+}
+
+void TurnMachine::closeWindowIfWanted() {
+    if (!windowCloseWanted_ || phase_ != TurnPhase::Idle) return;
+    windowCloseWanted_ = false;
+    host_.closeWindow();
+}
+
+void TurnMachine::settle(bool closeWanted) {
+    // Each waiting drop lands in the order it came; carrying one out lets nothing else run.
+    std::vector<Drop> waiting;
+    waiting.swap(waitingDrops_);
+    for (const Drop& drop : waiting) host_.carryOutDrop(drop.target, drop.source);
+    if (!closeWanted) windowCloseWanted_ = false;
+}
+
+}  // namespace pellix
