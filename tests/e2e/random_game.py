@@ -61,8 +61,13 @@ def main():
             if roll < 0.35:
                 window.drag(chance.choice(places), chance.choice(places))
             elif roll < 0.55:
+                # A click, an instant tap (press and release back to back) or a double tap.
                 left, top = chance.choice(places)
-                window.click(left + 787, top + 787)
+                x, y = window.point(left + 787, top + 787)
+                game.xdotool("mousemove", x, y)
+                gesture = chance.choice([["click", 1], ["mousedown", 1, "mouseup", 1],
+                                         ["click", "--repeat", 2, "--delay", 40, 1]])
+                game.xdotool(*gesture)
             elif roll < 0.88:
                 target = chance.choice(buttons)
                 window.click(*target)

@@ -110,16 +110,42 @@ protected:
         return python.readAllStandardOutput().trimmed().toStdString() + python.readAllStandardError().toStdString();
     }
 
+    // Players 1..4 dragged onto the four placeholders.
+    void fillCourt() {
+        for (int k = 1; k <= 4; ++k) {
+            xdotool(dragAlong(centre(form_->picUser[k]), {centre(form_->picUser[20 + k])}));
+            ASSERT_EQ(form_->board.CourtSlot[k], k) << "the drop of token " << k << " did not land";
+        }
+    }
+
+    // "決定", then `gesture` at once; waits until the turn has been recorded and the window is
+    // idle again.
+    void playTurn(const QStringList& gesture) {
+        const QString before = form_->txtTurn->text();
+        QStringList commands{"mousemove", QString::number(centre(form_->cmdSave).x()),
+                             QString::number(centre(form_->cmdSave).y()), "click", "1", "sleep", "0.3"};
+        xdotool(commands << gesture);
+        ASSERT_TRUE(spinUntil([&] { return form_->txtTurn->text() != before && form_->cmdSave->text() == "決定"; }, 10000))
+            << "status: " << form_->lblStatus->text().toStdString() << ", caption "
+            << form_->cmdSave->text().toStdString();
+        EXPECT_TRUE(form_->cmdSave->isEnabled());
+        EXPECT_TRUE(form_->txtTurn->isEnabled());
+    }
+
+    // A press and a release back to back, as a touchpad tap gives; `count` of them.
+    static QStringList tapAt(QPoint at, int count) {
+        QStringList commands{"mousemove", QString::number(at.x()), QString::number(at.y())};
+        for (int i = 0; i < count; ++i) commands << "mousedown" << "1" << "mouseup" << "1";
+        return commands;
+    }
+
     std::unique_ptr<testing::ProgramFolder> folder_;
     std::unique_ptr<testing::RecordingForm> form_;
 };
 
 TEST_F(RealWindow, DragPlayersOnCourtThenNameOneDuringTheCountdown) {
     testing::RecordingForm& form = *form_;
-    for (int k = 1; k <= 4; ++k) {
-        xdotool(dragAlong(centre(form.picUser[k]), {centre(form.picUser[20 + k])}));
-        ASSERT_EQ(form.board.CourtSlot[k], k) << "the drop of token " << k << " did not land";
-    }
+    fillCourt();
     EXPECT_TRUE(form.cmdSave->isEnabled());
 
     const QString turnBefore = form.txtTurn->text();
@@ -144,6 +170,32 @@ TEST_F(RealWindow, DragPlayersOnCourtThenNameOneDuringTheCountdown) {
 
     // The turn cell, the slots of players 1..12 (J..U) and their marks (W..AH).
     EXPECT_EQ(cellsOfTurn(turn), std::to_string(turn) + " 1 2 3 4 - - - - - - - - - C - - - - - - - - - -");
+}
+
+// Instant taps, single and double, on a court player during the countdown name him; the turn is
+// saved within seconds and the next turn can be played at once.
+TEST_F(RealWindow, TapsOnACourtPlayerNameHimAndTheGameGoesOn) {
+    fillCourt();
+    const int turn = form_->txtTurn->text().toInt();
+    playTurn(tapAt(centre(form_->picUser[3]), 1));
+    playTurn(tapAt(centre(form_->picUser[1]), 2));
+    playTurn({"sleep", "3.6"});
+    EXPECT_EQ(cellsOfTurn(turn), std::to_string(turn + 2) + " 1 2 3 4 - - - - - - - - - - C - - - - - - - - -");
+    EXPECT_EQ(cellsOfTurn(turn + 1), std::to_string(turn + 2) + " 1 2 3 4 - - - - - - - - C - - - - - - - - - - -");
+    EXPECT_EQ(cellsOfTurn(turn + 2), std::to_string(turn + 2) + " 1 2 3 4 - - - - - - - - - - - - - - - - - - - -");
+    EXPECT_TRUE(form_->messageBoxes.empty()) << form_->messageBoxes.front().toStdString();
+}
+
+// One gesture names and substitutes: bench player 5 dragged across court player 2 and released
+// on him. The "C" goes to player 2 in this turn; player 5 stands in slot 2 in the next.
+TEST_F(RealWindow, DragAcrossAndReleaseOnTheMissedPlayerSubstitutes) {
+    fillCourt();
+    const int turn = form_->txtTurn->text().toInt();
+    playTurn(dragAlong(centre(form_->picUser[5]), {centre(form_->picUser[2])}));
+    ASSERT_TRUE(spinUntil([&] { return form_->board.CourtSlot[2] == 5; }, 3000));
+    playTurn({"sleep", "3.6"});
+    EXPECT_EQ(cellsOfTurn(turn), std::to_string(turn + 1) + " 1 2 3 4 - - - - - - - - - C - - - - - - - - - -");
+    EXPECT_EQ(cellsOfTurn(turn + 1), std::to_string(turn + 1) + " 1 - 3 4 2 - - - - - - - - - - - - - - - - - - -");
 }
 
 }  // namespace
