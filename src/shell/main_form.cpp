@@ -351,14 +351,10 @@ void MainForm::showFailure(const std::string& message) {
 }
 
 std::string MainForm::playerName(int player) const {
-    if (!xlApp || !isPlayerToken(player)) return {};
-    try {
-        // Column B of row player + 1.
-        const CellValue name = xlApp->cells(player + 1, 2).Value();
-        return name.kind == ValueKind::Text ? name.text : std::string();
-    } catch (const std::exception&) {
-        return {};
-    }
+    // As the sheet view last read it: column B of row player + 1.
+    if (!isPlayerToken(player)) return {};
+    const xls::CellShown* name = OLEWorkSheet->sheetModel().cellAt(player, 1);
+    return name && name->value.kind == ValueKind::Text ? name->value.text : std::string();
 }
 
 void MainForm::relinkSheetView() { OLEWorkSheet->CreateLink(DataPath); }

@@ -132,7 +132,7 @@ public:
 
     TurnMachine& turn() { return *turn_; }
     const TurnMachine& turn() const { return *turn_; }
-    // The player's name as column B of the sheet holds it; empty when it cannot be read.
+    // The player's name as column B of the sheet view shows it; empty when there is none.
     std::string playerName(int player) const;
 
     // Module-level state.
