@@ -258,6 +258,9 @@ void MainForm::applyLayout() {
 }
 
 bool MainForm::event(QEvent* event) {
+    // A window that loses the pointer (another window, a message box) ends a token drag without a
+    // drop: its release will not come here.
+    if (event->type() == QEvent::WindowDeactivate && turn_) turn_->cancelGesture();
     // Pixels follow the screen: lay the window out again when it moves to another one.
     if (event->type() == QEvent::Show && windowHandle() && !screenWatched_) {
         screenWatched_ = true;
