@@ -47,10 +47,10 @@ struct TurnToCommit {
     std::int16_t turn = 0;
     std::string message;
 };
-// The turns that can be recorded: turn 1 is the first row of the record, and the close writes
-// the turn after the highest into the box.
+// The turns that can be recorded: turn 1 is the first row of the record, and the last is the last
+// row the data reset clears, so that a reset never leaves a recorded turn behind.
 inline constexpr std::int16_t kLowestTurn = 1;
-inline constexpr std::int16_t kHighestTurn = 32766;
+inline constexpr std::int16_t kHighestTurn = 2060;
 [[nodiscard]] TurnToCommit turnToCommit(std::string_view text);
 
 // The text the close leaves in the turn box after recording `turn` ("41" -> "42").

@@ -14,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QWindow>
 
 #include <cmath>
@@ -364,7 +365,12 @@ void MainForm::relinkSheetView() { OLEWorkSheet->CreateLink(DataPath); }
 
 std::string MainForm::viewCaption() const { return chkView->text().toStdString(); }
 
-void MainForm::setViewCaption(const std::string& caption) { chkView->setText(QString::fromStdString(caption)); }
+void MainForm::setViewCaption(const std::string& caption) {
+    chkView->setText(QString::fromStdString(caption));
+    // The box shows the format the file holds, however the caption came to change.
+    const QSignalBlocker blocker(chkView);
+    chkView->setChecked(caption == "Hyper");
+}
 
 void MainForm::setPrizeVisible(bool visible) { lblPrize->setVisible(visible); }
 

@@ -19,6 +19,7 @@
 
 #include "board/board.h"
 #include "input/turn_machine.h"
+#include "input/turn_text.h"
 #include "workbook/score_host.h"
 #include "workbook/score_routines.h"
 #include "workbook/xl_app.h"
@@ -82,6 +83,7 @@ public:
     // Turn navigation.
     void cmdPrev_Click();
     void cmdNext_Click();
+    void stepTurn(TurnStep step);
 
     // Token drag and drop; `source` is the dragged token's number.
     void picUser_DragDrop(int Index, int source);

@@ -2,6 +2,7 @@
 // forward to the turn machine; the TurnHost members below are what the window shows of a turn.
 
 #include "input/turn_text.h"
+#include "workbook/cell_map.h"
 #include "shell/input_flush.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
@@ -21,6 +22,9 @@ constexpr const char* kFirstCountdownCaption = "3秒前";
 constexpr const char* kClosingCaption = "保存中";
 constexpr const char* kDecideCaption = "決定";
 
+// The turn box accepts exactly the turns that the reset clears.
+static_assert(kHighestTurn == cellmap::kLastResetTurn);
+
 QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 }  // namespace
@@ -36,14 +40,17 @@ void MainForm::cmdSave_MouseUp() {
     if (inputFlush_) inputFlush_->flush();
 }
 
-void MainForm::cmdPrev_Click() {
-    if (const std::optional<std::string> stepped = stepTurnText(txtTurn->text().toStdString(), TurnStep::Previous))
-        txtTurn->setText(toQString(*stepped));
-}
+void MainForm::cmdPrev_Click() { stepTurn(TurnStep::Previous); }
+void MainForm::cmdNext_Click() { stepTurn(TurnStep::Next); }
 
-void MainForm::cmdNext_Click() {
-    if (const std::optional<std::string> stepped = stepTurnText(txtTurn->text().toStdString(), TurnStep::Next))
+void MainForm::stepTurn(TurnStep step) {
+    const std::string text = txtTurn->text().toStdString();
+    if (const std::optional<std::string> stepped = stepTurnText(text, step)) {
         txtTurn->setText(toQString(*stepped));
+    } else if (!readNumber(text)) {
+        // At a limit the button simply stops; text that is no number is worth a word.
+        refused(Refusal::TurnNotANumber, {});
+    }
 }
 
 // ---- TurnHost: the turn on screen ----
@@ -106,8 +113,11 @@ void MainForm::restoreIdleControls(std::int16_t turn, bool recorded) {
 }
 
 void MainForm::closeEnded(std::int16_t turn, bool recorded) {
-    // After a failure the status line keeps naming the step that failed.
-    if (!recorded) return;
+    if (!recorded) {
+        // The scorer has been told why; the status line must not go on saying "Time Up".
+        SetStatus("Status : 第 " + std::to_string(turn) + " 節は記録されていません");
+        return;
+    }
     OLEWorkSheet->bringRowIntoView(turn + 40);
     SetStatus("Status : OK");
 }

@@ -46,7 +46,9 @@ void MainForm::chkView_Click() {
 void MainForm::picQVN_Click() {
     const OperationScope operation(*turn_);
     if (!operation.started) return;
-    if (ask(QStringLiteral("データを初期化しますか？"), QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) != QMessageBox::Ok)
+    // A stray Enter must not wipe the record: Cancel is the default.
+    if (ask(QStringLiteral("データを初期化しますか？"), QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) !=
+        QMessageBox::Ok)
         return;
     ScoreContext context = scoreContext();
     (void)ResetData(context);

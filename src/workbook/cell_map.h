@@ -32,7 +32,7 @@ constexpr int entryColumn(int player) { return player + 35; }
 constexpr int turnRow(int turn) { return turn + 40; }
 constexpr int positionColumn(int player) { return player + 9; }
 constexpr int markColumn(int player) { return player + 22; }
-inline constexpr int kLastResetTurn = 2060;  // the data reset clears J41:AH2100
+inline constexpr int kLastResetTurn = 2060;  // the data reset clears J41:AH2100; no later turn is recorded
 inline constexpr const char* kResetTurnRows = "J41:AH2100";
 
 // Status row heights, in points.

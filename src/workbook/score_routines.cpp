@@ -13,6 +13,7 @@ namespace {
 
 const char* const kChime = "きん.wav";
 const char* const kCommitSound = "キラキラ.wav";
+const std::string kFailedStatus = "Status : 失敗しました - ";
 
 // What the stand-in's failures say is in English and names the file; the scorer reads the
 // Japanese lead first and keeps the detail for whoever looks after the workbook.
@@ -122,6 +123,8 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
     auto fail = [&](const std::string& cause) {
         if (context.xlApp && context.xlApp->book() && context.xlApp->book()->isOpen()) context.xlApp->book()->Close();
         OperationResult result{false, step, cause};
+        // The status line must not go on naming a step as if it were still running.
+        host.SetStatus(kFailedStatus + step);
         host.showFailure(result.message());
         return result;
     };
@@ -158,9 +161,11 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
 }
 
 OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
-    // A turn below 1 would write into the rows above the turn rows, which belong to the owner.
-    if (turn < 1) {
-        OperationResult result{false, "", "第 " + std::to_string(turn) + " 節は記録できません。1 以上の節の番号を入れてください。"};
+    // A turn below 1 would write into the rows above the turn rows, which belong to the owner; one
+    // above the last that the reset clears would outlive a reset.
+    if (turn < 1 || turn > cellmap::kLastResetTurn) {
+        OperationResult result{false, "", "第 " + std::to_string(turn) + " 節は記録できません。1 から " +
+                                              std::to_string(cellmap::kLastResetTurn) + " までの節の番号を入れてください。"};
         context.host.showFailure(result.message());
         return result;
     }
@@ -221,12 +226,15 @@ OperationResult ResetData(ScoreContext& context) {
         xlApp.range(kStatusArea).Interior().setColorIndex(kWhite);
         xlApp.range(kStatusTexts).setValue("");
         announce("Writing Worksheet Change Rowheight");
-        xlApp.rows("2:13").setRowheight(kShownRowHeight);
+        // Rows 2 to 14, as the switch to "Normal" shows them: a reset made in "Hyper" leaves the
+        // file, the caption, the box and the banner all in one format.
+        xlApp.rows("2:14").setRowheight(kShownRowHeight);
     };
     // The window says turn 1 and "Normal" only once the file holds the cleared record.
     operation.afterSave = [&] {
         context.host.setTurnText("1");
         context.host.setViewCaption("Normal");
+        context.host.setPrizeVisible(false);
     };
     return runWorkbookOperation(context, operation);
 }

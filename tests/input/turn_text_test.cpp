@@ -169,11 +169,12 @@ TEST(TurnToCommit, TheTurnOrWhyNot) {
         {"0.5", Refusal::OutOfRange, 0},  // rounds to 0: row 40 is the owner's
         {"０", Refusal::OutOfRange, 0},
         {"-5", Refusal::OutOfRange, 0},
-        {"32766", Refusal::None, 32766},
-        {"32766.5", Refusal::None, 32766},
+        {"2060", Refusal::None, 2060},
+        {"2060.5", Refusal::None, 2060},
         {"1.5", Refusal::None, 2},
+        {"2061", Refusal::OutOfRange, 0},  // the reset would not clear it
+        {"2060.6", Refusal::OutOfRange, 0},
         {"32767", Refusal::OutOfRange, 0},
-        {"32766.6", Refusal::OutOfRange, 0},
         {"99999", Refusal::OutOfRange, 0},
         {"-32769", Refusal::OutOfRange, 0},
         {"abc", Refusal::NotANumber, 0},
@@ -187,7 +188,7 @@ TEST(TurnToCommit, TheTurnOrWhyNot) {
         EXPECT_EQ(result.message.empty(), refusal != Refusal::OutOfRange) << '"' << text << '"';
         if (refusal == Refusal::OutOfRange) {
             EXPECT_NE(result.message.find(text), std::string::npos) << result.message;
-            EXPECT_NE(result.message.find("1 から 32766"), std::string::npos) << result.message;
+            EXPECT_NE(result.message.find("1 から 2060"), std::string::npos) << result.message;
         }
     }
 }
@@ -196,7 +197,7 @@ TEST(NextTurnText, TheTurnAfterTheRecordedOne) {
     EXPECT_EQ(nextTurnText(41), "42");
     EXPECT_EQ(nextTurnText(0), "1");
     EXPECT_EQ(nextTurnText(-1), "0");
-    EXPECT_EQ(nextTurnText(kHighestTurn), "32767");
+    EXPECT_EQ(nextTurnText(kHighestTurn), "2061");
 }
 
 }  // namespace

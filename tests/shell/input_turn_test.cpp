@@ -253,7 +253,7 @@ TEST_F(TurnRoad, TurnTextsThatDoNotStartTheCountdown) {
         EXPECT_TRUE(form().cmdSave->isEnabled()) << text;
         if (boxed) {
             ASSERT_EQ(messageCount(), 1u) << text;
-            EXPECT_TRUE(form().messageBoxes.front().contains(QStringLiteral("1 から 32766"))) << text;
+            EXPECT_TRUE(form().messageBoxes.front().contains(QStringLiteral("1 から 2060"))) << text;
         } else {
             EXPECT_EQ(messageCount(), 0u) << text;
             EXPECT_TRUE(form().lblStatus->text().contains(QStringLiteral("読めません"))) << text;
@@ -284,7 +284,7 @@ TEST_F(TurnRoad, FailedCommitKeepsTheTurnNumber) {
     EXPECT_EQ(cell(41 + 40, 10).kind, ValueKind::Empty);
     expectIdle();
     EXPECT_FALSE(form().cmdSave->isEnabled());  // a placeholder stands on the court
-    EXPECT_NE(form().lblStatus->text(), QStringLiteral(" Status : OK"));
+    EXPECT_EQ(form().lblStatus->text(), QStringLiteral(" Status : 第 41 節は記録されていません"));
 }
 
 // The buttons follow the stepping rules of the turn text (tested in full with them).
@@ -297,6 +297,7 @@ TEST_F(TurnRoad, NavigationSteps) {
         next ? form().cmdNext_Click() : form().cmdPrev_Click();
         EXPECT_EQ(form().txtTurn->text(), QString::fromUtf8(result)) << text << (next ? " next" : " previous");
     }
+    EXPECT_TRUE(form().lblStatus->text().contains(QStringLiteral("「abc」"))) << form().lblStatus->text().toStdString();
 }
 
 }  // namespace

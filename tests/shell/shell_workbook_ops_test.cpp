@@ -82,7 +82,7 @@ TEST_F(WorkbookOperations, CancelLeavesEveryByteAndOkClearsTheRecord) {
     form->sound->played.clear();
     const std::string before = bytesOf(folder.dataPath());
 
-    form->answer = QMessageBox::Cancel;
+    form->answer = QMessageBox::NoButton;  // Enter: the default button, which is Cancel
     form->picQVN_Click();
     ASSERT_EQ(form->messageBoxes.size(), 1u);
     EXPECT_EQ(form->messageBoxes[0], QStringLiteral("データを初期化しますか？"));
@@ -98,8 +98,11 @@ TEST_F(WorkbookOperations, CancelLeavesEveryByteAndOkClearsTheRecord) {
                                         "Writing Worksheet Change Rowheight", "Excel Application Saveing",
                                         "OLE Read Excel File", "Status : OK"}));
     EXPECT_EQ(form->txtTurn->text(), "1");
+    // The whole window in one format: caption, box, banner and the rows the file shows.
     EXPECT_EQ(form->chkView->text(), "Normal");
-    EXPECT_TRUE(form->chkView->isChecked());  // the box keeps its value
+    EXPECT_FALSE(form->chkView->isChecked());
+    EXPECT_TRUE(form->lblPrize->isHidden());
+    EXPECT_FALSE(rowHidden(folder.dataPath(), 14));
     const auto book = xls::Workbook::open(folder.dataPath());
     EXPECT_EQ(book.cell(book.activeSheet(), 18, 1), xls::CellValue::ofNumber(0));
     EXPECT_EQ(book.cell(book.activeSheet(), 44, 9).kind, xls::ValueKind::Empty);
@@ -108,12 +111,13 @@ TEST_F(WorkbookOperations, CancelLeavesEveryByteAndOkClearsTheRecord) {
 TEST_F(WorkbookOperations, AResetThatFailsKeepsTheTurnAndCaption) {
     form->txtTurn->setText("13");
     folder.remove("data.xls");
+    form->answer = QMessageBox::Ok;
     form->picQVN_Click();
     EXPECT_EQ(form->txtTurn->text(), "13");
     EXPECT_EQ(form->chkView->text(), "Normal");
     ASSERT_EQ(form->messageBoxes.size(), 2u);  // the question, then what went wrong
     EXPECT_TRUE(form->messageBoxes[1].contains("Set Excel Application"));
-    EXPECT_EQ(form->lblStatus->text(), " Set Excel Application");
+    EXPECT_EQ(form->lblStatus->text(), " Status : 失敗しました - Set Excel Application");
 }
 
 TEST_F(WorkbookOperations, TheSwitchAndTheResetWaitForTheTurnToClose) {

@@ -63,7 +63,10 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
     }
 
     host.clear();
-    host.caption = "Hyper";
+    ScoreContext hyper = context();
+    ASSERT_TRUE(ApplyViewFormat(hyper, true).ok);
+    ASSERT_TRUE(host.prizeVisible);
+    host.clear();
     host.turnText = "4";
     ScoreContext ctx = context();
     ASSERT_TRUE(ResetData(ctx).ok);
@@ -73,6 +76,7 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
     EXPECT_EQ(host.sounds, std::vector<std::string>{"きん.wav"});
     EXPECT_EQ(host.turnText, "1");
     EXPECT_EQ(host.caption, "Normal");
+    EXPECT_FALSE(host.prizeVisible);
 
     const auto after = xls::Workbook::open(dataPath);
     EXPECT_EQ(after.cell(sheet, 18, 1), CellValue::ofNumber(0));
@@ -93,7 +97,7 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
         if (cell.row >= 1 && cell.row <= 12 && cell.column >= 1 && cell.column <= 3) {
             EXPECT_EQ(cell.fillColorIndex, 2);
         }
-    for (int r = 2; r <= 13; ++r) {
+    for (int r = 2; r <= 14; ++r) {  // row 14 too: "Hyper" had hidden it
         const auto* shownRow = row(sheetShown, r);
         ASSERT_NE(shownRow, nullptr);
         EXPECT_EQ(shownRow->heightTwips, 330);
@@ -203,6 +207,7 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         const OperationResult view = ApplyViewFormat(ctx, true);
         EXPECT_FALSE(view.ok);
         ASSERT_EQ(host.failures.size(), 3u);
+        EXPECT_EQ(host.statuses.back(), std::string("Status : 失敗しました - ") + c.step);
         EXPECT_NE(host.failures[0].find(c.step), std::string::npos) << host.failures[0];
         const std::string name = c.name;
         if (name == "locked_by_libreoffice") {
