@@ -18,6 +18,7 @@
 #include <QWindow>
 
 #include <cmath>
+#include <unistd.h>
 #include <stdexcept>
 
 namespace pellix {
@@ -51,6 +52,26 @@ bool loadPicture(const std::filesystem::path& file, QPixmap& picture) {
 }
 
 }  // namespace
+
+std::string startupFailure(const std::filesystem::path& dataPath, const std::string& cause) {
+    std::error_code error;
+    std::string advice;
+    const auto status = std::filesystem::status(dataPath, error);
+    if (!std::filesystem::exists(status)) {
+        advice = "このフォルダに data.xls がありません。記録用の data.xls を置いてから、Pellix を起動しなおしてください。";
+    } else if (std::filesystem::is_directory(status)) {
+        advice = "data.xls という名前のフォルダがあります。記録用の data.xls と置き換えてから、Pellix を起動しなおしてください。";
+    } else if (::access(dataPath.c_str(), R_OK) != 0) {
+        advice = "data.xls を読む権限がありません。ファイルの権限を確かめてから、Pellix を起動しなおしてください。";
+    } else if (std::filesystem::file_size(dataPath, error) == 0 && !error) {
+        advice = "data.xls が空です (0 バイト)。バックアップから戻してから、Pellix を起動しなおしてください。";
+    } else {
+        advice = "data.xls が読めません。表計算ソフトで開けるときは Excel 97-2003 形式 (.xls) で保存しなおし、"
+                 "開けないときはバックアップから戻してから、Pellix を起動しなおしてください。";
+    }
+    return "data.xls を開けませんでした: " + cause + "\n\nファイル: " + std::filesystem::absolute(dataPath, error).string() +
+           "\n\n" + advice;
+}
 
 void MainForm::installFontSubstitutions() {
     QFont::insertSubstitutions(QString::fromUtf8(layout::kProportionalGothic), {QStringLiteral("IPAPGothic")});
@@ -312,10 +333,13 @@ void MainForm::Form_Load() {
         LoadSheet(context);
         OLEWorkSheet->CreateLink(DataPath);
         SetStatus("Status : OK");
-    } catch (...) {
+    } catch (const std::exception& error) {
         // The window opens anyway, without a workbook connection; what was done so far stays.
-        ask(QStringLiteral("Form_Load"), QMessageBox::Ok, QMessageBox::Ok);
+        // The box says what failed, where, and what to do, under the name of the step.
+        ask(QString::fromStdString("Form_Load\n\n" + startupFailure(DataPath, error.what())), QMessageBox::Ok,
+            QMessageBox::Ok, QMessageBox::Warning);
         xlApp.reset();
+        SetStatus("Status : data.xls を開けませんでした");
     }
 }
 
@@ -336,7 +360,7 @@ QMessageBox::StandardButton MainForm::ask(const QString& text, QMessageBox::Stan
     if (seams_.messageBox) {
         return seams_.messageBox(text, buttons, defaultButton);
     }
-    QMessageBox box(icon, QString(), text, buttons, this);
+    QMessageBox box(icon, QStringLiteral("Pellix"), text, buttons, this);
     box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

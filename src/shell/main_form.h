@@ -60,6 +60,10 @@ struct FormSeams {
     std::function<std::unique_ptr<XlApp>()> createXlApp;
 };
 
+// What the start-up box says when data.xls cannot be opened: what failed, the file's full path
+// and what the scorer can do about it.
+std::string startupFailure(const std::filesystem::path& dataPath, const std::string& cause);
+
 class MainForm : public QWidget, public ScoreHost, public TurnHost {
     Q_OBJECT
 

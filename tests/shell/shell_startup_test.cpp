@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
+
+#include <unistd.h>
 
 namespace pellix {
 namespace {
@@ -76,34 +79,44 @@ TEST_F(StartUp, AGoodFolderShowsPicturesTurnBannerAndOk) {
     EXPECT_TRUE(form.sound->played.empty());
 }
 
-TEST_F(StartUp, WithoutTheWorkbookFormLoadIsShownOnceAndTheRestStillLoads) {
-    folder.remove("data.xls");
-    RecordingForm form(folder.path());
-    form.Form_Load();
+// A workbook that cannot be opened: one box under the step's name that says what failed, the
+// file's full path and what to do; the status line says so; the rest of the load still shows.
+TEST_F(StartUp, EachWorkbookThatCannotBeOpenedIsExplainedAndTheRestStillLoads) {
+    struct Case {
+        const char* name;
+        std::function<void(const ProgramFolder&)> spoil;
+        const char* advice;
+    };
+    std::vector<Case> cases{
+        {"missing", [](const ProgramFolder& f) { f.remove("data.xls"); }, "data.xls がありません"},
+        {"empty", [](const ProgramFolder& f) { f.write("data.xls", ""); }, "空です"},
+        {"damaged", [](const ProgramFolder& f) { f.write("data.xls", "this is not a workbook at all"); }, "バックアップ"},
+        {"a_folder", [](const ProgramFolder& f) { f.remove("data.xls"); fs::create_directory(f.dataPath()); }, "フォルダ"},
+    };
+    if (::geteuid() != 0)
+        cases.push_back({"unreadable", [](const ProgramFolder& f) { fs::permissions(f.dataPath(), fs::perms::none); }, "権限"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramFolder scratch;
+        c.spoil(scratch);
+        RecordingForm form(scratch.path());
+        form.Form_Load();
 
-    EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("Form_Load")});
-    EXPECT_EQ(form.xlApp, nullptr);
-    EXPECT_EQ(form.lblStatus->text(), QStringLiteral("Status : "));
-    EXPECT_TRUE(form.statuses.empty());
-    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("7878"));
-    EXPECT_EQ(form.lblPrize->text(), QString::fromUtf8(kTitlesBanner));
-    EXPECT_FALSE(form.courtPicture().isNull());
-    EXPECT_FALSE(form.picQVN->pixmap().isNull());
-    for (int token = 1; token <= 12; ++token) EXPECT_TRUE(form.picUser[token]->picture().isNull()) << token;
-    EXPECT_TRUE(form.OLEWorkSheet->sheetModel().sheet().cells.empty());
-    for (int k = 1; k <= 4; ++k) EXPECT_EQ(form.board.CourtSlot[k], 20 + k);
-}
-
-TEST_F(StartUp, AnUnreadableWorkbookFailsTheSameWay) {
-    folder.write("data.xls", "this is not a workbook at all");
-    RecordingForm form(folder.path());
-    form.Form_Load();
-
-    EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("Form_Load")});
-    EXPECT_EQ(form.xlApp, nullptr);
-    EXPECT_EQ(form.lblStatus->text(), QStringLiteral("Status : "));
-    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("7878"));
-    EXPECT_TRUE(form.OLEWorkSheet->sheetModel().sheet().cells.empty());
+        ASSERT_EQ(form.messageBoxes.size(), 1u);
+        const QString message = form.messageBoxes.front();
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Form_Load\n\n"))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromStdString(scratch.dataPath().string()))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(c.advice))) << message.toStdString();
+        EXPECT_EQ(form.xlApp, nullptr);
+        EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を開けませんでした"));
+        EXPECT_EQ(form.txtTurn->text(), QStringLiteral("7878"));
+        EXPECT_EQ(form.lblPrize->text(), QString::fromUtf8(kTitlesBanner));
+        EXPECT_FALSE(form.courtPicture().isNull());
+        EXPECT_FALSE(form.picQVN->pixmap().isNull());
+        EXPECT_TRUE(form.OLEWorkSheet->sheetModel().sheet().cells.empty());
+        for (int k = 1; k <= 4; ++k) EXPECT_EQ(form.board.CourtSlot[k], 20 + k);
+        if (fs::exists(scratch.dataPath())) fs::permissions(scratch.dataPath(), fs::perms::owner_all);
+    }
 }
 
 TEST_F(StartUp, AConnectionThatCannotBeMadeLeavesTheWindowOpenWithoutOne) {
@@ -112,9 +125,10 @@ TEST_F(StartUp, AConnectionThatCannotBeMadeLeavesTheWindowOpenWithoutOne) {
     RecordingForm form(folder.path(), seams);
     form.Form_Load();
 
-    EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("Form_Load")});
+    ASSERT_EQ(form.messageBoxes.size(), 1u);
+    EXPECT_TRUE(form.messageBoxes.front().startsWith(QStringLiteral("Form_Load\n\n")));
+    EXPECT_TRUE(form.messageBoxes.front().contains(QStringLiteral("no spreadsheet application")));
     EXPECT_EQ(form.xlApp, nullptr);
-    EXPECT_EQ(form.lblStatus->text(), QStringLiteral("Status : "));
     // The load never ran: nothing of it shows.
     EXPECT_EQ(form.txtTurn->text(), QStringLiteral("7878"));
     EXPECT_TRUE(form.courtPicture().isNull());
