@@ -2,6 +2,7 @@
 
 #include "workbook/xls/byte_order.h"
 #include "workbook/xls/cell_formats.h"
+#include "workbook/xls/formula_tokens.h"
 #include "workbook/xls/shared_strings.h"
 
 #include <algorithm>
@@ -17,6 +18,17 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 constexpr std::uint8_t kRowHidden = 0x20;      // fDyZero
 constexpr std::uint8_t kRowCustomHeight = 0x40;  // fUnsynced
 constexpr std::uint8_t kRowHasFormat = 0x80;   // fGhostDirty
+
+// FORMULA: the flag fShrFmla (in the flags after the cached value), and the tokens that name
+// the anchor of a shared formula or array (PtgExp) or of a data table (PtgTbl).
+constexpr std::uint16_t kFormulaShared = 0x0008;
+constexpr std::uint8_t kPtgExp = 0x01;
+constexpr std::uint8_t kPtgTbl = 0x02;
+
+bool isGroupRecord(std::uint16_t type)
+{
+    return type == kSidShrFmla || type == kSidArray || type == kSidTable;
+}
 
 bool isTableRecord(std::uint16_t type)
 {
@@ -327,18 +339,150 @@ CellValue SheetCells::valueOf(const CellEntry& entry, int column, const SharedSt
     }
 }
 
-bool SheetCells::anchorsSharedFormula(const CellEntry& entry) const
+// The cell whose shared formula, array or table this formula cell belongs to: its tokens are
+// just PtgExp or PtgTbl naming that cell ([MS-XLS] 2.5.198.58, 2.5.198.86), or the cell itself
+// carries the record that defines the group.
+std::optional<SheetCells::CellPlace> SheetCells::groupAnchor(const CellEntry& entry) const
 {
     if (entry.type != kSidFormula)
-        return false;
-    const std::uint8_t* header = bytesOf(entry);
-    for (std::size_t at = 4 + readU16(header + 2); at + 4 <= entry.length;) {
-        const std::uint16_t type = readU16(header + at);
-        if (type == kSidShrFmla || type == kSidArray || type == kSidTable)
-            return true;
-        at += 4 + readU16(header + at + 2);
+        return std::nullopt;
+    const std::uint8_t* bytes = bytesOf(entry);
+    const std::size_t size = readU16(bytes + 2);
+    if (size >= 27 && readU16(bytes + 24) == 5 && (bytes[26] == kPtgExp || bytes[26] == kPtgTbl))
+        return CellPlace{readU16(bytes + 27), readU16(bytes + 29)};
+    for (std::size_t at = 4 + size; at + 4 <= entry.length; at += 4 + readU16(bytes + at + 2))
+        if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6)
+            return CellPlace{readU16(bytes + at + 4), bytes[at + 8]};
+    return std::nullopt;
+}
+
+// The cell's record and follow-ups with every SHRFMLA, ARRAY or TABLE (and the CONTINUE records
+// that carry on one of them) left out; `formula` replaces the cell's own record.
+std::vector<std::uint8_t> SheetCells::withoutGroupRecords(const CellEntry& entry, std::vector<std::uint8_t> formula) const
+{
+    const std::uint8_t* bytes = bytesOf(entry);
+    bool dropping = false;
+    for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length;) {
+        const std::uint16_t type = readU16(bytes + at);
+        const std::size_t length = 4 + readU16(bytes + at + 2);
+        if (isGroupRecord(type))
+            dropping = true;
+        else if (type != kSidContinue)
+            dropping = false;
+        if (!dropping)
+            formula.insert(formula.end(), bytes + at, bytes + at + length);
+        at += length;
     }
-    return false;
+    return formula;
+}
+
+// Before cell (`row`, `column`) of a group is written, the group is dissolved the way the
+// spreadsheet program does it: every other cell of a shared formula gets the formula as its own
+// tokens, with references relative to the cell resolved ([MS-XLS] 2.4.260 ShrFmla), and keeps
+// its cached result. An array formula or a data table over more cells than the written one is
+// refused, as the spreadsheet program refuses to change part of one.
+void SheetCells::ungroup(int row, int column, CellPlace anchor)
+{
+    struct Holder {
+        CellEntry* entry = nullptr;
+        std::size_t at = 0;
+    };
+    const auto groupIn = [&](CellEntry& entry) -> Holder {
+        if (entry.type != kSidFormula)
+            return {};
+        const std::uint8_t* bytes = bytesOf(entry);
+        for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length; at += 4 + readU16(bytes + at + 2))
+            if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6 && readU16(bytes + at + 4) == anchor.row
+                && bytes[at + 8] == anchor.column)
+                return {&entry, at};
+        return {};
+    };
+    Holder holder;
+    if (static_cast<std::size_t>(anchor.row) < rows_.size()) {
+        auto& anchorRow = rows_[static_cast<std::size_t>(anchor.row)];
+        if (auto at = find(anchorRow, anchor.column); at != anchorRow.cells.end())
+            holder = groupIn(*at);
+    }
+    for (std::size_t r = 0; r < rows_.size() && holder.entry == nullptr; ++r)
+        for (CellEntry& entry : rows_[r].cells)
+            if (holder.entry == nullptr)
+                holder = groupIn(entry);
+    if (holder.entry == nullptr)
+        return;  // a PtgExp naming no group: nothing is shared, the cell is written as asked
+
+    const std::uint8_t* group = bytesOf(*holder.entry) + holder.at;
+    const std::uint16_t groupType = readU16(group);
+    const std::size_t groupSize = readU16(group + 2);
+    const int firstRow = readU16(group + 4);
+    const int lastRow = readU16(group + 6);
+    const int firstColumn = group[8];
+    const int lastColumn = group[9];
+    const std::string range = cellName(firstRow, firstColumn) + ":" + cellName(lastRow, lastColumn);
+    if (groupType != kSidShrFmla) {
+        if (firstRow != row || lastRow != row || firstColumn != column || lastColumn != column)
+            throw XlsError(displayName_ + ": cell " + cellName(row, column) + " is part of "
+                           + (groupType == kSidArray ? "an array formula" : "a data table") + " over " + range
+                           + ", which can only be changed as a whole");
+        const std::uint8_t* bytes = bytesOf(*holder.entry);
+        std::vector<std::uint8_t> kept =
+            withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)});
+        holder.entry->owned = true;
+        holder.entry->source = static_cast<std::uint32_t>(owned_.size());
+        holder.entry->length = static_cast<std::uint32_t>(kept.size());
+        owned_.push_back(std::move(kept));
+        edited_ = true;
+        return;
+    }
+
+    // ShrFmla: RefU, reserved, cUse, then cce, rgce and rgcb to the end of the record.
+    const std::size_t count = groupSize >= 10 ? readU16(group + 12) : 0;
+    if (groupSize < 10 || 10 + count > groupSize)
+        damaged("the shared formula of " + range + " is cut short");
+    const std::span<const std::uint8_t> shared(group + 14, count);
+    const std::vector<std::uint8_t> extra(group + 14 + count, group + 4 + groupSize);
+
+    // Every member is rebuilt before any is replaced, so a refusal leaves the sheet as it was.
+    std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>> rebuilt;
+    bool holderRebuilt = false;
+    for (int r = firstRow; r <= lastRow && static_cast<std::size_t>(r) < rows_.size(); ++r) {
+        for (CellEntry& entry : rows_[static_cast<std::size_t>(r)].cells) {
+            if (entry.first < firstColumn || entry.first > lastColumn || entry.type != kSidFormula)
+                continue;
+            const std::uint8_t* bytes = bytesOf(entry);
+            if (readU16(bytes + 2) < 27 || bytes[26] != kPtgExp)
+                continue;
+            const auto member = groupAnchor(entry);
+            if (!member || member->row != anchor.row || member->column != anchor.column)
+                continue;
+            const CellTokens tokens = sharedTokensForCell(shared, r, entry.first);
+            if (!tokens.problem.empty())
+                throw XlsError(displayName_ + ": cell " + cellName(row, column) + " shares the formula of " + range
+                               + ", which holds " + tokens.problem + " that cannot be given to each cell");
+            const std::size_t size = 22 + tokens.tokens.size() + extra.size();
+            if (size > kMaxRecordData)
+                throw XlsError(displayName_ + ": the formula shared by " + range + " is too long to give to each cell");
+            std::vector<std::uint8_t> formula(bytes, bytes + 4 + 20);
+            writeU16(formula.data() + 2, static_cast<std::uint16_t>(size));
+            writeU16(formula.data() + 18, static_cast<std::uint16_t>(readU16(formula.data() + 18) & ~kFormulaShared));
+            appendU16(formula, static_cast<std::uint16_t>(tokens.tokens.size()));
+            formula.insert(formula.end(), tokens.tokens.begin(), tokens.tokens.end());
+            formula.insert(formula.end(), extra.begin(), extra.end());
+            rebuilt.emplace_back(&entry, withoutGroupRecords(entry, std::move(formula)));
+            holderRebuilt = holderRebuilt || &entry == holder.entry;
+        }
+    }
+    if (!holderRebuilt) {
+        const std::uint8_t* bytes = bytesOf(*holder.entry);
+        rebuilt.emplace_back(holder.entry,
+                             withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)}));
+    }
+    for (auto& [entry, bytes] : rebuilt) {
+        entry->owned = true;
+        entry->source = static_cast<std::uint32_t>(owned_.size());
+        entry->length = static_cast<std::uint32_t>(bytes.size());
+        owned_.push_back(std::move(bytes));
+    }
+    edited_ = true;
 }
 
 CellValue SheetCells::value(int row, int column, const SharedStrings& strings) const
@@ -426,9 +570,12 @@ void SheetCells::setValue(int row, int column, const CellValue& value, SharedStr
     RowEntry& cells = ensureRow(row);
     auto existing = find(cells, column);
     const bool exists = existing != cells.cells.end();
-    if (exists && anchorsSharedFormula(*existing))
-        throw XlsError(displayName_ + ": cell " + cellName(row, column)
-                       + " holds a formula that other cells share, so it cannot be overwritten");
+    if (exists) {
+        if (const auto anchor = groupAnchor(*existing)) {
+            ungroup(row, column, *anchor);
+            existing = find(cells, column);
+        }
+    }
     const std::uint16_t format = exists ? formatOf(*existing, column) : this->format(row, column);
     const bool blank = exists && (existing->type == kSidBlank || existing->type == kSidMulBlank);
 

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -75,7 +76,13 @@ private:
     const std::uint8_t* bytesOf(const CellEntry& entry) const;
     std::uint16_t formatOf(const CellEntry& entry, int column) const;
     CellValue valueOf(const CellEntry& entry, int column, const SharedStrings& strings) const;
-    bool anchorsSharedFormula(const CellEntry& entry) const;
+    struct CellPlace {
+        int row = 0;
+        int column = 0;
+    };
+    std::optional<CellPlace> groupAnchor(const CellEntry& entry) const;
+    void ungroup(int row, int column, CellPlace anchor);
+    std::vector<std::uint8_t> withoutGroupRecords(const CellEntry& entry, std::vector<std::uint8_t> formula) const;
     RowEntry& ensureRow(int row);
     std::vector<CellEntry>::iterator find(RowEntry& row, int column);
     std::vector<CellEntry>::const_iterator find(const RowEntry& row, int column) const;
