@@ -232,22 +232,45 @@ void SheetCells::damaged(const std::string& what) const
     throw XlsError(displayName_ + " is damaged: " + what);
 }
 
-void SheetCells::insertParsed(int row, const CellEntry& entry, std::uint32_t recordOffset)
+void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffset)
 {
     std::vector<CellEntry>& cells = ensureRow(row).cells;
     if (cells.empty() || cells.back().last < entry.first) {
         cells.push_back(entry);
         return;
     }
-    // Out of column order: tolerated, but two records for one cell are not.
-    auto at = std::lower_bound(cells.begin(), cells.end(), entry.first,
-                               [](const CellEntry& e, int column) { return e.first < column; });
-    const bool overlapsNext = at != cells.end() && at->first <= entry.last;
-    const bool overlapsPrevious = at != cells.begin() && std::prev(at)->last >= entry.first;
-    if (overlapsNext || overlapsPrevious)
-        damaged("cell " + cellName(row, entry.first) + " is stored twice (record at offset "
-                + std::to_string(recordOffset) + ")");
-    cells.insert(at, entry);
+    // Out of column order is tolerated. A cell stored twice (some writers leave such copies)
+    // reads as its later copy: the record stream is read in order and each cell record sets its
+    // cell, as xlrd does. The earlier copy is dropped; a MULRK or MULBLANK keeps its other cells,
+    // and unknown records that followed the earlier copy stay with the later one.
+    const auto begin = std::lower_bound(cells.begin(), cells.end(), entry.first,
+                                        [](const CellEntry& e, int column) { return e.last < column; });
+    const auto end = std::upper_bound(begin, cells.end(), entry.last,
+                                      [](int column, const CellEntry& e) { return column < e.first; });
+    std::vector<CellEntry> left, right;
+    for (auto earlier = begin; earlier != end; ++earlier) {
+        if (groupRecordOf(*earlier) != 0)
+            damaged("cell " + cellName(row, std::max<int>(earlier->first, entry.first))
+                    + " is stored twice, and the copy the later one hides defines a shared formula, array or table"
+                    + " (record at offset " + std::to_string(recordOffset) + ")");
+        if (earlier->type == kSidLabelSst)
+            ++droppedLabels_;
+        if (earlier->tail >= 0) {
+            if (entry.tail < 0) {
+                entry.tail = earlier->tail;
+            } else {
+                auto& into = tails_[static_cast<std::size_t>(entry.tail)];
+                const auto& from = tails_[static_cast<std::size_t>(earlier->tail)];
+                into.insert(into.end(), from.begin(), from.end());
+            }
+        }
+        for (const CellEntry& piece : splitMulti(*earlier, row, entry.first, entry.last))
+            (piece.last < entry.first ? left : right).push_back(piece);
+    }
+    auto at = cells.erase(begin, end);
+    at = cells.insert(at, right.begin(), right.end());
+    at = cells.insert(at, entry);
+    cells.insert(at, left.begin(), left.end());
 }
 
 SheetCells::RowEntry& SheetCells::ensureRow(int row)
@@ -350,10 +373,21 @@ std::optional<SheetCells::CellPlace> SheetCells::groupAnchor(const CellEntry& en
     const std::size_t size = readU16(bytes + 2);
     if (size >= 27 && readU16(bytes + 24) == 5 && (bytes[26] == kPtgExp || bytes[26] == kPtgTbl))
         return CellPlace{readU16(bytes + 27), readU16(bytes + 29)};
-    for (std::size_t at = 4 + size; at + 4 <= entry.length; at += 4 + readU16(bytes + at + 2))
-        if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6)
-            return CellPlace{readU16(bytes + at + 4), bytes[at + 8]};
+    if (const std::size_t at = groupRecordOf(entry); at != 0)
+        return CellPlace{readU16(bytes + at + 4), bytes[at + 8]};
     return std::nullopt;
+}
+
+// Where in the cell's bytes a SHRFMLA, ARRAY or TABLE follows its formula; 0 when none does.
+std::size_t SheetCells::groupRecordOf(const CellEntry& entry) const
+{
+    if (entry.type != kSidFormula)
+        return 0;
+    const std::uint8_t* bytes = bytesOf(entry);
+    for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length; at += 4 + readU16(bytes + at + 2))
+        if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6)
+            return at;
+    return 0;
 }
 
 // The cell's record and follow-ups with every SHRFMLA, ARRAY or TABLE (and the CONTINUE records
@@ -530,10 +564,12 @@ SheetCells::CellEntry SheetCells::makeEntry(std::uint16_t type, int first, int l
     return entry;
 }
 
-// The cells of a MULRK or MULBLANK left and right of `column`, each kept with its own format:
-// one cell becomes an RK or BLANK, more stay a MULRK or MULBLANK.
-std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry, int row, int column)
+// The cells of a MULRK or MULBLANK left of `cutFirst` and right of `cutLast`, each kept with its
+// own format: one cell becomes an RK or BLANK, more stay a MULRK or MULBLANK.
+std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry, int row, int cutFirst, int cutLast)
 {
+    if (entry.first == entry.last || (cutFirst <= entry.first && cutLast >= entry.last))
+        return {};
     const bool numbers = entry.type == kSidMulRk;
     const std::size_t each = numbers ? 6 : 2;
     const std::vector<std::uint8_t> source(bytesOf(entry), bytesOf(entry) + entry.length);
@@ -558,10 +594,10 @@ std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry
         appendU16(bytes, static_cast<std::uint16_t>(last));
         pieces.push_back(makeEntry(entry.type, first, last, std::move(bytes)));
     };
-    if (column > entry.first)
-        piece(entry.first, column - 1);
-    if (column < entry.last)
-        piece(column + 1, entry.last);
+    if (cutFirst > entry.first)
+        piece(entry.first, cutFirst - 1);
+    if (cutLast < entry.last)
+        piece(cutLast + 1, entry.last);
     return pieces;
 }
 
@@ -624,7 +660,7 @@ void SheetCells::setValue(int row, int column, const CellValue& value, SharedStr
     if (exists) {
         tail = existing->tail;
         if (existing->first != existing->last)
-            pieces = splitMulti(*existing, row, column);
+            pieces = splitMulti(*existing, row, column, column);
     }
     std::vector<CellEntry> replacement;
     for (const CellEntry& piece : pieces)

@@ -88,6 +88,13 @@ def formula_texts(book, stream, sheet_start):
             size = struct.unpack_from("<H", data, 20)[0]
             cells[(row, column)] = data[22:22 + size]
             last_cell = (row, column)
+        elif kind in (0x0201, 0x0203, 0x0204, 0x0205, 0x027E, 0x00D6, 0x00FD) and len(data) >= 4:
+            cells.pop(struct.unpack_from("<HH", data), None)  # a later copy of the cell hides the formula
+        elif kind in (0x00BD, 0x00BE) and len(data) >= 6:
+            row, first = struct.unpack_from("<HH", data)
+            last = struct.unpack_from("<H", data, len(data) - 2)[0]
+            for column in range(first, last + 1):
+                cells.pop((row, column), None)
         elif kind in (0x04BC, 0x0221, 0x0236) and len(data) >= 6 and last_cell is not None:
             row, _, column = struct.unpack_from("<HHB", data)
             groups[(row, column)] = (kind, data)
