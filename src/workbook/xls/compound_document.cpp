@@ -127,7 +127,7 @@ void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size
 }
 
 bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& children,
-                   std::span<const std::uint8_t> workbookStream, bool atRoot)
+                   std::span<const std::uint8_t> workbookStream, const std::string* workbookName)
 {
     for (const CompoundEntry& entry : children) {
         GDateTime* modified = nullptr;
@@ -150,10 +150,10 @@ bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& childre
         if (entry.storage) {
             if (entry.hasClassId)
                 gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
-            ok = writeChildren(GSF_OUTFILE(child.get()), entry.children, workbookStream, false);
+            ok = writeChildren(GSF_OUTFILE(child.get()), entry.children, workbookStream, nullptr);
         } else {
             std::span<const std::uint8_t> data = entry.data;
-            if (atRoot && g_ascii_strcasecmp(entry.name.c_str(), "Workbook") == 0)
+            if (workbookName != nullptr && entry.name == *workbookName)
                 data = workbookStream;
             if (!data.empty())
                 ok = gsf_output_write(child.get(), data.size(), data.data());
@@ -424,7 +424,7 @@ std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document
         GObjectPtr<GsfOutfile> root(gsf_outfile_msole_new_full(sink.get(), static_cast<guint>(document.sectorSize), 64));
         if (root != nullptr) {
             gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(root.get()), document.rootClassId.data());
-            ok = writeChildren(root.get(), document.children, workbookStream, true);
+            ok = writeChildren(root.get(), document.children, workbookStream, &document.workbookStreamName);
             // Closing the root writes the directory and allocation tables, and closes the sink.
             ok = gsf_output_close(GSF_OUTPUT(root.get())) && ok;
         }

@@ -385,12 +385,14 @@ Workbook Workbook::fromBytes(std::span<const std::uint8_t> bytes, const std::str
         throw XlsError(displayName + " is not a spreadsheet workbook");
     }
     impl->document = readCompoundDocument(bytes, displayName);
+    // Readers look for "Workbook", then "Book" (the name older versions used), in any case of
+    // their letters; which format the stream holds is told by its own BOF record, not by its name.
     CompoundEntry* workbook = impl->document.stream("Workbook");
-    if (workbook == nullptr) {
-        if (impl->document.stream("Book") != nullptr)
-            throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF5) that is not supported");
+    if (workbook == nullptr)
+        workbook = impl->document.stream("Book");
+    if (workbook == nullptr)
         throw XlsError(displayName + " is not a spreadsheet workbook");
-    }
+    impl->document.workbookStreamName = workbook->name;
     impl->stream = std::move(workbook->data);
     workbook->data.clear();
     impl->parseStream();

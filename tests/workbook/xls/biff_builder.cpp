@@ -448,9 +448,8 @@ std::vector<std::uint8_t> wrapStream(const std::vector<std::uint8_t>& workbookSt
     module.data.assign(5000, 0x42);
     storage.children.push_back(module);
     document.children.push_back(storage);
-    const std::vector<std::uint8_t> stream = document.children.front().data;
-    return writeCompoundDocument(document, std::string(streamName) == "Workbook" ? stream : std::vector<std::uint8_t>{},
-                                 "test.xls");
+    document.workbookStreamName = streamName;
+    return writeCompoundDocument(document, workbookStream, "test.xls");
 }
 
 std::vector<std::uint8_t> buildFile(const BookSpec& book, int sectorSize)

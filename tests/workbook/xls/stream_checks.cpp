@@ -16,6 +16,8 @@ std::vector<std::uint8_t> workbookStreamOf(const std::vector<std::uint8_t>& file
 {
     CompoundDocument document = readCompoundDocument(file, "saved.xls");
     CompoundEntry* workbook = document.stream("Workbook");
+    if (workbook == nullptr)
+        workbook = document.stream("Book");
     return workbook ? workbook->data : std::vector<std::uint8_t>{};
 }
 
