@@ -9,7 +9,13 @@ formula held by the cell itself read alike), row heights and hidden rows, column
 the CELLs given (A1 style) and rows given as row:N (1-based), on the active sheet, are the
 edited ones and may differ. Prints each
 difference and exits 1 when there is one, 2 when a file cannot be read.
+
+An ORIGINAL whose container xlrd refuses only because a chain runs on past its stream's end
+(into another stream's sectors) is read again with xlrd's plain stream reader and without its
+cross-check of sector owners: xlrd then reads every stream by its own chain, up to its size.
+SAVED is always read strictly.
 """
+import contextlib
 import os
 import re
 import struct
@@ -128,8 +134,27 @@ def sheet_starts(stream):
     return starts
 
 
+@contextlib.contextmanager
+def shared_sectors_allowed():
+    strict = compdoc.CompDoc._get_stream
+
+    def relaxed(self, *args, **kwargs):
+        kwargs["seen_id"] = None
+        return strict(self, *args, **kwargs)
+
+    fancy = xlrd.book.USE_FANCY_CD
+    compdoc.CompDoc._get_stream = relaxed
+    xlrd.book.USE_FANCY_CD = 0
+    try:
+        yield
+    finally:
+        compdoc.CompDoc._get_stream = strict
+        xlrd.book.USE_FANCY_CD = fancy
+
+
 def describe(path):
-    book = xlrd.open_workbook(path, formatting_info=True, on_demand=False)
+    with open(os.devnull, "w") as quiet:
+        book = xlrd.open_workbook(path, formatting_info=True, on_demand=False, logfile=quiet)
     stream = workbook_stream(path)
     starts = sheet_starts(stream)
     sheets = []
@@ -171,7 +196,13 @@ def main():
     edited = {cell_index(name) for name in sys.argv[3:] if not name.startswith("row:")}
     edited_rows = {int(name[4:]) - 1 for name in sys.argv[3:] if name.startswith("row:")}
     try:
-        original = describe(original_path)
+        try:
+            original = describe(original_path)
+        except compdoc.CompDocError as error:
+            if "corruption: seen" not in str(error) and "size exceeds expected" not in str(error):
+                raise
+            with shared_sectors_allowed():
+                original = describe(original_path)
     except Exception as error:  # noqa: BLE001 - any reader failure is reported the same way
         print("cannot read %s: %s" % (original_path, error))
         return 2
