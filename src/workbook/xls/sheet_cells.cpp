@@ -446,38 +446,51 @@ void SheetCells::ungroup(int row, int column, CellPlace anchor)
 
     const std::uint8_t* group = bytesOf(*holder.entry) + holder.at;
     const std::uint16_t groupType = readU16(group);
+    const int firstRow = readU16(group + 4);
+    const int lastRow = readU16(group + 6);
+    const int firstColumn = group[8];
+    const int lastColumn = group[9];
+    const std::string range = cellName(firstRow, firstColumn) + ":" + cellName(lastRow, lastColumn);
+    // Every member is rebuilt before any is replaced, so a refusal leaves the sheet as it was.
+    std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>> rebuilt;
+    bool holderRebuilt = false;
+    if (groupType != kSidShrFmla) {
+        if (firstRow != row || lastRow != row || firstColumn != column || lastColumn != column)
+            throw XlsError(displayName_ + ": cell " + cellName(row, column) + " is part of "
+                           + (groupType == kSidArray ? "an array formula" : "a data table") + " over " + range
+                           + ", which can only be changed as a whole");
+    } else {
+        rebuildSharedFormulaCells(row, column, anchor, group, rebuilt);
+        for (const auto& [entry, bytes] : rebuilt)
+            holderRebuilt = holderRebuilt || entry == holder.entry;
+    }
+    if (!holderRebuilt) {
+        const std::uint8_t* bytes = bytesOf(*holder.entry);
+        rebuilt.emplace_back(holder.entry,
+                             withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)}));
+    }
+    for (auto& [entry, bytes] : rebuilt)
+        own(*entry, std::move(bytes));
+    edited_ = true;
+}
+
+// The cells of the shared formula `group` (a SHRFMLA record) anchored at `anchor`, each with the
+// formula as its own tokens and without the shared flag.
+void SheetCells::rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
+                                           std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>>& rebuilt)
+{
     const std::size_t groupSize = readU16(group + 2);
     const int firstRow = readU16(group + 4);
     const int lastRow = readU16(group + 6);
     const int firstColumn = group[8];
     const int lastColumn = group[9];
     const std::string range = cellName(firstRow, firstColumn) + ":" + cellName(lastRow, lastColumn);
-    if (groupType != kSidShrFmla) {
-        if (firstRow != row || lastRow != row || firstColumn != column || lastColumn != column)
-            throw XlsError(displayName_ + ": cell " + cellName(row, column) + " is part of "
-                           + (groupType == kSidArray ? "an array formula" : "a data table") + " over " + range
-                           + ", which can only be changed as a whole");
-        const std::uint8_t* bytes = bytesOf(*holder.entry);
-        std::vector<std::uint8_t> kept =
-            withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)});
-        holder.entry->owned = true;
-        holder.entry->source = static_cast<std::uint32_t>(owned_.size());
-        holder.entry->length = static_cast<std::uint32_t>(kept.size());
-        owned_.push_back(std::move(kept));
-        edited_ = true;
-        return;
-    }
-
     // ShrFmla: RefU, reserved, cUse, then cce, rgce and rgcb to the end of the record.
     const std::size_t count = groupSize >= 10 ? readU16(group + 12) : 0;
     if (groupSize < 10 || 10 + count > groupSize)
         damaged("the shared formula of " + range + " is cut short");
     const std::span<const std::uint8_t> shared(group + 14, count);
     const std::vector<std::uint8_t> extra(group + 14 + count, group + 4 + groupSize);
-
-    // Every member is rebuilt before any is replaced, so a refusal leaves the sheet as it was.
-    std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>> rebuilt;
-    bool holderRebuilt = false;
     for (int r = firstRow; r <= lastRow && static_cast<std::size_t>(r) < rows_.size(); ++r) {
         for (CellEntry& entry : rows_[static_cast<std::size_t>(r)].cells) {
             if (entry.first < firstColumn || entry.first > lastColumn || entry.type != kSidFormula)
@@ -502,21 +515,8 @@ void SheetCells::ungroup(int row, int column, CellPlace anchor)
             formula.insert(formula.end(), tokens.tokens.begin(), tokens.tokens.end());
             formula.insert(formula.end(), extra.begin(), extra.end());
             rebuilt.emplace_back(&entry, withoutGroupRecords(entry, std::move(formula)));
-            holderRebuilt = holderRebuilt || &entry == holder.entry;
         }
     }
-    if (!holderRebuilt) {
-        const std::uint8_t* bytes = bytesOf(*holder.entry);
-        rebuilt.emplace_back(holder.entry,
-                             withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)}));
-    }
-    for (auto& [entry, bytes] : rebuilt) {
-        entry->owned = true;
-        entry->source = static_cast<std::uint32_t>(owned_.size());
-        entry->length = static_cast<std::uint32_t>(bytes.size());
-        owned_.push_back(std::move(bytes));
-    }
-    edited_ = true;
 }
 
 CellValue SheetCells::value(int row, int column, const SharedStrings& strings) const
@@ -557,11 +557,16 @@ SheetCells::CellEntry SheetCells::makeEntry(std::uint16_t type, int first, int l
     entry.first = static_cast<std::uint16_t>(first);
     entry.last = static_cast<std::uint16_t>(last);
     entry.type = type;
+    own(entry, std::move(bytes));
+    return entry;
+}
+
+void SheetCells::own(CellEntry& entry, std::vector<std::uint8_t> bytes)
+{
     entry.owned = true;
     entry.source = static_cast<std::uint32_t>(owned_.size());
     entry.length = static_cast<std::uint32_t>(bytes.size());
     owned_.push_back(std::move(bytes));
-    return entry;
 }
 
 // The cells of a MULRK or MULBLANK left of `cutFirst` and right of `cutLast`, each kept with its
@@ -698,9 +703,7 @@ void SheetCells::setFormat(int row, int column, std::uint16_t format)
         return;
     if (!existing->owned) {
         const std::uint8_t* bytes = bytesOf(*existing);
-        owned_.emplace_back(bytes, bytes + existing->length);
-        existing->owned = true;
-        existing->source = static_cast<std::uint32_t>(owned_.size() - 1);
+        own(*existing, {bytes, bytes + existing->length});
     }
     std::uint8_t* data = owned_[existing->source].data() + 4;
     const int k = column - existing->first;

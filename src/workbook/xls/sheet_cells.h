@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pellix::xls {
@@ -86,6 +87,9 @@ private:
     std::optional<CellPlace> groupAnchor(const CellEntry& entry) const;
     std::size_t groupRecordOf(const CellEntry& entry) const;
     void ungroup(int row, int column, CellPlace anchor);
+    void rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
+                                   std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>>& rebuilt);
+    void own(CellEntry& entry, std::vector<std::uint8_t> bytes);
     std::vector<std::uint8_t> withoutGroupRecords(const CellEntry& entry, std::vector<std::uint8_t> formula) const;
     RowEntry& ensureRow(int row);
     std::vector<CellEntry>::iterator find(RowEntry& row, int column);

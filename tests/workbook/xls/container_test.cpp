@@ -13,15 +13,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <unistd.h>
 
 namespace pellix::xls {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace testing;
 
 constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
@@ -77,15 +73,6 @@ public:
 private:
     static std::size_t offset(std::uint32_t sector) { return (std::size_t{sector} + 1) * 512; }
 };
-
-fs::path scratch(const std::string& name, const std::vector<std::uint8_t>& content)
-{
-    const fs::path folder = fs::temp_directory_path() / ("pellix-container-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    return folder / name;
-}
 
 // A workbook whose stream takes `cells` numbers in column A (each NUMBER record 18 bytes).
 std::vector<std::uint8_t> bookWith(int cells)
@@ -160,7 +147,7 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefused)
         workbook.setCell(0, 18, 1, CellValue::ofNumber(7));
         const auto saved = workbook.toBytes();
         EXPECT_EQ(Workbook::fromBytes(saved, "data.xls").cell(0, 18, 1), CellValue::ofNumber(7));
-        EXPECT_EQ(xlrdDifferences(scratch("damaged.xls", damaged), scratch("saved.xls", saved), {"B19"}), "");
+        EXPECT_EQ(xlrdDifferences(scratchFile("damaged.xls", damaged), scratchFile("saved.xls", saved), {"B19"}), "");
     }
 }
 

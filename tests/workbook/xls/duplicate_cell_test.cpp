@@ -9,28 +9,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace pellix::xls {
 namespace {
 
-namespace fs = std::filesystem;
 using namespace testing;
 
 std::uint32_t rk(int value)
 {
     return static_cast<std::uint32_t>(value) << 2 | 2u;
-}
-
-fs::path scratch(const std::string& name, const std::vector<std::uint8_t>& content)
-{
-    const fs::path folder = fs::temp_directory_path() / ("pellix-duplicates-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    return folder / name;
 }
 
 struct DuplicateCase {
@@ -82,7 +69,7 @@ TEST(DuplicateCells, TheLaterCopyWinsAndTheSavedSheetHoldsTheCellOnce)
         const auto before = streamProblems(workbookStreamOf(original));
         for (const std::string& problem : streamProblems(workbookStreamOf(saved)))
             EXPECT_THAT(before, ::testing::Contains(problem)) << "new problem: " << problem;
-        EXPECT_EQ(xlrdDifferences(scratch("original.xls", original), scratch("saved.xls", saved), {"E5"}), "");
+        EXPECT_EQ(xlrdDifferences(scratchFile("original.xls", original), scratchFile("saved.xls", saved), {"E5"}), "");
     }
 }
 

@@ -14,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace pellix::xls {
 namespace {
@@ -97,19 +95,10 @@ testing::BookSpec sharedFormulaBook()
     return book;
 }
 
-fs::path scratch(const std::string& name, const std::vector<std::uint8_t>& content)
-{
-    const fs::path folder = fs::temp_directory_path() / ("pellix-groups-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    return folder / name;
-}
-
 TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
 {
     const std::vector<std::uint8_t> original = testing::buildFile(sharedFormulaBook());
-    const fs::path originalPath = scratch("shared.xls", original);
+    const fs::path originalPath = scratchFile("shared.xls", original);
     for (int written : {1, 2, 3, 4}) {
         SCOPED_TRACE("written row " + std::to_string(written + 1));
         Workbook workbook = Workbook::fromBytes(original, "data.xls");
@@ -135,7 +124,7 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
         }
         EXPECT_EQ(formulas, 3);
         EXPECT_THAT(testing::streamProblems(testing::workbookStreamOf(saved)), ::testing::IsEmpty());
-        const fs::path savedPath = scratch("shared-saved.xls", saved);
+        const fs::path savedPath = scratchFile("shared-saved.xls", saved);
         EXPECT_EQ(testing::xlrdDifferences(originalPath, savedPath, {cellName(written, 1)}), "");
     }
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <unistd.h>
 
 namespace pellix::xls::testing {
 
@@ -19,6 +20,16 @@ std::vector<std::uint8_t> workbookStreamOf(const std::vector<std::uint8_t>& file
     if (workbook == nullptr)
         workbook = document.stream("Book");
     return workbook ? workbook->data : std::vector<std::uint8_t>{};
+}
+
+std::filesystem::path scratchFile(const std::string& name, const std::vector<std::uint8_t>& content)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("pellix-scratch-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    return folder / name;
 }
 
 std::string xlrdDifferences(const std::filesystem::path& original, const std::filesystem::path& saved,
