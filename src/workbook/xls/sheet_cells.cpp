@@ -422,13 +422,10 @@ void SheetCells::ungroup(int row, int column, CellPlace anchor)
         std::size_t at = 0;
     };
     const auto groupIn = [&](CellEntry& entry) -> Holder {
-        if (entry.type != kSidFormula)
-            return {};
+        const std::size_t at = groupRecordOf(entry);
         const std::uint8_t* bytes = bytesOf(entry);
-        for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length; at += 4 + readU16(bytes + at + 2))
-            if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6 && readU16(bytes + at + 4) == anchor.row
-                && bytes[at + 8] == anchor.column)
-                return {&entry, at};
+        if (at != 0 && readU16(bytes + at + 4) == anchor.row && bytes[at + 8] == anchor.column)
+            return {&entry, at};
         return {};
     };
     Holder holder;
