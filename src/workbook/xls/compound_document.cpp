@@ -1,5 +1,6 @@
 #include "workbook/xls/compound_document.h"
 
+#include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
 #include "workbook/xls/workbook.h"
 
@@ -11,6 +12,7 @@
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-utils.h>
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 
@@ -127,7 +129,7 @@ void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size
 }
 
 bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& children,
-                   std::span<const std::uint8_t> workbookStream, bool atRoot)
+                   std::span<const std::uint8_t> workbookStream, const std::string* workbookName)
 {
     for (const CompoundEntry& entry : children) {
         GDateTime* modified = nullptr;
@@ -150,10 +152,10 @@ bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& childre
         if (entry.storage) {
             if (entry.hasClassId)
                 gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
-            ok = writeChildren(GSF_OUTFILE(child.get()), entry.children, workbookStream, false);
+            ok = writeChildren(GSF_OUTFILE(child.get()), entry.children, workbookStream, nullptr);
         } else {
             std::span<const std::uint8_t> data = entry.data;
-            if (atRoot && g_ascii_strcasecmp(entry.name.c_str(), "Workbook") == 0)
+            if (workbookName != nullptr && entry.name == *workbookName)
                 data = workbookStream;
             if (!data.empty())
                 ok = gsf_output_write(child.get(), data.size(), data.data());
@@ -167,9 +169,19 @@ bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& childre
 
 // libgsf opens some damaged containers without a word: a chain that runs on into another
 // stream's sectors (xlrd__corrupted_error.xls: the root's mini-stream chain runs into the
-// Workbook's) is read as if nothing were wrong. So before libgsf sees the file, every sector
+// Workbook's) is read as if nothing were wrong, and it refuses others that can be read (an
+// allocation table count larger than the file). So before libgsf sees the file, every sector
 // chain of the directory tree is walked with an owner per sector, as xlrd's compdoc does: a
-// sector claimed twice, a cycle or a chain leaving the file is damage ([MS-CFB] 2.3, 2.6).
+// sector that two streams need, a cycle or a chain leaving the file is damage ([MS-CFB] 2.3,
+// 2.6). Only the sectors a stream needs for its size count: a chain that goes on past them is
+// cut there, and a header that claims more allocation sectors than it lists is taken at what it
+// lists when those cover the whole file. Such a file is handed to libgsf as a copy with these
+// few table entries mended, so every stream reads exactly as its size and chain say.
+struct TablePatch {
+    std::size_t offset = 0;  // in the file
+    std::uint32_t value = 0;
+};
+
 class SectorMap {
 public:
     SectorMap(std::span<const std::uint8_t> bytes, const std::string& displayName)
@@ -177,7 +189,8 @@ public:
     {
     }
 
-    void check()
+    // The mends the copy handed to libgsf needs; none for a sound file.
+    std::vector<TablePatch> check()
     {
         const std::uint8_t* header = bytes_.data();
         if (readU16(header + 0x1C) != 0xFFFE)
@@ -210,9 +223,11 @@ public:
 
         // The root's chain holds the mini stream; the mini FAT says how small streams use it.
         miniStreamSize_ = readU32(root + 0x78);
-        walk(readU32(root + 0x74), kMiniStreamOwner, "the mini stream");
-        const std::vector<std::uint32_t> miniFatSectors = walk(readU32(header + 0x3C), kMiniFatOwner, "the mini FAT");
-        for (std::uint32_t sector : miniFatSectors)
+        const std::vector<std::uint32_t> miniStream = walk(readU32(root + 0x74), kMiniStreamOwner, "the mini stream",
+                                                           sectorsFor(miniStreamSize_, sectorSize_));
+        miniStreamSize_ = std::min<std::uint64_t>(miniStreamSize_, miniStream.size() * sectorSize_);
+        miniFatSectors_ = walk(readU32(header + 0x3C), kMiniFatOwner, "the mini FAT");
+        for (std::uint32_t sector : miniFatSectors_)
             for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
                 miniFat_.push_back(readU32(sectorData(sector) + 4 * i));
         miniOwner_.assign(miniFat_.size(), kFree);
@@ -239,16 +254,18 @@ public:
                 continue;
             const std::uint64_t size = readU32(node + 0x78);
             const std::uint32_t start = readU32(node + 0x74);
+            const std::string what = "the stream \"" + entryName(node) + "\"";
             if (size >= cutoff) {
-                const auto chain = walk(start, nextOwner++, "a stream");
+                const auto chain = walk(start, nextOwner++, what, sectorsFor(size, sectorSize_));
                 if (chain.size() * sectorSize_ < size)
-                    fail("a stream of its compound document is longer than its chain of sectors");
+                    fail(what + " is longer than its chain of sectors");
             } else if (size > 0) {
-                const std::size_t sectors = walkMini(start, nextOwner++);
-                if (sectors * 64 < size)
-                    fail("a small stream of its compound document is longer than its chain");
+                const std::size_t sectors = walkMini(start, nextOwner++, what, sectorsFor(size, kMiniSectorSize));
+                if (sectors * kMiniSectorSize < size)
+                    fail(what + " is longer than its chain of mini sectors");
             }
         }
+        return patches_;
     }
 
 private:
@@ -261,6 +278,24 @@ private:
     static constexpr std::uint32_t kEndOfChain = 0xFFFFFFFE;
     static constexpr std::uint32_t kFreeSector = 0xFFFFFFFF;
     static constexpr std::uint32_t kNoStream = 0xFFFFFFFF;
+    static constexpr std::size_t kMiniSectorSize = 64;
+    static constexpr std::size_t kWholeChain = static_cast<std::size_t>(-1);
+
+    static std::size_t sectorsFor(std::uint64_t size, std::size_t sectorSize)
+    {
+        return static_cast<std::size_t>((size + sectorSize - 1) / sectorSize);
+    }
+
+    // A directory entry's name: UTF-16, its byte length (with the closing NUL) at 0x40.
+    static std::string entryName(const std::uint8_t* node)
+    {
+        const std::size_t length = std::min<std::size_t>(readU16(node + 0x40), 64);
+        std::string name;
+        appendUtf16AsUtf8(name, node, length >= 2 ? length / 2 - 1 : 0, true);
+        return name;
+    }
+
+    std::size_t offsetOf(std::uint32_t sector) const { return (static_cast<std::size_t>(sector) + 1) * sectorSize_; }
 
     [[noreturn]] void fail(const std::string& what) const { damaged(displayName_, what); }
 
@@ -277,80 +312,134 @@ private:
         return (static_cast<std::size_t>(sector) + 2) * sectorSize_ <= bytes_.size();
     }
 
-    void claim(std::uint32_t sector, std::uint32_t owner, const char* what)
+    void claim(std::uint32_t sector, std::uint32_t owner, const std::string& what)
     {
         if (sector >= sectorCount_)
-            fail(std::string("the chain of ") + what + " points past the end of the file");
+            fail("the chain of " + what + " points past the end of the file");
         if (owner_[sector] != kFree)
-            fail(std::string("the chain of ") + what + " runs into sectors that belong to something else (sector "
+            fail("the chain of " + what + " runs into sectors that belong to something else (sector "
                  + std::to_string(sector) + ")");
         owner_[sector] = owner;
     }
 
+    // The FAT sectors: the header's 109 entries, then the DIFAT chain ([MS-CFB] 2.5). Some files
+    // claim more FAT sectors than they list, or than the file could hold (a damaged count); the
+    // list then ends at its first entry that is no sector of the file, and it is taken as it is
+    // when the sectors it lists cover every sector of the file. libgsf trusts the count, so the
+    // copy it reads gets the count of the list.
     void readFat(const std::uint8_t* header)
     {
         const std::uint32_t fatSectors = readU32(header + 0x2C);
-        if (fatSectors > sectorCount_)
-            fail("its compound document claims more allocation sectors than the file holds");
-        std::vector<std::uint32_t> fatIds;
-        for (std::size_t i = 0; i < 109 && fatIds.size() < fatSectors; ++i)
-            fatIds.push_back(readU32(header + 0x4C + 4 * i));
+        const std::size_t perFat = sectorSize_ / 4;
+        const auto listed = [&](std::uint32_t id) { return id < sectorCount_ && wholeSector(id); };
+        bool listEnded = false;
+        for (std::size_t i = 0; i < 109 && fatIds_.size() < fatSectors && !listEnded; ++i) {
+            const std::uint32_t id = readU32(header + 0x4C + 4 * i);
+            if (listed(id))
+                fatIds_.push_back(id);
+            else
+                listEnded = true;
+        }
         std::uint32_t difat = readU32(header + 0x44);
-        const std::size_t perDifat = sectorSize_ / 4 - 1;
-        while (fatIds.size() < fatSectors) {
-            if (difat >= sectorCount_ || !wholeSector(difat))
-                fail("its compound document's allocation table list is cut short");
+        std::size_t difatSectors = 0;
+        std::uint32_t lastDifat = kEndOfChain;
+        const std::size_t perDifat = perFat - 1;
+        while (!listEnded && fatIds_.size() < fatSectors) {
+            if (!listed(difat) || owner_[difat] != kFree) {
+                listEnded = true;
+                break;
+            }
             claim(difat, kFatOwner, "the allocation table list");
+            ++difatSectors;
+            lastDifat = difat;
             const std::uint8_t* data = sectorData(difat);
-            for (std::size_t i = 0; i < perDifat && fatIds.size() < fatSectors; ++i)
-                fatIds.push_back(readU32(data + 4 * i));
+            for (std::size_t i = 0; i < perDifat && fatIds_.size() < fatSectors && !listEnded; ++i) {
+                const std::uint32_t id = readU32(data + 4 * i);
+                if (listed(id))
+                    fatIds_.push_back(id);
+                else
+                    listEnded = true;
+            }
             difat = readU32(data + 4 * perDifat);
         }
-        fat_.reserve(fatIds.size() * (sectorSize_ / 4));
-        for (std::uint32_t id : fatIds) {
-            if (id >= sectorCount_ || !wholeSector(id))
-                fail("an allocation sector of its compound document lies outside the file");
+        if (readU32(header + 0x48) > sectorCount_ && fatIds_.size() == fatSectors)
+            patches_.push_back({0x48, static_cast<std::uint32_t>(difatSectors)});
+        if (fatIds_.size() < fatSectors) {
+            if (fatIds_.size() * perFat < sectorCount_)
+                fail(fatSectors > sectorCount_ ? "its compound document claims more allocation sectors than the file holds"
+                                               : "its compound document's allocation table list is cut short");
+            patches_.push_back({0x2C, static_cast<std::uint32_t>(fatIds_.size())});
+            patches_.push_back({0x48, static_cast<std::uint32_t>(difatSectors)});
+            if (difatSectors == 0)
+                patches_.push_back({0x44, kEndOfChain});
+            else
+                patches_.push_back({offsetOf(lastDifat) + 4 * perDifat, kEndOfChain});
+        }
+        fat_.reserve(fatIds_.size() * perFat);
+        for (std::uint32_t id : fatIds_) {
             claim(id, kFatOwner, "the allocation table");
             const std::uint8_t* data = sectorData(id);
-            for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
+            for (std::size_t i = 0; i < perFat; ++i)
                 fat_.push_back(readU32(data + 4 * i));
         }
     }
 
-    std::vector<std::uint32_t> walk(std::uint32_t sector, std::uint32_t owner, const char* what)
+    // The chain from `sector`, claimed for `owner`, as far as `needed` sectors. A chain that goes
+    // on past them is cut after the last needed sector in the copy libgsf reads: what lies there
+    // is no part of the stream, whoever else it belongs to.
+    std::vector<std::uint32_t> walk(std::uint32_t sector, std::uint32_t owner, const std::string& what,
+                                    std::size_t needed = kWholeChain)
     {
         std::vector<std::uint32_t> chain;
         while (sector != kEndOfChain) {
             if (sector == kFreeSector && chain.empty())
                 break;  // an empty chain
+            if (chain.size() == needed) {
+                if (!chain.empty())
+                    patches_.push_back({fatEntryOffset(chain.back()), kEndOfChain});
+                break;
+            }
             if (sector >= fat_.size())
-                fail(std::string("the chain of ") + what + " points past the end of the allocation table");
+                fail("the chain of " + what + " points past the end of the allocation table");
             claim(sector, owner, what);
             // Stream data may end in a short last sector (some writers cut the file there);
             // the tables read here (directory, mini FAT) are read a whole sector at a time.
             if (readsWholeSectors(owner) && !wholeSector(sector))
-                fail(std::string("the chain of ") + what + " runs past the end of the file");
+                fail("the chain of " + what + " runs past the end of the file");
             chain.push_back(sector);
             sector = fat_[sector];
         }
         return chain;
     }
 
-    std::size_t walkMini(std::uint32_t sector, std::uint32_t owner)
+    std::size_t walkMini(std::uint32_t sector, std::uint32_t owner, const std::string& what, std::size_t needed)
     {
         std::size_t count = 0;
+        std::uint32_t previous = kEndOfChain;
         while (sector != kEndOfChain) {
+            if (count == needed) {
+                const std::size_t perSector = sectorSize_ / 4;
+                patches_.push_back({offsetOf(miniFatSectors_[previous / perSector]) + 4 * (previous % perSector), kEndOfChain});
+                break;
+            }
             if (sector >= miniFat_.size())
-                fail("the chain of a small stream points past the end of the mini allocation table");
-            if (static_cast<std::uint64_t>(sector) * 64 >= miniStreamSize_)
-                fail("the chain of a small stream points past the end of the mini stream");
+                fail("the chain of " + what + " points past the end of the mini allocation table");
+            if (static_cast<std::uint64_t>(sector) * kMiniSectorSize >= miniStreamSize_)
+                fail("the chain of " + what + " points past the end of the mini stream");
             if (miniOwner_[sector] != kFree)
-                fail("the chain of a small stream runs into another's mini sectors");
+                fail("the chain of " + what + " runs into another's mini sectors (mini sector " + std::to_string(sector) + ")");
             miniOwner_[sector] = owner;
             ++count;
+            previous = sector;
             sector = miniFat_[sector];
         }
         return count;
+    }
+
+    std::size_t fatEntryOffset(std::uint32_t sector) const
+    {
+        const std::size_t perFat = sectorSize_ / 4;
+        return offsetOf(fatIds_[sector / perFat]) + 4 * (sector % perFat);
     }
 
     std::span<const std::uint8_t> bytes_;
@@ -358,8 +447,11 @@ private:
     std::size_t sectorSize_ = 512;
     std::size_t sectorCount_ = 0;
     std::uint64_t miniStreamSize_ = 0;
+    std::vector<std::uint32_t> fatIds_;
     std::vector<std::uint32_t> fat_;
+    std::vector<std::uint32_t> miniFatSectors_;
     std::vector<std::uint32_t> miniFat_;
+    std::vector<TablePatch> patches_;
     std::vector<std::uint32_t> owner_;
     std::vector<std::uint32_t> miniOwner_;
 };
@@ -390,7 +482,14 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
     // Sector shift at 0x1E: 9 for 512-byte sectors (version 3), 12 for 4096 (version 4).
     document.sectorSize = readU16(bytes.data() + 0x1E) == 12 ? 4096 : 512;
 
-    SectorMap(bytes, displayName).check();
+    const std::vector<TablePatch> patches = SectorMap(bytes, displayName).check();
+    std::vector<std::uint8_t> mended;
+    if (!patches.empty()) {
+        mended.assign(bytes.begin(), bytes.end());
+        for (const TablePatch& patch : patches)
+            writeU32(mended.data() + patch.offset, patch.value);
+        bytes = mended;
+    }
 
     MessageCounter messages;
     GObjectPtr<GsfInput> input(gsf_input_memory_new(bytes.data(), static_cast<gsf_off_t>(bytes.size()), FALSE));
@@ -424,7 +523,7 @@ std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document
         GObjectPtr<GsfOutfile> root(gsf_outfile_msole_new_full(sink.get(), static_cast<guint>(document.sectorSize), 64));
         if (root != nullptr) {
             gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(root.get()), document.rootClassId.data());
-            ok = writeChildren(root.get(), document.children, workbookStream, true);
+            ok = writeChildren(root.get(), document.children, workbookStream, &document.workbookStreamName);
             // Closing the root writes the directory and allocation tables, and closes the sink.
             ok = gsf_output_close(GSF_OUTPUT(root.get())) && ok;
         }

@@ -28,8 +28,11 @@ struct CompoundDocument {
     int sectorSize = 512;  // 512 (version 3) or 4096 (version 4)
     std::array<std::uint8_t, 16> rootClassId{};
     std::vector<CompoundEntry> children;
+    // The root stream that holds the workbook, named as stored: a save writes the new workbook
+    // stream under this name.
+    std::string workbookStreamName = "Workbook";
 
-    // The root-level stream named `name`, or null.
+    // The root-level stream named `name` in any case of its letters, or null.
     CompoundEntry* stream(std::string_view name);
 };
 
@@ -39,7 +42,8 @@ bool hasCompoundSignature(std::span<const std::uint8_t> bytes);
 // while reading counts as damage: it otherwise drops entries or opens a cut file silently.
 CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const std::string& displayName);
 
-// The whole document; `Workbook` at the root is taken from `workbookStream` instead of its entry.
+// The whole document; the root stream named `document.workbookStreamName` is taken from
+// `workbookStream` instead of its entry.
 std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document,
                                                 std::span<const std::uint8_t> workbookStream,
                                                 const std::string& displayName);

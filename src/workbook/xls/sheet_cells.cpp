@@ -2,6 +2,7 @@
 
 #include "workbook/xls/byte_order.h"
 #include "workbook/xls/cell_formats.h"
+#include "workbook/xls/formula_tokens.h"
 #include "workbook/xls/shared_strings.h"
 
 #include <algorithm>
@@ -17,6 +18,17 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 constexpr std::uint8_t kRowHidden = 0x20;      // fDyZero
 constexpr std::uint8_t kRowCustomHeight = 0x40;  // fUnsynced
 constexpr std::uint8_t kRowHasFormat = 0x80;   // fGhostDirty
+
+// FORMULA: the flag fShrFmla (in the flags after the cached value), and the tokens that name
+// the anchor of a shared formula or array (PtgExp) or of a data table (PtgTbl).
+constexpr std::uint16_t kFormulaShared = 0x0008;
+constexpr std::uint8_t kPtgExp = 0x01;
+constexpr std::uint8_t kPtgTbl = 0x02;
+
+bool isGroupRecord(std::uint16_t type)
+{
+    return type == kSidShrFmla || type == kSidArray || type == kSidTable;
+}
 
 bool isTableRecord(std::uint16_t type)
 {
@@ -220,22 +232,45 @@ void SheetCells::damaged(const std::string& what) const
     throw XlsError(displayName_ + " is damaged: " + what);
 }
 
-void SheetCells::insertParsed(int row, const CellEntry& entry, std::uint32_t recordOffset)
+void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffset)
 {
     std::vector<CellEntry>& cells = ensureRow(row).cells;
     if (cells.empty() || cells.back().last < entry.first) {
         cells.push_back(entry);
         return;
     }
-    // Out of column order: tolerated, but two records for one cell are not.
-    auto at = std::lower_bound(cells.begin(), cells.end(), entry.first,
-                               [](const CellEntry& e, int column) { return e.first < column; });
-    const bool overlapsNext = at != cells.end() && at->first <= entry.last;
-    const bool overlapsPrevious = at != cells.begin() && std::prev(at)->last >= entry.first;
-    if (overlapsNext || overlapsPrevious)
-        damaged("cell " + cellName(row, entry.first) + " is stored twice (record at offset "
-                + std::to_string(recordOffset) + ")");
-    cells.insert(at, entry);
+    // Out of column order is tolerated. A cell stored twice (some writers leave such copies)
+    // reads as its later copy: the record stream is read in order and each cell record sets its
+    // cell, as xlrd does. The earlier copy is dropped; a MULRK or MULBLANK keeps its other cells,
+    // and unknown records that followed the earlier copy stay with the later one.
+    const auto begin = std::lower_bound(cells.begin(), cells.end(), entry.first,
+                                        [](const CellEntry& e, int column) { return e.last < column; });
+    const auto end = std::upper_bound(begin, cells.end(), entry.last,
+                                      [](int column, const CellEntry& e) { return column < e.first; });
+    std::vector<CellEntry> left, right;
+    for (auto earlier = begin; earlier != end; ++earlier) {
+        if (groupRecordOf(*earlier) != 0)
+            damaged("cell " + cellName(row, std::max<int>(earlier->first, entry.first))
+                    + " is stored twice, and the copy the later one hides defines a shared formula, array or table"
+                    + " (record at offset " + std::to_string(recordOffset) + ")");
+        if (earlier->type == kSidLabelSst)
+            ++droppedLabels_;
+        if (earlier->tail >= 0) {
+            if (entry.tail < 0) {
+                entry.tail = earlier->tail;
+            } else {
+                auto& into = tails_[static_cast<std::size_t>(entry.tail)];
+                const auto& from = tails_[static_cast<std::size_t>(earlier->tail)];
+                into.insert(into.end(), from.begin(), from.end());
+            }
+        }
+        for (const CellEntry& piece : splitMulti(*earlier, row, entry.first, entry.last))
+            (piece.last < entry.first ? left : right).push_back(piece);
+    }
+    auto at = cells.erase(begin, end);
+    at = cells.insert(at, right.begin(), right.end());
+    at = cells.insert(at, entry);
+    cells.insert(at, left.begin(), left.end());
 }
 
 SheetCells::RowEntry& SheetCells::ensureRow(int row)
@@ -327,18 +362,158 @@ CellValue SheetCells::valueOf(const CellEntry& entry, int column, const SharedSt
     }
 }
 
-bool SheetCells::anchorsSharedFormula(const CellEntry& entry) const
+// The cell whose shared formula, array or table this formula cell belongs to: its tokens are
+// just PtgExp or PtgTbl naming that cell ([MS-XLS] 2.5.198.58, 2.5.198.86), or the cell itself
+// carries the record that defines the group.
+std::optional<SheetCells::CellPlace> SheetCells::groupAnchor(const CellEntry& entry) const
 {
     if (entry.type != kSidFormula)
-        return false;
-    const std::uint8_t* header = bytesOf(entry);
-    for (std::size_t at = 4 + readU16(header + 2); at + 4 <= entry.length;) {
-        const std::uint16_t type = readU16(header + at);
-        if (type == kSidShrFmla || type == kSidArray || type == kSidTable)
-            return true;
-        at += 4 + readU16(header + at + 2);
+        return std::nullopt;
+    const std::uint8_t* bytes = bytesOf(entry);
+    const std::size_t size = readU16(bytes + 2);
+    if (size >= 27 && readU16(bytes + 24) == 5 && (bytes[26] == kPtgExp || bytes[26] == kPtgTbl))
+        return CellPlace{readU16(bytes + 27), readU16(bytes + 29)};
+    if (const std::size_t at = groupRecordOf(entry); at != 0)
+        return CellPlace{readU16(bytes + at + 4), bytes[at + 8]};
+    return std::nullopt;
+}
+
+// Where in the cell's bytes a SHRFMLA, ARRAY or TABLE follows its formula; 0 when none does.
+std::size_t SheetCells::groupRecordOf(const CellEntry& entry) const
+{
+    if (entry.type != kSidFormula)
+        return 0;
+    const std::uint8_t* bytes = bytesOf(entry);
+    for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length; at += 4 + readU16(bytes + at + 2))
+        if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6)
+            return at;
+    return 0;
+}
+
+// The cell's record and follow-ups with every SHRFMLA, ARRAY or TABLE (and the CONTINUE records
+// that carry on one of them) left out; `formula` replaces the cell's own record.
+std::vector<std::uint8_t> SheetCells::withoutGroupRecords(const CellEntry& entry, std::vector<std::uint8_t> formula) const
+{
+    const std::uint8_t* bytes = bytesOf(entry);
+    bool dropping = false;
+    for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length;) {
+        const std::uint16_t type = readU16(bytes + at);
+        const std::size_t length = 4 + readU16(bytes + at + 2);
+        if (isGroupRecord(type))
+            dropping = true;
+        else if (type != kSidContinue)
+            dropping = false;
+        if (!dropping)
+            formula.insert(formula.end(), bytes + at, bytes + at + length);
+        at += length;
     }
-    return false;
+    return formula;
+}
+
+// Before cell (`row`, `column`) of a group is written, the group is dissolved the way the
+// spreadsheet program does it: every other cell of a shared formula gets the formula as its own
+// tokens, with references relative to the cell resolved ([MS-XLS] 2.4.260 ShrFmla), and keeps
+// its cached result. An array formula or a data table over more cells than the written one is
+// refused, as the spreadsheet program refuses to change part of one.
+void SheetCells::ungroup(int row, int column, CellPlace anchor)
+{
+    struct Holder {
+        CellEntry* entry = nullptr;
+        std::size_t at = 0;
+    };
+    const auto groupIn = [&](CellEntry& entry) -> Holder {
+        const std::size_t at = groupRecordOf(entry);
+        const std::uint8_t* bytes = bytesOf(entry);
+        if (at != 0 && readU16(bytes + at + 4) == anchor.row && bytes[at + 8] == anchor.column)
+            return {&entry, at};
+        return {};
+    };
+    Holder holder;
+    if (static_cast<std::size_t>(anchor.row) < rows_.size()) {
+        auto& anchorRow = rows_[static_cast<std::size_t>(anchor.row)];
+        if (auto at = find(anchorRow, anchor.column); at != anchorRow.cells.end())
+            holder = groupIn(*at);
+    }
+    for (std::size_t r = 0; r < rows_.size() && holder.entry == nullptr; ++r)
+        for (CellEntry& entry : rows_[r].cells)
+            if (holder.entry == nullptr)
+                holder = groupIn(entry);
+    if (holder.entry == nullptr)
+        return;  // a PtgExp naming no group: nothing is shared, the cell is written as asked
+
+    const std::uint8_t* group = bytesOf(*holder.entry) + holder.at;
+    const std::uint16_t groupType = readU16(group);
+    const int firstRow = readU16(group + 4);
+    const int lastRow = readU16(group + 6);
+    const int firstColumn = group[8];
+    const int lastColumn = group[9];
+    const std::string range = cellName(firstRow, firstColumn) + ":" + cellName(lastRow, lastColumn);
+    // Every member is rebuilt before any is replaced, so a refusal leaves the sheet as it was.
+    std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>> rebuilt;
+    bool holderRebuilt = false;
+    if (groupType != kSidShrFmla) {
+        if (firstRow != row || lastRow != row || firstColumn != column || lastColumn != column)
+            throw XlsError(displayName_ + ": cell " + cellName(row, column) + " is part of "
+                           + (groupType == kSidArray ? "an array formula" : "a data table") + " over " + range
+                           + ", which can only be changed as a whole");
+    } else {
+        rebuildSharedFormulaCells(row, column, anchor, group, rebuilt);
+        for (const auto& [entry, bytes] : rebuilt)
+            holderRebuilt = holderRebuilt || entry == holder.entry;
+    }
+    if (!holderRebuilt) {
+        const std::uint8_t* bytes = bytesOf(*holder.entry);
+        rebuilt.emplace_back(holder.entry,
+                             withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)}));
+    }
+    for (auto& [entry, bytes] : rebuilt)
+        own(*entry, std::move(bytes));
+    edited_ = true;
+}
+
+// The cells of the shared formula `group` (a SHRFMLA record) anchored at `anchor`, each with the
+// formula as its own tokens and without the shared flag.
+void SheetCells::rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
+                                           std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>>& rebuilt)
+{
+    const std::size_t groupSize = readU16(group + 2);
+    const int firstRow = readU16(group + 4);
+    const int lastRow = readU16(group + 6);
+    const int firstColumn = group[8];
+    const int lastColumn = group[9];
+    const std::string range = cellName(firstRow, firstColumn) + ":" + cellName(lastRow, lastColumn);
+    // ShrFmla: RefU, reserved, cUse, then cce, rgce and rgcb to the end of the record.
+    const std::size_t count = groupSize >= 10 ? readU16(group + 12) : 0;
+    if (groupSize < 10 || 10 + count > groupSize)
+        damaged("the shared formula of " + range + " is cut short");
+    const std::span<const std::uint8_t> shared(group + 14, count);
+    const std::vector<std::uint8_t> extra(group + 14 + count, group + 4 + groupSize);
+    for (int r = firstRow; r <= lastRow && static_cast<std::size_t>(r) < rows_.size(); ++r) {
+        for (CellEntry& entry : rows_[static_cast<std::size_t>(r)].cells) {
+            if (entry.first < firstColumn || entry.first > lastColumn || entry.type != kSidFormula)
+                continue;
+            const std::uint8_t* bytes = bytesOf(entry);
+            if (readU16(bytes + 2) < 27 || bytes[26] != kPtgExp)
+                continue;
+            const auto member = groupAnchor(entry);
+            if (!member || member->row != anchor.row || member->column != anchor.column)
+                continue;
+            const CellTokens tokens = sharedTokensForCell(shared, r, entry.first);
+            if (!tokens.problem.empty())
+                throw XlsError(displayName_ + ": cell " + cellName(row, column) + " shares the formula of " + range
+                               + ", which holds " + tokens.problem + " that cannot be given to each cell");
+            const std::size_t size = 22 + tokens.tokens.size() + extra.size();
+            if (size > kMaxRecordData)
+                throw XlsError(displayName_ + ": the formula shared by " + range + " is too long to give to each cell");
+            std::vector<std::uint8_t> formula(bytes, bytes + 4 + 20);
+            writeU16(formula.data() + 2, static_cast<std::uint16_t>(size));
+            writeU16(formula.data() + 18, static_cast<std::uint16_t>(readU16(formula.data() + 18) & ~kFormulaShared));
+            appendU16(formula, static_cast<std::uint16_t>(tokens.tokens.size()));
+            formula.insert(formula.end(), tokens.tokens.begin(), tokens.tokens.end());
+            formula.insert(formula.end(), extra.begin(), extra.end());
+            rebuilt.emplace_back(&entry, withoutGroupRecords(entry, std::move(formula)));
+        }
+    }
 }
 
 CellValue SheetCells::value(int row, int column, const SharedStrings& strings) const
@@ -379,17 +554,24 @@ SheetCells::CellEntry SheetCells::makeEntry(std::uint16_t type, int first, int l
     entry.first = static_cast<std::uint16_t>(first);
     entry.last = static_cast<std::uint16_t>(last);
     entry.type = type;
+    own(entry, std::move(bytes));
+    return entry;
+}
+
+void SheetCells::own(CellEntry& entry, std::vector<std::uint8_t> bytes)
+{
     entry.owned = true;
     entry.source = static_cast<std::uint32_t>(owned_.size());
     entry.length = static_cast<std::uint32_t>(bytes.size());
     owned_.push_back(std::move(bytes));
-    return entry;
 }
 
-// The cells of a MULRK or MULBLANK left and right of `column`, each kept with its own format:
-// one cell becomes an RK or BLANK, more stay a MULRK or MULBLANK.
-std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry, int row, int column)
+// The cells of a MULRK or MULBLANK left of `cutFirst` and right of `cutLast`, each kept with its
+// own format: one cell becomes an RK or BLANK, more stay a MULRK or MULBLANK.
+std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry, int row, int cutFirst, int cutLast)
 {
+    if (entry.first == entry.last || (cutFirst <= entry.first && cutLast >= entry.last))
+        return {};
     const bool numbers = entry.type == kSidMulRk;
     const std::size_t each = numbers ? 6 : 2;
     const std::vector<std::uint8_t> source(bytesOf(entry), bytesOf(entry) + entry.length);
@@ -414,10 +596,10 @@ std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry
         appendU16(bytes, static_cast<std::uint16_t>(last));
         pieces.push_back(makeEntry(entry.type, first, last, std::move(bytes)));
     };
-    if (column > entry.first)
-        piece(entry.first, column - 1);
-    if (column < entry.last)
-        piece(column + 1, entry.last);
+    if (cutFirst > entry.first)
+        piece(entry.first, cutFirst - 1);
+    if (cutLast < entry.last)
+        piece(cutLast + 1, entry.last);
     return pieces;
 }
 
@@ -426,9 +608,12 @@ void SheetCells::setValue(int row, int column, const CellValue& value, SharedStr
     RowEntry& cells = ensureRow(row);
     auto existing = find(cells, column);
     const bool exists = existing != cells.cells.end();
-    if (exists && anchorsSharedFormula(*existing))
-        throw XlsError(displayName_ + ": cell " + cellName(row, column)
-                       + " holds a formula that other cells share, so it cannot be overwritten");
+    if (exists) {
+        if (const auto anchor = groupAnchor(*existing)) {
+            ungroup(row, column, *anchor);
+            existing = find(cells, column);
+        }
+    }
     const std::uint16_t format = exists ? formatOf(*existing, column) : this->format(row, column);
     const bool blank = exists && (existing->type == kSidBlank || existing->type == kSidMulBlank);
 
@@ -477,7 +662,7 @@ void SheetCells::setValue(int row, int column, const CellValue& value, SharedStr
     if (exists) {
         tail = existing->tail;
         if (existing->first != existing->last)
-            pieces = splitMulti(*existing, row, column);
+            pieces = splitMulti(*existing, row, column, column);
     }
     std::vector<CellEntry> replacement;
     for (const CellEntry& piece : pieces)
@@ -515,9 +700,7 @@ void SheetCells::setFormat(int row, int column, std::uint16_t format)
         return;
     if (!existing->owned) {
         const std::uint8_t* bytes = bytesOf(*existing);
-        owned_.emplace_back(bytes, bytes + existing->length);
-        existing->owned = true;
-        existing->source = static_cast<std::uint32_t>(owned_.size() - 1);
+        own(*existing, {bytes, bytes + existing->length});
     }
     std::uint8_t* data = owned_[existing->source].data() + 4;
     const int k = column - existing->first;

@@ -13,8 +13,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pellix::xls {
@@ -41,6 +43,9 @@ public:
     void setRowHeight(int row, int heightTwips);
 
     bool edited() const { return edited_; }
+    // Shared-string cells of the file that a later copy of the same cell hides: a rewritten
+    // sheet no longer holds them.
+    int droppedLabels() const { return droppedLabels_; }
     void fillShown(SheetShown& shown, const SharedStrings& strings, const CellFormats& formats) const;
 
     struct Layout {
@@ -75,13 +80,23 @@ private:
     const std::uint8_t* bytesOf(const CellEntry& entry) const;
     std::uint16_t formatOf(const CellEntry& entry, int column) const;
     CellValue valueOf(const CellEntry& entry, int column, const SharedStrings& strings) const;
-    bool anchorsSharedFormula(const CellEntry& entry) const;
+    struct CellPlace {
+        int row = 0;
+        int column = 0;
+    };
+    std::optional<CellPlace> groupAnchor(const CellEntry& entry) const;
+    std::size_t groupRecordOf(const CellEntry& entry) const;
+    void ungroup(int row, int column, CellPlace anchor);
+    void rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
+                                   std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>>& rebuilt);
+    void own(CellEntry& entry, std::vector<std::uint8_t> bytes);
+    std::vector<std::uint8_t> withoutGroupRecords(const CellEntry& entry, std::vector<std::uint8_t> formula) const;
     RowEntry& ensureRow(int row);
     std::vector<CellEntry>::iterator find(RowEntry& row, int column);
     std::vector<CellEntry>::const_iterator find(const RowEntry& row, int column) const;
     CellEntry makeEntry(std::uint16_t type, int first, int last, std::vector<std::uint8_t> bytes);
-    std::vector<CellEntry> splitMulti(const CellEntry& entry, int row, int column);
-    void insertParsed(int row, const CellEntry& entry, std::uint32_t recordOffset);
+    std::vector<CellEntry> splitMulti(const CellEntry& entry, int row, int cutFirst, int cutLast);
+    void insertParsed(int row, CellEntry entry, std::uint32_t recordOffset);
     void writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout, int& depth) const;
     void writeCellTable(StreamSink& sink, Layout& layout) const;
     void writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const;
@@ -105,6 +120,7 @@ private:
     std::uint16_t defaultRowHeight_ = 255;
     std::uint16_t defaultColumnWidth_ = 8;
     bool edited_ = false;
+    int droppedLabels_ = 0;
 };
 
 }  // namespace pellix::xls

@@ -308,10 +308,14 @@ void Workbook::Impl::writeGlobals(StreamSink& sink, const std::vector<std::uint3
 std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
 {
     std::vector<std::uint8_t> builtSst;
-    const auto labelTotal = static_cast<std::uint32_t>(std::max<std::int64_t>(0, labelsRead + labelChange));
+    std::int64_t change = labelChange;
+    for (const auto& parsed : cells)
+        if (parsed && parsed->edited())
+            change -= parsed->droppedLabels();
+    const auto labelTotal = static_cast<std::uint32_t>(std::max<std::int64_t>(0, labelsRead + change));
     if (strings.grew()) {
         builtSst = strings.build(labelTotal);
-    } else if (labelChange != 0 && sstRecord != kNone) {
+    } else if (change != 0 && sstRecord != kNone) {
         // Same strings, other count of cells using them: only the SST header changes.
         const std::uint8_t* raw = stream.data() + records[sstRecord].offset;
         builtSst.assign(raw, raw + (records[sstEnd - 1].end() - records[sstRecord].offset));
@@ -381,12 +385,14 @@ Workbook Workbook::fromBytes(std::span<const std::uint8_t> bytes, const std::str
         throw XlsError(displayName + " is not a spreadsheet workbook");
     }
     impl->document = readCompoundDocument(bytes, displayName);
+    // Readers look for "Workbook", then "Book" (the name older versions used), in any case of
+    // their letters; which format the stream holds is told by its own BOF record, not by its name.
     CompoundEntry* workbook = impl->document.stream("Workbook");
-    if (workbook == nullptr) {
-        if (impl->document.stream("Book") != nullptr)
-            throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF5) that is not supported");
+    if (workbook == nullptr)
+        workbook = impl->document.stream("Book");
+    if (workbook == nullptr)
         throw XlsError(displayName + " is not a spreadsheet workbook");
-    }
+    impl->document.workbookStreamName = workbook->name;
     impl->stream = std::move(workbook->data);
     workbook->data.clear();
     impl->parseStream();

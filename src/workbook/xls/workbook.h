@@ -91,8 +91,9 @@ public:
 
     CellValue cell(int sheet, int row, int column) const;
     // Writes a value keeping the cell's format; an Empty value empties the cell, and a formatted
-    // cell stays as a formatted blank. Throws XlsError when the cell anchors a shared formula or
-    // an array (every dependent cell would break).
+    // cell stays as a formatted blank. A cell of a shared formula is first parted from it: the
+    // group's other cells keep the same formula as their own. Throws XlsError for a cell of an
+    // array formula or data table over more cells, which can only be changed as a whole.
     void setCell(int sheet, int row, int column, const CellValue& value);
     // A solid fill of palette colour `colorIndex` (1..56), keeping the rest of the cell's format.
     void setFill(int sheet, int row, int column, int colorIndex);

@@ -265,7 +265,27 @@ Record stringRecord(const std::u16string& text)
     return record;
 }
 
-Record sharedFormula(int firstRow, int lastRow, int firstColumn, int lastColumn)
+Record formulaWithTokens(int row, int column, std::uint16_t xf, const std::uint8_t (&result)[8],
+                         const std::vector<std::uint8_t>& tokens, std::uint16_t flags)
+{
+    Record record{0x0006, cellHeader(row, column, xf)};
+    record.data.insert(record.data.end(), result, result + 8);
+    appendU16(record.data, flags);
+    appendU32(record.data, 0);
+    appendU16(record.data, static_cast<std::uint16_t>(tokens.size()));
+    record.data.insert(record.data.end(), tokens.begin(), tokens.end());
+    return record;
+}
+
+Record groupMember(int row, int column, std::uint16_t xf, const std::uint8_t (&result)[8], int anchorRow, int anchorColumn)
+{
+    std::vector<std::uint8_t> exp{0x01};
+    appendU16(exp, static_cast<std::uint16_t>(anchorRow));
+    appendU16(exp, static_cast<std::uint16_t>(anchorColumn));
+    return formulaWithTokens(row, column, xf, result, exp, 0x0008);
+}
+
+Record sharedFormula(int firstRow, int lastRow, int firstColumn, int lastColumn, const std::vector<std::uint8_t>& tokens)
 {
     Record record{0x04BC, {}};
     appendU16(record.data, static_cast<std::uint16_t>(firstRow));
@@ -273,10 +293,23 @@ Record sharedFormula(int firstRow, int lastRow, int firstColumn, int lastColumn)
     record.data.push_back(static_cast<std::uint8_t>(firstColumn));
     record.data.push_back(static_cast<std::uint8_t>(lastColumn));
     record.data.push_back(0);
-    record.data.push_back(2);
-    appendU16(record.data, 3);
-    record.data.push_back(0x1E);
-    appendU16(record.data, 1);
+    record.data.push_back(static_cast<std::uint8_t>((lastRow - firstRow + 1) * (lastColumn - firstColumn + 1)));
+    appendU16(record.data, static_cast<std::uint16_t>(tokens.size()));
+    record.data.insert(record.data.end(), tokens.begin(), tokens.end());
+    return record;
+}
+
+Record arrayFormula(int firstRow, int lastRow, int firstColumn, int lastColumn, const std::vector<std::uint8_t>& tokens)
+{
+    Record record{0x0221, {}};
+    appendU16(record.data, static_cast<std::uint16_t>(firstRow));
+    appendU16(record.data, static_cast<std::uint16_t>(lastRow));
+    record.data.push_back(static_cast<std::uint8_t>(firstColumn));
+    record.data.push_back(static_cast<std::uint8_t>(lastColumn));
+    appendU16(record.data, 0);
+    appendU32(record.data, 0);
+    appendU16(record.data, static_cast<std::uint16_t>(tokens.size()));
+    record.data.insert(record.data.end(), tokens.begin(), tokens.end());
     return record;
 }
 
@@ -415,9 +448,8 @@ std::vector<std::uint8_t> wrapStream(const std::vector<std::uint8_t>& workbookSt
     module.data.assign(5000, 0x42);
     storage.children.push_back(module);
     document.children.push_back(storage);
-    const std::vector<std::uint8_t> stream = document.children.front().data;
-    return writeCompoundDocument(document, std::string(streamName) == "Workbook" ? stream : std::vector<std::uint8_t>{},
-                                 "test.xls");
+    document.workbookStreamName = streamName;
+    return writeCompoundDocument(document, workbookStream, "test.xls");
 }
 
 std::vector<std::uint8_t> buildFile(const BookSpec& book, int sectorSize)

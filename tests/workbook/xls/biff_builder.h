@@ -46,7 +46,15 @@ Record boolErrCell(int row, int column, std::uint16_t xf, std::uint8_t value, bo
 // A formula "=1" whose cached result is given raw (8 bytes) — see the helpers below.
 Record formulaCell(int row, int column, std::uint16_t xf, const std::uint8_t (&result)[8], bool shared = false);
 Record stringRecord(const std::u16string& text);
-Record sharedFormula(int firstRow, int lastRow, int firstColumn, int lastColumn);
+// A formula with the given tokens and flags; with PtgExp tokens (`groupMember`) one cell of the
+// shared formula or array anchored at (anchorRow, anchorColumn).
+Record formulaWithTokens(int row, int column, std::uint16_t xf, const std::uint8_t (&result)[8],
+                         const std::vector<std::uint8_t>& tokens, std::uint16_t flags = 0);
+Record groupMember(int row, int column, std::uint16_t xf, const std::uint8_t (&result)[8], int anchorRow, int anchorColumn);
+// SHRFMLA over the range, by default with the tokens of "=1".
+Record sharedFormula(int firstRow, int lastRow, int firstColumn, int lastColumn,
+                     const std::vector<std::uint8_t>& tokens = {0x1E, 0x01, 0x00});
+Record arrayFormula(int firstRow, int lastRow, int firstColumn, int lastColumn, const std::vector<std::uint8_t>& tokens);
 Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15);
 // A plain XLUnicodeRichExtendedString, 8-bit when every character fits.
 std::vector<std::uint8_t> sstString(const std::u16string& text);

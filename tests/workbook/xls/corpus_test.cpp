@@ -38,9 +38,6 @@ const std::vector<Refused> kRefused = {
     {"libxls__xls2csv_ole_ole2_fread_327.xls", "is damaged: "},
     {"libxls__xls2csv_ole_read_MSAT_772.xls", "is damaged: "},
     {"libxls__xls2csv_ole_read_MSAT_body_687.xls", "is damaged: "},
-    // xlrd still opens this fuzzer-made file; its allocation table claims more sectors than the file has.
-    {"libxls__xls2csv_ole_read_MSAT_body_637.xls", "is damaged: "},
-    {"xlrd__corrupted_error.xls", "is damaged: the chain of a stream runs into sectors that belong to something else"},
 };
 
 std::vector<std::uint8_t> readFile(const fs::path& path)
@@ -68,20 +65,6 @@ std::vector<std::string> readableFiles()
     }
     std::sort(files.begin(), files.end());
     return files;
-}
-
-// Runs the xlrd comparison; returns its report, empty when both read the same.
-std::string xlrdDifferences(const fs::path& original, const fs::path& saved, const std::vector<std::string>& edited)
-{
-    const fs::path report = saved.string() + ".report";
-    std::string command = "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + original.string() + "' '" + saved.string() + "'";
-    for (const std::string& place : edited)
-        command += " " + place;
-    command += " > '" + report.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    std::ifstream in(report);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + text;
 }
 
 class CorpusFile : public ::testing::TestWithParam<std::string> {
@@ -185,6 +168,32 @@ INSTANTIATE_TEST_SUITE_P(RealFiles, CorpusFile, ::testing::ValuesIn(readableFile
                              std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
                              return name;
                          });
+
+// Real files that hold what a plain edit must take care of: one cell is written on the active
+// sheet, and xlrd must see every other cell (values, formulas, formats) as before.
+TEST(CorpusEdits, OneCellWrittenWhereTheFileIsTrickyChangesOnlyThatCell)
+{
+    struct Case {
+        const char* file;
+        int row, column;  // 0-based
+        const char* why;
+    };
+    const std::vector<Case> cases = {
+        {"libxls__dates-leap-year-1900-xls.xls", 3, 1, "a member of the shared formula over B2:B7"},
+        {"libxls__dates-leap-year-1900-xls.xls", 1, 1, "the anchor of the shared formula over B2:B7"},
+    };
+    const fs::path folder = fs::temp_directory_path() / ("pellix-corpus-edits-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + ": " + c.why);
+        Workbook workbook = Workbook::open(kCorpus / c.file);
+        workbook.setCell(workbook.activeSheet(), c.row, c.column, CellValue::ofNumber(42));
+        const fs::path saved = folder / c.file;
+        writeFile(saved, workbook.toBytes());
+        EXPECT_EQ(Workbook::open(saved).cell(workbook.activeSheet(), c.row, c.column), CellValue::ofNumber(42));
+        EXPECT_EQ(xlrdDifferences(kCorpus / c.file, saved, {cellName(c.row, c.column)}), "");
+    }
+}
 
 TEST(CorpusRefusals, DamagedAndOlderFilesAreRefusedAndLeftAsTheyWere)
 {

@@ -120,21 +120,6 @@ TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesAFormattedBlank)
     EXPECT_THAT(problemsOf(workbook), IsEmpty());
 }
 
-TEST(EditCells, AFormulaThatAnchorsASharedFormulaIsNotOverwritten)
-{
-    const std::uint8_t result[8] = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F};
-    BookSpec book;
-    book.sheets[0].cells = {formulaCell(0, 0, 15, result, true), sharedFormula(0, 1, 0, 0),
-                            formulaCell(1, 0, 15, result, false)};
-    Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
-    EXPECT_THROW(workbook.setCell(0, 0, 0, CellValue::ofNumber(2)), XlsError);
-    workbook.setCell(0, 1, 0, CellValue::ofNumber(2));
-    workbook.setCell(0, 2, 0, CellValue::ofNumber(3));
-    const Workbook saved = reopen(workbook);
-    EXPECT_EQ(saved.cell(0, 0, 0), CellValue::ofNumber(1));
-    EXPECT_EQ(saved.cell(0, 1, 0), CellValue::ofNumber(2));
-}
-
 TEST(EditCells, TextFormulaNeighboursKeepTheirStringRecord)
 {
     const std::uint8_t text[8] = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};

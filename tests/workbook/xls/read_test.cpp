@@ -147,11 +147,11 @@ struct RefusalCase {
     std::string message;
 };
 
-std::vector<std::uint8_t> withFirstRecordVersion(std::uint16_t version)
+std::vector<std::uint8_t> withFirstRecordVersion(std::uint16_t version, const char* streamName = "Workbook")
 {
     std::vector<std::uint8_t> stream = buildStream(BookSpec{});
     writeU16(stream.data() + 4, version);
-    return wrapStream(stream);
+    return wrapStream(stream, 512, streamName);
 }
 
 TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage)
@@ -166,7 +166,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage)
         {"empty file", {}, "data.xls is not a spreadsheet workbook"},
         {"a zip archive", zip, "data.xls is not a spreadsheet workbook"},
         {"bare BIFF4 stream", biff4, "data.xls was saved in an older spreadsheet format (BIFF4) that is not supported"},
-        {"BIFF5 Book stream", wrapStream(buildStream(BookSpec{}), 512, "Book"),
+        {"BIFF5 Book stream", withFirstRecordVersion(0x0500, "Book"),
          "data.xls was saved in an older spreadsheet format (BIFF5) that is not supported"},
         {"BIFF5 version in a Workbook stream", withFirstRecordVersion(0x0500),
          "data.xls was saved in an older spreadsheet format (BIFF5) that is not supported"},

@@ -2,10 +2,12 @@
 // file as it was, and every other part of the compound document survives.
 
 #include "biff_builder.h"
+#include "stream_checks.h"
 
 #include "workbook/xls/compound_document.h"
 #include "workbook/xls/workbook.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -153,6 +155,32 @@ TEST_F(SaveTest, EveryOtherStreamStorageAndClassIdSurvives)
     EXPECT_EQ(storage->classId[15], 16);
     ASSERT_EQ(storage->children.size(), 1u);
     EXPECT_EQ(storage->children[0].data, std::vector<std::uint8_t>(5000, 0x42));
+}
+
+// Readers find the workbook under "Workbook" or "Book" in any case; a BIFF8 stream under such a
+// name opens, and the save keeps the name it had.
+TEST_F(SaveTest, TheWorkbookStreamKeepsTheNameItWasFoundUnder)
+{
+    BookSpec book;
+    book.sheets[0].cells = {rkCell(0, 0, 15, 5u << 2 | 2u), labelSstCell(1, 0, 15, 0)};
+    book.strings = {u"kept"};
+    for (const char* name : {"BOOK", "book", "Book", "WORKBOOK", "workbook"}) {
+        SCOPED_TRACE(name);
+        write(path_, wrapStream(buildStream(book), 512, name));
+        Workbook workbook = Workbook::open(path_);
+        EXPECT_EQ(workbook.cell(0, 1, 0), CellValue::ofText("kept"));
+        workbook.setCell(0, 2, 0, CellValue::ofNumber(3));
+        const fs::path saved = folder_ / "saved.xls";
+        workbook.saveAs(saved);
+        const auto bytes = read(saved);
+        const CompoundDocument document = readCompoundDocument(bytes, "saved.xls");
+        std::vector<std::string> roots;
+        for (const CompoundEntry& entry : document.children)
+            roots.push_back(entry.name);
+        EXPECT_THAT(roots, ::testing::UnorderedElementsAre(name, "\x05SummaryInformation", "_VBA_PROJECT_CUR"));
+        EXPECT_EQ(Workbook::open(saved).cell(0, 2, 0), CellValue::ofNumber(3));
+        EXPECT_EQ(xlrdDifferences(path_, saved, {"A3"}), "");
+    }
 }
 
 }  // namespace

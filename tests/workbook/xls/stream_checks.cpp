@@ -5,8 +5,11 @@
 #include "workbook/xls/compound_document.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <set>
+#include <unistd.h>
 
 namespace pellix::xls::testing {
 
@@ -14,7 +17,33 @@ std::vector<std::uint8_t> workbookStreamOf(const std::vector<std::uint8_t>& file
 {
     CompoundDocument document = readCompoundDocument(file, "saved.xls");
     CompoundEntry* workbook = document.stream("Workbook");
+    if (workbook == nullptr)
+        workbook = document.stream("Book");
     return workbook ? workbook->data : std::vector<std::uint8_t>{};
+}
+
+std::filesystem::path scratchFile(const std::string& name, const std::vector<std::uint8_t>& content)
+{
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("pellix-scratch-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
+    return folder / name;
+}
+
+std::string xlrdDifferences(const std::filesystem::path& original, const std::filesystem::path& saved,
+                            const std::vector<std::string>& edited)
+{
+    const std::filesystem::path report = saved.string() + ".report";
+    std::string command = "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + original.string() + "' '" + saved.string() + "'";
+    for (const std::string& place : edited)
+        command += " " + place;
+    command += " > '" + report.string() + "' 2>&1";
+    const int status = std::system(command.c_str());
+    std::ifstream in(report);
+    std::string text((std::istreambuf_iterator<char>(in)), {});
+    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + text;
 }
 
 std::vector<RawRecord> recordsOf(const std::vector<std::uint8_t>& stream)

@@ -4,6 +4,7 @@
 // absolute offset points where it should, every relative one adds up, records are in order.
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,13 @@ struct RawRecord {
     std::vector<std::uint8_t> data;
 };
 std::vector<RawRecord> recordsOf(const std::vector<std::uint8_t>& stream);
+
+// Writes `content` to a file `name` in this test process's own scratch folder; its path.
+std::filesystem::path scratchFile(const std::string& name, const std::vector<std::uint8_t>& content);
+
+// Runs xlrd_compare.py (an independent reader) on two files; its report, empty when both read
+// the same apart from the `edited` cells ("B19") and rows ("row:14").
+std::string xlrdDifferences(const std::filesystem::path& original, const std::filesystem::path& saved,
+                            const std::vector<std::string>& edited);
 
 }  // namespace pellix::xls::testing
