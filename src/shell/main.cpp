@@ -24,13 +24,11 @@ int main(int argc, char* argv[]) {
     }
 
     pellix::MainForm form(folder);
-    // Large enough for every control the layout places; maximized where the screen is smaller.
-    const QSize wanted(form.twipsToPixels(pellix::MainForm::layoutSizeTwips().width()),
-                       form.twipsToPixels(pellix::MainForm::layoutSizeTwips().height()));
+    // The whole layout where the screen has room for it; else as much as fits, maximised.
     const QScreen* screen = form.screen();
-    const QSize room = screen ? screen->availableGeometry().size() : wanted;
-    if (room.width() >= wanted.width() && room.height() >= wanted.height()) {
-        form.resize(wanted);
+    const QSize size = form.initialSize(screen ? screen->availableGeometry().size() : QSize());
+    form.resize(size);
+    if (size == form.initialSize({})) {
         form.show();
     } else {
         form.showMaximized();

@@ -51,6 +51,29 @@ bool loadPicture(const std::filesystem::path& file, QPixmap& picture) {
     return true;
 }
 
+// A caption whose first and last characters stand apart with only blanks between ("第    節"):
+// drawn at the two ends of the label, so that the control laid over the gap never hides them,
+// whatever the width of the blanks in the face in use.
+class SpreadCaption : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QString caption = text();
+        if (caption.size() < 3 || !caption.mid(1, caption.size() - 2).trimmed().isEmpty()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(palette().color(QPalette::WindowText));
+        const QRect room = contentsRect().adjusted(0, 0, -2, 0);
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignTop, caption.left(1));
+        painter.drawText(room, Qt::AlignRight | Qt::AlignTop, caption.right(1));
+    }
+};
+
 }  // namespace
 
 std::string startupFailure(const std::filesystem::path& dataPath, const std::string& cause) {
@@ -100,7 +123,7 @@ MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget
     dragPicture_->setObjectName(QStringLiteral("dragPicture"));
     dragPicture_->setAttribute(Qt::WA_TransparentForMouseEvents);
     dragPicture_->hide();
-    lblNamed->setStyleSheet(QStringLiteral("color: #c00000;"));
+    setToolTips();
     // The countdown on the disabled decide button stays readable.
     QPalette decide = cmdSave->palette();
     decide.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x20, 0x20, 0x20));
@@ -126,7 +149,8 @@ void MainForm::buildControls() {
                 widget = picCourt[control.index] = new CourtArea(*this, control.index, this);
                 break;
             case layout::ControlKind::Label: {
-                auto* label = new QLabel(qText(control.text), this);
+                auto* label = std::string_view(control.name) == "Label1" ? new SpreadCaption(qText(control.text), this)
+                                                                         : new QLabel(qText(control.text), this);
                 label->setTextFormat(Qt::PlainText);
                 label->setFocusPolicy(Qt::NoFocus);
                 label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -137,7 +161,7 @@ void MainForm::buildControls() {
                 else if (name == "lblVer") lblVer = label;
                 else if (name == "lblView") lblView = label;
                 else if (name == "lblPrize") lblPrize = label;
-                else if (name == "lblNamed") lblNamed = label;
+                else if (name == "lblGuide") lblGuide = label;
                 break;
             }
             case layout::ControlKind::CommandButton: {
@@ -275,8 +299,47 @@ void MainForm::applyLayout() {
     for (int token = 1; token <= kTokenCount; ++token) {
         placeToken(token);
     }
-    const QSize size = layoutSizeTwips();
+    const QSize size = minimumSizeTwips();
     setMinimumSize(twipsToPixels(size.width()), twipsToPixels(size.height()));
+    layoutSheetArea();
+}
+
+// The sheet view takes whatever room the window has beyond the layout; everything above it keeps
+// its place. While the banner beneath it shows, the banner keeps its line and the window its
+// margin below; while it is hidden, the sheet view reaches down to the window's edge, so that a
+// laptop screen shows the titles and all twelve players.
+void MainForm::layoutSheetArea() {
+    const layout::ControlLayout& sheet = *layout::find("OLEWorkSheet");
+    const layout::ControlLayout& banner = *layout::find("lblPrize");
+    const QSize whole(twipsToPixels(layoutSizeTwips().width()), twipsToPixels(layoutSizeTwips().height()));
+    const int wider = std::max(0, this->width() - whole.width());
+    const int left = twipsToPixels(sheet.left);
+    const int top = twipsToPixels(sheet.top);
+    const int below = lblPrize->isHidden() ? 0 : whole.height() - twipsToPixels(sheet.top + sheet.height);
+    const int height = std::max(twipsToPixels(kMinimumSheetHeight), this->height() - top - below);
+    OLEWorkSheet->setGeometry(left, top, twipsToPixels(sheet.width) + wider, height);
+    lblPrize->setGeometry(twipsToPixels(banner.left), top + height + twipsToPixels(banner.top - sheet.top - sheet.height),
+                          twipsToPixels(banner.width) + wider, twipsToPixels(banner.height));
+}
+
+QSize MainForm::minimumSizeTwips() {
+    const layout::ControlLayout& sheet = *layout::find("OLEWorkSheet");
+    const QSize whole = layoutSizeTwips();
+    return {whole.width(), whole.height() - (sheet.height - kMinimumSheetHeight)};
+}
+
+QSize MainForm::initialSize(QSize available) const {
+    // What a window manager takes for the title bar and borders.
+    constexpr int kFrameAllowance = 24;
+    const QSize whole(twipsToPixels(layoutSizeTwips().width()), twipsToPixels(layoutSizeTwips().height()));
+    if (available.isEmpty()) return whole;
+    const QSize room = available - QSize(0, kFrameAllowance);
+    return whole.boundedTo(room).expandedTo(minimumSize());
+}
+
+void MainForm::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutSheetArea();
 }
 
 bool MainForm::event(QEvent* event) {
@@ -293,10 +356,24 @@ bool MainForm::event(QEvent* event) {
 
 void MainForm::paintEvent(QPaintEvent* event) {
     QWidget::paintEvent(event);
+    QPainter painter(this);
     if (!courtPicture_.isNull()) {
         // The window's own picture: natural size, from the top-left corner, beneath every control.
-        QPainter painter(this);
         painter.drawPixmap(0, 0, courtPicture_);
+        return;
+    }
+    // Without it, a plain court: the four slot areas, numbered.
+    painter.setRenderHint(QPainter::Antialiasing);
+    for (int slot = 1; slot <= 4; ++slot) {
+        const QRect area = picCourt[slot]->geometry();
+        painter.fillRect(area, QColor(0x3a, 0x8f, 0x3e));
+        painter.setPen(QPen(Qt::white, 2));
+        painter.drawRect(area.adjusted(1, 1, -1, -1));
+        QFont number = font();
+        number.setPixelSize(std::max(8, area.height() / 8));
+        number.setBold(true);
+        painter.setFont(number);
+        painter.drawText(area.adjusted(6, 4, 0, 0), Qt::AlignLeft | Qt::AlignTop, QString::number(slot));
     }
 }
 
@@ -332,15 +409,69 @@ void MainForm::Form_Load() {
         ScoreContext context = scoreContext();
         LoadSheet(context);
         OLEWorkSheet->CreateLink(DataPath);
+        showPlainFaces();
+        updateGuide();
         SetStatus("Status : OK");
+        if (!missingPictures_.empty()) {
+            // Said once: the game can be scored with the plain faces.
+            std::string list;
+            for (std::size_t i = 0; i < missingPictures_.size() && i < 3; ++i) list += (i ? ", " : "") + missingPictures_[i];
+            if (missingPictures_.size() > 3) list += " ほか " + std::to_string(missingPictures_.size() - 3) + " 件";
+            SetStatus("Status : OK - 画像が見つかりません: " + list);
+        }
     } catch (const std::exception& error) {
         // The window opens anyway, without a workbook connection; what was done so far stays.
         // The box says what failed, where, and what to do, under the name of the step.
         ask(QString::fromStdString("Form_Load\n\n" + startupFailure(DataPath, error.what())), QMessageBox::Ok,
             QMessageBox::Ok, QMessageBox::Warning);
         xlApp.reset();
+        showPlainFaces();
+        updateGuide();
         SetStatus("Status : data.xls を開けませんでした");
     }
+}
+
+void MainForm::setToolTips() {
+    // Only where the layout gives none (the guests' tokens carry their names).
+    const auto tip = [](QWidget* widget, const char* text) {
+        if (widget->toolTip().isEmpty()) widget->setToolTip(QString::fromUtf8(text));
+    };
+    tip(cmdSave, "3 秒のカウントダウンを始めます。コートに選手が 4 人そろうと押せます。");
+    tip(cmdMiss, "だれも指名せずに、このターンをすぐに記録します。");
+    tip(txtTurn, "次に記録する節の番号です (1 から 2060)。");
+    tip(cmdPrev, "節の番号を 1 つ戻します。戻した節は記録しなおせます。");
+    tip(cmdNext, "節の番号を 1 つ進めます。");
+    tip(picQVN, "クリックすると記録を初期化します (確認があります)。");
+    tip(chkView, "ポイント表示形式を Normal と Hyper で切り替えます。");
+    for (int slot = 1; slot <= 4; ++slot)
+        tip(picCourt[slot], "カウントダウン中にクリックすると、ここに立つ選手をミスした選手として記録します。");
+    for (int token = 1; token <= kTokenCount; ++token)
+        if (isPlayerToken(token) && picUser[token])
+            tip(picUser[token], "ドラッグしてコートや控えの選手と入れ替えます。カウントダウン中はコートの選手を"
+                                "クリックするか、上をドラッグで横切ると、ミスした選手として記録します。");
+}
+
+void MainForm::updateGuide() {
+    QPalette palette = lblGuide->palette();
+    if (markedToken_ != 0) {
+        palette.setColor(QPalette::WindowText, QColor(0xc0, 0x00, 0x00));
+        lblGuide->setText(QStringLiteral("C : %1 %2").arg(markedToken_).arg(QString::fromStdString(playerName(markedToken_))));
+    } else if (board.courtHasPlaceholder()) {
+        palette.setColor(QPalette::WindowText, QColor(0x20, 0x40, 0x90));
+        lblGuide->setText(QStringLiteral("選手を 4 人コートへドラッグ"));
+    } else {
+        lblGuide->clear();
+    }
+    lblGuide->setPalette(palette);
+}
+
+void MainForm::showPlainFaces() {
+    // A token without a picture is drawn plainly with its number and name, so players can still
+    // be told apart; the titles picture shows its name.
+    for (int token = 1; token <= kTokenCount; ++token)
+        if (isPlayerToken(token) && picUser[token]) picUser[token]->setPlainFace(token, QString::fromStdString(playerName(token)));
+    if (picQVN->pixmap().isNull()) picQVN->setText(QStringLiteral("QVN"));
+    update();
 }
 
 void MainForm::Form_Unload() {
@@ -396,7 +527,10 @@ void MainForm::setViewCaption(const std::string& caption) {
     chkView->setChecked(caption == "Hyper");
 }
 
-void MainForm::setPrizeVisible(bool visible) { lblPrize->setVisible(visible); }
+void MainForm::setPrizeVisible(bool visible) {
+    lblPrize->setVisible(visible);
+    layoutSheetArea();
+}
 
 void MainForm::setTurnText(const std::string& text) { txtTurn->setText(QString::fromStdString(text)); }
 
@@ -406,6 +540,7 @@ bool MainForm::setTokenPicture(int token, const std::filesystem::path& file) {
     }
     QPixmap picture;
     if (!loadPicture(file, picture)) {
+        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
         return false;
     }
     picUser[token]->setPicture(picture);
@@ -415,6 +550,7 @@ bool MainForm::setTokenPicture(int token, const std::filesystem::path& file) {
 bool MainForm::setQvnPicture(const std::filesystem::path& file) {
     QPixmap picture;
     if (!loadPicture(file, picture)) {
+        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
         return false;
     }
     picQVN->setPixmap(picture);
@@ -424,6 +560,7 @@ bool MainForm::setQvnPicture(const std::filesystem::path& file) {
 bool MainForm::setCourtPicture(const std::filesystem::path& file) {
     QPixmap picture;
     if (!loadPicture(file, picture)) {
+        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
         return false;
     }
     courtPicture_ = picture;

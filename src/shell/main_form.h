@@ -167,7 +167,7 @@ public:
     QCheckBox* chkView = nullptr;
     SheetView* OLEWorkSheet = nullptr;
     QLabel* lblPrize = nullptr;
-    QLabel* lblNamed = nullptr;  // who was named at the last miss
+    QLabel* lblGuide = nullptr;  // who was named at the last miss, or what to do next
     VbTimer* timDown = nullptr;
     VbTimer* timMiss = nullptr;
 
@@ -179,6 +179,14 @@ public:
     void applyLayout();
     // The window's size in twips: the layout's extent and a margin.
     static QSize layoutSizeTwips();
+    // The smallest window: the layout with the sheet view at its smallest.
+    static QSize minimumSizeTwips();
+    // The size to open with on a screen whose free area is `available` (empty: no limit): the
+    // whole layout when it fits, with room left for a title bar; else what fits, never below the
+    // minimum.
+    QSize initialSize(QSize available) const;
+    // The sheet view's smallest height, in twips: eight rows and the column letters.
+    static constexpr int kMinimumSheetHeight = 2700;
     // Maps the Gothic faces the layout names onto the installed IPA Gothic faces.
     static void installFontSubstitutions();
 
@@ -188,12 +196,14 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
+    void layoutSheetArea();
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton,
                                     QMessageBox::Icon icon = QMessageBox::NoIcon);
@@ -208,6 +218,12 @@ private:
     QPoint pressedAt_;
     QPoint grabbedAt_;
     int markedToken_ = 0;
+    // The picture files the load asked for and could not show, for the status line.
+    std::vector<std::string> missingPictures_;
+    void showPlainFaces();
+    // The guide line: the player named at the last miss, else what the scorer can do next.
+    void updateGuide();
+    void setToolTips();
     bool unloaded_ = false;
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;

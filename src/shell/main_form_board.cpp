@@ -26,6 +26,7 @@ void MainForm::carryOutDrop(int target, int source) {
     if (outcome == DropOutcome::Nothing) return;
     placeToken(source);
     placeToken(target);
+    if (turn_->phase() == TurnPhase::Idle) updateGuide();
     if (outcome == DropOutcome::CourtIncomplete) {
         cmdSave->setEnabled(false);
         return;

@@ -62,7 +62,7 @@ void MainForm::countdownStarted() {
     // input run: a click on a court player in it closes a countdown that is complete.
     if (markedToken_ != 0 && picUser[markedToken_]) picUser[markedToken_]->setMarked(false);
     markedToken_ = 0;
-    lblNamed->clear();
+    lblGuide->clear();  // the miss button stands there during the countdown
     cmdSave->setEnabled(false);
     txtTurn->setEnabled(false);
     cmdNext->setEnabled(false);
@@ -88,8 +88,7 @@ void MainForm::closeBegins(std::int16_t named) {
     if (named > 0 && tokenExists(named) && picUser[named]) {
         markedToken_ = named;
         picUser[named]->setMarked(true);
-        const std::string name = playerName(named);
-        lblNamed->setText(QStringLiteral("C : %1 %2").arg(named).arg(toQString(name)));
+        updateGuide();
     }
     SetStatus("Status : Time Up");
 }
@@ -110,6 +109,7 @@ void MainForm::restoreIdleControls(std::int16_t turn, bool recorded) {
     // A drop during the countdown may have brought a placeholder back onto the court.
     cmdSave->setEnabled(!board.courtHasPlaceholder());
     cmdSave->setText(toQString(kDecideCaption));
+    updateGuide();
 }
 
 void MainForm::closeEnded(std::int16_t turn, bool recorded) {

@@ -236,8 +236,31 @@ void SheetView::showSheet(xls::SheetShown sheet) {
             }
         }
     }
+    spillTexts();
     scrollToTop();
     horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+}
+
+void SheetView::spillTexts() {
+    // A text wider than its cell runs on over the empty cells to its right, as a spreadsheet shows
+    // it: the cell spans as many of them as the text needs. A neighbour with a value or a fill
+    // stops it.
+    clearSpans();
+    const QFontMetrics metrics(font());
+    const QHeaderView* horizontal = horizontalHeader();
+    for (const xls::CellShown& cell : model_.sheet().cells) {
+        if (cell.value.kind != xls::ValueKind::Text || cell.row >= model_.rowCount()) continue;
+        const int needed = metrics.horizontalAdvance(shownValue(cell.value)) + kColumnPadding;
+        int width = horizontal->sectionSize(cell.column);
+        int span = 1;
+        while (width < needed && cell.column + span < model_.columnCount()) {
+            const xls::CellShown* next = model_.cellAt(cell.row, cell.column + span);
+            if (next && (next->value.kind != xls::ValueKind::Empty || next->fillColorIndex >= 0)) break;
+            width += horizontal->sectionSize(cell.column + span);
+            ++span;
+        }
+        if (span > 1) setSpan(cell.row, cell.column, 1, span);
+    }
 }
 
 }  // namespace pellix

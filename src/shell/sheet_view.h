@@ -62,6 +62,7 @@ public:
 
 private:
     int zeroWidth() const;
+    void spillTexts();
 
     SheetModel model_;
     bool linked_ = false;

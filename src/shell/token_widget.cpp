@@ -23,6 +23,13 @@ void TokenWidget::setPicture(const QPixmap& picture) {
     showScaled();
 }
 
+void TokenWidget::setPlainFace(int number, const QString& name) {
+    plainNumber_ = number;
+    plainName_ = name;
+    showScaled();
+    update();
+}
+
 void TokenWidget::setMarked(bool marked) {
     if (marked_ == marked) return;
     marked_ = marked;
@@ -35,8 +42,8 @@ void TokenWidget::resizeEvent(QResizeEvent* event) {
 }
 
 void TokenWidget::showScaled() {
-    // An empty token shows a sunken frame; a picture fills the whole token.
-    setFrameStyle(picture_.isNull() ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
+    // An empty token shows a sunken frame; a picture or a plain face fills the whole token.
+    setFrameStyle(picture_.isNull() && plainNumber_ == 0 ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
     if (picture_.isNull()) {
         clear();
         return;
@@ -54,8 +61,29 @@ void TokenWidget::showScaled() {
 
 void TokenWidget::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
-    if (!marked_) return;
     QPainter painter(this);
+    if (picture_.isNull() && plainNumber_ > 0) {
+        // Twelve hues around the colour circle, so that neighbours on the bench differ.
+        const QColor face = QColor::fromHsv((plainNumber_ - 1) * 30 % 360, 150, 200);
+        const QRect inside = rect().adjusted(2, 2, -2, -2);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(face);
+        painter.setPen(QPen(face.darker(150), 2));
+        painter.drawRoundedRect(inside, width() / 10.0, width() / 10.0);
+        painter.setPen(Qt::white);
+        QFont big = font();
+        big.setPixelSize(std::max(8, height() * 2 / 5));
+        big.setBold(true);
+        painter.setFont(big);
+        painter.drawText(inside.adjusted(0, 0, 0, -height() / 4), Qt::AlignCenter, QString::number(plainNumber_));
+        QFont small = font();
+        small.setPixelSize(std::max(6, height() / 8));
+        painter.setFont(small);
+        const QRect nameBox = inside.adjusted(3, inside.height() * 3 / 4 - 4, -3, -3);
+        painter.drawText(nameBox, Qt::AlignCenter,
+                         QFontMetrics(small).elidedText(plainName_, Qt::ElideRight, nameBox.width()));
+    }
+    if (!marked_) return;
     const int width = std::max(3, this->width() / 16);
     painter.setPen(QPen(QColor(220, 0, 0), width));
     painter.drawRect(rect().adjusted(width / 2, width / 2, -(width + 1) / 2, -(width + 1) / 2));

@@ -22,6 +22,8 @@ public:
 
     void setPicture(const QPixmap& picture);
     const QPixmap& picture() const { return picture_; }
+    // What a player token shows when it has no picture: a plain face with its number and name.
+    void setPlainFace(int number, const QString& name);
     // A token marked as the player named at a miss: a frame in the marking colour.
     void setMarked(bool marked);
     bool marked() const { return marked_; }
@@ -39,6 +41,8 @@ private:
     MainForm& form_;
     int index_;
     QPixmap picture_;
+    int plainNumber_ = 0;  // 0: no plain face (placeholders stay blank)
+    QString plainName_;
     bool marked_ = false;
 };
 

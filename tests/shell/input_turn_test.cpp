@@ -174,7 +174,7 @@ TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
     EXPECT_EQ(form().board.CourtSlot[2], 8);
     EXPECT_TRUE(form().cmdSave->isEnabled());
     EXPECT_TRUE(form().picUser[3]->marked());
-    EXPECT_TRUE(form().lblNamed->text().startsWith(QStringLiteral("C : 3 ")));
+    EXPECT_TRUE(form().lblGuide->text().startsWith(QStringLiteral("C : 3 ")));
 }
 
 // The second click of a double click on "決定" comes in at the shout's status message.

@@ -4,6 +4,7 @@
 
 #include "test_support.h"
 
+#include "shell/court_area.h"
 #include "shell/sheet_view.h"
 #include "shell/token_widget.h"
 #include "workbook/score_routines.h"
@@ -119,6 +120,30 @@ TEST_F(StartUp, EachWorkbookThatCannotBeOpenedIsExplainedAndTheRestStillLoads) {
     }
 }
 
+// Without pictures the game can still be scored: every player token shows its number and name,
+// the court its four numbered slots, and the status line says once which files are missing.
+TEST_F(StartUp, WithoutPicturesTokensAndCourtAreDrawnPlainly) {
+    fs::remove_all(folder.path() / "image");
+    folder.remove("QVN.bmp");
+    RecordingForm form(folder.path());
+    form.resize(form.twipsToPixels(MainForm::layoutSizeTwips().width()),
+                form.twipsToPixels(MainForm::layoutSizeTwips().height()));
+    form.Form_Load();
+
+    EXPECT_TRUE(form.messageBoxes.empty());
+    EXPECT_EQ(form.lblStatus->text(),
+              QStringLiteral(" Status : OK - 画像が見つかりません: image/p01.gif, image/p02.gif, image/p03.gif ほか 11 件"));
+    const QImage one = form.picUser[1]->grab().toImage();
+    const QImage two = form.picUser[2]->grab().toImage();
+    const QImage placeholder = form.picUser[21]->grab().toImage();
+    EXPECT_FALSE(samePicture(one, two));
+    EXPECT_NE(one.pixelColor(one.width() / 2, 6), placeholder.pixelColor(one.width() / 2, 6));
+    const QImage window = form.grab().toImage();
+    const QPoint inCourt = form.picCourt[3]->geometry().topLeft() + QPoint(5, 60);  // beside the placeholder
+    EXPECT_GT(window.pixelColor(inCourt).green(), window.pixelColor(inCourt).red() + 40);
+    EXPECT_EQ(form.picQVN->text(), QStringLiteral("QVN"));
+}
+
 TEST_F(StartUp, AConnectionThatCannotBeMadeLeavesTheWindowOpenWithoutOne) {
     FormSeams seams;
     seams.createXlApp = []() -> std::unique_ptr<XlApp> { throw std::runtime_error("no spreadsheet application"); };
@@ -174,7 +199,11 @@ TEST_P(PictureName, OnlyTokenThreeStaysBlank) {
     RecordingForm form(folder.path());
     form.Form_Load();
 
-    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : OK"));
+    // A file that was named and could not be shown is said once.
+    const bool named = GetParam().c24.kind == xls::ValueKind::Text;
+    EXPECT_EQ(form.lblStatus->text(), named ? QStringLiteral(" Status : OK - 画像が見つかりません: image/") +
+                                                  QString::fromStdString(GetParam().c24.text)
+                                            : QStringLiteral(" Status : OK"));
     EXPECT_TRUE(form.messageBoxes.empty());
     for (int token = 1; token <= 12; ++token) {
         const bool loaded = !form.picUser[token]->picture().isNull();
