@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -250,7 +251,9 @@ void SheetView::spillTexts() {
     const QHeaderView* horizontal = horizontalHeader();
     for (const xls::CellShown& cell : model_.sheet().cells) {
         if (cell.value.kind != xls::ValueKind::Text || cell.row >= model_.rowCount()) continue;
-        const int needed = metrics.horizontalAdvance(shownValue(cell.value)) + kColumnPadding;
+        // The item's own margins on both sides of the text, as the style draws them.
+        const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 4;
+        const int needed = metrics.horizontalAdvance(shownValue(cell.value)) + margins;
         int width = horizontal->sectionSize(cell.column);
         int span = 1;
         while (width < needed && cell.column + span < model_.columnCount()) {

@@ -146,15 +146,39 @@ TEST(SheetView, ALinkThatFailsKeepsWhatWasShown) {
     EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(0, 0), Qt::DisplayRole).toString(), QStringLiteral("kept"));
 }
 
-TEST(SheetView, TheLinkedFileIsShownFromItsTopLeft) {
+// The first link shows the top-left; a re-read keeps where the scorer scrolled to, and the row
+// just written can be brought into view.
+TEST(SheetView, TheLinkedFileIsShownFromItsTopLeftAndReadAgainWhereItWas) {
     ProgramFolder folder;
     if (!folder.hasWorkbook()) GTEST_SKIP() << "no sample workbook";
     SheetView view;
     view.resize(1000, 300);
+    view.show();
     view.CreateLink(folder.dataPath());
     EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole).toString(), QStringLiteral("p01.gif"));
     EXPECT_EQ(view.rowAt(0), 0);
     EXPECT_EQ(view.columnAt(0), 0);
+
+    view.scrollTo(view.sheetModel().index(25, 0), QAbstractItemView::PositionAtTop);
+    const int top = view.rowAt(0);
+    ASSERT_GT(top, 0);
+    view.CreateLink(folder.dataPath());
+    EXPECT_EQ(view.rowAt(0), top);
+    view.bringRowIntoView(3);
+    EXPECT_EQ(view.rowAt(0), 2);
+}
+
+// A text wider than its cell runs on over empty neighbours, and stops at one with a value.
+TEST(SheetView, LongTextsSpillIntoEmptyCellsToTheirRight) {
+    xls::SheetShown sheet;
+    const std::string longText(40, 'W');
+    sheet.cells = {cell(0, 0, xls::CellValue::ofText(longText)), cell(1, 0, xls::CellValue::ofText(longText)),
+                   cell(1, 2, xls::CellValue::ofNumber(7)), cell(2, 0, xls::CellValue::ofText("short"))};
+    SheetView view;
+    view.showSheet(sheet);
+    EXPECT_GT(view.columnSpan(0, 0), 2);
+    EXPECT_EQ(view.columnSpan(1, 0), 2);
+    EXPECT_EQ(view.columnSpan(2, 0), 1);
 }
 
 // ---- The timers ----
