@@ -1,17 +1,37 @@
 // Pellix: the score sheet of a rally game. Everything it needs lies in the folder of the program:
-// data.xls, the pictures and the sounds.
+// data.xls, the pictures and the sounds (see program_folder.h for which folder that is).
 
 #include "shell/main_form.h"
+#include "shell/program_folder.h"
 #include "shell/sound_player.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QScreen>
+
+#include <cstdio>
+
+// The folder and the status line at the end of start-up, for whoever watches the program from
+// outside (QT_LOGGING_RULES=pellix.startup.info=true); silent otherwise.
+Q_LOGGING_CATEGORY(startUpLog, "pellix.startup", QtWarningMsg)
 
 int main(int argc, char* argv[]) {
     pellix::silenceMultimediaWarnings();
     QApplication application(argc, argv);
 
-    pellix::MainForm form(QCoreApplication::applicationDirPath().toStdString());
+    std::vector<std::string> arguments;
+    for (const QString& argument : application.arguments().mid(1)) arguments.push_back(argument.toStdString());
+    const pellix::FolderChoice folder = pellix::chooseProgramFolder(
+        arguments, pellix::FolderPlaces::forExecutable(QCoreApplication::applicationDirPath().toStdString()));
+    if (!folder.error.empty()) {
+        std::fprintf(stderr, "pellix: %s\n", folder.error.c_str());
+        QMessageBox::critical(nullptr, QStringLiteral("Pellix"), QString::fromStdString(folder.error));
+        return 1;
+    }
+
+    pellix::MainForm form(folder.folder);
+    // The scorer sees which record he is writing.
+    form.setWindowTitle(form.windowTitle() + QStringLiteral(" — ") + QString::fromStdString(folder.folder.string()));
     // Large enough for every control the layout places; maximized where the screen is smaller.
     const QSize wanted(form.twipsToPixels(pellix::MainForm::layoutSizeTwips().width()),
                        form.twipsToPixels(pellix::MainForm::layoutSizeTwips().height()));
@@ -24,5 +44,8 @@ int main(int argc, char* argv[]) {
         form.showMaximized();
     }
     form.Form_Load();
+    qCInfo(startUpLog).noquote() << "folder" << QString::fromStdString(folder.folder.string()) << "status"
+                                 << form.lblStatus->text();
+    if (folder.createdFromSample && form.xlApp) form.SetStatus(pellix::sampleCopyNotice());
     return application.exec();
 }
