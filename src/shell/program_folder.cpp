@@ -27,8 +27,6 @@ FolderChoice failure(std::string message) {
     return choice;
 }
 
-std::string quoted(const fs::path& path) { return path.string(); }
-
 // The folder named on the command line; empty when none is named. Sets `error` on a command line
 // that cannot be read.
 fs::path requestedFolder(const std::vector<std::string>& arguments, std::string& error) {
@@ -55,11 +53,6 @@ fs::path requestedFolder(const std::vector<std::string>& arguments, std::string&
     return (absolute.empty() ? fs::path(named) : absolute).lexically_normal();
 }
 
-bool isEmptyFolder(const fs::path& folder) {
-    std::error_code error;
-    return fs::is_empty(folder, error) && !error;
-}
-
 // Puts data.xls into `folder` unless one is already there. The copy is written completely under
 // another name first and then linked to its name, which fails rather than replaces when a data.xls
 // has appeared meanwhile: a folder never holds half a workbook, nor loses a scorer's record.
@@ -71,8 +64,8 @@ bool publishSampleWorkbook(const fs::path& sampleWorkbook, const fs::path& folde
     }
     const fs::path temporary = folder / (".data.xls.sample-" + std::to_string(::getpid()));
     try {
-        xls::writeFileAtomically(temporary, xls::readWholeFile(sampleWorkbook, quoted(sampleWorkbook)),
-                                 quoted(temporary));
+        xls::writeFileAtomically(temporary, xls::readWholeFile(sampleWorkbook, sampleWorkbook.string()),
+                                 temporary.string());
     } catch (const std::exception& exception) {
         error = exception.what();
         return false;
@@ -85,7 +78,7 @@ bool publishSampleWorkbook(const fs::path& sampleWorkbook, const fs::path& folde
         // A file system without hard links (a memory stick): the plain rename, after the check.
         fs::rename(temporary, target, code);
         published = !code;
-        if (code) error = "cannot create " + quoted(target) + ": " + code.message();
+        if (code) error = "cannot create " + target.string() + ": " + code.message();
     }
     fs::remove(temporary, code);
     return published;
@@ -96,7 +89,7 @@ bool publishSampleWorkbook(const fs::path& sampleWorkbook, const fs::path& folde
 bool fillFromSample(const fs::path& sample, const fs::path& folder, bool& copiedWorkbook, std::string& error) {
     std::error_code code;
     if (!fs::is_regular_file(sample / "data.xls", code)) {
-        error = "the sample folder " + quoted(sample) + " has no data.xls; is Pellix installed completely?";
+        error = "the sample folder " + sample.string() + " has no data.xls; is Pellix installed completely?";
         return false;
     }
     for (const char* entry : {"image", "sound", "QVN.bmp"}) {
@@ -105,7 +98,7 @@ bool fillFromSample(const fs::path& sample, const fs::path& folder, bool& copied
         }
         fs::copy(sample / entry, folder / entry, fs::copy_options::recursive | fs::copy_options::skip_existing, code);
         if (code) {
-            error = "cannot copy " + quoted(sample / entry) + " into the folder " + quoted(folder) + ": " +
+            error = "cannot copy " + (sample / entry).string() + " into the folder " + folder.string() + ": " +
                     code.message();
             return false;
         }
@@ -113,28 +106,34 @@ bool fillFromSample(const fs::path& sample, const fs::path& folder, bool& copied
     std::string cause;
     copiedWorkbook = publishSampleWorkbook(sample / "data.xls", folder, cause);
     if (!cause.empty()) {
-        error = "cannot fill the folder " + quoted(folder) + " from the sample: " + cause;
+        error = "cannot fill the folder " + folder.string() + " from the sample: " + cause;
         return false;
     }
     return true;
 }
 
-// Creates `folder` when it is missing and fills it from the sample.
-FolderChoice prepare(const fs::path& folder, const fs::path& sample, bool fillExisting) {
+enum class Fill {
+    WhenNew,         // a folder the scorer names: filled only when it is new or empty
+    WhenNoWorkbook,  // the user's data folder, Pellix's own: filled whenever data.xls is missing
+};
+
+// Creates `folder` when it is missing and fills it from the sample as `fill` says.
+FolderChoice prepare(const fs::path& folder, const fs::path& sample, Fill fill) {
     std::error_code code;
     const bool existed = fs::exists(folder, code);
     if (existed && !fs::is_directory(folder, code)) {
-        return failure(quoted(folder) + " is not a folder");
+        return failure(folder.string() + " is not a folder");
     }
     if (!existed) {
         fs::create_directories(folder, code);
         if (code) {
-            return failure("cannot create the folder " + quoted(folder) + ": " + code.message());
+            return failure("cannot create the folder " + folder.string() + ": " + code.message());
         }
     }
     FolderChoice choice;
     choice.folder = folder;
-    if ((!existed || fillExisting) && !fs::exists(folder / "data.xls", code) &&
+    const bool mayFill = !existed || fill == Fill::WhenNoWorkbook || fs::is_empty(folder, code);
+    if (mayFill && !fs::exists(folder / "data.xls", code) &&
         !fillFromSample(sample, folder, choice.createdFromSample, choice.error)) {
         return failure(choice.error);
     }
@@ -147,7 +146,7 @@ std::string writeProblem(const fs::path& folder) {
     std::string pattern = (folder / ".pellix-write-check-XXXXXX").string();
     const int descriptor = ::mkstemp(pattern.data());
     if (descriptor < 0) {
-        return "cannot write in the folder " + quoted(folder) + ": " + std::generic_category().message(errno);
+        return "cannot write in the folder " + folder.string() + ": " + std::generic_category().message(errno);
     }
     ::close(descriptor);
     ::unlink(pattern.c_str());
@@ -182,14 +181,13 @@ FolderChoice chooseProgramFolder(const std::vector<std::string>& arguments, cons
     FolderChoice choice;
     std::error_code code;
     if (!requested.empty()) {
-        // A folder the scorer names is his: it is filled only when it is new or empty.
-        choice = prepare(requested, places.sampleFolder, isEmptyFolder(requested));
+        choice = prepare(requested, places.sampleFolder, Fill::WhenNew);
     } else if (fs::is_regular_file(places.executableFolder / "data.xls", code)) {
         choice.folder = places.executableFolder;
     } else if (places.userDataFolder.empty()) {
         return failure("cannot find the user's data folder: neither XDG_DATA_HOME nor HOME is set");
     } else {
-        choice = prepare(places.userDataFolder, places.sampleFolder, true);
+        choice = prepare(places.userDataFolder, places.sampleFolder, Fill::WhenNoWorkbook);
     }
     if (choice.error.empty()) {
         choice.error = writeProblem(choice.folder);
