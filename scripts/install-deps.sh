@@ -11,6 +11,7 @@ packages=(
   fonts-ipafont-gothic
   xvfb xauth xdotool imagemagick x11-utils
   python3-xlrd python3-xlib
+  librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -1,29 +1,49 @@
 // Pellix: the score sheet of a rally game. Everything it needs lies in the folder of the program:
-// data.xls, the pictures and the sounds.
+// data.xls, the pictures and the sounds (see program_folder.h for which folder that is).
 
 #include "shell/instance_lock.h"
 #include "shell/main_form.h"
+#include "shell/program_folder.h"
 #include "shell/sound_player.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QScreen>
+
+#include <cstdio>
+
+// The folder and the status line at the end of start-up, for whoever watches the program from
+// outside (QT_LOGGING_RULES=pellix.startup.info=true); silent otherwise.
+Q_LOGGING_CATEGORY(startUpLog, "pellix.startup", QtWarningMsg)
 
 int main(int argc, char* argv[]) {
     pellix::silenceMultimediaWarnings();
     QApplication application(argc, argv);
 
-    const std::filesystem::path folder = QCoreApplication::applicationDirPath().toStdString();
-    const pellix::InstanceLock lock(folder);
+    std::vector<std::string> arguments;
+    for (const QString& argument : application.arguments().mid(1)) arguments.push_back(argument.toStdString());
+    const pellix::FolderChoice folder = pellix::chooseProgramFolder(
+        arguments, pellix::FolderPlaces::forExecutable(QCoreApplication::applicationDirPath().toStdString()));
+    if (!folder.error.empty()) {
+        std::fprintf(stderr, "pellix: %s\n", folder.error.c_str());
+        QMessageBox::critical(nullptr, QStringLiteral("Pellix"), QString::fromStdString(folder.error));
+        return 1;
+    }
+    // One running copy per folder: a second would record over the first one's turns.
+    const pellix::InstanceLock lock(folder.folder);
     if (lock.state() == pellix::InstanceLock::State::HeldElsewhere) {
+        std::fprintf(stderr, "pellix: %s is in use by another running Pellix\n", folder.folder.c_str());
         QMessageBox::information(nullptr, QStringLiteral("Pellix"),
                                  QStringLiteral("このフォルダの記録は、すでに動いている Pellix が開いています。\n%1\n"
                                                 "同じ data.xls を二つのウィンドウで記録することはできません。")
-                                     .arg(QString::fromStdString(folder.string())));
+                                     .arg(QString::fromStdString(folder.folder.string())));
         return 1;
     }
 
-    pellix::MainForm form(folder);
+    pellix::MainForm form(folder.folder);
+    // The scorer sees which record he is writing.
+    form.setWindowTitle(form.windowTitle() + QStringLiteral(" — ") + QString::fromStdString(folder.folder.string()));
     // The whole layout where the screen has room for it; else as much as fits, maximised.
     const QScreen* screen = form.screen();
     const QSize size = form.initialSize(screen ? screen->availableGeometry().size() : QSize());
@@ -34,5 +54,8 @@ int main(int argc, char* argv[]) {
         form.showMaximized();
     }
     form.Form_Load();
+    qCInfo(startUpLog).noquote() << "folder" << QString::fromStdString(folder.folder.string()) << "status"
+                                 << form.lblStatus->text();
+    if (folder.createdFromSample && form.xlApp) form.SetStatus(pellix::sampleCopyNotice());
     return application.exec();
 }
