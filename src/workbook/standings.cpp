@@ -19,12 +19,8 @@ namespace {
 Standing onCourtStanding(int turn, int player, const TurnHistory& history) {
     Standing standing;
     standing.takesPart = true;
-    // The walk back counts the turns just before this one that the player spent on court
-    // without a break; each step overwrites the text, so the longest run remains.
-    for (int j = turn - 1; j >= 1 && greaterThanZero(history.position(j, player)); --j) {
-        standing.text = std::to_string(turn - j) + "連勝中";
-    }
-    if (standing.text.empty()) standing.text = "Challenger";
+    const int streak = winningStreak(turn, player, history);
+    standing.text = streak > 0 ? std::to_string(streak) + "連勝中" : "Challenger";
     standing.order = -1;
     const xls::CellValue slot = history.position(turn, player);
     standing.rowColor = (slot.kind == xls::ValueKind::Number && slot.number < 3) ? kLightGreen : kTan;
@@ -52,6 +48,15 @@ Standing offCourtStanding(int turn, int player, const TurnHistory& history) {
 }
 
 }  // namespace
+
+int winningStreak(int turn, int player, const TurnHistory& history) {
+    if (!greaterThanZero(history.position(turn, player))) return 0;
+    // The walk back counts the turns just before this one that the player spent on court
+    // without a break.
+    int streak = 0;
+    for (int j = turn - 1; j >= 1 && greaterThanZero(history.position(j, player)); --j) ++streak;
+    return streak;
+}
 
 Standing computeStanding(int turn, int player, const TurnHistory& history) {
     if (!greaterThanZero(history.entry(player))) return {};

@@ -42,6 +42,10 @@ struct TurnHistory {
     std::function<xls::CellValue(int turn, int player)> position;
 };
 
+// The player's winning streak in `turn`: the turns just before it that he spent on court without
+// a break (the "N" of "N連勝中"); 0 when he is off court in `turn` or came on in it.
+int winningStreak(int turn, int player, const TurnHistory& history);
+
 // The standing of one player after `turn` has been written.
 Standing computeStanding(int turn, int player, const TurnHistory& history);
 // Standings of players 1..12 (index 0 unused).
