@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kUsage = "usage: pellix [FOLDER | --folder FOLDER]";
+const char* const kUsage = "usage: pellix [--board] [FOLDER | --folder FOLDER]";
 
 FolderChoice failure(std::string message) {
     FolderChoice choice;
@@ -29,7 +29,18 @@ FolderChoice failure(std::string message) {
 
 // The folder named on the command line; empty when none is named. Sets `error` on a command line
 // that cannot be read.
-fs::path requestedFolder(const std::vector<std::string>& arguments, std::string& error) {
+fs::path requestedFolder(const std::vector<std::string>& options, std::string& error) {
+    // The options about the window are not about the folder; the value of --folder is kept as
+    // it is, whatever it reads.
+    std::vector<std::string> arguments;
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (options[i] == "--folder" && i + 1 < options.size()) {
+            arguments.push_back(options[i]);
+            arguments.push_back(options[++i]);
+        } else if (options[i] != kBoardOption) {
+            arguments.push_back(options[i]);
+        }
+    }
     std::string named;
     if (arguments.empty()) {
         return {};

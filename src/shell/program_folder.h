@@ -2,7 +2,8 @@
 
 // Which folder the program works in: the one holding data.xls, the pictures and the sounds.
 //
-//   1. the folder named on the command line (`pellix FOLDER` or `pellix --folder FOLDER`);
+//   1. the folder named on the command line (`pellix FOLDER` or `pellix --folder FOLDER`, either
+//      with `--board` anywhere before or after);
 //   2. else the executable's own folder when it holds a data.xls (the portable layout);
 //   3. else the user's data folder ($XDG_DATA_HOME/pellix, normally ~/.local/share/pellix).
 //
@@ -35,6 +36,9 @@ struct [[nodiscard]] FolderChoice {
     bool createdFromSample = false;  // data.xls was copied from the sample just now
     std::string error;               // not empty: the program cannot start; the text names the folder
 };
+
+// Opens the spectator board at start; the folder choice passes it over.
+inline constexpr const char* kBoardOption = "--board";
 
 // `arguments` is the command line without the program's name. Creates and fills folders as the
 // rules above say; never overwrites a file that is already there.

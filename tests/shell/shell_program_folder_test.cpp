@@ -69,6 +69,10 @@ TEST_F(FolderChoiceTest, ChoosesByCommandLineThenPortableFolderThenDataFolder) {
         {"a named folder that is new", {"ROOT/new/season"}, {"usr/bin"}, "new/season", true},
         {"a named folder that is empty", {"ROOT/empty"}, {}, "empty", true},
         {"a named folder of other things is used as it is", {"ROOT/other"}, {}, "other", false},
+        // The board option is no folder, wherever it stands.
+        {"--board alone", {"--board"}, {"usr/bin"}, "usr/bin", false},
+        {"--board before a folder", {"--board", "ROOT/club"}, {"club"}, "club", false},
+        {"--board after --folder", {"--folder", "ROOT/club", "--board"}, {"club"}, "club", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,13 +150,15 @@ TEST_F(FolderChoiceTest, AFolderThatCannotBeUsedIsNamed) {
         {"no sample", {}, places.userDataFolder, root / "missing",
          "the sample folder ROOT/missing has no data.xls; is Pellix installed completely?"},
         {"two folders", {"a", "b"}, places.userDataFolder, places.sampleFolder,
-         "cannot read the command line: usage: pellix [FOLDER | --folder FOLDER]"},
+         "cannot read the command line: usage: pellix [--board] [FOLDER | --folder FOLDER]"},
         {"an unknown option", {"--fullscreen"}, places.userDataFolder, places.sampleFolder,
-         "cannot read the command line: usage: pellix [FOLDER | --folder FOLDER]"},
+         "cannot read the command line: usage: pellix [--board] [FOLDER | --folder FOLDER]"},
         {"--folder without a name", {"--folder"}, places.userDataFolder, places.sampleFolder,
-         "cannot read the command line: usage: pellix [FOLDER | --folder FOLDER]"},
+         "cannot read the command line: usage: pellix [--board] [FOLDER | --folder FOLDER]"},
+        {"--board twice with two folders", {"--board", "a", "--board", "b"}, places.userDataFolder,
+         places.sampleFolder, "cannot read the command line: usage: pellix [--board] [FOLDER | --folder FOLDER]"},
         {"an empty name", {"--folder="}, places.userDataFolder, places.sampleFolder,
-         "the folder name is empty: usage: pellix [FOLDER | --folder FOLDER]"},
+         "the folder name is empty: usage: pellix [--board] [FOLDER | --folder FOLDER]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
