@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdio>
 
 // The folder and the status line at the end of start-up, for whoever watches the program from
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
 
     std::vector<std::string> arguments;
     for (const QString& argument : application.arguments().mid(1)) arguments.push_back(argument.toStdString());
+    const bool openBoard = std::ranges::find(arguments, pellix::kBoardOption) != arguments.end();
     const pellix::FolderChoice folder = pellix::chooseProgramFolder(
         arguments, pellix::FolderPlaces::forExecutable(QCoreApplication::applicationDirPath().toStdString()));
     if (!folder.error.empty()) {
@@ -54,6 +56,7 @@ int main(int argc, char* argv[]) {
         form.showMaximized();
     }
     form.Form_Load();
+    if (openBoard) form.toggleSpectatorBoard();
     qCInfo(startUpLog).noquote() << "folder" << QString::fromStdString(folder.folder.string()) << "status"
                                  << form.lblStatus->text();
     if (folder.createdFromSample && form.xlApp) form.SetStatus(pellix::sampleCopyNotice());

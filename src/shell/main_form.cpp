@@ -5,6 +5,7 @@
 #include "shell/input_flush.h"
 #include "shell/sheet_view.h"
 #include "shell/sound_player.h"
+#include "shell/spectator_board.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 
@@ -124,6 +125,7 @@ MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget
     dragPicture_->setAttribute(Qt::WA_TransparentForMouseEvents);
     dragPicture_->hide();
     setToolTips();
+    installSpectatorShortcuts();
     // The countdown on the disabled decide button stays readable.
     QPalette decide = cmdSave->palette();
     decide.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x20, 0x20, 0x20));
@@ -411,6 +413,7 @@ void MainForm::Form_Load() {
         OLEWorkSheet->CreateLink(DataPath);
         showPlainFaces();
         updateGuide();
+        boardFollows();
         SetStatus("Status : OK");
         if (!missingPictures_.empty()) {
             // Said once: the game can be scored with the plain faces.
@@ -516,7 +519,10 @@ std::string MainForm::playerName(int player) const {
     return name && name->value.kind == ValueKind::Text ? name->value.text : std::string();
 }
 
-void MainForm::relinkSheetView() { OLEWorkSheet->CreateLink(DataPath); }
+void MainForm::relinkSheetView() {
+    OLEWorkSheet->CreateLink(DataPath);
+    boardFollows();
+}
 
 std::string MainForm::viewCaption() const { return chkView->text().toStdString(); }
 

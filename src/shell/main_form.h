@@ -13,6 +13,7 @@
 //   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, the pointer on the tokens,
 //                           carryOutDrop, sortBench
 //   main_form_workbook.cpp  chkView_Click, picQVN_Click, setBusy
+//   spectator_board.cpp     toggleSpectatorBoard and what keeps the spectator board up to date
 //
 // The phase of a turn belongs to the turn machine (input/turn_machine.h): every handler forwards
 // to it, and it calls back through TurnHost for what the window shows.
@@ -44,6 +45,7 @@ namespace pellix {
 class CourtArea;
 class InputFlush;
 class SheetView;
+class SpectatorBoard;
 class SoundPlayer;
 class TokenWidget;
 class VbTimer;
@@ -141,6 +143,11 @@ public:
     // The player's name as column B of the sheet view shows it; empty when there is none.
     std::string playerName(int player) const;
 
+    // The spectator board (F11): opens it, following this window, or hides it. Shift+F11 puts it
+    // full screen on the screen it stands on, or back. Null until first opened.
+    void toggleSpectatorBoard();
+    SpectatorBoard* spectatorBoard() const { return spectator_.get(); }
+
     // Module-level state.
     Board board;
     std::int16_t MissIndex = 0;
@@ -225,6 +232,10 @@ private:
     void updateGuide();
     void setToolTips();
     bool unloaded_ = false;
+    std::unique_ptr<SpectatorBoard> spectator_;
+    void installSpectatorShortcuts();
+    // The spectator board, when open, reads this window again.
+    void boardFollows();
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;
 };

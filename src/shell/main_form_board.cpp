@@ -26,6 +26,7 @@ void MainForm::carryOutDrop(int target, int source) {
     if (outcome == DropOutcome::Nothing) return;
     placeToken(source);
     placeToken(target);
+    boardFollows();
     if (turn_->phase() == TurnPhase::Idle) updateGuide();
     if (outcome == DropOutcome::CourtIncomplete) {
         cmdSave->setEnabled(false);
@@ -103,6 +104,7 @@ void MainForm::sortBench() {
         // Each exchange shows at once: the scorer sees the bench shuffle pair by pair.
         QCoreApplication::processEvents();
     });
+    boardFollows();
 }
 
 }  // namespace pellix

@@ -6,6 +6,7 @@
 #include "shell/input_flush.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
+#include "shell/spectator_board.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 
@@ -71,12 +72,17 @@ void MainForm::countdownStarted() {
     cmdSave->setText(toQString(kFirstCountdownCaption));
     timMiss->setInterval(kCountdownMs);
     timDown->setInterval(kTickMs);
+    if (spectator_) {
+        spectator_->showNamed(0);
+        spectator_->showCountdown(cmdSave->text());
+    }
     SetStatus("Status : Shout \"Come on !\"");
 }
 
 void MainForm::countdownTicked() {
     if (const std::optional<std::string> next = nextCountdownCaption(cmdSave->text().toStdString()))
         cmdSave->setText(toQString(*next));
+    if (spectator_) spectator_->showCountdown(cmdSave->text());
 }
 
 void MainForm::closeBegins(std::int16_t named) {
@@ -89,6 +95,10 @@ void MainForm::closeBegins(std::int16_t named) {
         markedToken_ = named;
         picUser[named]->setMarked(true);
         updateGuide();
+    }
+    if (spectator_) {
+        spectator_->showCountdown({});
+        spectator_->showNamed(markedToken_);
     }
     SetStatus("Status : Time Up");
 }
@@ -119,6 +129,7 @@ void MainForm::closeEnded(std::int16_t turn, bool recorded) {
         return;
     }
     OLEWorkSheet->bringRowIntoView(turn + 40);
+    boardFollows();
     SetStatus("Status : OK");
 }
 

@@ -8,6 +8,30 @@
 
 namespace pellix {
 
+void paintPlainFace(QPainter& painter, const QRect& token, int number, const QString& name) {
+    painter.save();
+    // Twelve hues around the colour circle, so that neighbours on the bench differ.
+    const QColor face = QColor::fromHsv((number - 1) * 30 % 360, 150, 200);
+    const QRect inside = token.adjusted(2, 2, -2, -2);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(face);
+    painter.setPen(QPen(face.darker(150), 2));
+    painter.drawRoundedRect(inside, token.width() / 10.0, token.width() / 10.0);
+    painter.setPen(Qt::white);
+    QFont big = painter.font();
+    big.setPixelSize(std::max(8, token.height() * 2 / 5));
+    big.setBold(true);
+    painter.setFont(big);
+    painter.drawText(inside.adjusted(0, 0, 0, -token.height() / 4), Qt::AlignCenter, QString::number(number));
+    QFont small = painter.font();
+    small.setPixelSize(std::max(6, token.height() / 8));
+    small.setBold(false);
+    painter.setFont(small);
+    const QRect nameBox = inside.adjusted(3, inside.height() * 3 / 4 - 4, -3, -3);
+    painter.drawText(nameBox, Qt::AlignCenter, QFontMetrics(small).elidedText(name, Qt::ElideRight, nameBox.width()));
+    painter.restore();
+}
+
 TokenWidget::TokenWidget(MainForm& form, int index, QWidget* parent) : QLabel(parent), form_(form), index_(index) {
     setAlignment(Qt::AlignCenter);
     // Opaque like a picture box: a placeholder hides the court beneath it.
@@ -62,27 +86,7 @@ void TokenWidget::showScaled() {
 void TokenWidget::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
     QPainter painter(this);
-    if (picture_.isNull() && plainNumber_ > 0) {
-        // Twelve hues around the colour circle, so that neighbours on the bench differ.
-        const QColor face = QColor::fromHsv((plainNumber_ - 1) * 30 % 360, 150, 200);
-        const QRect inside = rect().adjusted(2, 2, -2, -2);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(face);
-        painter.setPen(QPen(face.darker(150), 2));
-        painter.drawRoundedRect(inside, width() / 10.0, width() / 10.0);
-        painter.setPen(Qt::white);
-        QFont big = font();
-        big.setPixelSize(std::max(8, height() * 2 / 5));
-        big.setBold(true);
-        painter.setFont(big);
-        painter.drawText(inside.adjusted(0, 0, 0, -height() / 4), Qt::AlignCenter, QString::number(plainNumber_));
-        QFont small = font();
-        small.setPixelSize(std::max(6, height() / 8));
-        painter.setFont(small);
-        const QRect nameBox = inside.adjusted(3, inside.height() * 3 / 4 - 4, -3, -3);
-        painter.drawText(nameBox, Qt::AlignCenter,
-                         QFontMetrics(small).elidedText(plainName_, Qt::ElideRight, nameBox.width()));
-    }
+    if (picture_.isNull() && plainNumber_ > 0) paintPlainFace(painter, rect(), plainNumber_, plainName_);
     if (!marked_) return;
     const int width = std::max(3, this->width() / 16);
     painter.setPen(QPen(QColor(220, 0, 0), width));

@@ -5,11 +5,15 @@
 // the window system, and so no loop of its own that a turn's close could run inside.
 
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 
 namespace pellix {
 
 class MainForm;
+
+// The plain face of a player without a picture, filling `token`: its number large, its name small.
+void paintPlainFace(QPainter& painter, const QRect& token, int number, const QString& name);
 
 class TokenWidget : public QLabel {
     Q_OBJECT
