@@ -5,7 +5,7 @@
 #include "shell/input_flush.h"
 #include "shell/sheet_view.h"
 #include "shell/sound_player.h"
-#include "shell/spectator_board.h"
+#include "shell/audience_board.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 

@@ -13,7 +13,7 @@
 //   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, the pointer on the tokens,
 //                           carryOutDrop, sortBench
 //   main_form_workbook.cpp  chkView_Click, picQVN_Click, setBusy
-//   spectator_board.cpp     toggleSpectatorBoard and what keeps the spectator board up to date
+//   audience_board.cpp      toggleSpectatorBoard and what keeps the spectator board up to date
 //
 // The phase of a turn belongs to the turn machine (input/turn_machine.h): every handler forwards
 // to it, and it calls back through TurnHost for what the window shows.

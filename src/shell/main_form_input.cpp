@@ -6,7 +6,7 @@
 #include "shell/input_flush.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
-#include "shell/spectator_board.h"
+#include "shell/audience_board.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 

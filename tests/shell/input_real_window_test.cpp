@@ -21,16 +21,7 @@
 namespace pellix {
 namespace {
 
-// Keeps the event loop turning until `done` or the time is up.
-bool spinUntil(const std::function<bool()>& done, int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testing::spinUntil;
 
 class RealWindow : public ::testing::Test {
 protected:

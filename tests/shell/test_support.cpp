@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPainter>
 
 #include <gtest/gtest.h>
@@ -89,6 +90,16 @@ RecordingForm::RecordingForm(const fs::path& folder, FormSeams seams)
 void RecordingForm::SetStatus(const std::string& message) {
     statuses.push_back(message);
     MainForm::SetStatus(message);
+}
+
+bool spinUntil(const std::function<bool()>& done, int milliseconds) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > milliseconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
 }
 
 QImage pictureOf(const fs::path& file) {

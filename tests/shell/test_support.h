@@ -11,6 +11,7 @@
 #include <QImage>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,9 @@ public:
     explicit RecordingForm(const std::filesystem::path& folder, FormSeams seams = {});
     void SetStatus(const std::string& message) override;
 };
+
+// Keeps the event loop turning until `done` or the time is up; false when the time ran out.
+bool spinUntil(const std::function<bool()>& done, int milliseconds);
 
 QImage pictureOf(const std::filesystem::path& file);
 bool samePicture(const QImage& a, const QImage& b);

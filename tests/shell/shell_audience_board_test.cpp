@@ -1,11 +1,10 @@
 // The spectator board following the window through a turn, offscreen; and on the second screen of
 // a real X server, where its picture is taken (and kept as build/board.png).
 
-#include "shell/spectator_board.h"
+#include "shell/audience_board.h"
 #include "test_support.h"
 #include "workbook/cell_map.h"
 
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
@@ -64,11 +63,11 @@ protected:
         ASSERT_EQ(form_->txtTurn->text(), QStringLiteral("8"));
     }
 
-    static const Line& lineOf(const SpectatorBoard& board, int player) {
+    static Line lineOf(const SpectatorBoard& board, int player) {
         const auto found = std::find_if(board.standings().begin(), board.standings().end(),
                                         [player](const Line& line) { return line.player == player; });
         EXPECT_NE(found, board.standings().end()) << "player " << player;
-        return *found;
+        return found == board.standings().end() ? Line{} : *found;
     }
 
     testing::ProgramFolder folder_;
@@ -122,15 +121,7 @@ TEST_F(BoardFollows, TakesNoInput) {
     EXPECT_FALSE(board->testAttribute(Qt::WA_QuitOnClose));
 }
 
-bool spinUntil(const std::function<bool()>& done, int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using testing::spinUntil;
 
 // The rows of `picture` inside `box` that hold a pixel brighter than `level` (white text on the
 // board's dark colour): the height from the first such row to the last.

@@ -1,4 +1,4 @@
-#include "shell/spectator_board.h"
+#include "shell/audience_board.h"
 
 #include "board/board.h"
 #include "shell/form_layout.h"
@@ -236,7 +236,7 @@ void SpectatorBoard::paintTitles(QPainter& painter, const QRect& area, int text)
         const QRect row(area.left(), area.top() + i * lineHeight, area.width(), lineHeight);
         painter.setPen(kQuiet);
         painter.setFont(boardFont(font(), text * 4 / 5, false));
-        painter.drawText(row.adjusted(0, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(lines[i].label));
+        painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(lines[i].label));
         const Title& title = lines[i].title;
         painter.setPen(Qt::white);
         painter.setFont(boardFont(font(), text));
