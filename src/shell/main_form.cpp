@@ -10,6 +10,7 @@
 #include "shell/vb_timer.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFont>
 #include <QMouseEvent>
@@ -119,6 +120,9 @@ MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget
     buildControls();
     connectHandlers();
     applyLayout();
+    // Scoring keys are looked at before any control of the window sees them; the input flush,
+    // whose filter is installed after this one, runs before it and drops keys queued before it.
+    QCoreApplication::instance()->installEventFilter(this);
     inputFlush_ = new InputFlush({}, this);
     dragPicture_ = new QLabel(this);
     dragPicture_->setObjectName(QStringLiteral("dragPicture"));
@@ -259,6 +263,12 @@ void MainForm::connectHandlers() {
 }
 
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget->window() == this && handleKey(*static_cast<QKeyEvent*>(event), widget == txtTurn))
+            return true;
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         if (watched == cmdSave) {
             cmdSave_MouseUp();
@@ -439,15 +449,16 @@ void MainForm::setToolTips() {
     const auto tip = [](QWidget* widget, const char* text) {
         if (widget->toolTip().isEmpty()) widget->setToolTip(QString::fromUtf8(text));
     };
-    tip(cmdSave, "3 秒のカウントダウンを始めます。コートに選手が 4 人そろうと押せます。");
-    tip(cmdMiss, "だれも指名せずに、このターンをすぐに記録します。");
-    tip(txtTurn, "次に記録する節の番号です (1 から 2060)。");
-    tip(cmdPrev, "節の番号を 1 つ戻します。戻した節は記録しなおせます。");
-    tip(cmdNext, "節の番号を 1 つ進めます。");
+    tip(cmdSave, "3 秒のカウントダウンを始めます。コートに選手が 4 人そろうと押せます。(キー: Space / Enter)");
+    tip(cmdMiss, "だれも指名せずに、このターンをすぐに記録します。(キー: 0 / M)");
+    tip(txtTurn, "次に記録する節の番号です (1 から 2060)。キーの一覧は F1。");
+    tip(cmdPrev, "節の番号を 1 つ戻します。戻した節は記録しなおせます。(キー: Page Up)");
+    tip(cmdNext, "節の番号を 1 つ進めます。(キー: Page Down)");
     tip(picQVN, "クリックすると記録を初期化します (確認があります)。");
     tip(chkView, "ポイント表示形式を Normal と Hyper で切り替えます。");
     for (int slot = 1; slot <= 4; ++slot)
-        tip(picCourt[slot], "カウントダウン中にクリックすると、ここに立つ選手をミスした選手として記録します。");
+        tip(picCourt[slot], "カウントダウン中にクリックすると、ここに立つ選手をミスした選手として記録します。"
+                            "(キー: 1〜4。ターンの間は 1〜4 に続けて控えの選手の A〜L で入れ替え)");
     for (int token = 1; token <= kTokenCount; ++token)
         if (isPlayerToken(token) && picUser[token])
             tip(picUser[token], "ドラッグしてコートや控えの選手と入れ替えます。カウントダウン中はコートの選手を"

@@ -40,6 +40,8 @@
 #include <vector>
 #include <memory>
 
+class QKeyEvent;
+
 namespace pellix {
 
 class CourtArea;
@@ -102,6 +104,12 @@ public:
     void tokenReleased(QPoint global);
     // What lies under a point of the screen: a token, else a court slot's area.
     PointerTarget pointerTargetAt(QPoint global) const;
+
+    // A key pressed anywhere in the window (main_form_input.cpp), `inTurnBox` when the turn box
+    // receives it; true when it was a scoring key.
+    bool handleKey(const QKeyEvent& event, bool inTurnBox);
+    // The court slot chosen from the keyboard for a substitution, 0 when none.
+    int chosenSlot() const { return chosenSlot_; }
 
     // Point display formats and data reset.
     void chkView_Click();
@@ -225,6 +233,9 @@ private:
     QPoint pressedAt_;
     QPoint grabbedAt_;
     int markedToken_ = 0;
+    int chosenSlot_ = 0;
+    void chooseSlot(int slot);
+    void showKeyHelp();
     // The picture files the load asked for and could not show, for the status line.
     std::vector<std::string> missingPictures_;
     void showPlainFaces();

@@ -1,6 +1,7 @@
 // The countdown, the miss inputs, the close of a turn and the turn navigation. The handlers
 // forward to the turn machine; the TurnHost members below are what the window shows of a turn.
 
+#include "input/key_map.h"
 #include "input/turn_text.h"
 #include "workbook/cell_map.h"
 #include "shell/input_flush.h"
@@ -10,6 +11,7 @@
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -54,6 +56,87 @@ void MainForm::stepTurn(TurnStep step) {
     }
 }
 
+// ---- The keyboard ----
+
+namespace {
+
+Key keyOf(const QKeyEvent& event) {
+    const int key = event.key();
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) return Key::of(static_cast<char>('0' + key - Qt::Key_0));
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return Key::of(static_cast<char>('A' + key - Qt::Key_A));
+    switch (key) {
+    case Qt::Key_Space: return Key::named(Key::Kind::Space);
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return Key::named(Key::Kind::Enter);
+    case Qt::Key_PageUp: return Key::named(Key::Kind::PageUp);
+    case Qt::Key_PageDown: return Key::named(Key::Kind::PageDown);
+    case Qt::Key_Escape: return Key::named(Key::Kind::Escape);
+    case Qt::Key_F1: return Key::named(Key::Kind::F1);
+    default: return {};
+    }
+}
+
+}  // namespace
+
+bool MainForm::handleKey(const QKeyEvent& event, bool inTurnBox) {
+    // Shortcuts with Ctrl or Alt belong to the controls; a held key names nobody twice.
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    const KeyAction action = keyAction(keyOf(event), turn_->phase(), chosenSlot_, inTurnBox);
+    if (action.kind == KeyAction::Kind::None) return false;
+    if (event.isAutoRepeat()) return true;
+    switch (action.kind) {
+    case KeyAction::Kind::Decide:
+        chooseSlot(0);
+        if (inputFlush_) inputFlush_->flush();
+        cmdSave_Click();
+        break;
+    case KeyAction::Kind::NameSlot: picCourt_Click(action.index); break;
+    case KeyAction::Kind::Miss: cmdMiss_Click(); break;
+    case KeyAction::Kind::Previous: cmdPrev_Click(); break;
+    case KeyAction::Kind::Next: cmdNext_Click(); break;
+    case KeyAction::Kind::ChooseSlot: chooseSlot(action.index); break;
+    case KeyAction::Kind::Substitute: {
+        const int slot = chosenSlot_;
+        chooseSlot(0);
+        picCourt_DragDrop(slot, action.index);
+        break;
+    }
+    case KeyAction::Kind::Forget: chooseSlot(0); break;
+    case KeyAction::Kind::Help: showKeyHelp(); break;
+    case KeyAction::Kind::None:
+    case KeyAction::Kind::Ignore: break;
+    }
+    return true;
+}
+
+void MainForm::chooseSlot(int slot) {
+    chosenSlot_ = slot;
+    // While a slot is chosen every player token shows the letter that brings him there.
+    for (int token = 1; token <= kTokenCount; ++token)
+        if (isPlayerToken(token) && picUser[token]) picUser[token]->setKeyLetter(slot ? substitutionLetter(token) : 0);
+    if (slot == 0) {
+        updateGuide();
+        return;
+    }
+    QPalette palette = lblGuide->palette();
+    palette.setColor(QPalette::WindowText, QColor(0x20, 0x40, 0x90));
+    lblGuide->setPalette(palette);
+    lblGuide->setText(QStringLiteral("コート %1 へ: 選手のキー A〜L (Esc でやめる)").arg(slot));
+}
+
+void MainForm::showKeyHelp() {
+    ask(QStringLiteral("キーで記録する\n\n"
+                       "Space / Enter\t決定 (カウントダウン開始)\n"
+                       "1 2 3 4\tカウントダウン中: そのコートの選手がミス\n"
+                       "0 / M\tカウントダウン中: 通常ミス\n"
+                       "1〜4 → A〜L\tターンの間: そのコートに控えの選手を入れる\n"
+                       "\t(選手 1 が A、選手 12 が L。コートを選ぶと各選手に文字が出ます)\n"
+                       "Page Up / Page Down\t≪ / ≫\n"
+                       "Esc\t選んだコートをやめる\n"
+                       "F1\tこの一覧"),
+        QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
+}
+
 // ---- TurnHost: the turn on screen ----
 
 std::string MainForm::turnText() const { return txtTurn->text().toStdString(); }
@@ -63,6 +146,7 @@ void MainForm::countdownStarted() {
     // input run: a click on a court player in it closes a countdown that is complete.
     if (markedToken_ != 0 && picUser[markedToken_]) picUser[markedToken_]->setMarked(false);
     markedToken_ = 0;
+    chooseSlot(0);
     lblGuide->clear();  // the miss button stands there during the countdown
     cmdSave->setEnabled(false);
     txtTurn->setEnabled(false);

@@ -54,6 +54,12 @@ void TokenWidget::setPlainFace(int number, const QString& name) {
     update();
 }
 
+void TokenWidget::setKeyLetter(char letter) {
+    if (keyLetter_ == letter) return;
+    keyLetter_ = letter;
+    update();
+}
+
 void TokenWidget::setMarked(bool marked) {
     if (marked_ == marked) return;
     marked_ = marked;
@@ -87,6 +93,19 @@ void TokenWidget::paintEvent(QPaintEvent* event) {
     QLabel::paintEvent(event);
     QPainter painter(this);
     if (picture_.isNull() && plainNumber_ > 0) paintPlainFace(painter, rect(), plainNumber_, plainName_);
+    if (keyLetter_ != 0) {
+        const int side = std::max(12, width() / 3);
+        const QRect badge(width() - side - 2, 2, side, side);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(0x20, 0x40, 0x90));
+        painter.setPen(Qt::white);
+        painter.drawEllipse(badge);
+        QFont letter = font();
+        letter.setPixelSize(side * 2 / 3);
+        letter.setBold(true);
+        painter.setFont(letter);
+        painter.drawText(badge, Qt::AlignCenter, QString(QChar::fromLatin1(keyLetter_)));
+    }
     if (!marked_) return;
     const int width = std::max(3, this->width() / 16);
     painter.setPen(QPen(QColor(220, 0, 0), width));

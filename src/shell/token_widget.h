@@ -28,6 +28,8 @@ public:
     const QPixmap& picture() const { return picture_; }
     // What a player token shows when it has no picture: a plain face with its number and name.
     void setPlainFace(int number, const QString& name);
+    // The key that chooses this player for a substitution, shown in a corner; 0 for none.
+    void setKeyLetter(char letter);
     // A token marked as the player named at a miss: a frame in the marking colour.
     void setMarked(bool marked);
     bool marked() const { return marked_; }
@@ -48,6 +50,7 @@ private:
     int plainNumber_ = 0;  // 0: no plain face (placeholders stay blank)
     QString plainName_;
     bool marked_ = false;
+    char keyLetter_ = 0;
 };
 
 }  // namespace pellix

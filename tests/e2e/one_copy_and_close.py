@@ -29,7 +29,8 @@ def send_close(window_id):
     event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                          data=(32, [delete, X.CurrentTime, 0, 0, 0]))
     window.send_event(event, event_mask=X.NoEventMask)
-    d.flush()
+    # A round trip: the server has taken the event before this connection goes away.
+    d.sync()
     d.close()
 
 

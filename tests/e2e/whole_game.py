@@ -183,7 +183,7 @@ class Window:
         self.origin = (int(geometry["X"]), int(geometry["Y"]))
         time.sleep(1.0)
 
-    def wait_for_window(self, name, timeout=20):
+    def wait_for_window(self, name, timeout=60):
         deadline = time.time() + timeout
         while time.time() < deadline:
             found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],

@@ -189,5 +189,21 @@ TEST_F(RealWindow, DragAcrossAndReleaseOnTheMissedPlayerSubstitutes) {
     EXPECT_EQ(cellsOfTurn(turn + 1), std::to_string(turn + 1) + " 1 - 3 4 2 - - - - - - - - - - - - - - - - - - -");
 }
 
+// A whole turn by keys alone, recorded as the mouse records it: the court filled by slot keys
+// and the players' letters, Space for 決定, and slot 2's key during the countdown.
+TEST_F(RealWindow, AWholeTurnByKeysAlone) {
+    form_->activateWindow();
+    const QPoint inside = centre(form_->lblVer);
+    xdotool({"mousemove", QString::number(inside.x()), QString::number(inside.y())});
+    xdotool({"key", "--delay", "60", "1", "a", "2", "b", "3", "c", "4", "d"});
+    for (int k = 1; k <= 4; ++k) ASSERT_EQ(form_->board.CourtSlot[k], k) << "slot " << k;
+    EXPECT_TRUE(form_->cmdSave->isEnabled());
+    const int turn = form_->txtTurn->text().toInt();
+    xdotool({"key", "space", "sleep", "0.4", "key", "2"});
+    ASSERT_TRUE(spinUntil([&] { return form_->txtTurn->text() == QString::number(turn + 1); }, 10000))
+        << "status: " << form_->lblStatus->text().toStdString();
+    EXPECT_EQ(cellsOfTurn(turn), std::to_string(turn) + " 1 2 3 4 - - - - - - - - - C - - - - - - - - - -");
+}
+
 }  // namespace
 }  // namespace pellix
