@@ -133,6 +133,7 @@ void MainForm::showKeyHelp() {
                        "\t(選手 1 が A、選手 12 が L。コートを選ぶと各選手に文字が出ます)\n"
                        "Page Up / Page Down\t≪ / ≫\n"
                        "Esc\t選んだコートをやめる\n"
+                       "F11\t観客用ボードを出す / 消す (Shift+F11 で全画面)\n"
                        "F1\tこの一覧"),
         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
 }
