@@ -2,6 +2,7 @@
 
 #include "workbook/xls/workbook.h"
 
+#include <bit>
 #include <map>
 #include <optional>
 #include <vector>
@@ -51,9 +52,17 @@ void edit(Workbook& workbook, int sheet)
     workbook.setRowHeight(sheet, 6, 0);
 }
 
+// Numbers compare by their bits: a kept NaN is the same NaN.
+bool sameValue(const CellValue& a, const CellValue& b)
+{
+    if (a.kind == xls::ValueKind::Number && b.kind == xls::ValueKind::Number)
+        return std::bit_cast<std::uint64_t>(a.number) == std::bit_cast<std::uint64_t>(b.number);
+    return a == b;
+}
+
 bool sameCell(const CellShown& a, const CellShown& b)
 {
-    return a.row == b.row && a.column == b.column && a.value == b.value && a.formula == b.formula
+    return a.row == b.row && a.column == b.column && sameValue(a.value, b.value) && a.formula == b.formula
         && a.fillColorIndex == b.fillColorIndex && (a.fillColorIndex < 0 || a.fillRgb == b.fillRgb);
 }
 
