@@ -47,9 +47,10 @@ seed_folders() {
 }
 
 if [ "$mode" = check ]; then
-  # Comparisons of addresses feed the mutations: without address randomisation (where the system
-  # allows it) and without libFuzzer's once-a-second reload of its output folder, the round is
-  # the same on every run.
+  # The round is the same on every run and in every clone: no comparison operands fed to the
+  # mutations (-use_cmp=0: some are addresses, which depend on the folder's path and on address
+  # randomisation, switched off too where the system allows it), and no once-a-second reload of
+  # the output folder (-reload=0).
   fixed=()
   if setarch -R true 2>/dev/null; then fixed=(setarch -R); fi
   work=$(mktemp -d "$build/check.XXXXXX")
@@ -62,7 +63,7 @@ if [ "$mode" = check ]; then
       || { cat "$work/$target.replay"; echo "FAILED: $target on a kept input" >&2; exit 1; }
     echo "-- $target: seed 1, ${runs[$target]} runs"
     mkdir -p "$work/new-$target"
-    if ! "${fixed[@]}" "$build/fuzz/$target" -seed=1 -runs="${runs[$target]}" -reload=0 -timeout=60 "${limits[@]}" \
+    if ! "${fixed[@]}" "$build/fuzz/$target" -seed=1 -runs="${runs[$target]}" -use_cmp=0 -reload=0 -timeout=60 "${limits[@]}" \
          -artifact_prefix="$build/findings-" "$work/new-$target" "${seeds[@]}" >"$work/$target.log" 2>&1; then
       tail -n 60 "$work/$target.log"
       echo "FAILED: $target with seed 1; the input is in $build/findings-*" >&2
