@@ -6,6 +6,6 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 build=${PELLIX_BUILD_DIR:-build}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --preset default -B "$build" >/dev/null
 cmake --build "$build" -j2 --target pellix pellix-xls pellix_sample_folder
 exec "$build/app/pellix" "$@"

@@ -65,6 +65,7 @@ struct Workbook::Impl {
     [[noreturn]] void damaged(const std::string& what) const { throw XlsError(name + " is damaged: " + what); }
     void parseStream();
     void parseGlobals();
+    void checkFormatReferences(const RecordView& record) const;
     SheetCells& sheetCells(int sheet) const;
     void checkCell(int sheet, int row, int column) const;
     std::vector<std::uint8_t> workbookStream() const;
@@ -194,11 +195,48 @@ void Workbook::Impl::parseGlobals()
         formats.noteCrc(data + records[xfCrcRecord].offset + 4, records[xfCrcRecord].size);
     if (active < 0 || static_cast<std::size_t>(active) >= sheets.size())
         active = 0;
-    for (std::size_t s = 1; s < substreams.size(); ++s)
-        if (substreams[s].kind == kBofWorksheet)
-            for (std::size_t i = substreams[s].firstRecord; i < substreams[s].endRecord; ++i)
-                labelsRead += records[i].type == kSidLabelSst;
+    for (std::size_t s = 1; s < substreams.size(); ++s) {
+        if (substreams[s].kind != kBofWorksheet)
+            continue;
+        int depth = 0;
+        for (std::size_t i = substreams[s].firstRecord; i < substreams[s].endRecord; ++i) {
+            labelsRead += records[i].type == kSidLabelSst;
+            depth += records[i].type == kSidBof;
+            depth -= records[i].type == kSidEof;
+            if (depth == 1)
+                checkFormatReferences(records[i]);
+        }
+    }
     cells.resize(sheets.size());
+}
+
+// A cell, row or column may name a cell format the workbook does not have. Formats added by a
+// fill go after the last one, so such a reference would start to mean the new format and give
+// cells nobody touched a fill: refused like any other damage.
+void Workbook::Impl::checkFormatReferences(const RecordView& record) const
+{
+    const std::uint8_t* body = stream.data() + record.offset + 4;
+    const auto check = [&](std::uint16_t format, const auto& where) {
+        if (format >= formats.count())
+            damaged(where() + " refers to cell format " + std::to_string(format) + ", but the workbook has "
+                    + std::to_string(formats.count()));
+    };
+    if (isCellRecord(record.type) && record.size >= 6) {
+        const int row = readU16(body);
+        const int column = readU16(body + 2);
+        std::size_t each = 0;
+        if (record.type == kSidMulRk)
+            each = 6;
+        else if (record.type == kSidMulBlank)
+            each = 2;
+        const std::size_t count = each == 0 ? 1 : (record.size - 6) / each;
+        for (std::size_t k = 0; k < count; ++k)
+            check(readU16(body + 4 + each * k), [&] { return "cell " + cellName(row, column + static_cast<int>(k)); });
+    } else if (record.type == kSidRow && record.size >= 16 && (body[12] & 0x80)) {
+        check(readU16(body + 14) & 0x0FFF, [&] { return "row " + std::to_string(readU16(body) + 1); });
+    } else if (record.type == kSidColInfo && record.size >= 10) {
+        check(readU16(body + 6) & 0x0FFF, [&] { return "column " + columnName(readU16(body)); });
+    }
 }
 
 SheetCells& Workbook::Impl::sheetCells(int sheet) const

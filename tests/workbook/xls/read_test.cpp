@@ -208,7 +208,32 @@ TEST(Refusals, DamageInsideTheStreamSaysWhere)
             writeU32(stream.data() + at + 4, readU32(stream.data() + at + 4) + 2);
         at += 4 + readU16(stream.data() + at + 2);
     }
+    // Cells, rows and columns naming a cell format past the last one (the default book has 16),
+    // on a sheet that is not the active one: a fill would append that format.
+    const auto missingFormat = [](Record record) {
+        BookSpec book;
+        book.sheets.push_back(SheetSpec{"Second", {}, {}, {}, false});
+        book.sheets[1].cells = {numberCell(0, 0, 15, 1)};
+        if (record.type == 0x0208)
+            book.sheets[1].rows = {record};
+        else if (record.type == 0x007D)
+            book.sheets[1].tail = {record};
+        else
+            book.sheets[1].cells.push_back(record);
+        return buildFile(book);
+    };
+    Record columns{0x007D, std::vector<std::uint8_t>(12, 0)};
+    writeU16(columns.data.data() + 2, 3);
+    writeU16(columns.data.data() + 6, 16);
     const std::vector<RefusalCase> cases = {
+        {"format of a number", missingFormat(numberCell(4, 2, 16, 1)),
+         "data.xls is damaged: cell C5 refers to cell format 16, but the workbook has 16"},
+        {"format inside a run of blanks", missingFormat(mulBlank(4, 1, {15, 15, 300})),
+         "data.xls is damaged: cell D5 refers to cell format 300, but the workbook has 16"},
+        {"format of a row", missingFormat(rowRecord(6, 300, 0x80, 17)),
+         "data.xls is damaged: row 7 refers to cell format 17, but the workbook has 16"},
+        {"format of columns", missingFormat(columns),
+         "data.xls is damaged: column A refers to cell format 16, but the workbook has 16"},
         {"short string", buildFile(shortString),
          "data.xls is damaged: shared string 0 runs past the record end (need 22 bytes, have 0)"},
         {"label past the table", buildFile(badIndex),
