@@ -142,10 +142,8 @@ bool TurnMachine::windowCloseRequested() {
 
 void TurnMachine::close(std::int16_t named) {
     phase_ = TurnPhase::Closing;
-    named_ = named;
     host_.closeBegins(named);
     const bool recorded = host_.recordTurn(turn_, named);
-    named_ = 0;
     host_.restoreIdleControls(turn_, recorded);
     phase_ = TurnPhase::Idle;
     // A window close that waited for a turn that could not be recorded does not go ahead: the

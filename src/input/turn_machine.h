@@ -77,8 +77,6 @@ public:
     TurnMachine& operator=(const TurnMachine&) = delete;
 
     TurnPhase phase() const { return phase_; }
-    // The player named in the turn that is closing, 0 when none or when no turn is closing.
-    std::int16_t named() const { return named_; }
 
     // The decide button, the countdown's seconds and its end, the miss button, a court slot click.
     void decide();
@@ -95,7 +93,6 @@ public:
     // The pointer was taken away (a grab lost, a second button): the drag ends without a drop.
     void cancelGesture();
     bool dragging() const { return gesture_.dragging; }
-    int draggedToken() const { return gesture_.dragging ? gesture_.token : 0; }
 
     // A token dragged over token `token`, and a token dropped.
     void dragOver(int token);
@@ -127,7 +124,6 @@ private:
     TurnHost& host_;
     TurnPhase phase_ = TurnPhase::Idle;
     std::int16_t turn_ = 0;
-    std::int16_t named_ = 0;
     Gesture gesture_;
     std::vector<Drop> waitingDrops_;
     bool windowCloseWanted_ = false;

@@ -27,6 +27,10 @@ namespace pellix {
 
 namespace {
 
+// The guide line: red for the player named at a miss, blue for what to do next.
+const QColor kNamedColour(0xc0, 0x00, 0x00);
+const QColor kHintColour(0x20, 0x40, 0x90);
+
 QString qText(const char* text) { return QString::fromUtf8(text ? text : ""); }
 
 QFont fontFor(const layout::FontSpec& wanted) {
@@ -466,17 +470,21 @@ void MainForm::setToolTips() {
 }
 
 void MainForm::updateGuide() {
-    QPalette palette = lblGuide->palette();
     if (markedToken_ != 0) {
-        palette.setColor(QPalette::WindowText, QColor(0xc0, 0x00, 0x00));
-        lblGuide->setText(QStringLiteral("C : %1 %2").arg(markedToken_).arg(QString::fromStdString(playerName(markedToken_))));
+        showGuide(QStringLiteral("C : %1 %2").arg(markedToken_).arg(QString::fromStdString(playerName(markedToken_))),
+                  true);
     } else if (board.courtHasPlaceholder()) {
-        palette.setColor(QPalette::WindowText, QColor(0x20, 0x40, 0x90));
-        lblGuide->setText(QStringLiteral("選手を 4 人コートへドラッグ"));
+        showGuide(QStringLiteral("選手を 4 人コートへドラッグ"), false);
     } else {
         lblGuide->clear();
     }
+}
+
+void MainForm::showGuide(const QString& text, bool named) {
+    QPalette palette = lblGuide->palette();
+    palette.setColor(QPalette::WindowText, named ? kNamedColour : kHintColour);
     lblGuide->setPalette(palette);
+    lblGuide->setText(text);
 }
 
 void MainForm::showPlainFaces() {

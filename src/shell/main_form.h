@@ -108,13 +108,10 @@ public:
     // A key pressed anywhere in the window (main_form_input.cpp), `inTurnBox` when the turn box
     // receives it; true when it was a scoring key.
     bool handleKey(const QKeyEvent& event, bool inTurnBox);
-    // The court slot chosen from the keyboard for a substitution, 0 when none.
-    int chosenSlot() const { return chosenSlot_; }
 
     // Point display formats and data reset.
     void chkView_Click();
     void picQVN_Click();
-    bool mayStartWorkbookOperation() const;  // main_form_workbook.cpp
 
     // ScoreHost
     void SetStatus(const std::string& message) override;
@@ -231,9 +228,10 @@ private:
     // The token being dragged: its picture follows the pointer, held where it was grabbed.
     QLabel* dragPicture_ = nullptr;
     QPoint pressedAt_;
+    QPoint pointerAt_;  // where the pointer was last seen during a gesture
     QPoint grabbedAt_;
     int markedToken_ = 0;
-    int chosenSlot_ = 0;
+    int chosenSlot_ = 0;  // the court slot chosen from the keyboard for a substitution, 0 when none
     void chooseSlot(int slot);
     void showKeyHelp();
     // The picture files the load asked for and could not show, for the status line.
@@ -241,6 +239,8 @@ private:
     void showPlainFaces();
     // The guide line: the player named at the last miss, else what the scorer can do next.
     void updateGuide();
+    // In red for a named player, else in blue as a hint.
+    void showGuide(const QString& text, bool named);
     void setToolTips();
     bool unloaded_ = false;
     std::unique_ptr<SpectatorBoard> spectator_;

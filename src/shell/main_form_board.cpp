@@ -40,6 +40,7 @@ void MainForm::carryOutDrop(int target, int source) {
 
 void MainForm::tokenPressed(int token, QPoint global, QPoint inToken) {
     pressedAt_ = global;
+    pointerAt_ = global;
     grabbedAt_ = inToken;
     turn_->press(token);
 }
@@ -51,9 +52,11 @@ void MainForm::tokenPointerMoved(QPoint global, Qt::MouseButtons buttons) {
         return;
     }
     const bool beyond = (global - pressedAt_).manhattanLength() >= QApplication::startDragDistance();
+    pointerAt_ = global;
+    // Moved before the machine hears of it: a close that the move starts shows the picture where
+    // the pointer is.
     if (dragPicture_->isVisible()) dragPicture_->move(mapFromGlobal(global) - grabbedAt_);
     turn_->move(beyond, pointerTargetAt(global));
-    if (dragPicture_->isVisible()) dragPicture_->move(mapFromGlobal(global) - grabbedAt_);
 }
 
 void MainForm::tokenReleased(QPoint global) { turn_->release(pointerTargetAt(global)); }
@@ -90,7 +93,7 @@ void MainForm::dragStarted(int token) {
     }
     dragPicture_->setPixmap(picture);
     dragPicture_->resize(widget->size());
-    dragPicture_->move(widget->pos());
+    dragPicture_->move(mapFromGlobal(pointerAt_) - grabbedAt_);
     dragPicture_->raise();
     dragPicture_->show();
 }

@@ -118,10 +118,7 @@ void MainForm::chooseSlot(int slot) {
         updateGuide();
         return;
     }
-    QPalette palette = lblGuide->palette();
-    palette.setColor(QPalette::WindowText, QColor(0x20, 0x40, 0x90));
-    lblGuide->setPalette(palette);
-    lblGuide->setText(QStringLiteral("コート %1 へ: 選手のキー A〜L (Esc でやめる)").arg(slot));
+    showGuide(QStringLiteral("コート %1 へ: 選手のキー A〜L (Esc でやめる)").arg(slot), false);
 }
 
 void MainForm::showKeyHelp() {

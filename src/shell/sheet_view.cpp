@@ -249,10 +249,10 @@ void SheetView::spillTexts() {
     clearSpans();
     const QFontMetrics metrics(font());
     const QHeaderView* horizontal = horizontalHeader();
+    // The item's own margins on both sides of the text, as the style draws them.
+    const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 4;
     for (const xls::CellShown& cell : model_.sheet().cells) {
         if (cell.value.kind != xls::ValueKind::Text || cell.row >= model_.rowCount()) continue;
-        // The item's own margins on both sides of the text, as the style draws them.
-        const int margins = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 4;
         const int needed = metrics.horizontalAdvance(shownValue(cell.value)) + margins;
         int width = horizontal->sectionSize(cell.column);
         int span = 1;
