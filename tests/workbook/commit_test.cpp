@@ -117,7 +117,7 @@ TEST_F(CommitFixture, HyperSortsTheBenchAfterTheRelink) {
 }
 
 TEST_F(CommitFixture, RefusedTurnsWriteNothing) {
-    const std::string before = testing::fileBytes(dataPath);
+    const std::string before = testing::readFile(dataPath);
     court({1, 2, 3, 4});
     ScoreContext ctx = context();
     EXPECT_FALSE(CommitTurn(ctx, 0).ok);
@@ -129,7 +129,7 @@ TEST_F(CommitFixture, RefusedTurnsWriteNothing) {
     EXPECT_FALSE(CommitTurn(placeholderContext, 1).ok);
     EXPECT_EQ(host.failures.size(), 2u);
     EXPECT_TRUE(host.statuses.empty());
-    EXPECT_EQ(testing::fileBytes(dataPath), before);
+    EXPECT_EQ(testing::readFile(dataPath), before);
 }
 
 // ---------------------------------------------------------------------------------------------

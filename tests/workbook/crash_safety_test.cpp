@@ -73,7 +73,7 @@ int lastReported(Child& child, int previous) {
 
 TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
     testing::ScratchFolder folder;
-    const auto dataPath = folder.withSampleWorkbook();
+    const auto dataPath = testing::withSampleWorkbook(folder);
     std::mt19937 random(7);
     int reported = 0;
     int kills = 0;
@@ -86,7 +86,7 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
         // A record holds 2060 turns: before it is full, the evening starts again on a fresh copy.
         if (reported > cellmap::kLastResetTurn - 200) {
             recordedInAll += reported;
-            folder.withSampleWorkbook();
+            testing::withSampleWorkbook(folder);
             reported = 0;
             replay = Board{};
             courts = {{}};

@@ -146,7 +146,7 @@ TEST_F(OperationFixture, HyperHidesRowsByEntryAndNormalShowsThemAgain) {
 // keeps every byte, the window keeps its turn and caption.
 TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
     for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
-    const std::string before = testing::fileBytes(dataPath);
+    const std::string before = testing::readFile(dataPath);
 
     struct Case {
         const char* name;
@@ -222,7 +222,7 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         EXPECT_FALSE(host.busy);
         EXPECT_EQ(std::count(host.sounds.begin(), host.sounds.end(), "きん.wav"), 0);
         c.undo();
-        EXPECT_EQ(testing::fileBytes(dataPath), before);
+        EXPECT_EQ(testing::readFile(dataPath), before);
     }
 }
 

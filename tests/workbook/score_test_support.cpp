@@ -11,20 +11,8 @@
 
 namespace pellix::testing {
 
-ScratchFolder::ScratchFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() / ("pellix-test-" + std::to_string(::getpid()) + "-" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code error;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, error);
-    std::filesystem::remove_all(path_, error);
-}
-
-std::filesystem::path ScratchFolder::withSampleWorkbook() const {
-    const auto target = path_ / "data.xls";
+std::filesystem::path withSampleWorkbook(const ScratchFolder& folder) {
+    const auto target = folder / "data.xls";
     std::filesystem::copy_file(sampleWorkbook(), target, std::filesystem::copy_options::overwrite_existing);
     std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add);
@@ -32,12 +20,6 @@ std::filesystem::path ScratchFolder::withSampleWorkbook() const {
 }
 
 std::filesystem::path sampleWorkbook() { return std::filesystem::path(PELLIX_SOURCE_DIR) / "assets/sample/data.xls"; }
-
-std::string fileBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot read " + file.string());
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::string runPython(const std::string& script, int* exitCode) {
     char scriptPath[] = "/tmp/pellix-py-XXXXXX";

@@ -6,6 +6,8 @@
 #include "workbook/score_host.h"
 #include "workbook/score_routines.h"
 
+#include "support.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -51,24 +53,14 @@ public:
     }
 };
 
-// A fresh folder under the system's temporary folder, removed again by the destructor.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    const std::filesystem::path& path() const { return path_; }
-    // Copies the sample workbook in as data.xls and returns its path.
-    std::filesystem::path withSampleWorkbook() const;
-
-private:
-    std::filesystem::path path_;
-};
+// Copies the sample workbook into the folder as data.xls and returns its path.
+std::filesystem::path withSampleWorkbook(const ScratchFolder& folder);
 
 // A copy of the sample workbook, a recording host, a board and a workbook connection.
 class ScoreFixture : public ::testing::Test {
 protected:
     ScratchFolder folder;
-    std::filesystem::path dataPath = folder.withSampleWorkbook();
+    std::filesystem::path dataPath = withSampleWorkbook(folder);
     RecordingHost host;
     Board board;
     XlApp xlApp;
@@ -77,7 +69,6 @@ protected:
 };
 
 std::filesystem::path sampleWorkbook();
-std::string fileBytes(const std::filesystem::path& file);
 // Runs /usr/bin/python3 with the script on standard input; returns its standard output.
 std::string runPython(const std::string& script, int* exitCode = nullptr);
 
