@@ -184,7 +184,9 @@ def main():
     parser.add_argument('--test', help='the command that runs the tests, run in --root; non-zero kills')
     parser.add_argument('--count', type=int, default=60)
     parser.add_argument('--seed', type=int, default=1)
-    parser.add_argument('--timeout', type=float, default=600, help='seconds for one build or test run')
+    parser.add_argument('--build-timeout', type=float, default=900, help='seconds for one build')
+    parser.add_argument('--test-timeout', type=float, default=300,
+                        help='seconds for one test run; a fault that makes the tests hang counts as killed')
     parser.add_argument('--json', help='write every fault and its result here')
     parser.add_argument('--list', action='store_true', help='print the chosen faults and stop')
     parser.add_argument('--compare', nargs=2, metavar=('BEFORE', 'AFTER'),
@@ -222,7 +224,7 @@ def main():
     signal.signal(signal.SIGINT, stop)
     started = time.time()
     try:
-        if run(args.build, args.root, args.timeout) != 0 or run(args.test, args.root, args.timeout) != 0:
+        if run(args.build, args.root, args.build_timeout) != 0 or run(args.test, args.root, args.test_timeout) != 0:
             print('the unchanged code does not build or pass its tests')
             return 2
         for number, site in enumerate(chosen, 1):
@@ -234,10 +236,10 @@ def main():
             with open(path, 'w', encoding='utf-8') as f:
                 f.write(text[:site['start']] + site['after'] + text[site['end']:])
             try:
-                if run(args.build, args.root, args.timeout) != 0:
+                if run(args.build, args.root, args.build_timeout) != 0:
                     result = 'unbuilt'
                 else:
-                    status = run(args.test, args.root, args.timeout)
+                    status = run(args.test, args.root, args.test_timeout)
                     result = 'survived' if status == 0 else 'killed'
             finally:
                 with open(path, 'w', encoding='utf-8') as f:
@@ -246,7 +248,7 @@ def main():
             print('%3d/%d %-8s %s' % (number, len(chosen), result, key(site)), flush=True)
     finally:
         restore()
-        run(args.build, args.root, args.timeout)
+        run(args.build, args.root, args.build_timeout)
 
     killed = sum(r['result'] == 'killed' for r in results)
     survived = sum(r['result'] == 'survived' for r in results)

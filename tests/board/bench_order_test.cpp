@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
 #include <random>
 #include <set>
 #include <string>
@@ -34,69 +33,43 @@ Board boardWith(const std::vector<Token>& tokens) {
     return board;
 }
 
-struct BenchCase {
-    std::string name;
-    std::vector<Token> tokens;
-    std::vector<double> leftAfter;  // per token of `tokens`, in the same order
-    int exchanges;
-};
-
-void PrintTo(const BenchCase& c, std::ostream* out) { *out << c.name; }
-
-class BenchOrder : public ::testing::TestWithParam<BenchCase> {};
-
-TEST_P(BenchOrder, ExchangesLeftUntilDescending) {
-    const BenchCase& c = GetParam();
-    Board board = boardWith(c.tokens);
-    const Board before = board;
-    int painted = 0;
-    board.SortBench([&] { ++painted; });
-
-    EXPECT_EQ(painted, c.exchanges);
-    for (std::size_t i = 0; i < c.tokens.size(); ++i) {
-        const int token = c.tokens[i].number;
-        EXPECT_EQ(board.place(token).left, c.leftAfter[i]) << "token " << token;
-        EXPECT_EQ(board.place(token).top, c.tokens[i].top) << "token " << token;
+// A bench of the given tokens sorted: the Left each ends at, in the order given, and how many
+// exchanges were painted. Nothing else changes: Top, Order, Slot, and the tokens off the bench.
+TEST(BenchOrder, ExchangesLeftUntilDescending) {
+    struct Case {
+        const char* name;
+        std::vector<Token> tokens;
+        std::vector<double> leftAfter;
+        int exchanges;
+    };
+    const Case cases[] = {
+        {"one three two", {{1, 120, 4080, 1}, {2, 1800, 4080, 3}, {3, 3480, 4080, 2}}, {3480, 120, 1800}, 2},
+        {"already descending", {{1, 120, 4080, 5}, {2, 1800, 4080, 3}, {3, 3480, 4080, -1}}, {120, 1800, 3480}, 0},
+        {"equal orders keep their sides", {{1, 120, 4080, 1}, {2, 1800, 4080, 1}, {3, 3480, 4080, 4}}, {3480, 1800, 120}, 1},
+        {"reversed", {{1, 120, 4080, -2}, {2, 1800, 4080, 1}, {3, 3480, 4080, 2}, {4, 5160, 4080, 7}}, {5160, 3480, 1800, 120}, 6},
+        {"top off by half a twip", {{1, 120, 4080, 1}, {2, 1800, 4080.5, 9}, {3, 3480, 4080, 3}}, {3480, 1800, 120}, 1},
+        {"court tokens take no part", {{21, 720, 240, -1}, {1, 120, 4080, -2}, {5, 3600, 2160, 8}, {2, 1800, 4080, 4}},
+         {720, 1800, 3600, 120}, 1},
+        {"a placeholder on the bench takes part", {{21, 120, 4080, -1}, {2, 1800, 4080, 2}}, {1800, 120}, 1},
+        {"signed orders", {{1, 120, 4080, -32768}, {2, 1800, 4080, 32767}, {3, 3480, 4080, -1}}, {3480, 120, 1800}, 2},
+        {"a Left outside 16 bits never moves", {{1, 40000, 4080, 9}, {2, 1800, 4080, 1}, {3, 3480, 4080, 5}},
+         {40000, 3480, 1800}, 1},
+        {"numbers without a token", {{1, 120, 4080, 1}, {13, 1800, 4080, 9}}, {120, 1800}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Board board = boardWith(c.tokens);
+        const Board before = board;
+        int painted = 0;
+        board.SortBench([&] { ++painted; });
+        EXPECT_EQ(painted, c.exchanges);
+        for (std::size_t i = 0; i < c.tokens.size(); ++i) EXPECT_EQ(board.place(c.tokens[i].number).left, c.leftAfter[i]) << i;
+        for (int token = 0; token <= kTokenCount; ++token) {
+            EXPECT_EQ(board.place(token).top, before.place(token).top);
+            EXPECT_EQ(board.Players[token].Order, before.Players[token].Order);
+            EXPECT_EQ(board.Players[token].Slot, before.Players[token].Slot);
+        }
     }
-    for (int token = 0; token <= kTokenCount; ++token) {
-        EXPECT_EQ(board.Players[token].Order, before.Players[token].Order);
-        EXPECT_EQ(board.Players[token].Slot, before.Players[token].Slot);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Benches, BenchOrder,
-    ::testing::Values(
-        BenchCase{"OneThreeTwo", {{1, 120, 4080, 1}, {2, 1800, 4080, 3}, {3, 3480, 4080, 2}}, {3480, 120, 1800}, 2},
-        BenchCase{"AlreadyDescending", {{1, 120, 4080, 5}, {2, 1800, 4080, 3}, {3, 3480, 4080, -1}}, {120, 1800, 3480}, 0},
-        BenchCase{"AlreadyDescendingOutOfNumberOrder",
-                  {{4, 120, 4080, 2}, {1, 1800, 4080, 1}, {9, 3480, 4080, -2}}, {120, 1800, 3480}, 0},
-        BenchCase{"EqualOrdersStay", {{1, 120, 4080, 2}, {2, 1800, 4080, 2}, {3, 3480, 4080, 2}}, {120, 1800, 3480}, 0},
-        BenchCase{"EqualOrdersKeepTheirSides",
-                  {{1, 120, 4080, 1}, {2, 1800, 4080, 1}, {3, 3480, 4080, 4}}, {3480, 1800, 120}, 1},
-        BenchCase{"Reversed", {{1, 120, 4080, -2}, {2, 1800, 4080, 1}, {3, 3480, 4080, 2}, {4, 5160, 4080, 7}},
-                  {5160, 3480, 1800, 120}, 6},
-        BenchCase{"TopOffByHalfTwipTakesNoPart",
-                  {{1, 120, 4080, 1}, {2, 1800, 4080.5, 9}, {3, 3480, 4080, 3}}, {3480, 1800, 120}, 1},
-        BenchCase{"CourtTokensTakeNoPart",
-                  {{21, 720, 240, -1}, {1, 120, 4080, -2}, {5, 3600, 2160, 8}, {2, 1800, 4080, 4}},
-                  {720, 1800, 3600, 120}, 1},
-        BenchCase{"PlaceholderOnBenchTakesPart", {{21, 120, 4080, -1}, {2, 1800, 4080, 2}}, {1800, 120}, 1},
-        BenchCase{"NegativeOrdersCompareSigned",
-                  {{1, 120, 4080, -32768}, {2, 1800, 4080, 32767}, {3, 3480, 4080, -1}}, {3480, 120, 1800}, 2},
-        BenchCase{"LeftOutsideSixteenBitsNeverMoves",
-                  {{1, 40000, 4080, 9}, {2, 1800, 4080, 1}, {3, 3480, 4080, 5}}, {40000, 3480, 1800}, 1}),
-    [](const auto& info) { return info.param.name; });
-
-TEST(BenchOrder, NumbersWithoutTokenAreSkipped) {
-    Board board = boardWith({{1, 120, 4080, 1}});
-    board.setPlace(13, {1800, 4080});
-    board.Players[13].Order = 9;
-    EXPECT_FALSE(board.SwapIfOutOfOrder(1, 13));
-    EXPECT_FALSE(board.SwapIfOutOfOrder(13, 1));
-    board.SortBench();
-    EXPECT_EQ(board.place(1).left, 120);
-    EXPECT_EQ(board.place(13).left, 1800);
 }
 
 // SwapLeft carries a's Left through a 16-bit whole number, halves to even; b's goes over as is.

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,13 +14,11 @@
 namespace pellix {
 namespace {
 
-using testing::RecordingHost;
-using testing::ScratchFolder;
 using xls::CellValue;
+namespace fs = std::filesystem;
 
 class OperationFixture : public testing::ScoreFixture {
 protected:
-
     void edit(const std::function<void(XlApp&)>& edits) {
         XlApp app;
         XlBook& book = app.Workbooks().Open(dataPath);
@@ -29,46 +26,38 @@ protected:
         book.saveas(dataPath);
         book.Close();
     }
-    xls::SheetShown shown() {
+    // Hidden flag and height of rows 1-based `first`..`last`.
+    std::vector<std::pair<bool, int>> rows(int first, int last) {
         const auto book = xls::Workbook::open(dataPath);
-        return book.shown(book.activeSheet());
-    }
-    const xls::RowShown* row(const xls::SheetShown& sheet, int row1) {
-        for (const auto& row : sheet.rows)
-            if (row.row == row1 - 1) return &row;
-        return nullptr;
-    }
-    void playTurns(int turns) {
-        for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
-        for (int t = 1; t <= turns; ++t) {
-            ScoreContext ctx = context();
-            ASSERT_TRUE(CommitTurn(ctx, static_cast<std::int16_t>(t)).ok);
-        }
+        const auto shown = book.shown(book.activeSheet());
+        std::vector<std::pair<bool, int>> result(static_cast<std::size_t>(last - first + 1), {false, -1});
+        for (const auto& row : shown.rows)
+            if (row.row + 1 >= first && row.row + 1 <= last) result[static_cast<std::size_t>(row.row + 1 - first)] = {row.hidden, row.heightTwips};
+        return result;
     }
 };
 
 TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
-    playTurns(3);
+    for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
+    ScoreContext ctx = context();
+    for (std::int16_t t = 1; t <= 3; ++t) ASSERT_TRUE(CommitTurn(ctx, t).ok);
     edit([](XlApp& app) {
         app.cells(2141, 10).setValue(4.0);  // turn 2101, beyond what a reset clears
         app.cells(41, 5).setValue("note");  // E41: outside the turn row's J..AH
     });
-    const auto book = xls::Workbook::open(dataPath);
-    const int sheet = book.activeSheet();
-    std::vector<CellValue> ownerCells;
-    for (int i = 1; i <= 12; ++i) {
-        ownerCells.push_back(book.cell(sheet, i, 1));           // B2:B13
-        ownerCells.push_back(book.cell(sheet, i + 20, 2));      // C22:C33
-        ownerCells.push_back(book.cell(sheet, 36, i + 34));     // AJ37:AU37
-    }
-
-    host.clear();
-    ScoreContext hyper = context();
-    ASSERT_TRUE(ApplyViewFormat(hyper, true).ok);
-    ASSERT_TRUE(host.prizeVisible);
+    // B2:B13, C22:C33, AJ37:AU37 and the two cells above.
+    const auto ownersCells = [&] {
+        const auto book = xls::Workbook::open(dataPath);
+        const int sheet = book.activeSheet();
+        std::vector<CellValue> cells{book.cell(sheet, 2140, 9), book.cell(sheet, 40, 4)};
+        for (int i = 1; i <= 12; ++i)
+            for (auto [row, column] : {std::pair{i, 1}, {i + 20, 2}, {36, i + 34}}) cells.push_back(book.cell(sheet, row, column));
+        return cells;
+    };
+    const auto before = ownersCells();
+    ASSERT_TRUE(ApplyViewFormat(ctx, true).ok);
     host.clear();
     host.turnText = "4";
-    ScoreContext ctx = context();
     ASSERT_TRUE(ResetData(ctx).ok);
     EXPECT_EQ(host.statuses, (std::vector<std::string>{"Set Excel Application", "Writing Worksheet Turn",
                                                        "Writing Worksheet Range Clear", "Writing Worksheet Change Rowheight",
@@ -78,39 +67,25 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
     EXPECT_EQ(host.caption, "Normal");
     EXPECT_FALSE(host.prizeVisible);
 
+    EXPECT_EQ(ownersCells(), before);
     const auto after = xls::Workbook::open(dataPath);
+    const int sheet = after.activeSheet();
     EXPECT_EQ(after.cell(sheet, 18, 1), CellValue::ofNumber(0));
-    for (int row = 41; row <= 43; ++row)
-        for (int column = 10; column <= 34; ++column) EXPECT_EQ(after.cell(sheet, row - 1, column - 1).kind, xls::ValueKind::Empty);
-    EXPECT_EQ(after.cell(sheet, 2140, 9), CellValue::ofNumber(4));
-    EXPECT_EQ(after.cell(sheet, 40, 4), CellValue::ofText("note"));
-    std::vector<CellValue> ownerAfter;
-    for (int i = 1; i <= 12; ++i) {
-        ownerAfter.push_back(after.cell(sheet, i, 1));
-        ownerAfter.push_back(after.cell(sheet, i + 20, 2));
-        ownerAfter.push_back(after.cell(sheet, 36, i + 34));
-        EXPECT_EQ(after.cell(sheet, i, 3).kind, xls::ValueKind::Empty);
-    }
-    EXPECT_EQ(ownerAfter, ownerCells);
-    const auto sheetShown = after.shown(sheet);
-    for (const auto& cell : sheetShown.cells)
-        if (cell.row >= 1 && cell.row <= 12 && cell.column >= 1 && cell.column <= 3) {
-            EXPECT_EQ(cell.fillColorIndex, 2);
-        }
-    for (int r = 2; r <= 14; ++r) {  // row 14 too: "Hyper" had hidden it
-        const auto* shownRow = row(sheetShown, r);
-        ASSERT_NE(shownRow, nullptr);
-        EXPECT_EQ(shownRow->heightTwips, 330);
-        EXPECT_FALSE(shownRow->hidden);
-    }
+    for (int row = 40; row <= 42; ++row)
+        for (int column = 9; column <= 33; ++column) EXPECT_EQ(after.cell(sheet, row, column), CellValue::empty());
+    for (int i = 1; i <= 12; ++i) EXPECT_EQ(after.cell(sheet, i, 3), CellValue::empty());
+    for (const auto& cell : after.shown(sheet).cells)
+        if (cell.row >= 1 && cell.row <= 12 && cell.column >= 1 && cell.column <= 3) EXPECT_EQ(cell.fillColorIndex, 2);
+    // Row 14 too: "Hyper" had hidden it.
+    EXPECT_EQ(rows(2, 14), (std::vector<std::pair<bool, int>>(13, {false, 330})));
 }
 
 TEST_F(OperationFixture, HyperHidesRowsByEntryAndNormalShowsThemAgain) {
     edit([](XlApp& app) {
-        const std::array<CellValue, 12> entries{CellValue::ofNumber(1), CellValue::empty(), CellValue::ofNumber(0),
-                                                CellValue::ofNumber(-2), CellValue::ofText("yes"), CellValue::ofNumber(0.5),
-                                                CellValue::ofNumber(1), CellValue::ofNumber(1), CellValue::ofNumber(1),
-                                                CellValue::ofError(0x2A), CellValue::ofNumber(3), CellValue::ofNumber(1)};
+        const CellValue entries[] = {CellValue::ofNumber(1), CellValue::empty(),       CellValue::ofNumber(0),
+                                     CellValue::ofNumber(-2), CellValue::ofText("yes"), CellValue::ofNumber(0.5),
+                                     CellValue::ofNumber(1), CellValue::ofNumber(1),    CellValue::ofNumber(1),
+                                     CellValue::ofError(0x2A), CellValue::ofNumber(3),  CellValue::ofNumber(1)};
         for (int i = 1; i <= 12; ++i) app.cells(37, i + 35).setValue(entries[i - 1]);
     });
     ScoreContext ctx = context();
@@ -119,27 +94,16 @@ TEST_F(OperationFixture, HyperHidesRowsByEntryAndNormalShowsThemAgain) {
     EXPECT_TRUE(host.prizeVisible);
     EXPECT_EQ(host.statuses, (std::vector<std::string>{"Set Excel Application", "Writing Worksheet Change Rowheight",
                                                        "Excel Application Saveing", "OLE Read Excel File", "Status : OK"}));
-    const std::array<bool, 12> shownRows{true, false, false, false, false, true, true, true, true, false, true, true};
-    auto sheet = shown();
-    for (int k = 1; k <= 12; ++k) {
-        const auto* r = row(sheet, k + 1);
-        ASSERT_NE(r, nullptr);
-        EXPECT_EQ(r->hidden, !shownRows[k - 1]) << "player " << k;
-        if (shownRows[k - 1]) {
-            EXPECT_EQ(r->heightTwips, 330);
-        }
+    const auto rowsAfterHyper = rows(2, 14);
+    const bool shown[] = {true, false, false, false, false, true, true, true, true, false, true, true, false};
+    for (int k = 0; k < 13; ++k) {
+        EXPECT_EQ(rowsAfterHyper[k].first, !shown[k]) << "row " << k + 2;
+        if (shown[k]) EXPECT_EQ(rowsAfterHyper[k].second, 330);
     }
-    ASSERT_NE(row(sheet, 14), nullptr);
-    EXPECT_TRUE(row(sheet, 14)->hidden);
-
     ASSERT_TRUE(ApplyViewFormat(ctx, false).ok);
     EXPECT_EQ(host.caption, "Normal");
     EXPECT_FALSE(host.prizeVisible);
-    sheet = shown();
-    for (int r = 2; r <= 14; ++r) {
-        EXPECT_FALSE(row(sheet, r)->hidden) << r;
-        EXPECT_EQ(row(sheet, r)->heightTwips, 330);
-    }
+    EXPECT_EQ(rows(2, 14), (std::vector<std::pair<bool, int>>(13, {false, 330})));
 }
 
 // Every way the file can be out of reach: the scorer is told the step and the cause, the file
@@ -147,51 +111,41 @@ TEST_F(OperationFixture, HyperHidesRowsByEntryAndNormalShowsThemAgain) {
 TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
     for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
     const std::string before = testing::readFile(dataPath);
-
-    struct Case {
-        const char* name;
-        std::function<void()> arrange;
-        std::function<void()> undo;
-        const char* step;
-    };
-    const std::filesystem::path lock = folder.path() / ".~lock.data.xls#";
-    const std::filesystem::path ownerFile = folder.path() / "~$data.xls";
-    const std::filesystem::path moved = folder.path() / "moved.xls";
-    const bool root = ::geteuid() == 0;
-    std::vector<Case> cases{
-        {"missing", [&] { std::filesystem::rename(dataPath, moved); }, [&] { std::filesystem::rename(moved, dataPath); },
-         "Set Excel Application"},
-        {"damaged", [&] { std::filesystem::rename(dataPath, moved); std::ofstream(dataPath) << "not a workbook"; },
-         [&] { std::filesystem::rename(moved, dataPath); }, "Set Excel Application"},
-        {"directory", [&] { std::filesystem::rename(dataPath, moved); std::filesystem::create_directory(dataPath); },
-         [&] { std::filesystem::remove(dataPath); std::filesystem::rename(moved, dataPath); }, "Set Excel Application"},
-        {"locked_by_libreoffice", [&] { std::ofstream(lock) << ",Hanako Yamada,hanako,pc,06.12.2026 13:50,file:///x;"; },
-         [&] { std::filesystem::remove(lock); }, "Excel Application Saveing"},
-        {"locked_by_the_other_suite", [&] { std::ofstream(ownerFile) << std::string("\x04Taro", 5); },
-         [&] { std::filesystem::remove(ownerFile); }, "Excel Application Saveing"},
-    };
-    // The disk fills up halfway through the save: the size limit makes the write fail as a full
-    // disk would.
+    const fs::path lock = folder / ".~lock.data.xls#", ownerFile = folder / "~$data.xls", moved = folder / "moved.xls";
+    const auto moveAway = [&] { fs::rename(dataPath, moved); };
+    const auto moveBack = [&] { fs::remove(dataPath); fs::rename(moved, dataPath); };
     rlimit unlimited{};
     ::getrlimit(RLIMIT_FSIZE, &unlimited);
-    cases.push_back({"disk_full",
-                     [&] {
-                         std::signal(SIGXFSZ, SIG_IGN);
-                         rlimit limited = unlimited;
-                         limited.rlim_cur = 4096;
-                         ::setrlimit(RLIMIT_FSIZE, &limited);
-                     },
-                     [&] {
-                         ::setrlimit(RLIMIT_FSIZE, &unlimited);
-                         std::signal(SIGXFSZ, SIG_DFL);
-                     },
-                     "Excel Application Saveing"});
-    cases.push_back({"read_only_file", [&] { ::chmod(dataPath.c_str(), 0444); }, [&] { ::chmod(dataPath.c_str(), 0644); },
-                     "Excel Application Saveing"});
-    if (!root) {
-        cases.push_back({"read_only_folder", [&] { ::chmod(folder.path().c_str(), 0555); },
-                         [&] { ::chmod(folder.path().c_str(), 0755); }, "Excel Application Saveing"});
-    }
+    struct Case {
+        const char* name;
+        std::function<void()> arrange, undo;
+        const char* step;
+        const char* cause;
+    };
+    const char* open = "Set Excel Application";
+    const char* save = "Excel Application Saveing";
+    std::vector<Case> cases{
+        {"missing", moveAway, moveBack, open, ""},
+        {"damaged", [&] { moveAway(); testing::writeFile(dataPath, "not a workbook"); }, moveBack, open, ""},
+        {"directory", [&] { moveAway(); fs::create_directory(dataPath); }, moveBack, open, ""},
+        {"locked by LibreOffice", [&] { testing::writeFile(lock, ",Hanako Yamada,hanako,pc,06.12.2026 13:50,file:///x;"); },
+         [&] { fs::remove(lock); }, save, "Hanako Yamada"},
+        {"locked by the other suite", [&] { testing::writeFile(ownerFile, std::string("\x04Taro", 5)); },
+         [&] { fs::remove(ownerFile); }, save, "Taro"},
+        // The size limit makes the write fail halfway, as a full disk would.
+        {"disk full",
+         [&] {
+             std::signal(SIGXFSZ, SIG_IGN);
+             rlimit limited = unlimited;
+             limited.rlim_cur = 4096;
+             ::setrlimit(RLIMIT_FSIZE, &limited);
+         },
+         [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); std::signal(SIGXFSZ, SIG_DFL); }, save, ""},
+        {"read-only file", [&] { ::chmod(dataPath.c_str(), 0444); }, [&] { ::chmod(dataPath.c_str(), 0644); }, save, ""},
+    };
+    if (::geteuid() != 0)
+        cases.push_back({"read-only folder", [&] { ::chmod(folder.path().c_str(), 0555); },
+                         [&] { ::chmod(folder.path().c_str(), 0755); }, save, ""});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.arrange();
@@ -202,20 +156,12 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         const OperationResult commit = CommitTurn(ctx, 8);
         EXPECT_FALSE(commit.ok);
         EXPECT_EQ(commit.step, c.step);
-        const OperationResult reset = ResetData(ctx);
-        EXPECT_FALSE(reset.ok);
-        const OperationResult view = ApplyViewFormat(ctx, true);
-        EXPECT_FALSE(view.ok);
+        EXPECT_FALSE(ResetData(ctx).ok);
+        EXPECT_FALSE(ApplyViewFormat(ctx, true).ok);
         ASSERT_EQ(host.failures.size(), 3u);
         EXPECT_EQ(host.statuses.back(), std::string("Status : 失敗しました - ") + c.step);
         EXPECT_NE(host.failures[0].find(c.step), std::string::npos) << host.failures[0];
-        const std::string name = c.name;
-        if (name == "locked_by_libreoffice") {
-            EXPECT_NE(host.failures[0].find("Hanako Yamada"), std::string::npos);
-        }
-        if (name == "locked_by_the_other_suite") {
-            EXPECT_NE(host.failures[0].find("Taro"), std::string::npos);
-        }
+        EXPECT_NE(host.failures[0].find(c.cause), std::string::npos) << host.failures[0];
         EXPECT_EQ(host.turnText, "8");
         EXPECT_EQ(host.caption, "Normal");
         EXPECT_FALSE(host.prizeVisible);
@@ -224,30 +170,26 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         c.undo();
         EXPECT_EQ(testing::readFile(dataPath), before);
     }
-}
 
-TEST_F(OperationFixture, WithoutAConnectionEveryOperationSaysSo) {
-    ScoreContext ctx{host, nullptr, dataPath, board, 0};
-    for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
-    EXPECT_FALSE(CommitTurn(ctx, 1).ok);
-    EXPECT_FALSE(ResetData(ctx).ok);
-    EXPECT_FALSE(ApplyViewFormat(ctx, false).ok);
+    // Without a connection (the workbook could not be opened at start) every operation says so.
+    ScoreContext none{host, nullptr, dataPath, board, 0};
+    host.clear();
+    EXPECT_FALSE(CommitTurn(none, 1).ok);
+    EXPECT_FALSE(ResetData(none).ok);
+    EXPECT_FALSE(ApplyViewFormat(none, false).ok);
     ASSERT_EQ(host.failures.size(), 3u);
     for (const auto& failure : host.failures) EXPECT_NE(failure.find("起動時に開けなかった"), std::string::npos);
 }
 
 TEST(WorkbookLock, ReadsTheHolderFromEitherLockFile) {
-    ScratchFolder folder;
-    const auto data = folder.path() / "data.xls";
-    EXPECT_FALSE(findWorkbookLock(data).has_value());
+    testing::ScratchFolder folder;
+    EXPECT_FALSE(findWorkbookLock(folder / "data.xls").has_value());
     // The owner file keeps the name twice: a length byte and ANSI text, and at 0x37 a 16-bit
     // length and UTF-16 text.
     std::string owner(0x37, '\0');
-    owner[0] = 3;
-    owner.replace(1, 3, "abc");
-    owner += std::string("\x04\x00", 2) + std::string("J\0o\0h\0n\0", 8);
-    std::ofstream(folder.path() / "~$data.xls", std::ios::binary) << owner;
-    const auto lock = findWorkbookLock(data);
+    owner.replace(0, 4, "\x03" "abc");
+    testing::writeFile(folder / "~$data.xls", owner + std::string("\x04\x00J\0o\0h\0n\0", 10));
+    const auto lock = findWorkbookLock(folder / "data.xls");
     ASSERT_TRUE(lock.has_value());
     EXPECT_EQ(lock->holder, "John");
 }
