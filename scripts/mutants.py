@@ -2,8 +2,10 @@
 """Plant one small fault at a time in the C++ sources, rebuild, run the tests, and report which
 faults the tests killed.
 
-  scripts/mutants.py --build "cmake --build build --target t" --test "build/t" \
-      --count 80 --seed 1 --json before.json src/workbook src/board
+  scripts/mutants.py --build "cmake --build build --target pellix_board_tests" \
+      --test "build/tests/board/pellix_board_tests --gtest_fail_fast" \
+      --count 80 --seed 1 --json before.json src/board
+  (change the tests, then the same again with --json after.json)
   scripts/mutants.py --compare before.json after.json
 
 The faults: a flipped comparison, an off-by-one in an integer constant, a negated condition, && for
@@ -164,11 +166,13 @@ def compare(before_path, after_path):
         before = {key(m): m for m in json.load(f)['mutants']}
     with open(after_path) as f:
         after = {key(m): m for m in json.load(f)['mutants']}
-    if set(before) != set(after):
+    both = [k for k in before if k in after]
+    if not set(after) <= set(before):
         print('the two runs planted different faults: not the same code, seed or count')
         return 2
-    lost = [k for k in before if before[k]['result'] == 'killed' and after[k]['result'] == 'survived']
-    won = [k for k in before if before[k]['result'] == 'survived' and after[k]['result'] == 'killed']
+    print('%d faults in both runs' % len(both))
+    lost = [k for k in both if before[k]['result'] == 'killed' and after[k]['result'] == 'survived']
+    won = [k for k in both if before[k]['result'] == 'survived' and after[k]['result'] == 'killed']
     for name, rows in (('lost catches', lost), ('new catches', won)):
         print('%s: %d' % (name, len(rows)))
         for k in rows:
@@ -189,6 +193,9 @@ def main():
                         help='seconds for one test run; a fault that makes the tests hang counts as killed')
     parser.add_argument('--json', help='write every fault and its result here')
     parser.add_argument('--list', action='store_true', help='print the chosen faults and stop')
+    parser.add_argument('--only', nargs=2, metavar=('RUN.json', 'RESULT'),
+                        help='of the chosen faults, plant only those with this result (killed, survived) in an '
+                             'earlier run; to look for lost catches first when time is short')
     parser.add_argument('--compare', nargs=2, metavar=('BEFORE', 'AFTER'),
                         help='list the faults one run killed and the other did not')
     args = parser.parse_args()
@@ -200,6 +207,10 @@ def main():
     sites = all_sites(args.root, args.folders)
     chosen = random.Random(args.seed).sample(sites, min(args.count, len(sites)))
     chosen.sort(key=lambda s: (s['file'], s['start']))
+    if args.only:
+        with open(args.only[0]) as f:
+            wanted = {key(m) for m in json.load(f)['mutants'] if m['result'] == args.only[1]}
+        chosen = [site for site in chosen if key(site) in wanted]
     print('%d sites, %d faults chosen (seed %d)' % (len(sites), len(chosen), args.seed), flush=True)
     if args.list:
         for site in chosen:
