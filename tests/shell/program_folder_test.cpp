@@ -1,8 +1,6 @@
 // The choice of the program folder (the command line, the portable folder beside the executable,
-// the user's data folder filled from the sample, folders that cannot be used) and the lock that
-// keeps one running copy on it.
+// the user's data folder filled from the sample, and folders that cannot be used).
 
-#include "shell/instance_lock.h"
 #include "shell/program_folder.h"
 #include "support.h"
 
@@ -19,23 +17,25 @@ void put(const fs::path& file, const std::string& bytes) {
     testing::writeFile(file, bytes);
 }
 
-// A scratch tree: an installed sample folder, an executable's folder, a home and a few folders.
+// A scratch tree: an installed sample, an executable's folder, a data folder that holds a picture
+// of the scorer's own but no data.xls, and a few other folders. ROOT in a text stands for it.
 struct Tree {
     testing::ScratchFolder root;
     FolderPlaces places{root / "usr/bin", root / "home/.local/share/pellix", root / "usr/share/pellix/sample"};
     Tree() {
         fs::create_directories(places.executableFolder);
         put(places.sampleFolder / "data.xls", "sample workbook");
-        put(places.sampleFolder / "image" / "p01.gif", "sample picture");
+        put(places.sampleFolder / "image/p01.gif", "sample picture");
+        put(places.userDataFolder / "image/p02.gif", "scorer's picture");
+        put(root / "other/notes.txt", "the scorer's notes");
         fs::create_directories(root / "empty");
-        put(root / "other" / "notes.txt", "the scorer's notes");
         put(root / "file", "a regular file");
     }
     std::string rooted(std::string text) const {
         if (const auto at = text.find("ROOT"); at != std::string::npos) text.replace(at, 4, root.path().string());
         return text;
     }
-    FolderChoice choose(const std::vector<std::string>& arguments, FolderPlaces where) const {
+    FolderChoice choose(const std::vector<std::string>& arguments, const FolderPlaces& where) const {
         std::vector<std::string> rootedArguments;
         for (const std::string& argument : arguments) rootedArguments.push_back(rooted(argument));
         return chooseProgramFolder(rootedArguments, where);
@@ -44,53 +44,35 @@ struct Tree {
 
 TEST(ProgramFolder, ChoosesByCommandLineThenPortableFolderThenDataFolder) {
     const struct {
-        const char* name;
         std::vector<std::string> arguments;
-        std::vector<std::string> workbooks;  // folders below the root that hold a scorer's data.xls
-        std::string expected;
+        const char* workbook;  // the folder below ROOT that holds a scorer's data.xls
+        const char* expected;
         bool created;
     } cases[] = {
-        {"nothing anywhere", {}, {}, "home/.local/share/pellix", true},
-        {"beside the program", {}, {"usr/bin"}, "usr/bin", false},
-        {"an earlier start", {}, {"home/.local/share/pellix"}, "home/.local/share/pellix", false},
-        {"named, with --board", {"--board", "ROOT/club"}, {"club", "usr/bin"}, "club", false},
-        {"--folder", {"--folder", "ROOT/club", "--board"}, {"club"}, "club", false},
-        {"--folder=", {"--folder=ROOT/club"}, {"club"}, "club", false},
-        {"named, new", {"ROOT/new/season"}, {"usr/bin"}, "new/season", true},
-        {"named, empty", {"ROOT/empty"}, {}, "empty", true},
-        {"named, of other things", {"ROOT/other"}, {}, "other", false},
-        {"--board alone", {"--board"}, {"usr/bin"}, "usr/bin", false},
+        {{}, "", "home/.local/share/pellix", true},
+        {{}, "usr/bin", "usr/bin", false},
+        {{"--board"}, "home/.local/share/pellix", "home/.local/share/pellix", false},
+        {{"--board", "ROOT/club"}, "club", "club", false},
+        {{"--folder", "ROOT/club", "--board"}, "club", "club", false},
+        {{"--folder=ROOT/club"}, "usr/bin", "club", true},
+        {{"ROOT/new/season"}, "usr/bin", "new/season", true},
+        {{"ROOT/empty"}, "", "empty", true},
+        {{"ROOT/other"}, "", "other", false},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         Tree tree;
-        for (const std::string& folder : c.workbooks) put(tree.root / folder / "data.xls", "scorer's record");
+        SCOPED_TRACE(tree.rooted(c.arguments.empty() ? "" : c.arguments.back()) + " -> " + c.expected);
+        if (*c.workbook) put(tree.root / c.workbook / "data.xls", "scorer's record");
         const FolderChoice choice = tree.choose(c.arguments, tree.places);
         EXPECT_EQ(choice.error, "");
         EXPECT_EQ(choice.folder, tree.root / c.expected);
         EXPECT_EQ(choice.createdFromSample, c.created);
-        if (c.expected == "other")
-            EXPECT_FALSE(fs::exists(choice.folder / "data.xls"));
-        else
-            EXPECT_EQ(readFile(choice.folder / "data.xls"), c.created ? "sample workbook" : "scorer's record");
-        if (c.created) {
-            EXPECT_EQ(readFile(choice.folder / "image" / "p01.gif"), "sample picture");
-            EXPECT_NE(fs::status(choice.folder / "data.xls").permissions() & fs::perms::owner_write, fs::perms::none);
-        }
+        const fs::path workbook = choice.folder / "data.xls";
+        EXPECT_EQ(fs::exists(workbook) ? readFile(workbook) : "", c.created ? "sample workbook" : *c.workbook ? "scorer's record" : "");
+        EXPECT_EQ(fs::exists(choice.folder / "image/p01.gif"), c.created);
+        EXPECT_EQ(readFile(tree.places.userDataFolder / "image/p02.gif"), "scorer's picture");
         for (const auto& entry : fs::directory_iterator(choice.folder)) EXPECT_NE(entry.path().filename().string()[0], '.');
     }
-}
-
-// A data folder whose data.xls was deleted gets it back and keeps the scorer's own pictures; the
-// next start writes nothing.
-TEST(ProgramFolder, ARefillKeepsWhatTheFolderHolds) {
-    Tree tree;
-    put(tree.places.userDataFolder / "image" / "p01.gif", "scorer's picture");
-    EXPECT_TRUE(chooseProgramFolder({}, tree.places).createdFromSample);
-    EXPECT_EQ(readFile(tree.places.userDataFolder / "image" / "p01.gif"), "scorer's picture");
-    put(tree.places.userDataFolder / "data.xls", "turn 7");
-    EXPECT_FALSE(chooseProgramFolder({}, tree.places).createdFromSample);
-    EXPECT_EQ(readFile(tree.places.userDataFolder / "data.xls"), "turn 7");
 }
 
 TEST(ProgramFolder, AFolderThatCannotBeUsedIsNamed) {
@@ -98,56 +80,28 @@ TEST(ProgramFolder, AFolderThatCannotBeUsedIsNamed) {
     const std::string usage = ": usage: pellix [--board] [FOLDER | --folder FOLDER]";
     const struct {
         std::vector<std::string> arguments;
-        fs::path userDataFolder;
-        fs::path sampleFolder;
+        fs::path userDataFolder, sampleFolder;
         std::string expected;
     } cases[] = {
-        {{"ROOT/file/club"}, tree.places.userDataFolder, tree.places.sampleFolder,
-         "cannot create the folder ROOT/file/club: Not a directory"},
-        {{}, tree.root / "file" / "pellix", tree.places.sampleFolder, "cannot create the folder ROOT/file/pellix: Not a directory"},
-        {{"ROOT/file"}, tree.places.userDataFolder, tree.places.sampleFolder, "ROOT/file is not a folder"},
-        {{}, {}, tree.places.sampleFolder, "cannot find the user's data folder: neither XDG_DATA_HOME nor HOME is set"},
-        {{}, tree.places.userDataFolder, tree.root / "missing",
-         "the sample folder ROOT/missing has no data.xls; is Pellix installed completely?"},
+        {{"ROOT/file/club"}, {}, {}, "cannot create the folder ROOT/file/club: Not a directory"},
+        {{}, tree.root / "file/pellix", {}, "cannot create the folder ROOT/file/pellix: Not a directory"},
+        {{"ROOT/file"}, {}, {}, "ROOT/file is not a folder"},
+        {{}, {}, {}, "cannot find the user's data folder: neither XDG_DATA_HOME nor HOME is set"},
+        {{}, tree.root / "new", tree.root / "missing", "the sample folder ROOT/missing has no data.xls; is Pellix installed completely?"},
         {{"a", "b"}, {}, {}, "cannot read the command line" + usage},
-        {{"--fullscreen"}, {}, {}, "cannot read the command line" + usage},
         {{"--folder"}, {}, {}, "cannot read the command line" + usage},
         {{"--folder="}, {}, {}, "the folder name is empty" + usage},
     };
-    for (const auto& c : cases) {
-        FolderPlaces where = tree.places;
-        where.userDataFolder = c.userDataFolder;
-        where.sampleFolder = c.sampleFolder;
-        EXPECT_EQ(tree.choose(c.arguments, where).error, tree.rooted(c.expected));
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(tree.choose(c.arguments, {tree.places.executableFolder, c.userDataFolder, c.sampleFolder}).error,
+                  tree.rooted(c.expected));
     EXPECT_EQ(readFile(tree.root / "file"), "a regular file");
 
     if (::geteuid() == 0) return;  // permission bits do not stop the superuser
-    put(tree.root / "locked" / "data.xls", "scorer's record");
+    put(tree.root / "locked/data.xls", "scorer's record");
     fs::permissions(tree.root / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(tree.choose({"ROOT/locked"}, tree.places).error,
               tree.rooted("cannot write in the folder ROOT/locked: Permission denied"));
-}
-
-TEST(ProgramFolder, TheUserDataFolderFollowsTheBaseDirectoryRules) {
-    EXPECT_EQ(userDataFolder("/data", "/home/scorer"), "/data/pellix");
-    EXPECT_EQ(userDataFolder(nullptr, "/home/scorer"), "/home/scorer/.local/share/pellix");
-    EXPECT_EQ(userDataFolder("", "/home/scorer"), "/home/scorer/.local/share/pellix");
-    EXPECT_EQ(userDataFolder("relative/data", "/home/scorer"), "/home/scorer/.local/share/pellix");
-    EXPECT_EQ(userDataFolder(nullptr, nullptr), "");
-    EXPECT_EQ(userDataFolder(nullptr, "relative"), "");
-    EXPECT_EQ(FolderPlaces::forExecutable("/opt/pellix/bin").sampleFolder, "/opt/pellix/share/pellix/sample");
-}
-
-TEST(InstanceLock, OneRunningCopyPerFolder) {
-    testing::ScratchFolder folder;
-    {
-        const InstanceLock first(folder.path());
-        EXPECT_EQ(first.state(), InstanceLock::State::Held);
-        EXPECT_EQ(InstanceLock(folder.path()).state(), InstanceLock::State::HeldElsewhere);
-    }
-    EXPECT_EQ(InstanceLock(folder.path()).state(), InstanceLock::State::Held);
-    EXPECT_EQ(InstanceLock(folder / "missing").state(), InstanceLock::State::Unavailable);
 }
 
 }  // namespace

@@ -25,13 +25,16 @@ xls::CellValue ProgramFolder::cell(int row, int column) const {
     return workbook.cell(workbook.activeSheet(), row - 1, column - 1);
 }
 
-int ProgramFolder::slotOf(int turn, int player) const {
-    const xls::CellValue value = cell(cellmap::turnRow(turn), cellmap::positionColumn(player));
-    return value.kind == xls::ValueKind::Number ? static_cast<int>(value.number) : 0;
-}
-
-bool ProgramFolder::marked(int turn, int player) const {
-    return cell(cellmap::turnRow(turn), cellmap::markColumn(player)) == xls::CellValue::ofText("C");
+std::string ProgramFolder::turnRow(int turn) const {
+    const xls::Workbook book = xls::Workbook::open(dataPath());
+    const auto at = [&](int column) { return book.cell(book.activeSheet(), cellmap::turnRow(turn) - 1, column - 1); };
+    std::string shown, marks;
+    for (int player = 1; player <= cellmap::kPlayers; ++player) {
+        const xls::CellValue slot = at(cellmap::positionColumn(player));
+        shown += std::to_string(slot.kind == xls::ValueKind::Number ? static_cast<int>(slot.number) : 0);
+        if (at(cellmap::markColumn(player)) == xls::CellValue::ofText("C")) marks += " C" + std::to_string(player);
+    }
+    return shown + marks;
 }
 
 namespace {
@@ -51,18 +54,8 @@ FormSeams withRecorders(Recorders& recorders) {
 
 RecordingForm::RecordingForm(const ProgramFolder& folder) : MainForm(folder.path(), withRecorders(*this)) {}
 
-void RecordingForm::SetStatus(const std::string& message) {
-    statuses.push_back(message);
-    MainForm::SetStatus(message);
-}
-
 void RecordingForm::fillCourt() {
     for (int k = 1; k <= 4; ++k) picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
-}
-
-bool RecordingForm::shownAtItsPlace(int token) const {
-    const TokenPlace& place = board.place(token);
-    return picUser[token]->geometry().topLeft() == QPoint(twipsToPixels(place.left), twipsToPixels(place.top));
 }
 
 bool spinUntil(const std::function<bool()>& done, int milliseconds) {

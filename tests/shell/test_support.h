@@ -22,9 +22,9 @@ public:
     // One cell of the active sheet of data.xls, 1-based as the sheet numbers it.
     void setCell(int row, int column, const xls::CellValue& value) const;
     xls::CellValue cell(int row, int column) const;
-    // The slot `player` stood in at `turn` (0: none) and whether he got the "C".
-    int slotOf(int turn, int player) const;
-    bool marked(int turn, int player) const;
+    // A turn's row: the slots of players 1..12 (0: off court), then " C<n>" for a player named:
+    // "123400000000 C2".
+    std::string turnRow(int turn) const;
 };
 
 class RecordingSound : public SoundPlayer {
@@ -36,20 +36,16 @@ public:
 struct Recorders {
     std::shared_ptr<RecordingSound> sound = std::make_shared<RecordingSound>();
     std::vector<QString> messageBoxes;
-    std::vector<std::string> statuses;
     // The button the message boxes are answered with; NoButton: their default button.
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
 };
 
-// A window on a program folder that notes every status message, sound and message box.
+// A window on a program folder that notes every sound and message box.
 class RecordingForm : public Recorders, public MainForm {
 public:
     explicit RecordingForm(const ProgramFolder& folder);
-    void SetStatus(const std::string& message) override;
     // Players 1..4 dropped onto the placeholders in slots 1..4.
     void fillCourt();
-    // The token widget stands where the board says.
-    bool shownAtItsPlace(int token) const;
 };
 
 // Keeps the event loop turning until `done` or the time is up; false when the time ran out.
