@@ -11,7 +11,6 @@ import time
 
 import xlrd
 
-TWIPS_PER_PIXEL = 15
 BENCH_TOP = 4080
 # The centres of the controls the scripts press, in twips from the window's corner.
 DECIDE, MISS, PREVIOUS, NEXT = (7867, 2827), (7867, 1027), (10087, 727), (14767, 727)
@@ -70,8 +69,7 @@ class Sheet:
 
     # {player: slot} as the turn's row holds them.
     def slots(self, turn):
-        row = [self.value(turn + 40, p + 9) for p in range(1, 13)]
-        return {p: int(v) for p, v in enumerate(row, start=1) if v != ""}
+        return {p: int(self.value(turn + 40, p + 9)) for p in range(1, 13) if self.value(turn + 40, p + 9) != ""}
 
     def marks(self, turn):
         return [p for p in range(1, 13) if self.value(turn + 40, p + 22) == "C"]
@@ -110,42 +108,36 @@ class Window:
         return subprocess.Popen([os.path.join(self.work, "pellix")], cwd=self.work, env=env,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
+    # Twips to the screen's pixels, 15 to the pixel at 96 dots per inch.
     def point(self, left, top):
-        return self.origin[0] + left // TWIPS_PER_PIXEL, self.origin[1] + top // TWIPS_PER_PIXEL
+        return self.origin[0] + left // 15, self.origin[1] + top // 15
+
+    def delay(self, seconds):
+        return seconds * (4 if self.slow else 1)
 
     def pause(self, seconds):
-        time.sleep(seconds * (4 if self.slow else 1))
+        time.sleep(self.delay(seconds))
 
     def click(self, place):
-        xdotool("mousemove", *self.point(*place))
-        self.pause(0.05)
-        xdotool("click", 1)
-        self.pause(0.1)
+        xdotool("mousemove", *self.point(*place), "sleep", self.delay(0.05), "click", 1, "sleep", self.delay(0.1))
 
     # Press at `start`, move in steps through every point of `path`, release at the last.
     def drag(self, start, *path, steps=20):
         x, y = self.point(*start)
-        xdotool("mousemove", x, y)
-        self.pause(0.05)
-        xdotool("mousedown", 1)
+        gesture = ["mousemove", x, y, "sleep", self.delay(0.05), "mousedown", 1]
         for place in path:
             x1, y1 = self.point(*place)
             for i in range(1, steps + 1):
-                xdotool("mousemove", x + (x1 - x) * i // steps, y + (y1 - y) * i // steps)
-                self.pause(0.02)
+                gesture += ["mousemove", x + (x1 - x) * i // steps, y + (y1 - y) * i // steps, "sleep", self.delay(0.02)]
             x, y = x1, y1
-        self.pause(0.1)
-        xdotool("mouseup", 1)
-        self.pause(0.2)
+        xdotool(*gesture, "sleep", self.delay(0.1), "mouseup", 1, "sleep", self.delay(0.2))
 
     # Answers the open message boxes with `keys`, waiting up to `timeout` for one.
     def answer_boxes(self, *keys, timeout=0):
         boxes = wait(lambda: [w for w in windows() if w != self.window], timeout)
         for box in boxes:
-            xdotool("windowfocus", "--sync", box)
-            self.pause(0.2)
-            xdotool("key", "--clearmodifiers", *keys)
-            self.pause(0.3)
+            xdotool("windowfocus", "--sync", box, "sleep", self.delay(0.2), "key", "--clearmodifiers", *keys,
+                    "sleep", self.delay(0.3))
         return len(boxes)
 
     # Ends the program, removes the folder and gives what the program printed on its standard error.

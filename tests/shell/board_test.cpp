@@ -4,11 +4,6 @@
 
 #include "shell/audience_board.h"
 #include "test_support.h"
-#include "workbook/cell_map.h"
-
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWindow>
 
 namespace pellix {
 namespace {
@@ -16,8 +11,7 @@ namespace {
 // The height from the first to the last row of `box` that holds a pixel brighter than the board's
 // dark colour (white text).
 int brightHeight(const QImage& picture, const QRect& box) {
-    int first = -1;
-    int last = -1;
+    int first = -1, last = -1;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x)
             if (qGray(picture.pixel(x, y)) > 200) {
@@ -34,14 +28,12 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     const std::pair<std::array<int, 4>, int> turns[] = {
         {{1, 2, 3, 4}, 4}, {{1, 2, 3, 5}, 5}, {{1, 2, 6, 5}, 1}, {{7, 2, 6, 5}, 5}, {{7, 2, 6, 8}, 6}, {{7, 2, 10, 8}, 8},
     };
-    xls::Workbook book = xls::Workbook::open(folder.dataPath());
-    for (int t = 0; t < 6; ++t) {
+    for (int t = 1; t <= 6; ++t) {
         for (int slot = 1; slot <= 4; ++slot)
-            book.setCell(book.activeSheet(), t + 40, cellmap::positionColumn(turns[t].first[slot - 1]) - 1, CellValue::ofNumber(slot));
-        book.setCell(book.activeSheet(), t + 40, cellmap::markColumn(turns[t].second) - 1, CellValue::ofText("C"));
+            folder.setCell(cellmap::turnRow(t), cellmap::positionColumn(turns[t - 1].first[slot - 1]), CellValue::ofNumber(slot));
+        folder.setCell(cellmap::turnRow(t), cellmap::markColumn(turns[t - 1].second), CellValue::ofText("C"));
     }
-    book.setCell(book.activeSheet(), cellmap::kTurnRow - 1, cellmap::kTurnColumn - 1, CellValue::ofNumber(6));
-    book.saveAs(folder.dataPath());
+    folder.setCell(cellmap::kTurnRow, cellmap::kTurnColumn, CellValue::ofNumber(6));
     testing::RecordingForm form(folder);
     form.show();
     form.activateWindow();

@@ -1,8 +1,5 @@
 #include "test_support.h"
 
-#include "workbook/cell_map.h"
-
-#include <QApplication>
 #include <QElapsedTimer>
 
 namespace pellix::testing {

@@ -5,13 +5,19 @@
 
 #include "shell/court_area.h"
 #include "shell/main_form.h"
+#include "shell/sheet_view.h"
 #include "shell/sound_player.h"
 #include "shell/token_widget.h"
+#include "shell/vb_timer.h"
 #include "support.h"
+#include "workbook/cell_map.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 #include <functional>
-#include <string>
-#include <vector>
 
 namespace pellix::testing {
 

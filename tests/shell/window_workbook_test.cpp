@@ -1,7 +1,6 @@
 // The window on its program folder, offscreen: start-up on a good folder and on folders whose
 // workbook or pictures cannot be used, the close, the display switch and the data reset.
 
-#include "shell/sheet_view.h"
 #include "test_support.h"
 #include "workbook/score_routines.h"
 
