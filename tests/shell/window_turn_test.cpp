@@ -45,6 +45,8 @@ struct CloseWay {
     int named;
 };
 
+void PrintTo(const CloseWay& way, std::ostream* out) { *out << way.name; }
+
 class CloseWays : public TurnRoad, public ::testing::WithParamInterface<CloseWay> {};
 
 TEST_P(CloseWays, RecordTheTurnAndReturnToIdle) {
