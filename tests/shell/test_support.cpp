@@ -1,67 +1,14 @@
 #include "test_support.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QPainter>
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <fstream>
-#include <random>
 
 namespace pellix::testing {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-const fs::path kSample = PELLIX_SAMPLE_DIR;
-
-// A picture of one colour with a darker square in the middle, written in a format Qt can save;
-// the loader reads it by its content whatever the file is called.
-void writeGeneratedPicture(const fs::path& file, QColor colour, QSize size) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    QPainter painter(&image);
-    painter.fillRect(QRect(QPoint(size.width() / 4, size.height() / 4), size / 2), colour.darker(200));
-    painter.end();
-    fs::create_directories(file.parent_path());
-    image.save(QString::fromStdString(file.string()), "BMP");
-}
-
-}  // namespace
-
 ProgramFolder::ProgramFolder() {
-    static std::mt19937_64 random(std::random_device{}());
-    path_ = fs::temp_directory_path() / ("pellix-shell-" + std::to_string(random()));
-    fs::create_directories(path_);
-    if (fs::exists(kSample / "data.xls")) {
-        fs::copy(kSample, path_, fs::copy_options::recursive);
-        return;
-    }
-    for (int k = 1; k <= 12; ++k) {
-        char name[16];
-        std::snprintf(name, sizeof name, "p%02d.gif", k);
-        writeGeneratedPicture(path_ / "image" / name, QColor::fromHsv(k * 30, 200, 230), {96, 96});
-    }
-    writeGeneratedPicture(path_ / "image" / "CourtFrame.gif", QColor(40, 140, 60), {390, 260});
-    writeGeneratedPicture(path_ / "QVN.bmp", QColor(250, 220, 40), {54, 35});
-}
-
-ProgramFolder::~ProgramFolder() {
-    std::error_code error;
-    fs::remove_all(path_, error);
-}
-
-bool ProgramFolder::hasWorkbook() const { return fs::exists(dataPath()); }
-
-void ProgramFolder::remove(const fs::path& relative) const { fs::remove(path_ / relative); }
-
-void ProgramFolder::write(const fs::path& relative, const std::string& bytes) const {
-    fs::create_directories((path_ / relative).parent_path());
-    std::ofstream out(path_ / relative, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    fs::copy(PELLIX_SAMPLE_DIR, path(), fs::copy_options::recursive);
+    fs::permissions(dataPath(), fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
 }
 
 void ProgramFolder::setCell(int row, int column, const xls::CellValue& value) const {
@@ -70,9 +17,27 @@ void ProgramFolder::setCell(int row, int column, const xls::CellValue& value) co
     workbook.saveAs(dataPath());
 }
 
+xls::CellValue ProgramFolder::cell(int row, int column) const {
+    const xls::Workbook workbook = xls::Workbook::open(dataPath());
+    return workbook.cell(workbook.activeSheet(), row - 1, column - 1);
+}
+
+std::string ProgramFolder::turnRow(int turn) const {
+    const xls::Workbook book = xls::Workbook::open(dataPath());
+    const auto at = [&](int column) { return book.cell(book.activeSheet(), cellmap::turnRow(turn) - 1, column - 1); };
+    std::string shown, marks;
+    for (int player = 1; player <= cellmap::kPlayers; ++player) {
+        const xls::CellValue slot = at(cellmap::positionColumn(player));
+        shown += std::to_string(slot.kind == xls::ValueKind::Number ? static_cast<int>(slot.number) : 0);
+        if (at(cellmap::markColumn(player)) == xls::CellValue::ofText("C")) marks += " C" + std::to_string(player);
+    }
+    return shown + marks;
+}
+
 namespace {
 
-FormSeams withRecorders(Recorders& recorders, FormSeams seams) {
+FormSeams withRecorders(Recorders& recorders) {
+    FormSeams seams;
     seams.sound = recorders.sound;
     seams.messageBox = [&recorders](const QString& text, QMessageBox::StandardButtons,
                                     QMessageBox::StandardButton defaultButton) {
@@ -84,12 +49,10 @@ FormSeams withRecorders(Recorders& recorders, FormSeams seams) {
 
 }  // namespace
 
-RecordingForm::RecordingForm(const fs::path& folder, FormSeams seams)
-    : Recorders(), MainForm(folder, withRecorders(*this, std::move(seams))) {}
+RecordingForm::RecordingForm(const ProgramFolder& folder) : MainForm(folder.path(), withRecorders(*this)) {}
 
-void RecordingForm::SetStatus(const std::string& message) {
-    statuses.push_back(message);
-    MainForm::SetStatus(message);
+void RecordingForm::fillCourt() {
+    for (int k = 1; k <= 4; ++k) picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
 }
 
 bool spinUntil(const std::function<bool()>& done, int milliseconds) {
@@ -102,44 +65,12 @@ bool spinUntil(const std::function<bool()>& done, int milliseconds) {
     return true;
 }
 
-QImage pictureOf(const fs::path& file) {
-    QImage image;
-    image.load(QString::fromStdString(file.string()));
-    return image.convertToFormat(QImage::Format_ARGB32);
-}
-
-bool samePicture(const QImage& a, const QImage& b) {
-    return !a.isNull() && a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
-}
-
-namespace {
-
-// One QApplication for the whole program, offscreen unless the caller chose a platform.
-class QtEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!QApplication::instance()) {
-            application_ = std::make_unique<QApplication>(argc_, argv_);
-        }
-    }
-    void TearDown() override { application_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[20] = "pellix_shell_tests";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> application_;
-};
-
-}  // namespace
-
 }  // namespace pellix::testing
 
+// One QApplication for the whole program, offscreen unless the caller chose a platform.
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new pellix::testing::QtEnvironment);
+    QApplication application(argc, argv);
     return RUN_ALL_TESTS();
 }

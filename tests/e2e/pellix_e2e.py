@@ -1,0 +1,159 @@
+# What the end-to-end scripts share: the command line, the program started on a scratch copy of the
+# sample program folder in a real window (under xvfb-run), the scorer's mouse and keys through
+# xdotool, and the workbook read with xlrd, an independent reader.
+
+import argparse
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+
+import xlrd
+
+BENCH_TOP = 4080
+# The centres of the controls the scripts press, in twips from the window's corner.
+DECIDE, MISS, PREVIOUS, NEXT = (7867, 2827), (7867, 1027), (10087, 727), (14767, 727)
+VIEW, RESET, TURN_BOX, NOWHERE = (14480, 2107), (14685, 1582), (12400, 740), (16200, 3300)
+COURT = {1: (120, 120), 2: (120, 2040), 3: (3000, 120), 4: (3000, 2040)}
+
+
+def parser():
+    result = argparse.ArgumentParser()
+    result.add_argument("--app", default="build/app")
+    result.add_argument("--sample", default=os.path.join(os.path.dirname(__file__), "../../assets/sample"))
+    return result
+
+
+# The top-left corner of every token at start: the bench, the guests' row, the placeholders.
+def places():
+    result = {t: (120 + 1680 * (t - 1), BENCH_TOP) for t in range(1, 10)}
+    result.update({10: (10200, 2400), 11: (11880, 2400), 12: (13560, 2400)})
+    result.update({21: (720, 240), 22: (720, 2160), 23: (3600, 240), 24: (3600, 2160)})
+    return result
+
+
+def centre(place):
+    return place[0] + 787, place[1] + 787
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool"] + [str(a) for a in args], capture_output=True, text=True, check=True).stdout
+
+
+def windows(name=""):
+    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
+                          capture_output=True, text=True).stdout.split()
+
+
+# What `condition` gives once it is true, or when the time is up.
+def wait(condition, timeout=15):
+    deadline = time.time() + timeout
+    while True:
+        found = condition()
+        if found or time.time() > deadline:
+            return found
+        time.sleep(0.1)
+
+
+# The active sheet of a workbook, 1-based as the sheet numbers it.
+class Sheet:
+
+    def __init__(self, path):
+        book = xlrd.open_workbook(path)
+        self.sheet = [s for s in book.sheets() if s.sheet_selected][0]
+
+    def value(self, row, column):
+        s = self.sheet
+        return s.cell_value(row - 1, column - 1) if row <= s.nrows and column <= s.ncols else ""
+
+    # {player: slot} as the turn's row holds them.
+    def slots(self, turn):
+        return {p: int(self.value(turn + 40, p + 9)) for p in range(1, 13) if self.value(turn + 40, p + 9) != ""}
+
+    def marks(self, turn):
+        return [p for p in range(1, 13) if self.value(turn + 40, p + 22) == "C"]
+
+
+def turn_reached(path, turn, timeout=15):
+    def reached():
+        try:
+            return Sheet(path).value(19, 2) == turn
+        except Exception:  # caught between two saves
+            return False
+    return wait(reached, timeout)
+
+
+# The program beside a scratch copy of the sample program folder, in a real window.
+class Window:
+
+    def __init__(self, args, slow=False):
+        self.slow = slow
+        self.work = tempfile.mkdtemp(prefix="pellix-e2e-")
+        shutil.copytree(args.sample, self.work, dirs_exist_ok=True)
+        shutil.copy(os.path.join(args.app, "pellix"), self.work)
+        self.data = os.path.join(self.work, "data.xls")
+        os.chmod(self.data, 0o644)
+        self.process = self.start()
+        found = wait(lambda: windows("Pellix"), 60)
+        if not found:
+            raise RuntimeError("the window never appeared: " + self.close())
+        self.window = found[0]
+        geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", self.window).split())
+        self.origin = (int(geometry["X"]), int(geometry["Y"]))
+        time.sleep(1.0)
+
+    def start(self):
+        env = dict(os.environ, QT_SCALE_FACTOR="1", QT_QPA_PLATFORM="xcb")
+        return subprocess.Popen([os.path.join(self.work, "pellix")], cwd=self.work, env=env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+    # Twips to the screen's pixels, 15 to the pixel at 96 dots per inch.
+    def point(self, left, top):
+        return self.origin[0] + left // 15, self.origin[1] + top // 15
+
+    def delay(self, seconds):
+        return seconds * (4 if self.slow else 1)
+
+    def pause(self, seconds):
+        time.sleep(self.delay(seconds))
+
+    def click(self, place):
+        xdotool("mousemove", *self.point(*place), "sleep", self.delay(0.05), "click", 1, "sleep", self.delay(0.1))
+
+    # Press at `start`, move in steps through every point of `path`, release at the last.
+    def drag(self, start, *path, steps=20):
+        x, y = self.point(*start)
+        gesture = ["mousemove", x, y, "sleep", self.delay(0.05), "mousedown", 1]
+        for place in path:
+            x1, y1 = self.point(*place)
+            for i in range(1, steps + 1):
+                gesture += ["mousemove", x + (x1 - x) * i // steps, y + (y1 - y) * i // steps, "sleep", self.delay(0.02)]
+            x, y = x1, y1
+        xdotool(*gesture, "sleep", self.delay(0.1), "mouseup", 1, "sleep", self.delay(0.2))
+
+    # Answers the open message boxes with `keys`, waiting up to `timeout` for one.
+    def answer_boxes(self, *keys, timeout=0):
+        boxes = wait(lambda: [w for w in windows() if w != self.window], timeout)
+        for box in boxes:
+            xdotool("windowfocus", "--sync", box, "sleep", self.delay(0.2), "key", "--clearmodifiers", *keys,
+                    "sleep", self.delay(0.3))
+        return len(boxes)
+
+    # Ends the program, removes the folder and gives what the program printed on its standard error.
+    def close(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+        shutil.rmtree(self.work, ignore_errors=True)
+        return self.process.stderr.read().decode(errors="replace")
+
+
+def report(summary, problems):
+    print(summary)
+    for problem in problems:
+        print("PROBLEM:", problem)
+    return 1 if problems else 0

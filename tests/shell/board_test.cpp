@@ -1,0 +1,106 @@
+// The spectator board following the window through a turn. Offscreen it is looked at through its
+// own face; on a real X server with two screens (see the CMakeLists) it also opens full screen on
+// the second, where its picture is taken (kept as build/board.png).
+
+#include "shell/audience_board.h"
+#include "test_support.h"
+
+namespace pellix {
+namespace {
+
+// The height from the first to the last row of `box` that holds a pixel brighter than the board's
+// dark colour (white text).
+int brightHeight(const QImage& picture, const QRect& box) {
+    int first = -1, last = -1;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            if (qGray(picture.pixel(x, y)) > 200) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+    return first < 0 ? 0 : last - first + 1;
+}
+
+TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
+    // An evening of six turns: player 2 has stayed on court throughout, player 5 was named twice.
+    testing::ProgramFolder folder;
+    const std::pair<std::array<int, 4>, int> turns[] = {
+        {{1, 2, 3, 4}, 4}, {{1, 2, 3, 5}, 5}, {{1, 2, 6, 5}, 1}, {{7, 2, 6, 5}, 5}, {{7, 2, 6, 8}, 6}, {{7, 2, 10, 8}, 8},
+    };
+    for (int t = 1; t <= 6; ++t) {
+        for (int slot = 1; slot <= 4; ++slot)
+            folder.setCell(cellmap::turnRow(t), cellmap::positionColumn(turns[t - 1].first[slot - 1]), CellValue::ofNumber(slot));
+        folder.setCell(cellmap::turnRow(t), cellmap::markColumn(turns[t - 1].second), CellValue::ofText("C"));
+    }
+    folder.setCell(cellmap::kTurnRow, cellmap::kTurnColumn, CellValue::ofNumber(6));
+    testing::RecordingForm form(folder);
+    form.show();
+    form.activateWindow();
+    testing::spinUntil([&] { return form.windowHandle()->isExposed() && form.isActiveWindow(); }, 5000);
+    form.Form_Load();
+    form.toggleSpectatorBoard();
+    SpectatorBoard* board = form.spectatorBoard();
+    ASSERT_TRUE(board && board->isVisible());
+    EXPECT_EQ(board->titles().longestStreak, (Title{5, {2}}));
+
+    // Turn 7: players 7, 2, 10, 11 in slots 1..4; player 11 is named in the countdown.
+    const int onCourt[] = {7, 2, 10, 11};
+    for (int slot = 1; slot <= 4; ++slot) form.picUser_DragDrop(kFirstPlaceholder - 1 + slot, onCourt[slot - 1]);
+    EXPECT_EQ(board->court(), (std::array<int, 5>{0, 7, 2, 10, 11}));
+    form.cmdSave_Click();
+    EXPECT_EQ(board->countdown(), QStringLiteral("3秒前"));
+    form.timDown_Timer();
+    EXPECT_EQ(board->countdown(), QStringLiteral("2秒前"));
+    form.picCourt_Click(4);
+    EXPECT_EQ(board->countdown(), QString());
+    EXPECT_EQ(board->named(), 11);
+    // On court by slot, then who comes on next; players 9 and 12 take no part.
+    std::vector<int> order;
+    for (const SpectatorBoard::Line& line : board->standings()) order.push_back(line.player);
+    ASSERT_EQ(order, (std::vector<int>{7, 2, 10, 11, 4, 3, 1, 5, 6, 8}));
+    const auto line = [&](int at) { return board->standings()[at]; };
+    EXPECT_EQ(line(1).standing, QStringLiteral("6連勝中"));
+    EXPECT_EQ(line(1).name, QString::fromStdString(form.playerName(2)));
+    EXPECT_EQ(line(3).standing, QStringLiteral("Challenger"));
+    EXPECT_EQ(line(4).standing, QStringLiteral("6ターン待ち"));
+    EXPECT_EQ(line(0).fill, line(1).fill);  // one colour for slots 1 and 2, another for 3 and 4
+    EXPECT_NE(line(0).fill, line(2).fill);
+    EXPECT_EQ(line(4).fill, QColor(Qt::white));
+    EXPECT_EQ(board->titles(), (LiveTitles{{6, {2}}, {7, {2}}, {2, {5}}}));
+
+    // Hidden and opened again during the next countdown: it shows the countdown, nobody named.
+    form.toggleSpectatorBoard();
+    EXPECT_FALSE(board->isVisible());
+    form.cmdSave_Click();
+    form.toggleSpectatorBoard();
+    EXPECT_EQ(board->countdown(), QStringLiteral("3秒前"));
+    EXPECT_EQ(board->named(), 0);
+    if (QGuiApplication::screens().size() < 2) return;
+
+    // Full screen on the second screen, the keyboard left with the scorer; ten lines of names in
+    // white at least 40 pixels high at 1920x1080 and nothing below them; the countdown large and
+    // yellow on the left half.
+    QScreen* second = QGuiApplication::screens().at(1);
+    ASSERT_TRUE(testing::spinUntil([&] { return board->windowHandle()->isExposed(); }, 5000));
+    testing::spinUntil([] { return false; }, 500);
+    EXPECT_EQ(board->geometry(), second->geometry());
+    EXPECT_TRUE(form.isActiveWindow());
+    const QImage picture = second->grabWindow(0).toImage();
+    if (const char* keep = std::getenv("PELLIX_BOARD_PICTURE"); keep && *keep) picture.save(QString::fromUtf8(keep));
+    const int text = SpectatorBoard::textPixels(picture.height());
+    const QRect firstName(picture.width() / 2 + 2 * text, text / 2, picture.width() / 4, text * 6 / 5);
+    EXPECT_GE(brightHeight(picture, firstName), 40);
+    for (int k = 1; k <= 11; ++k)
+        EXPECT_EQ(brightHeight(picture, firstName.translated(0, k * firstName.height())) > 20, k < 10) << "line " << k;
+    int yellow = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width() / 2; ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            yellow += pixel.red() > 200 && pixel.green() > 180 && pixel.blue() < 120;
+        }
+    EXPECT_GT(yellow, 2000);
+}
+
+}  // namespace
+}  // namespace pellix

@@ -1,0 +1,108 @@
+// The window's parts on their own: the sheet view and the input flush.
+
+#include "shell/input_flush.h"
+#include "test_support.h"
+
+#include <QMouseEvent>
+#include <QtTest/qtestspontaneevent.h>
+
+namespace pellix {
+namespace {
+
+using testing::ProgramFolder;
+
+// Values, fills, sizes and hidden rows and columns the way a spreadsheet shows them; a text wider
+// than its cell runs on over empty neighbours and stops at one with a value.
+TEST(SheetView, ShowsTheSheetTheWayASpreadsheetDoes) {
+    const std::string wide(40, 'W');
+    xls::SheetShown sheet;
+    sheet.cells = {{1, 1, CellValue::ofText("佐藤"), false, 35, 0xCCFFCC}, {1, 3, CellValue::ofText(wide)},
+                   {4, 0, CellValue::ofText(wide)}, {4, 2, CellValue::ofNumber(7)}, {18, 2, CellValue::ofNumber(0.1 + 0.2)},
+                   {20, 4, CellValue::ofBoolean(true)}, {20, 5, CellValue::ofError(0x2A)}, {2099, 33, CellValue::ofNumber(1e20)}};
+    sheet.rows = {{1, 330, true, false}, {2, 0, true, true}, {3, 330, true, true}};
+    sheet.columns = {{2, 2, 256 * 20, false}, {6, 7, 256 * 3, true}};
+    SheetView view;
+    view.showSheet(sheet);
+    const SheetModel& model = view.sheetModel();
+    const auto shown = [&](int row, int column, int role = Qt::DisplayRole) { return model.data(model.index(row, column), role); };
+
+    const QString texts[] = {shown(18, 2).toString(), shown(20, 4).toString(), shown(20, 5).toString(), shown(2099, 33).toString()};
+    EXPECT_EQ(QStringList(std::begin(texts), std::end(texts)).join(' '), QStringLiteral("0.3 TRUE #N/A 1e+20"));
+    EXPECT_EQ(shown(1, 1, Qt::BackgroundRole).value<QBrush>().color(), QColor(0xCC, 0xFF, 0xCC));
+    EXPECT_FALSE(shown(1, 3, Qt::BackgroundRole).isValid());
+    EXPECT_TRUE(shown(18, 2, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_EQ(model.headerData(33, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("AH"));
+    EXPECT_EQ(model.headerData(40, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("41"));
+    EXPECT_EQ(view.rowHeight(1), view.rowHeightPixels(330));
+    EXPECT_EQ(view.rowHeight(0), view.rowHeightPixels(255));
+    EXPECT_TRUE(view.isRowHidden(2) && view.isRowHidden(3) && view.isColumnHidden(6) && view.isColumnHidden(7));
+    EXPECT_FALSE(view.isRowHidden(4) || view.isColumnHidden(5));
+    EXPECT_EQ(view.columnWidth(2), view.columnWidthPixels(256 * 20));
+    EXPECT_GT(view.columnSpan(1, 3), 1);
+    EXPECT_EQ(view.columnSpan(4, 0), 2);
+    EXPECT_EQ(view.columnSpan(1, 1), 1);
+
+    // A sheet with nothing hidden shows every row and column again.
+    view.showSheet({});
+    EXPECT_FALSE(view.isRowHidden(2) || view.isColumnHidden(6));
+}
+
+// The first link shows the top-left; a re-read keeps where the scorer scrolled to, the row just
+// written can be brought into view, and a file that cannot be read keeps what was shown.
+TEST(SheetView, TheLinkedFileIsReadAgainWhereItWas) {
+    ProgramFolder folder;
+    testing::writeFile(folder / "broken.xls", std::string(4096, 'x'));
+    SheetView view;
+    view.resize(1000, 300);
+    view.show();
+    view.CreateLink(folder.dataPath());
+    EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole).toString(), QStringLiteral("p01.gif"));
+    view.scrollTo(view.sheetModel().index(25, 30), QAbstractItemView::PositionAtTop);
+    const int top = view.rowAt(0);
+    const int left = view.columnAt(0);
+    view.CreateLink(folder.dataPath());
+    EXPECT_EQ(view.rowAt(0), top);
+    view.bringRowIntoView(3);
+    EXPECT_EQ(view.rowAt(0), 2);
+    EXPECT_EQ(view.columnAt(0), left);
+    EXPECT_GT(left, 0);
+    EXPECT_THROW(view.CreateLink(folder / "broken.xls"), xls::XlsError);
+    EXPECT_EQ(view.rowAt(0), 2);
+    EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole).toString(), QStringLiteral("p01.gif"));
+}
+
+struct InputTarget : QObject {
+    int inputs = 0;
+    bool event(QEvent* event) override {
+        inputs += dynamic_cast<QInputEvent*>(event) != nullptr;
+        return true;
+    }
+    // Delivered as the window system delivers input: spontaneous and stamped; a press unless said.
+    void deliver(quint64 stamp, bool spontaneous = true,
+                 QInputEvent&& event = QMouseEvent(QEvent::MouseButtonPress, {}, {}, Qt::LeftButton, Qt::LeftButton, {})) {
+        event.setTimestamp(stamp);
+        if (spontaneous) QSpontaneKeyEvent::setSpontaneous(&event);
+        QApplication::instance()->notify(this, &event);
+    }
+};
+
+// Input stamped up to the moment of the flush was queued before it and is dropped; later input and
+// the program's own events get through.
+TEST(InputFlush, DropsTheInputQueuedBeforeIt) {
+    InputTarget target;
+    InputFlush flush;
+    target.deliver(1000);  // the input whose handler asks for the flush
+    flush.flush();
+    target.deliver(950);
+    target.deliver(990, true, QKeyEvent(QEvent::KeyPress, Qt::Key_A, {}));
+    target.deliver(1000, true, QWheelEvent({}, {}, {}, {0, 120}, {}, {}, Qt::NoScrollPhase, false));
+    target.deliver(10, false);
+    EXPECT_EQ(target.inputs, 2);
+    target.deliver(1001);
+    target.deliver(1000);
+    EXPECT_EQ(target.inputs, 4);
+    EXPECT_FALSE(flush.armed());
+}
+
+}  // namespace
+}  // namespace pellix

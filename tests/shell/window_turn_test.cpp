@@ -1,0 +1,166 @@
+// A turn through the window, offscreen: the countdown, each way of closing it (the window's own
+// close among them), input that comes in while it closes, refusals, drops and a failed commit. The turn machine's
+// and the engine's rules have their own tests; here each is seen once through the window. Timers
+// are never waited for: their handlers are called directly.
+
+#include "test_support.h"
+
+namespace pellix {
+namespace {
+
+using testing::ProgramFolder;
+using testing::RecordingForm;
+
+class TurnRoad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form.Form_Load();
+        form.fillCourt();
+    }
+    void startCountdown() {
+        form.txtTurn->setText(QStringLiteral("41"));
+        form.cmdSave_Click();
+        ASSERT_EQ(form.cmdSave->text(), QStringLiteral("3秒前"));
+        EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : Shout \"Come on !\""));
+        EXPECT_FALSE(form.cmdSave->isEnabled() || form.txtTurn->isEnabled() || form.cmdPrev->isEnabled() ||
+                     form.cmdNext->isEnabled());
+        EXPECT_TRUE(form.cmdMiss->isVisibleTo(&form));
+    }
+    // Runs `inside` at the close's first status message, where queued input gets in.
+    void duringTheClose(std::function<void()> inside) { QTimer::singleShot(0, &form, std::move(inside)); }
+    void expectIdle(const char* turn) {
+        EXPECT_EQ(form.timMiss->Interval() + form.timDown->Interval(), 0);
+        EXPECT_EQ(form.cmdSave->text(), QStringLiteral("決定"));
+        EXPECT_FALSE(form.cmdMiss->isVisibleTo(&form));
+        EXPECT_TRUE(form.txtTurn->isEnabled() && form.cmdPrev->isEnabled() && form.cmdNext->isEnabled());
+        EXPECT_EQ(form.txtTurn->text(), QString::fromUtf8(turn));
+    }
+    ProgramFolder folder;
+    RecordingForm form{folder};
+};
+
+struct CloseWay {
+    const char* name;
+    std::function<void(MainForm&)> close;
+    int named;
+};
+
+void PrintTo(const CloseWay& way, std::ostream* out) { *out << way.name; }
+
+class CloseWays : public TurnRoad, public ::testing::WithParamInterface<CloseWay> {};
+
+TEST_P(CloseWays, RecordTheTurnAndReturnToIdle) {
+    startCountdown();
+    QString statusAtClose;
+    duringTheClose([&] { statusAtClose = form.lblStatus->text(); });
+    GetParam().close(form);
+
+    EXPECT_EQ(statusAtClose, QStringLiteral(" Status : Time Up"));
+    expectIdle("42");
+    EXPECT_TRUE(form.cmdSave->isEnabled());
+    EXPECT_EQ(folder.cell(19, 2), CellValue::ofNumber(41));
+    const int named = GetParam().named;
+    EXPECT_EQ(folder.turnRow(41), "123400000000" + (named ? " C" + std::to_string(named) : ""));
+    for (int player = 1; player <= 4; ++player) EXPECT_EQ(form.picUser[player]->marked(), player == named) << player;
+    EXPECT_TRUE(form.messageBoxes.empty());
+    // A close of the window during the countdown records the turn first, then closes.
+    const bool windowClosed = std::string_view(GetParam().name) == "WindowClosed";
+    EXPECT_EQ(testing::spinUntil([&] { return form.xlApp == nullptr; }, 300), windowClosed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Closes, CloseWays,
+                         ::testing::Values(CloseWay{"TimeUp", [](MainForm& f) { f.timMiss_Timer(); }, 0},
+                                           CloseWay{"MissButton", [](MainForm& f) { f.cmdMiss_Click(); }, 0},
+                                           CloseWay{"CourtSlotClicked", [](MainForm& f) { f.picCourt_Click(3); }, 3},
+                                           CloseWay{"DragAcross", [](MainForm& f) { f.picUser_DragOver(2); }, 2},
+                                           CloseWay{"WindowClosed", [](MainForm& f) { f.close(); }, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Input that arrives while the close runs finds the countdown over: one turn is recorded, with the
+// player named first. Drops wait, then land on the token that stood where they were made; a close
+// of the window waits for all of it.
+TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
+    startCountdown();
+    duringTheClose([&] {
+        form.cmdMiss_Click();
+        form.timMiss_Timer();
+        form.timDown_Timer();
+        form.picUser_DragOver(4);
+        form.picCourt_Click(1);
+        form.picUser_DragDrop(1, 7);   // bench token 7 onto court player 1
+        form.picCourt_DragDrop(2, 8);  // bench token 8 onto court slot 2
+        form.close();
+        EXPECT_EQ(form.board.CourtSlot[1], 1);
+        EXPECT_NE(form.xlApp, nullptr);
+    });
+    form.picUser_DragOver(3);
+
+    EXPECT_EQ(folder.turnRow(41), "123400000000 C3");
+    EXPECT_EQ(folder.turnRow(42), "000000000000");  // no second turn
+    expectIdle("42");
+    EXPECT_EQ(form.board.CourtSlot[1], 7);
+    EXPECT_EQ(form.board.CourtSlot[2], 8);
+    EXPECT_TRUE(form.lblGuide->text().startsWith(QStringLiteral("C : 3 ")));
+    EXPECT_TRUE(testing::spinUntil([&] { return form.xlApp == nullptr; }, 2000));
+}
+
+// A turn text that cannot start the countdown is explained: in the status line when it is no
+// number, in a box that gives the turns that can be recorded when it is out of range.
+TEST_F(TurnRoad, RefusedTurnTextsAreExplained) {
+    for (void (MainForm::*press)() : {&MainForm::cmdSave_Click, &MainForm::cmdNext_Click}) {
+        form.SetStatus("");
+        form.txtTurn->setText("abc");
+        (form.*press)();
+        expectIdle("abc");
+        EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" 「abc」は節の番号として読めません"));
+    }
+    form.txtTurn->setText("0");
+    form.cmdSave_Click();
+    expectIdle("0");
+    ASSERT_EQ(form.messageBoxes.size(), 1u);
+    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("1 から 2060")));
+    EXPECT_EQ(folder.cell(19, 2), CellValue::ofNumber(0));
+}
+
+// The widgets follow the board; the fourth player on court is heard and lets 決定 be pressed, but
+// not during a countdown; a placeholder back on court does not, and a turn cannot be recorded with
+// it. A sorted bench shows on screen.
+TEST(Drops, WidgetsFollowTheBoardAndDecideFollowsTheCourt) {
+    ProgramFolder folder;
+    RecordingForm form(folder);
+    form.Form_Load();
+    for (int k = 1; k <= 3; ++k) form.picUser_DragDrop(20 + k, k + 4);
+    EXPECT_TRUE(form.sound->played.empty());
+    EXPECT_FALSE(form.cmdSave->isEnabled());
+    form.picCourt_DragDrop(4, 8);
+    EXPECT_EQ(form.sound->played, std::vector<std::string>{"ポコ.wav"});
+    EXPECT_TRUE(form.cmdSave->isEnabled());
+    form.picUser_DragDrop(22, 6);  // court player 6 onto the placeholder on the bench
+    EXPECT_FALSE(form.cmdSave->isEnabled());
+    form.picUser_DragDrop(22, 9);
+    form.cmdSave_Click();
+    form.picUser_DragDrop(1, 2);  // two bench tokens exchange places
+    EXPECT_EQ(form.sound->played.size(), 3u);
+    EXPECT_FALSE(form.cmdSave->isEnabled());
+    // A placeholder back on court: the commit fails, says why, and the turn number stays.
+    form.picUser_DragDrop(21, 5);
+    form.cmdMiss_Click();
+    EXPECT_EQ(form.messageBoxes.size(), 1u);
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("1"));
+    EXPECT_FALSE(form.cmdSave->isEnabled());
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節は記録されていません"));
+    EXPECT_EQ(folder.turnRow(1), "000000000000");
+
+    const double firstOnBench = form.board.place(2).left;
+    for (int token = 1; token <= kTokenCount; ++token) form.board.Players[token].Order = -2;
+    form.board.Players[4].Order = 1;
+    form.sortBench();
+    EXPECT_EQ(form.board.place(4).left, firstOnBench);
+    for (int token : {1, 2, 3, 4, 5, 6, 7, 8, 9, 21, 22, 23, 24}) {
+        const TokenPlace& place = form.board.place(token);
+        EXPECT_EQ(form.picUser[token]->pos(), QPoint(form.twipsToPixels(place.left), form.twipsToPixels(place.top))) << token;
+    }
+}
+
+}  // namespace
+}  // namespace pellix

@@ -1,0 +1,157 @@
+// The window on its program folder, offscreen: start-up on a good folder and on folders whose
+// workbook or pictures cannot be used, the close, the display switch and the data reset.
+
+#include "test_support.h"
+#include "workbook/score_routines.h"
+
+#include <unistd.h>
+
+namespace pellix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProgramFolder;
+using testing::RecordingForm;
+
+bool shows(const QPixmap& shown, const fs::path& file) {
+    return !shown.isNull() && shown.toImage().convertToFormat(QImage::Format_ARGB32) ==
+                                  QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_ARGB32);
+}
+
+fs::path tokenPicture(const ProgramFolder& folder, int token) {
+    return folder.path() / "image" / QStringLiteral("p%1.gif").arg(token, 2, 10, QLatin1Char('0')).toStdString();
+}
+
+TEST(StartUp, AGoodFolderShowsItsPicturesTurnAndSheetAndTheCloseLetsGo) {
+    ProgramFolder folder;
+    RecordingForm form(folder);
+    form.show();
+    form.Form_Load();
+
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : OK"));
+    EXPECT_TRUE(form.messageBoxes.empty());
+    for (int token = 1; token <= 12; ++token) EXPECT_TRUE(shows(form.picUser[token]->picture(), tokenPicture(folder, token)));
+    EXPECT_TRUE(shows(form.picQVN->pixmap(), folder / "QVN.bmp"));
+    EXPECT_TRUE(shows(form.courtPicture(), folder / "image" / "CourtFrame.gif"));
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("1"));
+    EXPECT_EQ(form.lblPrize->text(), QString::fromUtf8(kTitlesBanner));
+    EXPECT_EQ(form.OLEWorkSheet->sheetModel().data(form.OLEWorkSheet->sheetModel().index(21, 2), Qt::DisplayRole).toString(),
+              QStringLiteral("p01.gif"));
+    EXPECT_TRUE(form.lblGuide->text().contains(QStringLiteral("4 人")));
+    form.close();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.xlApp, nullptr);
+}
+
+// One box under the step's name says what failed, the file's full path and what to do; the rest
+// of the load still shows.
+TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
+    struct Case {
+        const char* name;
+        std::function<void(const ProgramFolder&)> spoil;
+        const char* advice;
+    };
+    std::vector<Case> cases{
+        {"missing", [](const ProgramFolder& f) { fs::remove(f.dataPath()); }, "data.xls がありません"},
+        {"empty", [](const ProgramFolder& f) { testing::writeFile(f.dataPath(), ""); }, "空です"},
+        {"damaged", [](const ProgramFolder& f) { testing::writeFile(f.dataPath(), "not a workbook"); }, "バックアップ"},
+        {"a folder", [](const ProgramFolder& f) { fs::remove(f.dataPath()); fs::create_directory(f.dataPath()); }, "フォルダ"},
+    };
+    if (::geteuid() != 0)
+        cases.push_back({"unreadable", [](const ProgramFolder& f) { fs::permissions(f.dataPath(), fs::perms::none); }, "権限"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProgramFolder folder;
+        c.spoil(folder);
+        RecordingForm form(folder);
+        form.Form_Load();
+        ASSERT_EQ(form.messageBoxes.size(), 1u);
+        const QString& message = form.messageBoxes[0];
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Form_Load\n\n")));
+        EXPECT_TRUE(message.contains(QString::fromStdString(folder.dataPath().string())));
+        EXPECT_TRUE(message.contains(QString::fromUtf8(c.advice))) << message.toStdString();
+        EXPECT_EQ(form.xlApp, nullptr);
+        EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を開けませんでした"));
+        EXPECT_FALSE(form.courtPicture().isNull());
+    }
+}
+
+// Without pictures the game can still be scored: tokens show their number and name, the court its
+// slots, and the status line says once which files are missing. A picture named in the workbook is
+// found whatever its letter case and folder separators.
+TEST(StartUp, MissingPicturesAreNamedAndDrawnPlainly) {
+    ProgramFolder folder;
+    folder.setCell(19, 2, xls::CellValue::ofText("12 "));  // the last turn, typed as text
+    folder.setCell(23, 3, xls::CellValue::ofText("P03.GIF"));
+    folder.setCell(24, 3, xls::CellValue::ofText("nobody.gif"));
+    fs::create_directories(folder / "image" / "guests");
+    fs::copy_file(tokenPicture(folder, 11), folder / "image" / "guests" / "g.gif");
+    folder.setCell(32, 3, xls::CellValue::ofText("guests\\g.gif"));
+    RecordingForm named(folder);
+    named.Form_Load();
+    EXPECT_EQ(named.lblStatus->text(), QStringLiteral(" Status : OK - 画像が見つかりません: image/nobody.gif"));
+    EXPECT_TRUE(shows(named.picUser[2]->picture(), tokenPicture(folder, 3)));
+    EXPECT_TRUE(named.picUser[3]->picture().isNull());
+    EXPECT_TRUE(shows(named.picUser[11]->picture(), tokenPicture(folder, 11)));
+    EXPECT_EQ(named.txtTurn->text(), QStringLiteral("13"));
+
+    fs::remove_all(folder / "image");
+    fs::remove(folder / "QVN.bmp");
+    RecordingForm form(folder);
+    form.resize(form.initialSize({}));
+    form.Form_Load();
+    EXPECT_TRUE(form.messageBoxes.empty());
+    EXPECT_EQ(form.lblStatus->text(),
+              QStringLiteral(" Status : OK - 画像が見つかりません: image/p01.gif, image/P03.GIF, image/nobody.gif ほか 11 件"));
+    EXPECT_NE(form.picUser[1]->grab().toImage(), form.picUser[2]->grab().toImage());
+    const QImage window = form.grab().toImage();
+    const QColor inCourt = window.pixelColor(form.picCourt[3]->geometry().topLeft() + QPoint(5, 60));
+    EXPECT_GT(inCourt.green(), inCourt.red() + 40);
+    EXPECT_EQ(form.picQVN->text(), QStringLiteral("QVN"));
+}
+
+// The display switch shows the format the file holds; the reset asks first, with Cancel as the
+// default, and OK clears the record and shows it in the normal format. Neither runs during a
+// countdown, and a switch that cannot save changes nothing.
+TEST(Operations, TheSwitchAndTheResetShowWhatTheFileHolds) {
+    ProgramFolder folder;
+    RecordingForm form(folder);
+    form.Form_Load();
+    const auto expectFormat = [&](bool hyper) {
+        EXPECT_EQ(form.chkView->isChecked(), hyper);
+        EXPECT_EQ(form.chkView->text(), hyper ? QStringLiteral("Hyper") : QStringLiteral("Normal"));
+        EXPECT_EQ(form.lblPrize->isHidden(), !hyper);
+        // The sheet view reaches down to the banner, or to the window's edge without it.
+        EXPECT_EQ(form.OLEWorkSheet->geometry().bottom() == form.height() - 1, !hyper);
+        EXPECT_EQ(form.OLEWorkSheet->isRowHidden(13), hyper);  // as the file holds it
+    };
+    form.fillCourt();
+    form.txtTurn->setText("12");
+    form.cmdSave_Click();
+    form.chkView->click();
+    form.picQVN_Click();
+    expectFormat(false);
+    EXPECT_TRUE(form.messageBoxes.empty());
+    form.cmdMiss_Click();
+    form.chkView->click();
+    expectFormat(true);
+    EXPECT_EQ(form.sound->played.back(), "きん.wav");
+
+    const std::string before = testing::readFile(folder.dataPath());
+    form.picQVN_Click();
+    EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("データを初期化しますか？")});
+    EXPECT_EQ(testing::readFile(folder.dataPath()), before);
+    form.answer = QMessageBox::Ok;
+    form.picQVN_Click();
+    EXPECT_EQ(form.txtTurn->text(), "1");
+    expectFormat(false);
+    EXPECT_EQ(folder.turnRow(12), "000000000000");
+
+    fs::permissions(folder.dataPath(), fs::perms::owner_read);
+    form.chkView->click();
+    expectFormat(false);
+    EXPECT_EQ(form.messageBoxes.size(), 3u);
+}
+
+}  // namespace
+}  // namespace pellix
