@@ -81,9 +81,9 @@ TEST_P(CorpusFile, EditsOnTheActiveSheetChangeExactlyTheEditedCells)
     EXPECT_EQ(reopened.cell(sheet, 40, 11), CellValue::ofNumber(3));
     EXPECT_EQ(reopened.cell(sheet, 40, 9), CellValue::empty());
     // The saved stream is sound wherever the original's was.
-    const auto before = streamProblems(workbookStreamOf(readBytes(original)), false);
+    const auto before = problemSet(workbookStreamOf(readBytes(original)), false);
     for (const std::string& problem : streamProblems(workbookStreamOf(saved), false))
-        EXPECT_THAT(before, ::testing::Contains(problem)) << "new problem: " << problem;
+        EXPECT_TRUE(before.count(problem)) << "new problem: " << problem;
     if (xlrdReadsIt) {
         EXPECT_EQ(xlrdDifferences(readBytes(original), saved, edited), "");
     }

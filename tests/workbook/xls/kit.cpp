@@ -36,32 +36,20 @@ Bytes ustr(const std::u16string& text)
     return out;
 }
 
-Record cell(std::uint16_t type, int row, int column, const Bytes& body, std::uint16_t xf)
-{
-    return {type, le(row, 2) + le(column, 2) + le(xf, 2) + body};
-}
-
 Record mulRk(int row, int first, const std::vector<std::pair<std::uint16_t, int>>& cells)
 {
-    Record record{kSidMulRk, le(row, 2) + le(first, 2)};
+    Bytes data = le(row, 2) + le(first, 2);
     for (const auto& [xf, value] : cells)
-        record.data = record.data + le(xf, 2) + le(rkInt(value), 4);
-    record.data = record.data + le(first + cells.size() - 1, 2);
-    return record;
+        data = data + le(xf, 2) + le(rkInt(value), 4);
+    return {kSidMulRk, data + le(first + cells.size() - 1, 2)};
 }
 
 Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats)
 {
-    Record record{kSidMulBlank, le(row, 2) + le(first, 2)};
+    Bytes data = le(row, 2) + le(first, 2);
     for (std::uint16_t xf : formats)
-        record.data = record.data + le(xf, 2);
-    record.data = record.data + le(first + formats.size() - 1, 2);
-    return record;
-}
-
-Record formula(int row, int column, const Bytes& result, const Bytes& tokens, std::uint16_t flags)
-{
-    return cell(kSidFormula, row, column, result + le(flags, 2) + le(0, 4) + le(tokens.size(), 2) + tokens);
+        data = data + le(xf, 2);
+    return {kSidMulBlank, data + le(first + formats.size() - 1, 2)};
 }
 
 Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn)
@@ -71,23 +59,8 @@ Record groupMember(int row, int column, const Bytes& result, int anchorRow, int 
 
 Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens)
 {
-    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 1)
-                             + le(lastRow - firstRow + 1, 1) + le(tokens.size(), 2) + tokens};
-}
-
-Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens)
-{
-    return {kSidArray, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 6) + le(tokens.size(), 2) + tokens};
-}
-
-Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf)
-{
-    return {kSidRow, le(row, 2) + le(0, 4) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};
-}
-
-Bytes cellFormat(std::uint16_t font, std::uint16_t format)
-{
-    return le(font, 2) + le(format, 2) + le(0x0001, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2);
+    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + Bytes{std::uint8_t(column), std::uint8_t(column), 0, std::uint8_t(lastRow - firstRow + 1)}
+                             + le(tokens.size(), 2) + tokens};
 }
 
 namespace {
@@ -113,76 +86,54 @@ int lastColumnOf(std::uint16_t type, const Bytes& data)
 Bytes sheetStream(const SheetSpec& sheet, std::uint32_t start)
 {
     Bytes out;
-    if (sheet.chart) {
-        put(out, bof(0x0020));
-        put(out, {kSidEof, {}});
-        return out;
-    }
-    std::map<int, std::vector<Record>> cellsByRow;  // each row's records with their follow-ups, in order
-    int current = -1;
-    for (const Record& record : sheet.cells) {
-        if (isCellRecord(record.type))
+    put(out, bof(sheet.chart ? 0x0020 : kBofWorksheet));
+    std::map<int, std::vector<Record>> cells;  // by row, each with its follow-ups, in stream order
+    std::map<int, std::pair<int, int>> span;   // of each row's cells
+    for (int current = -1; const Record& record : sheet.cells) {
+        if (isCellRecord(record.type)) {
             current = readU16(record.data.data());
-        cellsByRow[current].push_back(record);
+            auto& [first, last] = span.try_emplace(current, 0xFFFF, 0).first->second;
+            first = std::min<int>(first, readU16(record.data.data() + 2)), last = std::max(last, lastColumnOf(record.type, record.data) + 1);
+        }
+        cells[current].push_back(record);
     }
     std::map<int, Record> rows;
-    for (const auto& [row, records] : cellsByRow) {
-        int first = 0xFFFF, last = 0;
-        for (const Record& record : records)
-            if (isCellRecord(record.type)) {
-                first = std::min<int>(first, readU16(record.data.data() + 2));
-                last = std::max(last, lastColumnOf(record.type, record.data) + 1);
-            }
-        rows[row] = rowRecord(row, 255, 0);
-        writeU16(rows[row].data.data() + 2, static_cast<std::uint16_t>(first));
-        writeU16(rows[row].data.data() + 4, static_cast<std::uint16_t>(last));
-    }
+    std::set<int> blocks;
+    for (const auto& [row, columns] : span)
+        rows[row] = rowRecord(row, 255, 0, 15, columns.first, columns.second);
     for (const Record& record : sheet.rows)
         rows[readU16(record.data.data())] = record;
-    std::vector<int> numbers;
-    for (const auto& [row, record] : rows)
-        numbers.push_back(row);
-    std::set<int> blocks;
-    for (int row : numbers)
-        blocks.insert(row / 32);
-
-    put(out, bof(kBofWorksheet));
-    const std::size_t indexAt = out.size() + 4;
-    const std::uint32_t firstRow = numbers.empty() ? 0 : numbers.front(), lastRow = numbers.empty() ? 0 : numbers.back() + 1;
-    put(out, {kSidIndex, le(0, 16) + Bytes(4 * blocks.size(), 0)});
-    put(out, {kSidDefaultRowHeight, {0x00, 0x00, 0xFF, 0x00}});
-    const std::uint32_t defColWidth = start + static_cast<std::uint32_t>(out.size());
-    put(out, {kSidDefColWidth, {0x08, 0x00}});
-    put(out, {kSidDimensions, le(firstRow, 4) + le(lastRow, 4) + le(0, 2) + le(256, 2) + le(0, 2)});
-    std::vector<std::uint32_t> dbCells;
-    for (std::size_t k = 0; k < numbers.size();) {
-        std::size_t end = k;
-        while (end < numbers.size() && numbers[end] / 32 == numbers[k] / 32)
-            ++end;
+    for (const auto& row : rows)
+        blocks.insert(row.first / 32);
+    const std::uint32_t firstRow = rows.empty() ? 0 : rows.begin()->first, lastRow = rows.empty() ? 0 : rows.rbegin()->first + 1;
+    const std::size_t indexAt = out.size() + 4, defColWidth = out.size() + 20 + 4 * blocks.size() + 8;
+    if (!sheet.chart) {
+        put(out, {kSidIndex, le(0, 4) + le(firstRow, 4) + le(lastRow, 4) + le(start + defColWidth, 4) + Bytes(4 * blocks.size(), 0)});
+        put(out, {kSidDefaultRowHeight, {0x00, 0x00, 0xFF, 0x00}});
+        put(out, {kSidDefColWidth, {0x08, 0x00}});
+        put(out, {kSidDimensions, le(firstRow, 4) + le(lastRow, 4) + le(0, 2) + le(256, 2) + le(0, 2)});
+    }
+    for (auto block = rows.begin(); block != rows.end(); block = rows.lower_bound((block->first / 32 + 1) * 32)) {
+        const auto end = rows.lower_bound((block->first / 32 + 1) * 32);
         const std::size_t blockStart = out.size();
-        for (std::size_t m = k; m < end; ++m)
-            put(out, rows[numbers[m]]);
+        for (auto row = block; row != end; ++row)
+            put(out, row->second);
         Bytes offsets = le(out.size() - blockStart - 20, 2);
-        for (std::size_t m = k; m < end; ++m) {
+        for (auto row = block; row != end; ++row) {
             const std::size_t rowStart = out.size();
-            for (const Record& record : cellsByRow[numbers[m]])
+            for (const Record& record : cells[row->first])
                 put(out, record);
-            if (m + 1 < end)
+            if (std::next(row) != end)
                 offsets = offsets + le(out.size() - rowStart, 2);
         }
-        dbCells.push_back(start + static_cast<std::uint32_t>(out.size()));
+        writeU32(out.data() + indexAt + 16 + 4 * std::distance(blocks.begin(), blocks.find(block->first / 32)), start + out.size());
         put(out, {kSidDbCell, le(out.size() - blockStart, 4) + offsets});
-        k = end;
     }
     for (const Record& record : sheet.tail)
         put(out, record);
-    put(out, {0x023E, Bytes{0xB6, 0x06, 0, 0, 0, 0, 0x40} + le(0, 11)});
+    if (!sheet.chart)
+        put(out, {0x023E, Bytes{0xB6, 0x06, 0, 0, 0, 0, 0x40} + le(0, 11)});
     put(out, {kSidEof, {}});
-    writeU32(out.data() + indexAt + 4, firstRow);
-    writeU32(out.data() + indexAt + 8, lastRow);
-    writeU32(out.data() + indexAt + 12, defColWidth);
-    for (std::size_t b = 0; b < dbCells.size(); ++b)
-        writeU32(out.data() + indexAt + 16 + 4 * b, dbCells[b]);
     return out;
 }
 
@@ -239,11 +190,16 @@ Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name)
     CompoundDocument document;
     document.sectorSize = sectorSize;
     document.rootClassId = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
-    CompoundEntry storage{.name = "_VBA_PROJECT_CUR", .storage = true, .hasClassId = true};
+    const auto entry = [](const char* entryName, const Bytes& data) {
+        CompoundEntry made;
+        made.name = entryName, made.data = data;
+        return made;
+    };
+    CompoundEntry storage = entry("_VBA_PROJECT_CUR", {});
+    storage.storage = storage.hasClassId = true;
     storage.classId = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    storage.children.push_back(CompoundEntry{.name = "VBA", .data = Bytes(5000, 0x42)});
-    document.children = {CompoundEntry{.name = name, .data = stream},
-                         CompoundEntry{.name = "\x05SummaryInformation", .data = Bytes(300, 0x5A)}, storage};
+    storage.children = {entry("VBA", Bytes(5000, 0x42))};
+    document.children = {entry(name, stream), entry("\x05SummaryInformation", Bytes(300, 0x5A)), storage};
     document.workbookStreamName = name;
     return writeCompoundDocument(document, stream, "test.xls");
 }
@@ -283,136 +239,109 @@ std::string dump(const Bytes& stream)
 
 namespace {
 
-// Offsets of the strings of the SST and its CONTINUEs, each with the header offset of the record
-// it starts in. A string whose characters split inside a character is a problem.
-std::vector<std::pair<std::uint32_t, std::uint32_t>> stringStarts(const std::vector<RawRecord>& records, std::size_t sst,
+// Where each string of the SST and its CONTINUEs starts: (offset, header offset of its record).
+std::vector<std::pair<std::uint32_t, std::uint32_t>> stringStarts(const std::vector<RawRecord>& records, std::size_t record,
                                                                   std::vector<std::string>& problems)
 {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> starts;
-    std::size_t record = sst, at = 8;
-    const auto next = [&] {  // the next byte, moving into the next CONTINUE at a record's end
-        while (at == records[record].data.size()) {
+    std::size_t at = 8, characters = 0, extra = 0;
+    bool wide = false;
+    const auto next = [&](bool flagsAtBreak) -> std::size_t {  // the next byte, on into a CONTINUE at a record's end
+        if (at == records[record].data.size()) {
             if (++record == records.size() || records[record].type != kSidContinue)
                 throw std::out_of_range("SST ends early");
             at = 0;
+            if (flagsAtBreak)
+                wide = records[record].data[at++] & 1;
         }
         return records[record].data[at++];
     };
-    const auto nextU16 = [&] {
-        const std::size_t low = next();
-        return low | std::size_t{next()} << 8;
+    const auto number = [&](int size) {
+        std::size_t value = 0;
+        for (int k = 0; k < size; ++k)
+            value |= next(false) << (8 * k);
+        return value;
     };
     try {
-        for (std::uint32_t i = 0, unique = readU32(records[sst].data.data() + 4); i < unique; ++i) {
-            if (at == records[record].data.size() && record + 1 < records.size() && records[record + 1].type == kSidContinue)
-                ++record, at = 0;
-            starts.emplace_back(records[record].offset + 4 + static_cast<std::uint32_t>(at), records[record].offset);
-            std::size_t characters = nextU16(), extra = 0;
-            const std::uint8_t flags = next();
-            bool wide = flags & 1;
-            if (flags & 0x08)
-                extra += 4 * nextU16();
-            if (flags & 0x04) {
-                const std::size_t low = nextU16();
-                extra += low | nextU16() << 16;
-            }
+        for (std::uint32_t i = 0, count = readU32(records[record].data.data() + 4); i < count; ++i) {
+            if (at == records[record].data.size())
+                next(false), --at;
+            starts.emplace_back(records[record].offset + 4 + at, records[record].offset);
+            characters = number(2);
+            const std::size_t flags = number(1);
+            wide = flags & 1;
+            extra = flags & 0x08 ? 4 * number(2) : 0;
+            extra += flags & 0x04 ? number(4) : 0;
             for (; characters > 0; --characters) {
-                if (at == records[record].data.size()) {
-                    wide = next() & 1;
-                } else if (wide && at + 1 == records[record].data.size()) {
+                if (wide && at + 1 == records[record].data.size()) {
                     problems.push_back("string " + std::to_string(i) + " splits inside a character");
                     return starts;
                 }
-                next();
+                next(true);
                 if (wide)
-                    next();
+                    next(false);
             }
-            while (extra-- > 0)
-                next();
+            for (; extra > 0; --extra)
+                next(false);
         }
     } catch (const std::out_of_range&) {
         problems.push_back("SST ends before its last string");
     }
     return starts;
 }
-
 // The cell table of one worksheet: rows and cells in order, every DBCELL and INDEX offset right.
 void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const std::string& label, std::vector<std::string>& problems)
 {
     const auto problem = [&](const std::string& what) { problems.push_back(label + ": " + what); };
     std::map<std::uint32_t, std::uint16_t> typeAt;
-    std::vector<std::uint32_t> rowNumbers, dbCells;
     std::vector<std::size_t> blockRows, blockCells;
-    std::int64_t lastCell = -1;
-    std::uint32_t minRow = UINT32_MAX, maxRow = 0, minColumn = UINT32_MAX, maxColumn = 0;
+    Bytes dbCells;
+    std::int64_t lastCell = -1, lastRow = -1, sheetFirstRow = -1;
+    std::uint32_t minRow = UINT32_MAX, maxRow = 0, minColumn = UINT32_MAX, maxColumn = 0, firstRow = 0;
     const RawRecord *index = nullptr, *dimensions = nullptr;
-    for (std::size_t i = begin, depth = 0; i < records.size(); ++i) {
+    for (std::size_t i = begin, depth = 0; i < records.size() && !(records[i].type == kSidEof && --depth == 0); ++i) {
         const RawRecord& record = records[i];
         typeAt[record.offset] = record.type;
         depth += record.type == kSidBof;
-        if (record.type == kSidEof && --depth == 0)
-            break;
         const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
-        if (depth != 1) {
-        } else if (record.type == kSidIndex) {
-            index = &record;
-        } else if (record.type == kSidDimensions) {
-            dimensions = &record;
-        } else if (record.type == kSidRow) {
-            if (!blockCells.empty() || (!rowNumbers.empty() && row <= rowNumbers.back()))
+        index = depth == 1 && record.type == kSidIndex ? &record : index;
+        dimensions = depth == 1 && record.type == kSidDimensions ? &record : dimensions;
+        if (depth == 1 && record.type == kSidRow) {
+            if (!blockCells.empty() || row <= lastRow)
                 problem("ROW " + std::to_string(row) + " out of order");
-            rowNumbers.push_back(row);
+            firstRow = blockRows.empty() ? row : firstRow, lastRow = row, sheetFirstRow = sheetFirstRow < 0 ? row : sheetFirstRow;
             blockRows.push_back(i);
-        } else if (isCellRecord(record.type)) {
+        } else if (depth == 1 && isCellRecord(record.type)) {
             const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record.type, record.data);
             if (std::int64_t{row} * 65536 + column <= lastCell)
                 problem("cell " + cellName(row, column) + " out of order");
             lastCell = std::int64_t{row} * 65536 + last;
             blockCells.push_back(i);
-            minRow = std::min(minRow, row), maxRow = std::max(maxRow, row);
-            minColumn = std::min(minColumn, column), maxColumn = std::max(maxColumn, last);
-            std::size_t next = i + 1;
-            while (next < records.size() && (records[next].type == kSidShrFmla || records[next].type == kSidArray || records[next].type == kSidTable))
-                ++next;
-            if (record.type == kSidFormula && readU16(record.data.data() + 12) == 0xFFFF && record.data[6] == 0
-                && (next == records.size() || records[next].type != kSidString))
-                problem("text formula without its STRING record");
-        } else if (record.type == kSidDbCell) {
-            if (blockRows.empty()) {
-                problem("DBCELL without rows");
-                continue;
-            }
-            dbCells.push_back(record.offset);
-            // The offsets again from the records: the first row's, then each row's first cell.
-            const std::uint32_t firstRow = records[blockRows.front()].offset;
-            Bytes expected = le(record.offset - firstRow, 4);
-            std::uint32_t previous = firstRow + 20;
+            minRow = std::min(minRow, row), maxRow = std::max(maxRow, row), minColumn = std::min(minColumn, column), maxColumn = std::max(maxColumn, last);
+        } else if (depth == 1 && record.type == kSidDbCell && !blockRows.empty()) {
+            // The offsets again from the records: to the first row, then between each row's first cells.
+            Bytes expected = le(record.offset - records[blockRows.front()].offset, 4);
+            std::uint32_t previous = records[blockRows.front()].offset + 20;
             for (std::size_t r = 0; r < blockRows.size(); ++r) {
-                const auto rowStart = std::find_if(blockCells.begin(), blockCells.end(), [&](std::size_t c) {
+                const auto first = std::find_if(blockCells.begin(), blockCells.end(), [&](std::size_t c) {
                     return readU16(records[c].data.data()) >= readU16(records[blockRows[r]].data.data());
                 });
-                const std::uint32_t start = r == 0 ? records[blockRows.back()].offset + 20
-                                            : rowStart == blockCells.end() ? record.offset : records[*rowStart].offset;
+                const std::uint32_t start = r == 0 ? records[blockRows.back()].offset + 20 : first == blockCells.end() ? record.offset : records[*first].offset;
                 expected = expected + le(start - previous, 2);
                 previous = start;
             }
             if (record.data != expected)
                 problem("a DBCELL has wrong offsets");
             for (std::size_t c : blockCells)
-                if (readU16(records[c].data.data()) / 32 != rowNumbers[rowNumbers.size() - blockRows.size()] / 32)
+                if (readU16(records[c].data.data()) / 32 != firstRow / 32)
                     problem("a cell sits in the wrong row block");
+            dbCells = dbCells + le(record.offset, 4);
             blockRows.clear(), blockCells.clear();
         }
     }
-    if (index != nullptr) {
-        Bytes expected = le(0, 4) + le(rowNumbers.empty() ? readU32(index->data.data() + 4) : rowNumbers.front(), 4)
-                         + le(rowNumbers.empty() ? readU32(index->data.data() + 8) : rowNumbers.back() + 1, 4)
-                         + Bytes(index->data.begin() + 12, index->data.begin() + 16);
-        for (std::uint32_t offset : dbCells)
-            expected = expected + le(offset, 4);
-        if (index->data != expected || typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth)
-            problem("INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
-    }
+    if (index != nullptr && (Bytes(index->data.begin() + 16, index->data.end()) != dbCells || typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
+                             || (lastRow >= 0 && Bytes(index->data.begin(), index->data.begin() + 12) != le(0, 4) + le(sheetFirstRow, 4) + le(lastRow + 1, 4))))
+        problem("INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
     if (dimensions != nullptr && dimensions->data.size() == 14 && minRow != UINT32_MAX
         && (readU32(dimensions->data.data()) > minRow || readU32(dimensions->data.data() + 4) <= maxRow
             || readU16(dimensions->data.data() + 8) > minColumn || readU16(dimensions->data.data() + 10) <= maxColumn))
@@ -434,23 +363,19 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc)
         byOffset[record.offset] = i;
         if (record.data.size() > kMaxRecordData)
             problems.push_back("record " + std::to_string(record.type) + " longer than 8224 bytes");
-        if (globalsEnd != 0) {
-            labels += record.type == kSidLabelSst;
-        } else if (record.type == kSidEof) {
-            globalsEnd = i;
-        } else if (record.type == kSidXf) {
-            xfs.emplace_back();
-            std::copy_n(record.data.begin(), 20, xfs.back().begin());
-        }
+        labels += globalsEnd != 0 && record.type == kSidLabelSst;
+        if (globalsEnd == 0 && record.type == kSidXf)
+            std::copy_n(record.data.begin(), 20, xfs.emplace_back().begin());
         xfCrc = globalsEnd == 0 && record.type == kSidXfCrc ? &record : xfCrc;
         extSst = globalsEnd == 0 && record.type == kSidExtSst ? &record : extSst;
         sst = globalsEnd == 0 && record.type == kSidSst ? i : sst;
+        globalsEnd = globalsEnd == 0 && record.type == kSidEof ? i : globalsEnd;
     }
     for (std::size_t i = 0; i < globalsEnd; ++i) {
         if (records[i].type != kSidBoundSheet8)
             continue;
-        const std::string name(records[i].data.begin() + 8, records[i].data.end());
         const auto found = byOffset.find(readU32(records[i].data.data()));
+        const std::string name(records[i].data.begin() + 8, records[i].data.end());
         if (found == byOffset.end() || records[found->second].type != kSidBof)
             problems.push_back("sheet " + name + " does not start at a BOF");
         else if (readU16(records[found->second].data.data() + 2) == kBofWorksheet)
@@ -463,10 +388,8 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc)
     const auto starts = stringStarts(records, sst, problems);
     if (readU32(records[sst].data.data()) != labels)
         problems.push_back("SST counts " + std::to_string(readU32(records[sst].data.data())) + " labels, the sheets hold " + std::to_string(labels));
-    for (std::size_t b = 0, each = extSst ? readU16(extSst->data.data()) : 0; extSst && 10 + 8 * b <= extSst->data.size(); ++b)
-        if (b * each < starts.size()
-            && Bytes(extSst->data.begin() + 2 + 8 * b, extSst->data.begin() + 8 + 8 * b)
-                   != le(starts[b * each].first, 4) + le(starts[b * each].first - starts[b * each].second, 2))
+    for (std::size_t b = 0, each = extSst ? readU16(extSst->data.data()) : 0; extSst && 10 + 8 * b <= extSst->data.size() && b * each < starts.size(); ++b)
+        if (Bytes(extSst->data.begin() + 2 + 8 * b, extSst->data.begin() + 8 + 8 * b) != le(starts[b * each].first, 4) + le(starts[b * each].first - starts[b * each].second, 2))
             problems.push_back("EXTSST bucket " + std::to_string(b) + " points at the wrong place");
     return problems;
 }

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -47,18 +48,33 @@ Bytes ustr(const std::u16string& text);  // XLUnicodeString, 8-bit when every ch
 inline std::uint32_t rkInt(int value) { return static_cast<std::uint32_t>(value) << 2 | 2u; }
 inline const Bytes kTextResult = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};  // a formula's cached text result
 
-Record cell(std::uint16_t type, int row, int column, const Bytes& body, std::uint16_t xf = 15);
+inline Record cell(std::uint16_t type, int row, int column, const Bytes& body, std::uint16_t xf = 15)
+{
+    return {type, le(row, 2) + le(column, 2) + le(xf, 2) + body};
+}
 inline Record rk(int row, int column, int value, std::uint16_t xf = 15) { return cell(kSidRk, row, column, le(rkInt(value), 4), xf); }
 inline Record number(int row, int column, double value, std::uint16_t xf = 15) { return cell(kSidNumber, row, column, f64(value), xf); }
 Record mulRk(int row, int first, const std::vector<std::pair<std::uint16_t, int>>& cells);
 Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats);
-Record formula(int row, int column, const Bytes& result, const Bytes& tokens = {0x1E, 0x01, 0x00}, std::uint16_t flags = 0);
+inline Record formula(int row, int column, const Bytes& result, const Bytes& tokens = {0x1E, 0x01, 0x00}, std::uint16_t flags = 0)
+{
+    return cell(kSidFormula, row, column, result + le(flags, 2) + le(0, 4) + le(tokens.size(), 2) + tokens);
+}
 Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn);
 Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens = {0x1E, 0x01, 0x00});
-Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens);
-Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15);
+inline Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens)
+{
+    return {kSidArray, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 6) + le(tokens.size(), 2) + tokens};
+}
+inline Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15, int first = 0, int last = 0)
+{
+    return {kSidRow, le(row, 2) + le(first, 2) + le(last, 2) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};
+}
 inline Record stringRecord(const std::u16string& text) { return {kSidString, ustr(text)}; }
-Bytes cellFormat(std::uint16_t font, std::uint16_t format);
+inline Bytes cellFormat(std::uint16_t font, std::uint16_t format)
+{
+    return le(font, 2) + le(format, 2) + le(0x0001, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2);
+}
 
 struct SheetSpec {
     std::string name = "Sheet1";
@@ -96,6 +112,11 @@ std::string dump(const Bytes& stream);
 
 // Every broken invariant of the stream as one line: offsets, blocks, indexes, counts, order.
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc = true);
+inline std::set<std::string> problemSet(const Bytes& stream, bool checkXfCrc = true)
+{
+    const auto problems = streamProblems(stream, checkXfCrc);
+    return {problems.begin(), problems.end()};
+}
 inline std::vector<std::string> problemsOf(const Workbook& workbook) { return streamProblems(workbookStreamOf(workbook.toBytes())); }
 
 // xlrd_compare.py's report on two files, empty when both read the same apart from the `edited`

@@ -109,9 +109,9 @@ TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce)
         workbook.setCell(0, 4, 4, CellValue::ofNumber(1));
         const Bytes saved = workbook.toBytes();
         expectRow0(openBook(saved), c);
-        const auto before = streamProblems(workbookStreamOf(original));
+        const auto before = problemSet(workbookStreamOf(original));
         for (const std::string& problem : streamProblems(workbookStreamOf(saved)))
-            EXPECT_THAT(before, ::testing::Contains(problem)) << "new problem: " << problem;
+            EXPECT_TRUE(before.count(problem)) << "new problem: " << problem;
         EXPECT_EQ(xlrdDifferences(original, saved, {"E5"}), "");
     }
 }
