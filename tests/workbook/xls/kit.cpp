@@ -20,13 +20,6 @@ Bytes le(std::uint64_t value, int size)
     return out;
 }
 
-Bytes f64(double value)
-{
-    Bytes out(8);
-    writeF64(out.data(), value);
-    return out;
-}
-
 Bytes ustr(const std::u16string& text)
 {
     const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
@@ -52,28 +45,11 @@ Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats)
     return {kSidMulBlank, data + le(first + formats.size() - 1, 2)};
 }
 
-Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn)
-{
-    return formula(row, column, result, Bytes{0x01} + le(anchorRow, 2) + le(anchorColumn, 2), 0x0008);
-}
-
-Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens)
-{
-    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + Bytes{std::uint8_t(column), std::uint8_t(column), 0, std::uint8_t(lastRow - firstRow + 1)}
-                             + le(tokens.size(), 2) + tokens};
-}
-
 namespace {
 
-void put(Bytes& out, const Record& record)
-{
-    out = out + le(record.type, 2) + le(record.data.size(), 2) + record.data;
-}
+void put(Bytes& out, const Record& record) { out = out + le(record.type, 2) + le(record.data.size(), 2) + record.data; }
 
-Record bof(std::uint16_t kind)
-{
-    return {kSidBof, le(0x0600, 2) + le(kind, 2) + le(0x07CC0DBB, 4) + le(0x80C9, 4) + le(0x0206, 4)};
-}
+Record bof(std::uint16_t kind) { return {kSidBof, le(0x0600, 2) + le(kind, 2) + le(0x07CC0DBB, 4) + le(0x80C9, 4) + le(0x0206, 4)}; }
 
 int lastColumnOf(std::uint16_t type, const Bytes& data)
 {
@@ -142,8 +118,7 @@ Bytes sheetStream(const SheetSpec& sheet, std::uint32_t start)
 Bytes buildStream(const BookSpec& book)
 {
     Bytes globals;
-    put(globals, bof(kBofGlobals));
-    for (const Record& record : book.globals)
+    for (const Record& record : std::vector<Record>{bof(kBofGlobals)} + book.globals)
         put(globals, record);
     put(globals, {kSidCodePage, {0xB0, 0x04}});
     put(globals, {kSidWindow1, le(0, 4) + le(0x3000, 2) + le(0x2000, 2) + le(0x38, 2) + le(book.active, 2) + le(0, 2) + le(1, 2) + le(0x258, 2)});
@@ -153,11 +128,8 @@ Bytes buildStream(const BookSpec& book)
     formats.push_back(cellFormat(0, 0));
     formats.insert(formats.end(), book.formats.begin(), book.formats.end());
     std::vector<XfBytes> list;
-    for (const Bytes& xf : formats) {
-        put(globals, {kSidXf, xf});
-        list.emplace_back();
-        std::copy_n(xf.begin(), 20, list.back().begin());
-    }
+    for (const Bytes& xf : formats)
+        put(globals, {kSidXf, xf}), std::copy_n(xf.begin(), 20, list.emplace_back().begin());
     if (book.xfCrc)
         put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(CellFormats::checksum(list), 4)});
     put(globals, {0x0293, {0x00, 0x80, 0x00, 0xFF}});
@@ -167,15 +139,11 @@ Bytes buildStream(const BookSpec& book)
         put(globals, {kSidBoundSheet8, le(0, 5) + Bytes{static_cast<std::uint8_t>(sheet.chart ? 2 : 0)} + le(sheet.name.size(), 1)
                                            + Bytes{0} + Bytes(sheet.name.begin(), sheet.name.end())});
     }
-    if (book.sst) {
-        for (const Record& record : *book.sst)
-            put(globals, record);
-    } else if (!book.strings.empty()) {
-        Record sst{kSidSst, le(book.strings.size(), 4) + le(book.strings.size(), 4)};
-        for (const auto& text : book.strings)
-            sst.data = sst.data + ustr(text);
-        put(globals, sst);
-    }
+    Record sst{kSidSst, le(book.strings.size(), 4) + le(book.strings.size(), 4)};
+    for (const auto& text : book.strings)
+        sst.data = sst.data + ustr(text);
+    for (const Record& record : book.sst ? *book.sst : book.strings.empty() ? std::vector<Record>{} : std::vector<Record>{sst})
+        put(globals, record);
     put(globals, {kSidEof, {}});
     Bytes stream = globals;
     for (std::size_t s = 0; s < book.sheets.size(); ++s) {
@@ -224,14 +192,11 @@ Bytes workbookStreamOf(const Bytes& file)
 std::string dump(const Bytes& stream)
 {
     std::string out;
-    char hex[8];
+    char hex[16];
     for (const RawRecord& record : recordsOf(stream)) {
-        std::snprintf(hex, sizeof hex, "%04X", record.type);
-        out += hex + (" " + std::to_string(record.data.size()));
-        for (std::uint8_t byte : record.data) {
-            std::snprintf(hex, sizeof hex, " %02X", byte);
-            out += hex;
-        }
+        out += std::string(hex, std::snprintf(hex, sizeof hex, "%04X %zu", record.type, record.data.size()));
+        for (std::uint8_t byte : record.data)
+            out += std::string(hex, std::snprintf(hex, sizeof hex, " %02X", byte));
         out += '\n';
     }
     return out;
@@ -239,56 +204,6 @@ std::string dump(const Bytes& stream)
 
 namespace {
 
-// Where each string of the SST and its CONTINUEs starts: (offset, header offset of its record).
-std::vector<std::pair<std::uint32_t, std::uint32_t>> stringStarts(const std::vector<RawRecord>& records, std::size_t record,
-                                                                  std::vector<std::string>& problems)
-{
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> starts;
-    std::size_t at = 8, characters = 0, extra = 0;
-    bool wide = false;
-    const auto next = [&](bool flagsAtBreak) -> std::size_t {  // the next byte, on into a CONTINUE at a record's end
-        if (at == records[record].data.size()) {
-            if (++record == records.size() || records[record].type != kSidContinue)
-                throw std::out_of_range("SST ends early");
-            at = 0;
-            if (flagsAtBreak)
-                wide = records[record].data[at++] & 1;
-        }
-        return records[record].data[at++];
-    };
-    const auto number = [&](int size) {
-        std::size_t value = 0;
-        for (int k = 0; k < size; ++k)
-            value |= next(false) << (8 * k);
-        return value;
-    };
-    try {
-        for (std::uint32_t i = 0, count = readU32(records[record].data.data() + 4); i < count; ++i) {
-            if (at == records[record].data.size())
-                next(false), --at;
-            starts.emplace_back(records[record].offset + 4 + at, records[record].offset);
-            characters = number(2);
-            const std::size_t flags = number(1);
-            wide = flags & 1;
-            extra = flags & 0x08 ? 4 * number(2) : 0;
-            extra += flags & 0x04 ? number(4) : 0;
-            for (; characters > 0; --characters) {
-                if (wide && at + 1 == records[record].data.size()) {
-                    problems.push_back("string " + std::to_string(i) + " splits inside a character");
-                    return starts;
-                }
-                next(true);
-                if (wide)
-                    next(false);
-            }
-            for (; extra > 0; --extra)
-                next(false);
-        }
-    } catch (const std::out_of_range&) {
-        problems.push_back("SST ends before its last string");
-    }
-    return starts;
-}
 // The cell table of one worksheet: rows and cells in order, every DBCELL and INDEX offset right.
 void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const std::string& label, std::vector<std::string>& problems)
 {
@@ -385,12 +300,16 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc)
         problems.push_back("XFCRC does not match the XF list");
     if (sst == SIZE_MAX)
         return problems;
-    const auto starts = stringStarts(records, sst, problems);
     if (readU32(records[sst].data.data()) != labels)
         problems.push_back("SST counts " + std::to_string(readU32(records[sst].data.data())) + " labels, the sheets hold " + std::to_string(labels));
-    for (std::size_t b = 0, each = extSst ? readU16(extSst->data.data()) : 0; extSst && 10 + 8 * b <= extSst->data.size() && b * each < starts.size(); ++b)
-        if (Bytes(extSst->data.begin() + 2 + 8 * b, extSst->data.begin() + 8 + 8 * b) != le(starts[b * each].first, 4) + le(starts[b * each].first - starts[b * each].second, 2))
+    // Each EXTSST bucket points into the SST or a CONTINUE of it, the first at the first string.
+    for (std::size_t b = 0; extSst != nullptr && 10 + 8 * b <= extSst->data.size(); ++b) {
+        const std::uint32_t at = readU32(extSst->data.data() + 2 + 8 * b), header = at - readU16(extSst->data.data() + 6 + 8 * b);
+        const auto found = byOffset.find(header);
+        if ((b == 0 && at != records[sst].offset + 12) || found == byOffset.end() || found->second < sst
+            || (found->second > sst && records[found->second].type != kSidContinue) || at >= header + 4 + records[found->second].data.size())
             problems.push_back("EXTSST bucket " + std::to_string(b) + " points at the wrong place");
+    }
     return problems;
 }
 

@@ -14,6 +14,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -42,8 +43,13 @@ struct Record {
 };
 
 Bytes le(std::uint64_t value, int size);  // `size` little-endian bytes
-inline Bytes operator+(Bytes a, const Bytes& b) { a.insert(a.end(), b.begin(), b.end()); return a; }
-Bytes f64(double value);
+template <typename T>
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+inline Bytes f64(double value) { return le(std::bit_cast<std::uint64_t>(value), 8); }
 Bytes ustr(const std::u16string& text);  // XLUnicodeString, 8-bit when every character fits
 inline std::uint32_t rkInt(int value) { return static_cast<std::uint32_t>(value) << 2 | 2u; }
 inline const Bytes kTextResult = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};  // a formula's cached text result
@@ -60,8 +66,14 @@ inline Record formula(int row, int column, const Bytes& result, const Bytes& tok
 {
     return cell(kSidFormula, row, column, result + le(flags, 2) + le(0, 4) + le(tokens.size(), 2) + tokens);
 }
-Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn);
-Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens = {0x1E, 0x01, 0x00});
+inline Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn)
+{
+    return formula(row, column, result, Bytes{0x01} + le(anchorRow, 2) + le(anchorColumn, 2), 0x0008);
+}
+inline Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens = {0x1E, 0x01, 0x00})
+{
+    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 1) + le(lastRow - firstRow + 1, 1) + le(tokens.size(), 2) + tokens};
+}
 inline Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens)
 {
     return {kSidArray, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 6) + le(tokens.size(), 2) + tokens};
