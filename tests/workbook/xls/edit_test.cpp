@@ -20,15 +20,7 @@ Workbook reopen(const Workbook& workbook)
     return openBook(workbook.toBytes());
 }
 
-const CellShown* shownCell(const SheetShown& sheet, int row, int column)
-{
-    for (const CellShown& shown : sheet.cells)
-        if (shown.row == row && shown.column == column)
-            return &shown;
-    return nullptr;
-}
-
-// (column, format) of every cell in `row`, MULRK and MULBLANK members one by one.
+// (column, format << 16 | record type) of every cell in `row`, MULRK and MULBLANK members one by one (type 0).
 Formats formatsOfRow(const Workbook& workbook, int row)
 {
     Formats formats;
@@ -38,7 +30,7 @@ Formats formatsOfRow(const Workbook& workbook, int row)
         const std::size_t each = record.type == kSidMulRk ? 6 : 2;
         const bool many = record.type == kSidMulRk || record.type == kSidMulBlank;
         for (std::size_t k = 0; k == 0 || (many && 4 + each * k + 2 < record.data.size()); ++k)
-            formats.emplace_back(readU16(record.data.data() + 2) + k, readU16(record.data.data() + 4 + each * k));
+            formats.emplace_back(readU16(record.data.data() + 2) + k, readU16(record.data.data() + 4 + each * k) << 16 | (many ? 0 : record.type));
     }
     return formats;
 }
@@ -65,7 +57,10 @@ TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndEachFormat)
                 EXPECT_EQ(saved.cell(0, 4, column), column == edited ? CellValue::ofNumber(99)
                                                     : numbers        ? CellValue::ofNumber(column - 1)
                                                                      : CellValue::empty());
-            EXPECT_EQ(formatsOfRow(saved, 4), (Formats{{2, 16}, {3, 17}, {4, 18}, {5, 19}}));
+            Formats formats = formatsOfRow(saved, 4);
+            for (auto& [column, format] : formats)
+                format >>= 16;
+            EXPECT_EQ(formats, (Formats{{2, 16}, {3, 17}, {4, 18}, {5, 19}}));
         }
     }
 }
@@ -84,27 +79,25 @@ TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank)
     workbook.setCell(0, 0, 1, CellValue::ofNumber(5));       // beside a text formula and its STRING
     workbook.setCell(0, 0, 2, CellValue::ofText("new"));
     const Workbook saved = reopen(workbook);
-    EXPECT_EQ(saved.cell(0, 1, 1), CellValue::ofNumber(42));
-    EXPECT_EQ(saved.cell(0, 1, 2), CellValue::empty());
-    EXPECT_EQ(saved.cell(0, 1, 3), CellValue::empty());
-    EXPECT_EQ(saved.cell(0, 1, 4), CellValue::ofText("2連勝中"));
-    EXPECT_EQ(saved.cell(0, 0, 0), CellValue::ofText("keep me"));
-    EXPECT_EQ(formatsOfRow(saved, 1), (Formats{{1, 17}, {3, 16}, {4, 15}}));
-    std::string types;  // 42 as an RK, the formatted blank, the new text in the table
-    for (const RawRecord& record : recordsOf(workbookStreamOf(saved.toBytes())))
-        if (isCellRecord(record.type) && readU16(record.data.data()) == 1)
-            types += std::to_string(record.type) + " ";
-    EXPECT_EQ(types, std::to_string(kSidRk) + " " + std::to_string(kSidBlank) + " " + std::to_string(kSidLabelSst) + " ");
-    EXPECT_EQ(shownCell(saved.shown(0), 1, 2), nullptr);
+    EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
+              (std::vector{CellValue::ofNumber(42), CellValue::empty(), CellValue::ofText("2連勝中"), CellValue::ofText("keep me")}));
+    // 42 as an RK, the formatted blank, the new text in the table; C2 gone.
+    EXPECT_EQ(formatsOfRow(saved, 1), (Formats{{1, 17 << 16 | kSidRk}, {3, 16 << 16 | kSidBlank}, {4, 15 << 16 | kSidLabelSst}}));
     EXPECT_THAT(problemsOf(workbook), IsEmpty());
 }
 
-TEST(EditCells, AFillKeepsTheRestOfTheFormatAndSharesFormatsAcrossThousandsOfCells)
+TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustomOrHidden)
 {
     BookSpec book = formattedBook();
     book.xfCrc = true;
     book.sheets[0].cells = {rk(0, 0, 1, 17)};
+    book.sheets[0].rows = {rowRecord(3, 400, 0x40)};
     Workbook workbook = openBook(buildFile(book));
+    for (int row = 1; row <= 12; ++row)
+        workbook.setRowHeight(0, row, 16.5);
+    workbook.setRowHeight(0, 13, 0);
+    workbook.setRowHeight(0, 3, 0);  // 16.5 first, hidden after: the height stays
+    EXPECT_XLS_ERROR(workbook.setRowHeight(0, 2, -1), "");
     for (int row = 0; row < 100; ++row)
         for (int column = 0; column < 50; ++column)
             workbook.setFill(0, row, column, 35);
@@ -118,13 +111,18 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatAndSharesFormatsAcrossThousandsOfCel
     EXPECT_THAT(problemsOf(workbook), IsEmpty());  // the XFCRC recomputed
 
     const Workbook saved = reopen(workbook);
-    const SheetShown sheet = saved.shown(0);
-    ASSERT_NE(shownCell(sheet, 0, 0), nullptr);
-    EXPECT_EQ(shownCell(sheet, 0, 0)->fillColorIndex, 35);
-    EXPECT_EQ(shownCell(sheet, 0, 0)->fillRgb, 0xCCFFCCu);
-    EXPECT_EQ(shownCell(sheet, 0, 0)->value, CellValue::ofNumber(1));
-    EXPECT_EQ(shownCell(sheet, 5, 5)->fillColorIndex, 38);
-    EXPECT_EQ(shownCell(sheet, 99, 49)->fillColorIndex, 35);
+    std::map<std::pair<int, int>, int> fills;
+    for (const CellShown& shown : saved.shown(0).cells)
+        fills[{shown.row, shown.column}] = shown.fillColorIndex;
+    EXPECT_EQ((std::vector{fills[{0, 0}], fills[{5, 5}], fills[{99, 49}]}), (std::vector{35, 38, 35}));
+    EXPECT_EQ(saved.shown(0).cells.at(0).fillRgb, 0xCCFFCCu);
+    EXPECT_EQ(saved.cell(0, 0, 0), CellValue::ofNumber(1));
+    std::map<int, std::tuple<int, bool, bool>> rows;
+    for (const RowShown& row : saved.shown(0).rows)
+        rows[row.row] = {row.heightTwips, row.customHeight, row.hidden};
+    EXPECT_EQ(rows[1], std::tuple(330, true, false));
+    EXPECT_EQ((std::vector{std::get<2>(rows[13]), std::get<2>(rows[3])}), (std::vector{true, true}));
+    EXPECT_EQ(std::get<0>(rows[3]), 330);
     // A1's new format is its old one with fill pattern 1 and foreground icv 42; the old ones stay.
     std::vector<Bytes> xfs;
     for (const RawRecord& record : recordsOf(workbookStreamOf(saved.toBytes())))
@@ -132,37 +130,13 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatAndSharesFormatsAcrossThousandsOfCel
             xfs.push_back(record.data);
     Bytes filled = cellFormat(0, 10);
     filled[9] = 0x40, filled[17] = 0x04, filled[18] = 0xAA, filled[19] = 0x20;
-    ASSERT_LT(formatsOfRow(saved, 0).at(0).second, int(xfs.size()));
-    EXPECT_EQ(xfs[formatsOfRow(saved, 0)[0].second], filled);
+    ASSERT_LT(formatsOfRow(saved, 0).at(0).second >> 16, int(xfs.size()));
+    EXPECT_EQ(xfs[formatsOfRow(saved, 0)[0].second >> 16], filled);
     EXPECT_EQ(xfs[17], cellFormat(0, 10));
 }
 
-TEST(EditCells, RowHeightsAreCustomAndZeroHidesKeepingTheHeight)
-{
-    BookSpec book;
-    book.sheets[0].cells = {rk(40, 0, 1)};
-    book.sheets[0].rows = {rowRecord(3, 400, 0x40)};
-    Workbook workbook = openBook(buildFile(book));
-    for (int row = 1; row <= 12; ++row)
-        workbook.setRowHeight(0, row, 16.5);
-    workbook.setRowHeight(0, 13, 0);
-    workbook.setRowHeight(0, 3, 0);
-    EXPECT_XLS_ERROR(workbook.setRowHeight(0, 2, -1), "");
-    std::map<int, RowShown> rows;
-    for (const RowShown& row : reopen(workbook).shown(0).rows)
-        rows[row.row] = row;
-    EXPECT_EQ(rows[1].heightTwips, 330);
-    EXPECT_TRUE(rows[1].customHeight);
-    EXPECT_FALSE(rows[1].hidden);
-    EXPECT_TRUE(rows[13].hidden);
-    EXPECT_TRUE(rows[3].hidden);
-    EXPECT_EQ(rows[3].heightTwips, 330);  // 16.5 first, hidden after: the height stays
-    EXPECT_EQ(reopen(workbook).cell(0, 40, 0), CellValue::ofNumber(1));
-    EXPECT_THAT(problemsOf(workbook), IsEmpty());
-}
-
 // Unedited, the stream is kept byte for byte; edited, only that sheet changes and the sheets
-// behind it move whole (INDEX aside), with every block, DBCELL and INDEX recomputed.
+// behind it move whole (INDEX aside), with every block, DBCELL and INDEX recomputed, in 4 KiB sectors.
 TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
 {
     BookSpec book = formattedBook();
@@ -173,13 +147,14 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
     book.sheets.push_back(SheetSpec{"Second", {rk(0, 0, 77), cell(kSidLabelSst, 1, 0, le(1, 4), 16)}, {}, {}, false});
     book.sheets.push_back(SheetSpec{"Chart", {}, {}, {}, true});
     const Bytes original = buildStream(book);
-    Workbook workbook = openBook(wrapStream(original));
+    Workbook workbook = openBook(wrapStream(original, 4096));
     EXPECT_EQ(dump(workbookStreamOf(workbook.toBytes())), dump(original));
     workbook.setCell(0, 5, 8, CellValue::ofNumber(0.5));    // inside the first block
     workbook.setCell(0, 100, 200, CellValue::ofNumber(1));  // a new block, past DIMENSIONS
     workbook.setCell(0, 200, 3, CellValue::ofText(std::string(300, 'x')));
     const Bytes saved = workbookStreamOf(workbook.toBytes());
     EXPECT_THAT(streamProblems(saved), IsEmpty());
+    EXPECT_EQ(readU16(workbook.toBytes().data() + 0x1E), 12);  // still 4 KiB sectors
     const Workbook reread = reopen(workbook);
     EXPECT_EQ(reread.cell(0, 5, 8), CellValue::ofNumber(0.5));
     EXPECT_EQ(reread.cell(0, 100, 200), CellValue::ofNumber(1));
@@ -223,18 +198,6 @@ TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
     bare.setCell(0, 3, 3, CellValue::ofText("Challenger"));
     EXPECT_THAT(problemsOf(bare), IsEmpty());
     EXPECT_EQ(reopen(bare).cell(0, 3, 3), CellValue::ofText("Challenger"));
-}
-
-TEST(EditCells, FourKilobyteSectorsStayFourKilobyteSectors)
-{
-    BookSpec book;
-    book.sheets[0].cells = {rk(0, 0, 1)};
-    Workbook workbook = openBook(buildFile(book, 4096));
-    workbook.setCell(0, 0, 0, CellValue::ofNumber(2));
-    const Bytes bytes = workbook.toBytes();
-    EXPECT_EQ(readU16(bytes.data() + 0x1E), 12);  // sector shift
-    EXPECT_EQ(readU16(bytes.data() + 0x1A), 4);   // major version
-    EXPECT_EQ(openBook(bytes).cell(0, 0, 0), CellValue::ofNumber(2));
 }
 
 TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept)
