@@ -27,7 +27,8 @@ std::vector<std::string> readableFiles()
     std::vector<std::string> files;
     for (const auto& entry : fs::directory_iterator(kCorpus)) {
         const std::string name = entry.path().filename().string();
-        if (entry.path().extension() == ".xls" && std::none_of(kRefused.begin(), kRefused.end(), [&](const auto& r) { return r.first == name; }))
+        const auto refused = [&](const auto& r) { return r.first == name; };
+        if (entry.path().extension() == ".xls" && std::none_of(kRefused.begin(), kRefused.end(), refused))
             files.push_back(name);
     }
     std::sort(files.begin(), files.end());

@@ -30,7 +30,8 @@ Formats formatsOfRow(const Workbook& workbook, int row)
         const std::size_t each = record.type == kSidMulRk ? 6 : 2;
         const bool many = record.type == kSidMulRk || record.type == kSidMulBlank;
         for (std::size_t k = 0; k == 0 || (many && 4 + each * k + 2 < record.data.size()); ++k)
-            formats.emplace_back(readU16(record.data.data() + 2) + k, readU16(record.data.data() + 4 + each * k) << 16 | (many ? 0 : record.type));
+            formats.emplace_back(readU16(record.data.data() + 2) + k,
+                                 readU16(record.data.data() + 4 + each * k) << 16 | (many ? 0 : record.type));
     }
     return formats;
 }
@@ -181,7 +182,8 @@ TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
     Workbook workbook = openBook(buildFile(book));
     std::vector<std::string> texts;
     for (int i = 0; i < 1500; ++i) {  // 8-bit, 16-bit and surrogate pairs, split inside the characters
-        texts.push_back(std::to_string(i) + (i % 3 == 0 ? std::string(37, 'a') : i % 3 == 1 ? "ターン待ち連勝中瞬　殺" : "𠮷野家🎾"));
+        texts.push_back(std::to_string(i) + (i % 3 == 0 ? std::string(37, 'a') : i % 3 == 1 ? "ターン待ち連勝中瞬　殺"
+                                                                                              : "𠮷野家🎾"));
         workbook.setCell(0, i, 0, CellValue::ofText(texts.back()));
     }
     workbook.setCell(0, 0, 1, CellValue::ofText("first"));  // an existing string is reused

@@ -109,7 +109,8 @@ TEST_F(SaveTest, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive)
         std::map<std::string, const CompoundEntry*> entries;
         for (const CompoundEntry& entry : document.children)
             entries[entry.name] = &entry;
-        ASSERT_THAT(entries, ::testing::UnorderedElementsAre(::testing::Key("\x05SummaryInformation"), ::testing::Key(name), ::testing::Key("_VBA_PROJECT_CUR")));
+        using ::testing::Key;
+        ASSERT_THAT(entries, ::testing::UnorderedElementsAre(Key("\x05SummaryInformation"), Key(name), Key("_VBA_PROJECT_CUR")));
         EXPECT_EQ(entries["\x05SummaryInformation"]->data, Bytes(300, 0x5A));
         EXPECT_EQ(entries["_VBA_PROJECT_CUR"]->classId[15], 16);
         ASSERT_EQ(entries["_VBA_PROJECT_CUR"]->children.size(), 1u);
@@ -163,9 +164,12 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
          "data.xls is damaged: its compound document claims more allocation sectors than the file holds"},
         {"allocation list cut short", 4000, [](Container& c) { c.set(0x4C + 4, 0xFFFFFFFF); },
          "data.xls is damaged: its compound document's allocation table list is cut short"},
-        {"byte order mark", 20, [](Container& c) { c.set(0x1C, 0x0006FEFF); }, "data.xls is damaged: its compound document header has the wrong byte order mark"},
-        {"sector size", 20, [](Container& c) { c.set(0x1C, 0x000AFFFE); }, "data.xls is damaged: its compound document header gives an unknown sector size"},
-        {"mini sector size", 20, [](Container& c) { c.set(0x20, 7); }, "data.xls is damaged: its compound document header gives an unknown mini sector size"},
+        {"byte order mark", 20, [](Container& c) { c.set(0x1C, 0x0006FEFF); },
+         "data.xls is damaged: its compound document header has the wrong byte order mark"},
+        {"sector size", 20, [](Container& c) { c.set(0x1C, 0x000AFFFE); },
+         "data.xls is damaged: its compound document header gives an unknown sector size"},
+        {"mini sector size", 20, [](Container& c) { c.set(0x20, 7); },
+         "data.xls is damaged: its compound document header gives an unknown mini sector size"},
         {"directory past the table", 20, [](Container& c) { c.set(0x30, 0x00FFFFFF); },
          "data.xls is damaged: the chain of the directory points past the end of the allocation table"},
         {"stream longer than its chain", 400, [](Container& c) { c.set(c.entry('W') + 0x78, 900000); },

@@ -121,7 +121,8 @@ Bytes buildStream(const BookSpec& book)
     for (const Record& record : std::vector<Record>{bof(kBofGlobals)} + book.globals)
         put(globals, record);
     put(globals, {kSidCodePage, {0xB0, 0x04}});
-    put(globals, {kSidWindow1, le(0, 4) + le(0x3000, 2) + le(0x2000, 2) + le(0x38, 2) + le(book.active, 2) + le(0, 2) + le(1, 2) + le(0x258, 2)});
+    put(globals, {kSidWindow1, le(0, 4) + le(0x3000, 2) + le(0x2000, 2) + le(0x38, 2) + le(book.active, 2) + le(0, 2) + le(1, 2)
+                                   + le(0x258, 2)});
     for (int f = 0; f < 4; ++f)
         put(globals, {0x0031, Bytes{0xC8, 0, 0, 0, 0xFF, 0x7F, 0x90, 0x01, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r', 'i', 'a', 'l'}});
     std::vector<Bytes> formats(15, le(0, 4) + le(0xFFF5, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2));
@@ -232,7 +233,8 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
                 problem("cell " + cellName(row, column) + " out of order");
             lastCell = std::int64_t{row} * 65536 + last;
             blockCells.push_back(i);
-            minRow = std::min(minRow, row), maxRow = std::max(maxRow, row), minColumn = std::min(minColumn, column), maxColumn = std::max(maxColumn, last);
+            minRow = std::min(minRow, row), maxRow = std::max(maxRow, row);
+            minColumn = std::min(minColumn, column), maxColumn = std::max(maxColumn, last);
         } else if (depth == 1 && record.type == kSidDbCell && !blockRows.empty()) {
             // The offsets again from the records: to the first row, then between each row's first cells.
             Bytes expected = le(record.offset - records[blockRows.front()].offset, 4);
@@ -241,7 +243,9 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
                 const auto first = std::find_if(blockCells.begin(), blockCells.end(), [&](std::size_t c) {
                     return readU16(records[c].data.data()) >= readU16(records[blockRows[r]].data.data());
                 });
-                const std::uint32_t start = r == 0 ? records[blockRows.back()].offset + 20 : first == blockCells.end() ? record.offset : records[*first].offset;
+                const std::uint32_t start = r == 0                     ? records[blockRows.back()].offset + 20
+                                            : first == blockCells.end() ? record.offset
+                                                                        : records[*first].offset;
                 expected = expected + le(start - previous, 2);
                 previous = start;
             }
@@ -254,8 +258,10 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
             blockRows.clear(), blockCells.clear();
         }
     }
-    if (index != nullptr && (Bytes(index->data.begin() + 16, index->data.end()) != dbCells || typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
-                             || (lastRow >= 0 && Bytes(index->data.begin(), index->data.begin() + 12) != le(0, 4) + le(sheetFirstRow, 4) + le(lastRow + 1, 4))))
+    const auto rowRange = [&] { return Bytes(index->data.begin(), index->data.begin() + 12); };
+    if (index != nullptr
+        && (Bytes(index->data.begin() + 16, index->data.end()) != dbCells || typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
+            || (lastRow >= 0 && rowRange() != le(0, 4) + le(sheetFirstRow, 4) + le(lastRow + 1, 4))))
         problem("INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
     if (dimensions != nullptr && dimensions->data.size() == 14 && minRow != UINT32_MAX
         && (readU32(dimensions->data.data()) > minRow || readU32(dimensions->data.data() + 4) <= maxRow
@@ -301,7 +307,8 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc)
     if (sst == SIZE_MAX)
         return problems;
     if (readU32(records[sst].data.data()) != labels)
-        problems.push_back("SST counts " + std::to_string(readU32(records[sst].data.data())) + " labels, the sheets hold " + std::to_string(labels));
+        problems.push_back("SST counts " + std::to_string(readU32(records[sst].data.data())) + " labels, the sheets hold "
+                           + std::to_string(labels));
     // Each EXTSST bucket points into the SST or a CONTINUE of it, the first at the first string.
     for (std::size_t b = 0; extSst != nullptr && 10 + 8 * b <= extSst->data.size(); ++b) {
         const std::uint32_t at = readU32(extSst->data.data() + 2 + 8 * b), header = at - readU16(extSst->data.data() + 6 + 8 * b);

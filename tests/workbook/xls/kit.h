@@ -24,10 +24,9 @@
 
 namespace pellix::xls {
 
-inline void PrintTo(const CellValue& value, std::ostream* out)
+inline void PrintTo(const CellValue& v, std::ostream* out)
 {
-    *out << "kind " << int(value.kind) << " number " << value.number << " text \"" << value.text << "\" boolean "
-         << value.boolean << " error " << int(value.error);
+    *out << int(v.kind) << " " << v.number << " \"" << v.text << "\" " << v.boolean << " " << int(v.error);
 }
 
 }  // namespace pellix::xls
@@ -44,11 +43,7 @@ struct Record {
 
 Bytes le(std::uint64_t value, int size);  // `size` little-endian bytes
 template <typename T>
-std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
 inline Bytes f64(double value) { return le(std::bit_cast<std::uint64_t>(value), 8); }
 Bytes ustr(const std::u16string& text);  // XLUnicodeString, 8-bit when every character fits
 inline std::uint32_t rkInt(int value) { return static_cast<std::uint32_t>(value) << 2 | 2u; }
@@ -72,7 +67,8 @@ inline Record groupMember(int row, int column, const Bytes& result, int anchorRo
 }
 inline Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens = {0x1E, 0x01, 0x00})
 {
-    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 1) + le(lastRow - firstRow + 1, 1) + le(tokens.size(), 2) + tokens};
+    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 1) + le(lastRow - firstRow + 1, 1)
+                             + le(tokens.size(), 2) + tokens};
 }
 inline Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens)
 {

@@ -59,7 +59,8 @@ TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole)
 {
     BookSpec book;
     book.sst = std::vector<Record>{{kSidSst, le(3, 4) + le(3, 4) + le(6, 2) + Bytes{0, 'a', 'b', 'c'}},
-                                   {kSidContinue, Bytes{1, 'd', 0, 'e', 0, 'f', 0} + le(2, 2) + Bytes{0x0C} + le(1, 2) + le(4, 4) + Bytes{'x', 'y', 0, 0}},
+                                   {kSidContinue, Bytes{1, 'd', 0, 'e', 0, 'f', 0} + le(2, 2) + Bytes{0x0C} + le(1, 2) + le(4, 4)
+                                                      + Bytes{'x', 'y', 0, 0}},
                                    {kSidContinue, {0, 0, 1, 2, 3, 4, 1, 0, 0x00, 'z'}}};
     book.sheets[0].cells = {cell(kSidLabelSst, 0, 0, le(0, 4)), cell(kSidLabelSst, 0, 1, le(1, 4)), cell(kSidLabelSst, 0, 2, le(2, 4))};
     expectRow0(openBook(buildFile(book)), {"", {}, {{0, CellValue::ofText("abcdef")}, {1, CellValue::ofText("xy")}, {2, CellValue::ofText("z")}}});
