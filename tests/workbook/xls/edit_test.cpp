@@ -155,7 +155,8 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
     workbook.setCell(0, 200, 3, CellValue::ofText(std::string(300, 'x')));
     const Bytes saved = workbookStreamOf(workbook.toBytes());
     EXPECT_THAT(streamProblems(saved), IsEmpty());
-    EXPECT_EQ(readU16(workbook.toBytes().data() + 0x1E), 12);  // still 4 KiB sectors
+    EXPECT_EQ(readU16(workbook.toBytes().data() + 0x1A), 4);   // still version 4
+    EXPECT_EQ(readU16(workbook.toBytes().data() + 0x1E), 12);  // with 4 KiB sectors
     const Workbook reread = reopen(workbook);
     EXPECT_EQ(reread.cell(0, 5, 8), CellValue::ofNumber(0.5));
     EXPECT_EQ(reread.cell(0, 100, 200), CellValue::ofNumber(1));
