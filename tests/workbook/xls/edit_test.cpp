@@ -36,9 +36,9 @@ Formats formatsOfRow(const Workbook& workbook, int row)
     return formats;
 }
 
-BookSpec formattedBook()  // formats 16: font 1, 17: number format 10, 18: font 2, 19: font 3
+BookPlan formattedBook()  // formats 16: font 1, 17: number format 10, 18: font 2, 19: font 3
 {
-    BookSpec book;
+    BookPlan book;
     book.formats = {cellFormat(1, 0), cellFormat(0, 10), cellFormat(2, 0), cellFormat(3, 0)};
     return book;
 }
@@ -48,7 +48,7 @@ TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndEachFormat)
     for (bool numbers : {true, false}) {
         for (int edited = 2; edited <= 5; ++edited) {
             SCOPED_TRACE((numbers ? "MULRK, column " : "MULBLANK, column ") + std::to_string(edited));
-            BookSpec book = formattedBook();
+            BookPlan book = formattedBook();
             book.sheets[0].cells = {numbers ? mulRk(4, 2, {{16, 1}, {17, 2}, {18, 3}, {19, 4}}) : mulBlank(4, 2, {16, 17, 18, 19})};
             Workbook workbook = openBook(buildFile(book));
             workbook.setCell(0, 4, edited, CellValue::ofNumber(99));
@@ -68,7 +68,7 @@ TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndEachFormat)
 
 TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank)
 {
-    BookSpec book = formattedBook();
+    BookPlan book = formattedBook();
     book.strings = {u"old"};
     book.sheets[0].cells = {cell(kSidLabelSst, 1, 1, le(0, 4), 17), number(1, 2, 1.0 / 3), rk(1, 3, 5, 16),
                             formula(0, 0, kTextResult), stringRecord(u"keep me"), rk(0, 1, 1)};
@@ -89,7 +89,7 @@ TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank)
 
 TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustomOrHidden)
 {
-    BookSpec book = formattedBook();
+    BookPlan book = formattedBook();
     book.xfCrc = true;
     book.sheets[0].cells = {rk(0, 0, 1, 17)};
     book.sheets[0].rows = {rowRecord(3, 400, 0x40)};
@@ -140,13 +140,13 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustom
 // behind it move whole (INDEX aside), with every block, DBCELL and INDEX recomputed, in 4 KiB sectors.
 TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
 {
-    BookSpec book = formattedBook();
+    BookPlan book = formattedBook();
     book.strings = {u"a", u"b"};
     for (int row = 0; row <= 40; ++row)
         book.sheets[0].cells.push_back(rk(row, 1, row));
     book.sheets[0].cells.push_back(mulRk(41, 0, {{15, 1}, {16, 2}}));
-    book.sheets.push_back(SheetSpec{"Second", {rk(0, 0, 77), cell(kSidLabelSst, 1, 0, le(1, 4), 16)}, {}, {}, false});
-    book.sheets.push_back(SheetSpec{"Chart", {}, {}, {}, true});
+    book.sheets.push_back(SheetPlan{"Second", {rk(0, 0, 77), cell(kSidLabelSst, 1, 0, le(1, 4), 16)}, {}, {}, false});
+    book.sheets.push_back(SheetPlan{"Chart", {}, {}, {}, true});
     const Bytes original = buildStream(book);
     Workbook workbook = openBook(wrapStream(original, 4096));
     EXPECT_EQ(dump(workbookStreamOf(workbook.toBytes())), dump(original));
@@ -178,7 +178,7 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
 
 TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
 {
-    BookSpec book;
+    BookPlan book;
     book.strings = {u"first"};
     Workbook workbook = openBook(buildFile(book));
     std::vector<std::string> texts;
@@ -197,7 +197,7 @@ TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
         ASSERT_EQ(saved.cell(0, i, 0), CellValue::ofText(texts[i])) << i;
     EXPECT_EQ(saved.cell(0, 0, 1), CellValue::ofText("first"));
     // A workbook without strings gets a table.
-    Workbook bare = openBook(buildFile(BookSpec{}));
+    Workbook bare = openBook(buildFile(BookPlan{}));
     bare.setCell(0, 3, 3, CellValue::ofText("Challenger"));
     EXPECT_THAT(problemsOf(bare), IsEmpty());
     EXPECT_EQ(reopen(bare).cell(0, 3, 3), CellValue::ofText("Challenger"));
@@ -232,7 +232,7 @@ TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept)
 // others the formula as their own tokens, their results kept, so xlrd reads them as before.
 TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
 {
-    BookSpec book;
+    BookPlan book;
     for (int row = 1; row <= 4; ++row) {
         book.sheets[0].cells.push_back(rk(row, 0, row));
         book.sheets[0].cells.push_back(groupMember(row, 1, row == 3 ? kTextResult : f64(7), 1, 1));
@@ -279,7 +279,7 @@ TEST(SharedFormulas, ArraysAndTablesChangeOnlyAsAWhole)
     };
     for (const auto& [cells, refusal] : cases) {
         SCOPED_TRACE(refusal);
-        BookSpec book;
+        BookPlan book;
         book.sheets[0].cells = cells;
         const Bytes original = buildFile(book);
         Workbook workbook = openBook(original);

@@ -26,7 +26,7 @@ class SaveTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        BookSpec book;
+        BookPlan book;
         book.sheets[0].cells = {rk(18, 1, 5)};
         writeFile(path, buildFile(book));
         before = readBytes(path);
@@ -94,7 +94,7 @@ TEST_F(SaveTest, AReadOnlyFailedOrHalfWrittenSaveLeavesTheOldFileAndNoTemporaryF
 // "Book" in any case, keeps its name.
 TEST_F(SaveTest, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive)
 {
-    BookSpec book;
+    BookPlan book;
     book.strings = {u"kept"};
     book.sheets[0].cells = {rk(0, 0, 5), cell(kSidLabelSst, 1, 0, le(0, 4))};
     for (const char* name : {"BOOK", "book", "Book", "WORKBOOK", "workbook"}) {
@@ -183,7 +183,7 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
     };
     for (const auto& [name, cells, damage, refusal] : cases) {
         SCOPED_TRACE(name);
-        BookSpec book;
+        BookPlan book;
         for (int row = 0; row < cells; ++row)
             book.sheets[0].cells.push_back(number(row, 0, row + 0.5));
         Container container{buildFile(book)};

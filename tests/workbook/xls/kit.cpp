@@ -59,7 +59,7 @@ int lastColumnOf(std::uint16_t type, const Bytes& data)
     return first;
 }
 
-Bytes sheetStream(const SheetSpec& sheet, std::uint32_t start)
+Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start)
 {
     Bytes out;
     put(out, bof(sheet.chart ? 0x0020 : kBofWorksheet));
@@ -115,7 +115,7 @@ Bytes sheetStream(const SheetSpec& sheet, std::uint32_t start)
 
 }  // namespace
 
-Bytes buildStream(const BookSpec& book)
+Bytes buildStream(const BookPlan& book)
 {
     Bytes globals;
     for (const Record& record : std::vector<Record>{bof(kBofGlobals)} + book.globals)
@@ -135,7 +135,7 @@ Bytes buildStream(const BookSpec& book)
         put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(CellFormats::checksum(list), 4)});
     put(globals, {0x0293, {0x00, 0x80, 0x00, 0xFF}});
     std::vector<std::size_t> boundSheetAt;
-    for (const SheetSpec& sheet : book.sheets) {
+    for (const SheetPlan& sheet : book.sheets) {
         boundSheetAt.push_back(globals.size() + 4);
         put(globals, {kSidBoundSheet8, le(0, 5) + Bytes{static_cast<std::uint8_t>(sheet.chart ? 2 : 0)} + le(sheet.name.size(), 1)
                                            + Bytes{0} + Bytes(sheet.name.begin(), sheet.name.end())});

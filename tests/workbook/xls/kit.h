@@ -84,7 +84,7 @@ inline Bytes cellFormat(std::uint16_t font, std::uint16_t format)
     return le(font, 2) + le(format, 2) + le(0x0001, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2);
 }
 
-struct SheetSpec {
+struct SheetPlan {
     std::string name = "Sheet1";
     std::vector<Record> cells;  // cell records (and their follow-ups) in stream order
     std::vector<Record> rows;   // ROW records with their own height, flags or format
@@ -92,8 +92,8 @@ struct SheetSpec {
     bool chart = false;
 };
 
-struct BookSpec {
-    std::vector<SheetSpec> sheets{SheetSpec{}};
+struct BookPlan {
+    std::vector<SheetPlan> sheets{SheetPlan{}};
     int active = 0;
     std::vector<std::u16string> strings;   // the SST, one record
     std::optional<std::vector<Record>> sst;  // or SST and CONTINUE given raw
@@ -102,10 +102,10 @@ struct BookSpec {
     bool xfCrc = false;
 };
 
-Bytes buildStream(const BookSpec& book);
+Bytes buildStream(const BookPlan& book);
 // The stream in a compound document beside a SummaryInformation stream and a storage with a class id.
 Bytes wrapStream(const Bytes& stream, int sectorSize = 512, const char* name = "Workbook");
-inline Bytes buildFile(const BookSpec& book, int sectorSize = 512) { return wrapStream(buildStream(book), sectorSize); }
+inline Bytes buildFile(const BookPlan& book, int sectorSize = 512) { return wrapStream(buildStream(book), sectorSize); }
 inline Workbook openBook(const Bytes& file) { return Workbook::fromBytes(file, "data.xls"); }
 
 struct RawRecord {

@@ -46,7 +46,7 @@ TEST(ReadCells, EveryCellKindReadsAsItsValue)
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        BookSpec book;
+        BookPlan book;
         book.strings = {u"first", u"二番目"};
         book.sheets[0].cells = c.cells;
         expectRow0(openBook(buildFile(book)), c);
@@ -57,7 +57,7 @@ TEST(ReadCells, EveryCellKindReadsAsItsValue)
 // phonetic data whose runs cross the next CONTINUE.
 TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole)
 {
-    BookSpec book;
+    BookPlan book;
     book.sst = std::vector<Record>{{kSidSst, le(3, 4) + le(3, 4) + le(6, 2) + Bytes{0, 'a', 'b', 'c'}},
                                    {kSidContinue, Bytes{1, 'd', 0, 'e', 0, 'f', 0} + le(2, 2) + Bytes{0x0C} + le(1, 2) + le(4, 4)
                                                       + Bytes{'x', 'y', 0, 0}},
@@ -68,8 +68,8 @@ TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole)
 
 TEST(ReadCells, TheWindowRecordChoosesTheActiveSheetAndAnIndexPastTheSheetsMeansTheFirst)
 {
-    BookSpec book;
-    book.sheets = {SheetSpec{"One", {rk(0, 0, 1)}, {}, {}, false}, SheetSpec{"Two", {rk(0, 0, 2)}, {}, {}, false}};
+    BookPlan book;
+    book.sheets = {SheetPlan{"One", {rk(0, 0, 1)}, {}, {}, false}, SheetPlan{"Two", {rk(0, 0, 2)}, {}, {}, false}};
     book.active = 1;
     const Workbook workbook = openBook(buildFile(book));
     EXPECT_EQ(workbook.sheetCount(), 2);
@@ -100,7 +100,7 @@ TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce)
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        BookSpec book;
+        BookPlan book;
         book.formats = {cellFormat(1, 0)};
         book.strings = {u"a"};
         book.sheets[0].cells = c.cells;
@@ -120,28 +120,28 @@ TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce)
 TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage)
 {
     const auto withVersion = [](std::uint16_t version, const char* name) {
-        Bytes stream = buildStream(BookSpec{});
+        Bytes stream = buildStream(BookPlan{});
         writeU16(stream.data() + 4, version);
         return wrapStream(stream, 512, name);
     };
-    BookSpec encrypted;
+    BookPlan encrypted;
     encrypted.globals = {Record{kSidFilePass, {0x01, 0x00, 0x01, 0x00, 0x01, 0x00}}};
-    Bytes cutHeader = buildFile(BookSpec{});
+    Bytes cutHeader = buildFile(BookPlan{});
     cutHeader.resize(300);
-    BookSpec shortString;  // claims 40 characters, holds 18
+    BookPlan shortString;  // claims 40 characters, holds 18
     shortString.sst = std::vector<Record>{{kSidSst, le(1, 4) + le(1, 4) + le(40, 2) + Bytes(19, 0)}};
-    BookSpec pastTable;
+    BookPlan pastTable;
     pastTable.strings = {u"only"};
     pastTable.sheets[0].cells = {cell(kSidLabelSst, 2, 1, le(5, 4))};
-    Bytes misplaced = buildStream(BookSpec{});
+    Bytes misplaced = buildStream(BookPlan{});
     for (const RawRecord& record : recordsOf(misplaced))
         if (record.type == kSidBoundSheet8)
             writeU32(misplaced.data() + record.offset + 4, readU32(record.data.data()) + 2);
     // Cells, rows and columns naming a cell format past the last of the 16, on a sheet that is
     // not the active one: a fill would append that format.
     const auto missingFormat = [](const Record& record) {
-        BookSpec book;
-        book.sheets.push_back(SheetSpec{"Second", {number(0, 0, 1)}, {}, {}, false});
+        BookPlan book;
+        book.sheets.push_back(SheetPlan{"Second", {number(0, 0, 1)}, {}, {}, false});
         (record.type == kSidRow ? book.sheets[1].rows : record.type == kSidColInfo ? book.sheets[1].tail : book.sheets[1].cells).push_back(record);
         return buildFile(book);
     };
@@ -166,7 +166,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage)
     for (const auto& [bytes, message] : cases)
         EXPECT_XLS_ERROR(openBook(bytes), message);
     // A later copy must not hide the cell that defines a shared formula.
-    BookSpec hidden;
+    BookPlan hidden;
     hidden.sheets[0].cells = {groupMember(0, 0, f64(7), 0, 0), sharedFormula(0, 1, 0), groupMember(1, 0, f64(7), 0, 0), rk(0, 0, 1)};
     EXPECT_XLS_ERROR(openBook(buildFile(hidden)), "data.xls is damaged: cell A1 is stored twice, and the copy the later one hides "
                                                   "defines a shared formula, array or table (record at offset ");

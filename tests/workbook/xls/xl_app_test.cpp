@@ -32,7 +32,7 @@ TEST(XlApp, OneOperationFrameWritesReadsAndSavesAndAFailedOpenLeavesNothingOpen)
 {
     const testing::ScratchFolder folder;
     const auto path = folder / "data.xls";
-    xls::testing::BookSpec book;
+    xls::testing::BookPlan book;
     book.sheets[0].cells = {xls::testing::rk(18, 1, 41), xls::testing::rk(36, 35, 1)};
     testing::writeFile(path, xls::testing::buildFile(book));
     XlApp xlApp;
