@@ -1,323 +1,299 @@
 // Editing and saving: values keep their cell's format, MULRK/MULBLANK are cut around an edit,
-// fills share formats, rows get heights, the shared strings grow across CONTINUE records, and
-// every saved stream keeps its offsets, blocks and indexes right.
+// fills share formats, rows get heights, shared strings grow across CONTINUE records, shared
+// formulas are dissolved into their cells, and every saved stream keeps its offsets right.
 
-#include "biff_builder.h"
-#include "stream_checks.h"
+#include "kit.h"
 
-#include "workbook/xls/biff.h"
-#include "workbook/xls/byte_order.h"
-#include "workbook/xls/workbook.h"
+#include "workbook/xls/formula_tokens.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
+#include <map>
 
-namespace pellix::xls {
+namespace pellix::xls::testing {
 namespace {
 
-using namespace testing;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-std::uint32_t rkInt(int value)
-{
-    return static_cast<std::uint32_t>(value) << 2 | 2u;
-}
+using Formats = std::vector<std::pair<int, int>>;
 
 Workbook reopen(const Workbook& workbook)
 {
-    return Workbook::fromBytes(workbook.toBytes(), "data.xls");
+    return openBook(workbook.toBytes());
 }
 
-std::vector<std::string> problemsOf(const Workbook& workbook)
+// (column, format << 16 | record type) of every cell in `row`, MULRK and MULBLANK members one by one (type 0).
+Formats formatsOfRow(const Workbook& workbook, int row)
 {
-    return streamProblems(workbookStreamOf(workbook.toBytes()));
+    Formats formats;
+    for (const RawRecord& record : recordsOf(workbookStreamOf(workbook.toBytes()))) {
+        if (!isCellRecord(record.type) || readU16(record.data.data()) != row)
+            continue;
+        const std::size_t each = record.type == kSidMulRk ? 6 : 2;
+        const bool many = record.type == kSidMulRk || record.type == kSidMulBlank;
+        for (std::size_t k = 0; k == 0 || (many && 4 + each * k + 2 < record.data.size()); ++k)
+            formats.emplace_back(readU16(record.data.data() + 2) + k,
+                                 readU16(record.data.data() + 4 + each * k) << 16 | (many ? 0 : record.type));
+    }
+    return formats;
 }
 
-const CellShown* shownCell(const SheetShown& sheet, int row, int column)
+BookPlan formattedBook()  // formats 16: font 1, 17: number format 10, 18: font 2, 19: font 3
 {
-    for (const CellShown& cell : sheet.cells)
-        if (cell.row == row && cell.column == column)
-            return &cell;
-    return nullptr;
-}
-
-// Cell formats 16.. : 16 bold-ish font 1, 17 number format 10, 18 font 2, 19 font 3
-BookSpec formattedBook()
-{
-    BookSpec book;
-    book.extraFormats = {cellFormat(1, 0), cellFormat(0, 10), cellFormat(2, 0), cellFormat(3, 0)};
+    BookPlan book;
+    book.formats = {cellFormat(1, 0), cellFormat(0, 10), cellFormat(2, 0), cellFormat(3, 0)};
     return book;
 }
 
-struct SplitCase {
-    const char* name;
-    int column;  // edited column of a MULRK/MULBLANK over columns 2..5
-};
-
-TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndItsFormat)
+TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndEachFormat)
 {
     for (bool numbers : {true, false}) {
-        for (const SplitCase& split : {SplitCase{"first", 2}, SplitCase{"second", 3}, SplitCase{"third", 4},
-                                       SplitCase{"last", 5}}) {
-            SCOPED_TRACE(std::string(numbers ? "MULRK " : "MULBLANK ") + split.name);
-            BookSpec book = formattedBook();
-            book.sheets[0].cells = {numbers ? mulRk(4, 2, {{16, rkInt(1)}, {17, rkInt(2)}, {18, rkInt(3)}, {19, rkInt(4)}})
-                                            : mulBlank(4, 2, {16, 17, 18, 19})};
-            Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
-            workbook.setCell(0, 4, split.column, CellValue::ofNumber(99));
+        for (int edited = 2; edited <= 5; ++edited) {
+            SCOPED_TRACE((numbers ? "MULRK, column " : "MULBLANK, column ") + std::to_string(edited));
+            BookPlan book = formattedBook();
+            book.sheets[0].cells = {numbers ? mulRk(4, 2, {{16, 1}, {17, 2}, {18, 3}, {19, 4}}) : mulBlank(4, 2, {16, 17, 18, 19})};
+            Workbook workbook = openBook(buildFile(book));
+            workbook.setCell(0, 4, edited, CellValue::ofNumber(99));
             const Workbook saved = reopen(workbook);
             EXPECT_THAT(problemsOf(workbook), IsEmpty());
-            for (int column = 2; column <= 5; ++column) {
-                const CellValue expected = column == split.column ? CellValue::ofNumber(99)
-                                           : numbers             ? CellValue::ofNumber(column - 1)
-                                                                 : CellValue::empty();
-                EXPECT_EQ(saved.cell(0, 4, column), expected) << "column " << column;
-            }
-            // Each cell, the edited one too, keeps its own format.
-            const auto records = recordsOf(workbookStreamOf(saved.toBytes()));
-            std::vector<std::pair<int, int>> formats;
-            for (const auto& record : records) {
-                if (record.type == kSidMulRk || record.type == kSidMulBlank) {
-                    const int first = readU16(record.data.data() + 2);
-                    const std::size_t each = record.type == kSidMulRk ? 6 : 2;
-                    for (std::size_t k = 0; 4 + each * k + 2 < record.data.size(); ++k)
-                        formats.emplace_back(first + static_cast<int>(k), readU16(record.data.data() + 4 + each * k));
-                } else if (isCellRecord(record.type)) {
-                    formats.emplace_back(readU16(record.data.data() + 2), readU16(record.data.data() + 4));
-                }
-            }
-            EXPECT_THAT(formats, ElementsAre(std::pair{2, 16}, std::pair{3, 17}, std::pair{4, 18}, std::pair{5, 19}));
+            for (int column = 2; column <= 5; ++column)
+                EXPECT_EQ(saved.cell(0, 4, column), column == edited ? CellValue::ofNumber(99)
+                                                    : numbers        ? CellValue::ofNumber(column - 1)
+                                                                     : CellValue::empty());
+            Formats formats = formatsOfRow(saved, 4);
+            for (auto& [column, format] : formats)
+                format >>= 16;
+            EXPECT_EQ(formats, (Formats{{2, 16}, {3, 17}, {4, 18}, {5, 19}}));
         }
     }
 }
 
-TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesAFormattedBlank)
+TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank)
 {
-    BookSpec book = formattedBook();
+    BookPlan book = formattedBook();
     book.strings = {u"old"};
-    book.sheets[0].cells = {labelSstCell(1, 1, 17, 0), numberCell(1, 2, 15, 1.0 / 3), rkCell(1, 3, 16, rkInt(5))};
-    Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
-    workbook.setCell(0, 1, 1, CellValue::ofNumber(42));     // text -> number, format 17 stays
-    workbook.setCell(0, 1, 2, CellValue::ofText(""));       // default format: the cell goes
-    workbook.setCell(0, 1, 3, CellValue::empty());          // format 16: a formatted blank stays
+    book.sheets[0].cells = {cell(kSidLabelSst, 1, 1, le(0, 4), 17), number(1, 2, 1.0 / 3), rk(1, 3, 5, 16),
+                            formula(0, 0, kTextResult), stringRecord(u"keep me"), rk(0, 1, 1)};
+    Workbook workbook = openBook(buildFile(book));
+    workbook.setCell(0, 1, 1, CellValue::ofNumber(42));      // text -> number, format 17 stays
+    workbook.setCell(0, 1, 2, CellValue::ofText(""));        // default format: the cell goes
+    workbook.setCell(0, 1, 3, CellValue::empty());           // format 16: a formatted blank stays
     workbook.setCell(0, 1, 4, CellValue::ofText("2連勝中"));  // a new cell takes the default format
-    const Workbook saved = reopen(workbook);
-    EXPECT_EQ(saved.cell(0, 1, 1), CellValue::ofNumber(42));
-    EXPECT_EQ(saved.cell(0, 1, 2), CellValue::empty());
-    EXPECT_EQ(saved.cell(0, 1, 3), CellValue::empty());
-    EXPECT_EQ(saved.cell(0, 1, 4), CellValue::ofText("2連勝中"));
-    const SheetShown sheet = saved.shown(0);
-    EXPECT_EQ(shownCell(sheet, 1, 2), nullptr);
-    ASSERT_NE(shownCell(sheet, 1, 3), nullptr);
-    const auto records = recordsOf(workbookStreamOf(saved.toBytes()));
-    std::vector<std::pair<int, int>> kinds;  // (format, record type) of row 1's cells
-    for (const auto& record : records)
-        if (isCellRecord(record.type) && readU16(record.data.data()) == 1)
-            kinds.emplace_back(readU16(record.data.data() + 4), record.type);
-    EXPECT_THAT(kinds, ElementsAre(std::pair{17, static_cast<int>(kSidRk)}, std::pair{16, static_cast<int>(kSidBlank)},
-                                   std::pair{15, static_cast<int>(kSidLabelSst)}));
-    EXPECT_THAT(problemsOf(workbook), IsEmpty());
-}
-
-TEST(EditCells, TextFormulaNeighboursKeepTheirStringRecord)
-{
-    const std::uint8_t text[8] = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
-    BookSpec book;
-    book.sheets[0].cells = {formulaCell(0, 0, 15, text), stringRecord(u"keep me"), rkCell(0, 1, 15, rkInt(1))};
-    Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
-    workbook.setCell(0, 0, 1, CellValue::ofNumber(5));
+    workbook.setCell(0, 0, 1, CellValue::ofNumber(5));       // beside a text formula and its STRING
     workbook.setCell(0, 0, 2, CellValue::ofText("new"));
-    EXPECT_EQ(reopen(workbook).cell(0, 0, 0), CellValue::ofText("keep me"));
+    const Workbook saved = reopen(workbook);
+    EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
+              (std::vector{CellValue::ofNumber(42), CellValue::empty(), CellValue::ofText("2連勝中"), CellValue::ofText("keep me")}));
+    // 42 as an RK, the formatted blank, the new text in the table; C2 gone.
+    EXPECT_EQ(formatsOfRow(saved, 1), (Formats{{1, 17 << 16 | kSidRk}, {3, 16 << 16 | kSidBlank}, {4, 15 << 16 | kSidLabelSst}}));
     EXPECT_THAT(problemsOf(workbook), IsEmpty());
 }
 
-TEST(Fills, AFillKeepsTheRestOfTheFormatAndSharesFormatsAcrossThousandsOfCells)
+TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustomOrHidden)
 {
-    BookSpec book = formattedBook();
+    BookPlan book = formattedBook();
     book.xfCrc = true;
-    book.sheets[0].cells = {rkCell(0, 0, 17, rkInt(1))};
-    Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
-    const int before = workbook.cellFormatCount();
-    for (int row = 0; row < 100; ++row)
-        for (int column = 0; column < 50; ++column)
-            workbook.setFill(0, row, column, 35);
-    // One new format for the default cells, one for the cell with number format 10.
-    EXPECT_EQ(workbook.cellFormatCount(), before + 2);
-    for (int round = 0; round < 3; ++round)
-        for (int colour : {2, 35, 40, 38})
-            workbook.setFill(0, 5, 5, colour);
-    EXPECT_EQ(workbook.cellFormatCount(), before + 5);
-
-    const Workbook saved = reopen(workbook);
-    EXPECT_THAT(problemsOf(workbook), IsEmpty());  // XFCRC recomputed, offsets right
-    const auto sheet = saved.shown(0);
-    const CellShown* a1 = shownCell(sheet, 0, 0);
-    ASSERT_NE(a1, nullptr);
-    EXPECT_EQ(a1->fillColorIndex, 35);
-    EXPECT_EQ(a1->fillRgb, 0xCCFFCCu);
-    EXPECT_EQ(a1->value, CellValue::ofNumber(1));
-    const CellShown* f6 = shownCell(sheet, 5, 5);
-    ASSERT_NE(f6, nullptr);
-    EXPECT_EQ(f6->fillColorIndex, 38);
-    EXPECT_EQ(shownCell(sheet, 99, 49)->fillColorIndex, 35);
-
-    // The new format is the old one with fill pattern 1 and foreground icv 42.
-    const auto records = recordsOf(workbookStreamOf(saved.toBytes()));
-    std::vector<std::vector<std::uint8_t>> xfs;
-    std::uint16_t a1Format = 0;
-    for (const auto& record : records) {
-        if (record.type == kSidXf)
-            xfs.push_back(record.data);
-        if (record.type == kSidRk && readU16(record.data.data()) == 0 && readU16(record.data.data() + 2) == 0)
-            a1Format = readU16(record.data.data() + 4);
-    }
-    ASSERT_LT(a1Format, xfs.size());
-    std::vector<std::uint8_t> expected = cellFormat(0, 10);
-    writeU32(expected.data() + 14, 1u << 26);
-    writeU16(expected.data() + 18, static_cast<std::uint16_t>(42 | (65 << 7)));
-    expected[9] |= 0x40;
-    EXPECT_EQ(xfs[a1Format], expected);
-    // Formats that were there keep their place and bytes.
-    EXPECT_EQ(xfs[17], cellFormat(0, 10));
-}
-
-TEST(Fills, ColourIndexesOutsideThePaletteAreRefused)
-{
-    Workbook workbook = Workbook::fromBytes(buildFile(BookSpec{}), "data.xls");
-    EXPECT_THROW(workbook.setFill(0, 0, 0, 0), XlsError);
-    EXPECT_THROW(workbook.setFill(0, 0, 0, 57), XlsError);
-}
-
-TEST(Rows, HeightsAreCustomAndZeroHidesKeepingTheHeight)
-{
-    BookSpec book;
-    book.sheets[0].cells = {rkCell(40, 0, 15, rkInt(1))};
+    book.sheets[0].cells = {rk(0, 0, 1, 17)};
     book.sheets[0].rows = {rowRecord(3, 400, 0x40)};
-    Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
+    Workbook workbook = openBook(buildFile(book));
     for (int row = 1; row <= 12; ++row)
         workbook.setRowHeight(0, row, 16.5);
     workbook.setRowHeight(0, 13, 0);
-    workbook.setRowHeight(0, 3, 0);
-    EXPECT_THROW(workbook.setRowHeight(0, 2, -1), XlsError);
+    workbook.setRowHeight(0, 3, 0);  // 16.5 first, hidden after: the height stays
+    EXPECT_XLS_ERROR(workbook.setRowHeight(0, 2, -1), "");
+    for (int row = 0; row < 100; ++row)
+        for (int column = 0; column < 50; ++column)
+            workbook.setFill(0, row, column, 35);
+    EXPECT_EQ(workbook.cellFormatCount(), 22);  // one new format for the default cells, one for A1's
+    for (int round = 0; round < 3; ++round)
+        for (int colour : {2, 35, 40, 38})
+            workbook.setFill(0, 5, 5, colour);
+    EXPECT_EQ(workbook.cellFormatCount(), 25);
+    EXPECT_XLS_ERROR(workbook.setFill(0, 0, 0, 0), "");
+    EXPECT_XLS_ERROR(workbook.setFill(0, 0, 0, 57), "");
+    EXPECT_THAT(problemsOf(workbook), IsEmpty());  // the XFCRC recomputed
+
     const Workbook saved = reopen(workbook);
-    std::map<int, RowShown> rows;
+    std::map<std::pair<int, int>, int> fills;
+    for (const CellShown& shown : saved.shown(0).cells)
+        fills[{shown.row, shown.column}] = shown.fillColorIndex;
+    EXPECT_EQ((std::vector{fills[{0, 0}], fills[{5, 5}], fills[{99, 49}]}), (std::vector{35, 38, 35}));
+    EXPECT_EQ(saved.shown(0).cells.at(0).fillRgb, 0xCCFFCCu);
+    EXPECT_EQ(saved.cell(0, 0, 0), CellValue::ofNumber(1));
+    std::map<int, std::tuple<int, bool, bool>> rows;
     for (const RowShown& row : saved.shown(0).rows)
-        rows[row.row] = row;
-    EXPECT_EQ(rows[1].heightTwips, 330);
-    EXPECT_TRUE(rows[1].customHeight);
-    EXPECT_FALSE(rows[1].hidden);
-    EXPECT_TRUE(rows[13].hidden);
-    EXPECT_TRUE(rows[3].hidden);
-    EXPECT_EQ(rows[3].heightTwips, 330);  // set to 16.5 first, hidden after: the height stays
-    EXPECT_EQ(saved.cell(0, 40, 0), CellValue::ofNumber(1));
-    EXPECT_THAT(problemsOf(workbook), IsEmpty());
+        rows[row.row] = {row.heightTwips, row.customHeight, row.hidden};
+    EXPECT_EQ(rows[1], std::tuple(330, true, false));
+    EXPECT_EQ((std::vector{std::get<2>(rows[13]), std::get<2>(rows[3])}), (std::vector{true, true}));
+    EXPECT_EQ(std::get<0>(rows[3]), 330);
+    // A1's new format is its old one with fill pattern 1 and foreground icv 42; the old ones stay.
+    std::vector<Bytes> xfs;
+    for (const RawRecord& record : recordsOf(workbookStreamOf(saved.toBytes())))
+        if (record.type == kSidXf)
+            xfs.push_back(record.data);
+    Bytes filled = cellFormat(0, 10);
+    filled[9] = 0x40, filled[17] = 0x04, filled[18] = 0xAA, filled[19] = 0x20;
+    ASSERT_LT(formatsOfRow(saved, 0).at(0).second >> 16, int(xfs.size()));
+    EXPECT_EQ(xfs[formatsOfRow(saved, 0)[0].second >> 16], filled);
+    EXPECT_EQ(xfs[17], cellFormat(0, 10));
 }
 
-TEST(RowBlocks, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
+// Unedited, the stream is kept byte for byte; edited, only that sheet changes and the sheets
+// behind it move whole (INDEX aside), with every block, DBCELL and INDEX recomputed, in 4 KiB sectors.
+TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
 {
-    BookSpec book;
+    BookPlan book = formattedBook();
+    book.strings = {u"a", u"b"};
     for (int row = 0; row <= 40; ++row)
-        book.sheets[0].cells.push_back(rkCell(row, 1, 15, rkInt(row)));
-    book.sheets.push_back(SheetSpec{"Second", {rkCell(0, 0, 15, rkInt(77))}, {}, {}, false});
-    Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
-    workbook.setCell(0, 5, 8, CellValue::ofNumber(0.5));     // inside the first block
+        book.sheets[0].cells.push_back(rk(row, 1, row));
+    book.sheets[0].cells.push_back(mulRk(41, 0, {{15, 1}, {16, 2}}));
+    book.sheets.push_back(SheetPlan{"Second", {rk(0, 0, 77), cell(kSidLabelSst, 1, 0, le(1, 4), 16)}, {}, {}, false});
+    book.sheets.push_back(SheetPlan{"Chart", {}, {}, {}, true});
+    const Bytes original = buildStream(book);
+    Workbook workbook = openBook(wrapStream(original, 4096));
+    EXPECT_EQ(dump(workbookStreamOf(workbook.toBytes())), dump(original));
+    workbook.setCell(0, 5, 8, CellValue::ofNumber(0.5));    // inside the first block
     workbook.setCell(0, 100, 200, CellValue::ofNumber(1));  // a new block, past DIMENSIONS
     workbook.setCell(0, 200, 3, CellValue::ofText(std::string(300, 'x')));
-    const Workbook saved = reopen(workbook);
-    EXPECT_THAT(problemsOf(workbook), IsEmpty());
-    EXPECT_EQ(saved.cell(0, 5, 8), CellValue::ofNumber(0.5));
-    EXPECT_EQ(saved.cell(0, 100, 200), CellValue::ofNumber(1));
-    EXPECT_EQ(saved.cell(0, 40, 1), CellValue::ofNumber(40));
-    EXPECT_EQ(saved.cell(1, 0, 0), CellValue::ofNumber(77));  // the sheet behind moved
-}
-
-TEST(SharedStrings, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
-{
-    BookSpec book;
-    book.strings = {u"first"};
-    Workbook workbook = Workbook::fromBytes(buildFile(book), "data.xls");
-    std::vector<std::string> texts;
-    for (int i = 0; i < 1500; ++i) {
-        // 8-bit, 16-bit and surrogate pairs, long enough to split inside the characters.
-        std::string text = std::to_string(i) + (i % 3 == 0 ? std::string(37, 'a') : i % 3 == 1 ? "ターン待ち連勝中瞬　殺" : "𠮷野家🎾");
-        texts.push_back(text);
-        workbook.setCell(0, i, 0, CellValue::ofText(text));
-    }
-    workbook.setCell(0, 0, 1, CellValue::ofText("first"));  // an existing string is reused
-    const auto stream = workbookStreamOf(workbook.toBytes());
-    EXPECT_THAT(streamProblems(stream), IsEmpty());
-    std::size_t continues = 0;
-    for (const auto& record : recordsOf(stream))
-        continues += record.type == kSidContinue;
-    EXPECT_GE(continues, 3u);
-    const Workbook saved = reopen(workbook);
-    for (int i = 0; i < 1500; ++i)
-        ASSERT_EQ(saved.cell(0, i, 0), CellValue::ofText(texts[static_cast<std::size_t>(i)])) << i;
-    EXPECT_EQ(saved.cell(0, 0, 1), CellValue::ofText("first"));
-}
-
-TEST(SharedStrings, AWorkbookWithoutStringsGetsATable)
-{
-    Workbook workbook = Workbook::fromBytes(buildFile(BookSpec{}), "data.xls");
-    workbook.setCell(0, 3, 3, CellValue::ofText("Challenger"));
-    EXPECT_THAT(problemsOf(workbook), IsEmpty());
-    EXPECT_EQ(reopen(workbook).cell(0, 3, 3), CellValue::ofText("Challenger"));
-}
-
-TEST(Saving, AnUneditedWorkbookKeepsItsStreamByteForByte)
-{
-    BookSpec book = formattedBook();
-    book.strings = {u"a", u"b"};
-    book.sheets[0].cells = {labelSstCell(0, 0, 16, 1), mulRk(1, 0, {{15, rkInt(1)}, {16, rkInt(2)}})};
-    book.sheets.push_back(SheetSpec{"Chart", {}, {}, {}, true});
-    const auto stream = buildStream(book);
-    const Workbook workbook = Workbook::fromBytes(wrapStream(stream), "data.xls");
-    EXPECT_EQ(workbookStreamOf(workbook.toBytes()), stream);
-}
-
-TEST(Saving, OnlyTheEditedSheetChangesAndSheetsBehindItMoveWhole)
-{
-    BookSpec book;
-    book.sheets = {SheetSpec{"One", {rkCell(0, 0, 15, rkInt(1))}, {}, {}, false},
-                   SheetSpec{"Two", {rkCell(0, 0, 15, rkInt(2))}, {}, {}, false}};
-    const auto original = buildStream(book);
-    Workbook workbook = Workbook::fromBytes(wrapStream(original), "data.xls");
-    workbook.setCell(0, 0, 1, CellValue::ofNumber(5));
-    const auto saved = workbookStreamOf(workbook.toBytes());
+    const Bytes saved = workbookStreamOf(workbook.toBytes());
     EXPECT_THAT(streamProblems(saved), IsEmpty());
-    // The second sheet's records, INDEX aside, are the same bytes at a new place.
-    const auto secondSheet = [](const std::vector<std::uint8_t>& stream) {
+    EXPECT_EQ(readU16(workbook.toBytes().data() + 0x1A), 4);   // still version 4
+    EXPECT_EQ(readU16(workbook.toBytes().data() + 0x1E), 12);  // with 4 KiB sectors
+    const Workbook reread = reopen(workbook);
+    EXPECT_EQ(reread.cell(0, 5, 8), CellValue::ofNumber(0.5));
+    EXPECT_EQ(reread.cell(0, 100, 200), CellValue::ofNumber(1));
+    EXPECT_EQ(reread.cell(0, 40, 1), CellValue::ofNumber(40));
+    const auto secondSheet = [](const Bytes& stream) {
         const auto records = recordsOf(stream);
         std::uint32_t start = 0;
-        int seen = 0;
-        for (const auto& record : records)
+        for (int seen = 0; const RawRecord& record : records)
             if (record.type == kSidBoundSheet8 && seen++ == 1)
                 start = readU32(record.data.data());
-        std::vector<std::uint8_t> bytes;
-        bool inside = false;
-        for (const auto& record : records) {
-            inside = inside || record.offset == start;
-            if (inside && record.type != kSidIndex)
-                bytes.insert(bytes.end(), stream.begin() + record.offset, stream.begin() + record.offset + 4 + record.data.size());
-        }
-        return bytes;
+        Bytes bytes;
+        for (const RawRecord& record : records)
+            if (record.offset >= start && record.type != kSidIndex)
+                bytes = bytes + Bytes(stream.begin() + record.offset, stream.begin() + record.offset + 4 + record.data.size());
+        return dump(bytes);
     };
-    EXPECT_FALSE(secondSheet(original).empty());
     EXPECT_EQ(secondSheet(saved), secondSheet(original));
 }
 
-TEST(Saving, FourKilobyteSectorsStayFourKilobyteSectors)
+TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
 {
-    BookSpec book;
-    book.sheets[0].cells = {rkCell(0, 0, 15, rkInt(1))};
-    Workbook workbook = Workbook::fromBytes(buildFile(book, 4096), "data.xls");
-    workbook.setCell(0, 0, 0, CellValue::ofNumber(2));
-    const auto bytes = workbook.toBytes();
-    EXPECT_EQ(readU16(bytes.data() + 0x1E), 12);  // sector shift
-    EXPECT_EQ(readU16(bytes.data() + 0x1A), 4);   // major version
-    EXPECT_EQ(Workbook::fromBytes(bytes, "data.xls").cell(0, 0, 0), CellValue::ofNumber(2));
+    BookPlan book;
+    book.strings = {u"first"};
+    Workbook workbook = openBook(buildFile(book));
+    std::vector<std::string> texts;
+    for (int i = 0; i < 1500; ++i) {  // 8-bit, 16-bit and surrogate pairs, split inside the characters
+        texts.push_back(std::to_string(i) + (i % 3 == 0 ? std::string(37, 'a') : i % 3 == 1 ? "ターン待ち連勝中瞬　殺"
+                                                                                              : "𠮷野家🎾"));
+        workbook.setCell(0, i, 0, CellValue::ofText(texts.back()));
+    }
+    workbook.setCell(0, 0, 1, CellValue::ofText("first"));  // an existing string is reused
+    const Bytes stream = workbookStreamOf(workbook.toBytes());
+    EXPECT_THAT(streamProblems(stream), IsEmpty());
+    const auto records = recordsOf(stream);
+    EXPECT_GE(std::count_if(records.begin(), records.end(), [](const RawRecord& r) { return r.type == kSidContinue; }), 3);
+    const Workbook saved = reopen(workbook);
+    for (int i = 0; i < 1500; ++i)
+        ASSERT_EQ(saved.cell(0, i, 0), CellValue::ofText(texts[i])) << i;
+    EXPECT_EQ(saved.cell(0, 0, 1), CellValue::ofText("first"));
+    // A workbook without strings gets a table.
+    Workbook bare = openBook(buildFile(BookPlan{}));
+    bare.setCell(0, 3, 3, CellValue::ofText("Challenger"));
+    EXPECT_THAT(problemsOf(bare), IsEmpty());
+    EXPECT_EQ(reopen(bare).cell(0, 3, 3), CellValue::ofText("Challenger"));
+}
+
+TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept)
+{
+    const Bytes skipped = {0x17, 0x02, 0x00, 0x2C, 0x2C, 0x19, 0x04, 0x01, 0x00, 0x2C, 0x00, 0x2C, 0x00, 0x1F, 0, 0, 0,
+                           0, 0, 0, 0xF0, 0x3F, 0x1E, 0x2C, 0x00, 0x41, 0x2C, 0x00, 0x03};
+    const std::vector<std::tuple<Bytes, int, int, Bytes>> cases = {  // shared tokens, cell, its own tokens (none: refused)
+        {{0x4C, 0x00, 0x00, 0xFF, 0xC0}, 4, 3, {0x44, 0x04, 0x00, 0x02, 0xC0}},  // left neighbour
+        {{0x2C, 0xFF, 0xFF, 0x07, 0x80}, 10, 0, {0x24, 0x09, 0x00, 0x07, 0x80}},  // absolute column
+        {{0x2C, 0xFF, 0xFF, 0xFF, 0xC0}, 0, 0, {0x24, 0xFF, 0xFF, 0xFF, 0xC0}},   // wraps around the edges
+        {{0x2D, 0, 0, 0, 0, 0, 0, 0xFF, 0xC0}, 4, 3, {0x25, 0, 0, 0x04, 0, 0, 0, 0x02, 0xC0}},  // $A$1:RC[-1]
+        {{0x5A, 1, 0, 2, 0, 1, 0xC0, 0x3B, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0xC0}, 5, 5,
+         {0x5A, 1, 0, 7, 0, 6, 0xC0, 0x3B, 0, 0, 0, 0, 8, 0, 0, 0, 6, 0xC0}},  // 3-D references
+        {skipped, 9, 9, skipped},  // a string, a choose table, a number, a function: kept
+        {{0x18, 0x01}, 0, 0, {}},  // unknown token
+        {{0x2C, 0x00}, 0, 0, {}},  // cut token
+        {{0x17, 0x05, 0x00, 0x41}, 0, 0, {}},  // cut string
+    };
+    for (const auto& [shared, row, column, own] : cases) {
+        const CellTokens result = sharedTokensForCell(shared, row, column);
+        EXPECT_EQ(result.problem.empty(), !own.empty()) << row << "," << column;
+        if (!own.empty()) {
+            EXPECT_EQ(result.tokens, own);
+        }
+    }
+}
+
+// B2:B5 share "=A2*2" (B2 anchors it) and B4's cached result is text: writing any cell gives the
+// others the formula as their own tokens, their results kept, so xlrd reads them as before.
+TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
+{
+    BookPlan book;
+    for (int row = 1; row <= 4; ++row) {
+        book.sheets[0].cells.push_back(rk(row, 0, row));
+        book.sheets[0].cells.push_back(groupMember(row, 1, row == 3 ? kTextResult : f64(7), 1, 1));
+        if (row == 1)
+            book.sheets[0].cells.push_back(sharedFormula(1, 4, 1, {0x4C, 0, 0, 0xFF, 0xC0, 0x1E, 0x02, 0x00, 0x05}));
+        if (row == 3)
+            book.sheets[0].cells.push_back(stringRecord(u"six"));
+    }
+    const Bytes original = buildFile(book);
+    for (int written = 1; written <= 4; ++written) {
+        SCOPED_TRACE("written row " + std::to_string(written + 1));
+        Workbook workbook = openBook(original);
+        workbook.setCell(0, written, 1, CellValue::ofNumber(100));
+        const Bytes saved = workbook.toBytes();
+        for (int row = 1; row <= 4; ++row)
+            EXPECT_EQ(openBook(saved).cell(0, row, 1), row == written ? CellValue::ofNumber(100)
+                                                       : row == 3     ? CellValue::ofText("six")
+                                                                      : CellValue::ofNumber(7));
+        int formulas = 0;  // each remaining cell holds "=A<row>*2" itself, without the shared flag
+        for (const RawRecord& record : recordsOf(workbookStreamOf(saved))) {
+            EXPECT_NE(record.type, kSidShrFmla);
+            if (record.type == kSidFormula && ++formulas) {
+                EXPECT_EQ(Bytes(record.data.begin() + 14, record.data.end()),
+                          (le(0, 6) + Bytes{9, 0, 0x44, record.data[0], 0, 0, 0xC0, 0x1E, 0x02, 0x00, 0x05}));
+            }
+        }
+        EXPECT_EQ(formulas, 3);
+        EXPECT_THAT(streamProblems(workbookStreamOf(saved)), IsEmpty());
+        EXPECT_EQ(xlrdDifferences(original, saved, {cellName(written, 1)}), "");
+    }
+}
+
+TEST(SharedFormulas, ArraysAndTablesChangeOnlyAsAWhole)
+{
+    const Bytes sum = {0x25, 0, 0, 1, 0, 0, 0, 0, 0, 0x19, 0x10, 0, 0}, seven = f64(7);
+    const Record table{kSidTable, {0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+    const std::vector<std::pair<std::vector<Record>, std::string>> cases = {  // refusal, or "" when written
+        {{groupMember(0, 1, seven, 0, 1), arrayFormula(0, 1, 1, sum), groupMember(1, 1, seven, 0, 1)},
+         "data.xls: cell B2 is part of an array formula over B1:B2, which can only be changed as a whole"},
+        {{formula(0, 1, seven, {0x02, 0, 0, 1, 0}), table, formula(1, 1, seven, {0x02, 0, 0, 1, 0})},
+         "data.xls: cell B2 is part of a data table over B1:B2, which can only be changed as a whole"},
+        {{groupMember(1, 1, seven, 1, 1), arrayFormula(1, 1, 1, sum)}, ""},  // an array of one cell
+        {{groupMember(1, 1, seven, 7, 7)}, ""},                             // a dangling PtgExp
+    };
+    for (const auto& [cells, refusal] : cases) {
+        SCOPED_TRACE(refusal);
+        BookPlan book;
+        book.sheets[0].cells = cells;
+        const Bytes original = buildFile(book);
+        Workbook workbook = openBook(original);
+        if (!refusal.empty()) {
+            EXPECT_XLS_ERROR(workbook.setCell(0, 1, 1, CellValue::ofNumber(1)), refusal);
+            EXPECT_EQ(dump(workbookStreamOf(workbook.toBytes())), dump(workbookStreamOf(original)));
+            continue;
+        }
+        workbook.setCell(0, 1, 1, CellValue::ofNumber(1));
+        EXPECT_EQ(reopen(workbook).cell(0, 1, 1), CellValue::ofNumber(1));
+        EXPECT_THAT(dump(workbookStreamOf(workbook.toBytes())), ::testing::Not(::testing::HasSubstr("\n0221 ")));
+        EXPECT_THAT(problemsOf(workbook), IsEmpty());
+    }
 }
 
 }  // namespace
-}  // namespace pellix::xls
+}  // namespace pellix::xls::testing

@@ -4,13 +4,9 @@
 
 #include "workbook_checks.h"
 
-#include <gtest/gtest.h>
+#include "support.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <vector>
 
 namespace pellix::fuzz {
 namespace {
@@ -20,43 +16,28 @@ namespace fs = std::filesystem;
 std::vector<fs::path> replayedFiles()
 {
     std::vector<fs::path> files;
-    for (const fs::path folder : {PELLIX_FUZZ_CORPUS_DIR, PELLIX_CORPUS_DIR}) {
-        if (!fs::is_directory(folder))
-            return {folder / "missing"};
+    for (const fs::path folder : {PELLIX_FUZZ_CORPUS_DIR, PELLIX_CORPUS_DIR})
         for (const auto& entry : fs::directory_iterator(folder))
             if (entry.path().extension() == ".xls")
                 files.push_back(entry.path());
-    }
     std::sort(files.begin(), files.end());
     return files;
 }
 
-class ReplayedInput : public ::testing::TestWithParam<fs::path> {
-protected:
-    std::vector<std::uint8_t> bytes() const
-    {
-        std::ifstream in(GetParam(), std::ios::binary);
-        EXPECT_TRUE(in) << "cannot read " << GetParam();
-        return {std::istreambuf_iterator<char>(in), {}};
-    }
-};
+class ReplayedInput : public ::testing::TestWithParam<fs::path> {};
 
-TEST_P(ReplayedInput, ReadsOrIsRefusedCleanly)
+TEST_P(ReplayedInput, ReadsOrIsRefusedCleanlyAndEditsSaveAndReadBack)
 {
-    EXPECT_EQ(checkRead(bytes()), "");
+    const std::vector<std::uint8_t> bytes = testing::readBytes(GetParam());
+    EXPECT_EQ(checkRead(bytes), "");
+    EXPECT_EQ(checkEditSaveReopen(bytes), "");
 }
 
-TEST_P(ReplayedInput, EditsSaveAndReadBack)
-{
-    EXPECT_EQ(checkEditSaveReopen(bytes()), "");
-}
-
-INSTANTIATE_TEST_SUITE_P(Corpus, ReplayedInput, ::testing::ValuesIn(replayedFiles()),
-                         [](const ::testing::TestParamInfo<fs::path>& info) {
-                             std::string name = info.param.parent_path().filename().string() + "_" + info.param.stem().string();
-                             std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Corpus, ReplayedInput, ::testing::ValuesIn(replayedFiles()), [](const auto& info) {
+    std::string name = info.param.parent_path().filename().string() + "_" + info.param.stem().string();
+    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    return name;
+});
 
 }  // namespace
 }  // namespace pellix::fuzz
