@@ -42,8 +42,6 @@ struct CellBlock {
 CellBlock parseRangeAddress(std::string_view address);
 // "2:13", "14" ; returns {first, last}, 1-based. Throws XlsError on anything else.
 std::pair<int, int> parseRowsAddress(std::string_view address);
-// 1 -> "A", 27 -> "AA".
-std::string columnLetters(int column);
 
 class XlBook {
 public:

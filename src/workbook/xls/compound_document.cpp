@@ -2,7 +2,7 @@
 
 #include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
-#include "workbook/xls/workbook.h"
+#include "workbook/xls/xls_error.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace pellix::xls {
@@ -87,22 +88,17 @@ struct GObjectDeleter {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 
-[[noreturn]] void damaged(const std::string& displayName, const std::string& what)
-{
-    throw XlsError(displayName + " is damaged: " + what);
-}
-
 void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size_t fileSize,
                   const std::string& displayName, int depth)
 {
     if (depth > kMaxStorageDepth)
-        damaged(displayName, "its storages are nested too deeply");
+        throwDamaged(displayName, "its storages are nested too deeply");
     const int count = gsf_infile_num_children(parent);
     for (int i = 0; i < count; ++i) {
         const char* name = gsf_infile_name_by_index(parent, i);
         GObjectPtr<GsfInput> child(gsf_infile_child_by_index(parent, i));
         if (child == nullptr || name == nullptr)
-            damaged(displayName, "an entry of its directory cannot be opened");
+            throwDamaged(displayName, "an entry of its directory cannot be opened");
         CompoundEntry entry;
         entry.name = name;
         if (GDateTime* modified = gsf_input_get_modtime(child.get())) {
@@ -118,11 +114,11 @@ void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size
         } else {
             const gsf_off_t size = gsf_input_size(child.get());
             if (size < 0 || static_cast<std::uint64_t>(size) > fileSize)
-                damaged(displayName, "the stream \"" + entry.name + "\" claims " + std::to_string(size)
+                throwDamaged(displayName, "the stream \"" + entry.name + "\" claims " + std::to_string(size)
                                          + " bytes, more than the whole file holds");
             entry.data.resize(static_cast<std::size_t>(size));
             if (size > 0 && gsf_input_read(child.get(), static_cast<std::size_t>(size), entry.data.data()) == nullptr)
-                damaged(displayName, "the stream \"" + entry.name + "\" cannot be read to its end");
+                throwDamaged(displayName, "the stream \"" + entry.name + "\" cannot be read to its end");
         }
         into.push_back(std::move(entry));
     }
@@ -297,7 +293,7 @@ private:
 
     std::size_t offsetOf(std::uint32_t sector) const { return (static_cast<std::size_t>(sector) + 1) * sectorSize_; }
 
-    [[noreturn]] void fail(const std::string& what) const { damaged(displayName_, what); }
+    [[noreturn]] void fail(const std::string& what) const { throwDamaged(displayName_, what); }
 
     const std::uint8_t* sectorData(std::uint32_t sector) const
     {
@@ -476,7 +472,7 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
     if (!hasCompoundSignature(bytes))
         throw XlsError(displayName + " is not a spreadsheet workbook");
     if (bytes.size() < 512)
-        damaged(displayName, "the file is cut short (" + std::to_string(bytes.size()) + " bytes)");
+        throwDamaged(displayName, "the file is cut short (" + std::to_string(bytes.size()) + " bytes)");
 
     CompoundDocument document;
     // Sector shift at 0x1E: 9 for 512-byte sectors (version 3), 12 for 4096 (version 4).
@@ -501,14 +497,14 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
             what += std::string(" (") + error->message + ")";
             g_error_free(error);
         }
-        damaged(displayName, what);
+        throwDamaged(displayName, what);
     }
     if (error != nullptr)
         g_error_free(error);
     gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(root.get()), document.rootClassId.data());
     readChildren(root.get(), document.children, bytes.size(), displayName, 0);
     if (messages.count() > 0)
-        damaged(displayName, "its compound document structure is inconsistent (" + messages.first() + ")");
+        throwDamaged(displayName, "its compound document structure is inconsistent (" + messages.first() + ")");
     return document;
 }
 

@@ -1,7 +1,8 @@
 #include "workbook/xls/shared_strings.h"
 
+#include "text/utf8.h"
 #include "workbook/xls/byte_order.h"
-#include "workbook/xls/workbook.h"
+#include "workbook/xls/xls_error.h"
 
 #include <algorithm>
 
@@ -61,9 +62,8 @@ private:
 
 [[noreturn]] void stringDamaged(const std::string& displayName, std::size_t index, std::size_t need, std::size_t have)
 {
-    throw XlsError(displayName + " is damaged: shared string " + std::to_string(index)
-                   + " runs past the record end (need " + std::to_string(need) + " bytes, have "
-                   + std::to_string(have) + ")");
+    throwDamaged(displayName, "shared string " + std::to_string(index) + " runs past the record end (need "
+                                  + std::to_string(need) + " bytes, have " + std::to_string(have) + ")");
 }
 
 bool isHighSurrogate(char16_t unit)
@@ -79,7 +79,7 @@ void SharedStrings::parse(const std::uint8_t* stream, std::span<const RecordView
     for (const RecordView& record : records)
         segments_.push_back({record.offset, record.type, record.size});
     if (records.empty() || records.front().size < 8)
-        throw XlsError(displayName + " is damaged: the shared string table is cut short");
+        throwDamaged(displayName, "the shared string table is cut short");
     const std::uint32_t sstHeader = records.front().offset;
     const std::uint8_t* head = stream + sstHeader + 4;
     declaredTotal_ = readU32(head);
@@ -162,7 +162,7 @@ std::uint32_t SharedStrings::indexOf(const std::string& text)
     const auto index = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(text);
     plain_.push_back(true);
-    added_.push_back(utf8ToUtf16(text));
+    added_.push_back(utf8::toUtf16(text));
     plainIndex_.emplace(text, index);
     return index;
 }

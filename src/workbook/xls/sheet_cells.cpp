@@ -229,7 +229,7 @@ SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> r
 
 void SheetCells::damaged(const std::string& what) const
 {
-    throw XlsError(displayName_ + " is damaged: " + what);
+    throwDamaged(displayName_, what);
 }
 
 void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffset)
@@ -796,8 +796,8 @@ void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size
                 if (sink.measuring()) {
                     layout.defColWidth = sink.position();
                     layout.hasDefColWidth = true;
-                } else if (layout.defColWidth != sink.position()) {
-                    throw XlsError("cannot save " + displayName_ + ": the sheet layout changed while it was written");
+                } else {
+                    XLS_INVARIANT(layout.defColWidth == sink.position());
                 }
             }
             sink.put(stream_ + record.offset, 4u + record.size);
@@ -906,8 +906,8 @@ void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const
         const std::uint32_t dbCell = sink.position();
         if (sink.measuring())
             layout.dbCells.push_back(dbCell);
-        else if (block >= layout.dbCells.size() || layout.dbCells[block] != dbCell)
-            throw XlsError("cannot save " + displayName_ + ": the sheet layout changed while it was written");
+        else
+            XLS_INVARIANT(block < layout.dbCells.size() && layout.dbCells[block] == dbCell);
         sink.putHeader(kSidDbCell, 4 + 2 * offsets.size());
         sink.putU32(dbCell - blockStart);
         for (std::uint16_t offset : offsets)

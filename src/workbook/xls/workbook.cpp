@@ -1,5 +1,6 @@
 #include "workbook/xls/workbook.h"
 
+#include "text/utf8.h"
 #include "workbook/xls/atomic_file.h"
 #include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
@@ -62,7 +63,7 @@ struct Workbook::Impl {
 
     mutable std::vector<std::unique_ptr<SheetCells>> cells;  // per sheet, parsed when first used
 
-    [[noreturn]] void damaged(const std::string& what) const { throw XlsError(name + " is damaged: " + what); }
+    [[noreturn]] void damaged(const std::string& what) const { throwDamaged(name, what); }
     void parseStream();
     void parseGlobals();
     void checkFormatReferences(const RecordView& record) const;
@@ -371,8 +372,8 @@ std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
                 auto& start = sheetStarts[static_cast<std::size_t>(substream.sheet)];
                 if (sink.measuring())
                     start = sink.position();
-                else if (start != sink.position())
-                    throw XlsError("cannot save " + name + ": the workbook layout changed while it was written");
+                else
+                    XLS_INVARIANT(start == sink.position());
             }
             const SheetCells* parsed = substream.sheet >= 0 ? cells[static_cast<std::size_t>(substream.sheet)].get() : nullptr;
             if (parsed && parsed->edited())
@@ -388,9 +389,7 @@ std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
     std::vector<std::uint8_t> out(measure.position());
     StreamSink writer(out.data());
     writeAll(writer);
-    if (writer.position() != out.size())
-        throw XlsError("cannot save " + name + ": the workbook measured " + std::to_string(out.size())
-                       + " bytes but " + std::to_string(writer.position()) + " were written");
+    XLS_INVARIANT(writer.position() == out.size());
     return out;
 }
 
@@ -467,7 +466,7 @@ void Workbook::setCell(int sheet, int row, int column, const CellValue& value)
         setCell(sheet, row, column, CellValue::empty());
         return;
     }
-    if (value.kind == ValueKind::Text && utf8ToUtf16(value.text).size() > 32767)
+    if (value.kind == ValueKind::Text && utf8::toUtf16(value.text).size() > 32767)
         throw XlsError(impl_->name + ": the text for cell " + cellName(row, column)
                        + " is longer than a cell can hold (32767 characters)");
     int labelChange = 0;

@@ -7,21 +7,17 @@
 // Rows and columns are 0-based here (A1 is row 0, column 0). Every failure is an XlsError whose
 // message names the file and what is wrong with it.
 
+#include "workbook/xls/xls_error.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace pellix::xls {
-
-class XlsError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 enum class ValueKind { Empty, Number, Text, Boolean, Error };
 

@@ -4,6 +4,7 @@
 #include "biff_builder.h"
 
 #include "workbook/xl_app.h"
+#include "workbook/xls/cell_text.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -49,12 +50,12 @@ TEST(Addresses, RowTextsAndColumnLetters)
     EXPECT_EQ(parseRowsAddress("14"), std::pair(14, 14));
     for (const char* bad : {"", "0", "2:", ":3", "a:b", "65537"})
         EXPECT_THROW(parseRowsAddress(bad), XlsError) << bad;
-    EXPECT_EQ(columnLetters(1), "A");
-    EXPECT_EQ(columnLetters(26), "Z");
-    EXPECT_EQ(columnLetters(27), "AA");
-    EXPECT_EQ(columnLetters(34), "AH");
-    EXPECT_EQ(columnLetters(47), "AU");
-    EXPECT_EQ(columnLetters(256), "IV");
+    EXPECT_EQ(xls::columnName(0), "A");
+    EXPECT_EQ(xls::columnName(25), "Z");
+    EXPECT_EQ(xls::columnName(26), "AA");
+    EXPECT_EQ(xls::columnName(33), "AH");
+    EXPECT_EQ(xls::columnName(46), "AU");
+    EXPECT_EQ(xls::columnName(255), "IV");
 }
 
 class XlAppTest : public ::testing::Test {
