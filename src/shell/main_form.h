@@ -44,6 +44,10 @@ class QKeyEvent;
 
 namespace pellix {
 
+namespace layout {
+struct ControlLayout;
+}
+
 class CourtArea;
 class InputFlush;
 class SheetView;
@@ -215,6 +219,11 @@ protected:
 
 private:
     void buildControls();
+    QWidget* createControl(const layout::ControlLayout& control);
+    QLabel* createLabel(const layout::ControlLayout& control);
+    QPushButton* createButton(const layout::ControlLayout& control);
+    void applyLayout(QWidget& widget, const layout::ControlLayout& control);
+    void setTabSequence();
     void layoutSheetArea();
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton,

@@ -66,6 +66,9 @@ struct Workbook::Impl {
     [[noreturn]] void damaged(const std::string& what) const { throwDamaged(name, what); }
     void parseStream();
     void parseGlobals();
+    void addSheet(std::size_t boundSheetRecord);
+    std::size_t readSharedStrings(std::size_t record);
+    void readWorksheetReferences();
     void checkFormatReferences(const RecordView& record) const;
     SheetCells& sheetCells(int sheet) const;
     void checkCell(int sheet, int row, int column) const;
@@ -135,29 +138,9 @@ void Workbook::Impl::parseGlobals()
         const RecordView& record = records[i];
         const std::uint8_t* body = data + record.offset + 4;
         switch (record.type) {
-        case kSidBoundSheet8: {
-            if (record.size < 8)
-                damaged("the sheet list entry at offset " + std::to_string(record.offset) + " is cut short");
-            SheetInfo sheet;
-            sheet.boundSheetRecord = i;
-            const std::size_t count = body[6];
-            const bool highByte = body[7] & 0x01;
-            appendUtf16AsUtf8(sheet.name, body + 8, std::min<std::size_t>(count, (record.size - 8u) / (highByte ? 2 : 1)), highByte);
-            const std::uint32_t start = readU32(body);
-            auto found = std::find_if(substreams.begin() + 1, substreams.end(),
-                                      [&](const Substream& s) { return s.begin == start; });
-            if (found == substreams.end())
-                damaged("sheet \"" + sheet.name + "\" starts at offset " + std::to_string(start)
-                        + ", where no sheet begins");
-            if (found->sheet >= 0)
-                damaged("sheets \"" + sheets[static_cast<std::size_t>(found->sheet)].name + "\" and \"" + sheet.name
-                        + "\" claim the same place");
-            found->sheet = static_cast<int>(sheets.size());
-            sheet.substream = static_cast<std::size_t>(found - substreams.begin());
-            boundSheetOf[i] = static_cast<int>(sheets.size());
-            sheets.push_back(std::move(sheet));
+        case kSidBoundSheet8:
+            addSheet(i);
             break;
-        }
         case kSidWindow1:
             if (record.size >= 12)
                 active = readU16(body + 10);
@@ -174,17 +157,9 @@ void Workbook::Impl::parseGlobals()
         case kSidPalette:
             formats.setPalette(body, record.size);
             break;
-        case kSidSst: {
-            if (sstRecord != kNone)
-                damaged("it holds two shared string tables");
-            sstRecord = i;
-            sstEnd = i + 1;
-            while (sstEnd < globals.endRecord && records[sstEnd].type == kSidContinue)
-                ++sstEnd;
-            strings.parse(data, std::span(records).subspan(i, sstEnd - i), name);
-            i = sstEnd - 1;
+        case kSidSst:
+            i = readSharedStrings(i) - 1;
             break;
-        }
         case kSidExtSst:
             extSstRecord = i;
             break;
@@ -196,6 +171,54 @@ void Workbook::Impl::parseGlobals()
         formats.noteCrc(data + records[xfCrcRecord].offset + 4, records[xfCrcRecord].size);
     if (active < 0 || static_cast<std::size_t>(active) >= sheets.size())
         active = 0;
+    readWorksheetReferences();
+    cells.resize(sheets.size());
+}
+
+// BOUNDSHEET8: a sheet's name and where its substream begins.
+void Workbook::Impl::addSheet(std::size_t boundSheetRecord)
+{
+    const RecordView& record = records[boundSheetRecord];
+    const std::uint8_t* body = stream.data() + record.offset + 4;
+    if (record.size < 8)
+        damaged("the sheet list entry at offset " + std::to_string(record.offset) + " is cut short");
+    SheetInfo sheet;
+    sheet.boundSheetRecord = boundSheetRecord;
+    const std::size_t count = body[6];
+    const bool highByte = body[7] & 0x01;
+    appendUtf16AsUtf8(sheet.name, body + 8, std::min<std::size_t>(count, (record.size - 8u) / (highByte ? 2 : 1)), highByte);
+    const std::uint32_t start = readU32(body);
+    auto found = std::find_if(substreams.begin() + 1, substreams.end(),
+                              [&](const Substream& s) { return s.begin == start; });
+    if (found == substreams.end())
+        damaged("sheet \"" + sheet.name + "\" starts at offset " + std::to_string(start)
+                + ", where no sheet begins");
+    if (found->sheet >= 0)
+        damaged("sheets \"" + sheets[static_cast<std::size_t>(found->sheet)].name + "\" and \"" + sheet.name
+                + "\" claim the same place");
+    found->sheet = static_cast<int>(sheets.size());
+    sheet.substream = static_cast<std::size_t>(found - substreams.begin());
+    boundSheetOf[boundSheetRecord] = static_cast<int>(sheets.size());
+    sheets.push_back(std::move(sheet));
+}
+
+// The SST record and its CONTINUE records; returns the index of the record after them.
+std::size_t Workbook::Impl::readSharedStrings(std::size_t record)
+{
+    if (sstRecord != kNone)
+        damaged("it holds two shared string tables");
+    sstRecord = record;
+    sstEnd = record + 1;
+    while (sstEnd < substreams[0].endRecord && records[sstEnd].type == kSidContinue)
+        ++sstEnd;
+    strings.parse(stream.data(), std::span(records).subspan(record, sstEnd - record), name);
+    return sstEnd;
+}
+
+// Counts the worksheets' shared-string cells and checks the formats their cells, rows and
+// columns name.
+void Workbook::Impl::readWorksheetReferences()
+{
     for (std::size_t s = 1; s < substreams.size(); ++s) {
         if (substreams[s].kind != kBofWorksheet)
             continue;
@@ -208,7 +231,6 @@ void Workbook::Impl::parseGlobals()
                 checkFormatReferences(records[i]);
         }
     }
-    cells.resize(sheets.size());
 }
 
 // A cell, row or column may name a cell format the workbook does not have. Formats added by a
