@@ -206,8 +206,6 @@ public:
     // Maps the Gothic faces the layout names onto the installed IPA Gothic faces.
     static void installFontSubstitutions();
 
-    InputFlush& inputFlush() { return *inputFlush_; }
-    SoundPlayer& soundPlayer() { return *seams_.sound; }
     const QPixmap& courtPicture() const { return courtPicture_; }
 
 protected:

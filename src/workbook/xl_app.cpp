@@ -101,8 +101,7 @@ std::pair<int, int> parseRowsAddress(std::string_view address)
     return {first, last};
 }
 
-XlBook::XlBook(xls::Workbook workbook, std::filesystem::path fileName)
-    : workbook_(std::move(workbook)), fileName_(std::move(fileName))
+XlBook::XlBook(xls::Workbook workbook) : workbook_(std::move(workbook))
 {
 }
 
@@ -111,7 +110,6 @@ void XlBook::saveas(const std::filesystem::path& FileName)
     if (!open_)
         throw XlsError("cannot save " + FileName.filename().string() + ": the workbook is already closed");
     workbook_.saveAs(FileName);
-    fileName_ = FileName;
 }
 
 void XlBook::Close()
@@ -169,7 +167,7 @@ XlBook& XlWorkbooks::Open(const std::filesystem::path& FileName)
 {
     // The book opened before is let go first, as the application closes it without saving.
     app_.book_.reset();
-    app_.book_ = std::make_unique<XlBook>(xls::Workbook::open(FileName), FileName);
+    app_.book_ = std::make_unique<XlBook>(xls::Workbook::open(FileName));
     return *app_.book_;
 }
 

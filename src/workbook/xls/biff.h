@@ -19,7 +19,6 @@ inline constexpr std::uint16_t kSidEof = 0x000A;
 inline constexpr std::uint16_t kSidFilePass = 0x002F;
 inline constexpr std::uint16_t kSidContinue = 0x003C;
 inline constexpr std::uint16_t kSidWindow1 = 0x003D;
-inline constexpr std::uint16_t kSidCodePage = 0x0042;
 inline constexpr std::uint16_t kSidDefColWidth = 0x0055;
 inline constexpr std::uint16_t kSidColInfo = 0x007D;
 inline constexpr std::uint16_t kSidBoundSheet8 = 0x0085;

@@ -197,7 +197,6 @@ void SharedStrings::parse(const std::uint8_t* stream, std::span<const RecordView
         throwDamaged(displayName, "the shared string table is cut short");
     const std::uint32_t sstHeader = records.front().offset;
     const std::uint8_t* head = stream + sstHeader + 4;
-    declaredTotal_ = readU32(head);
     const std::uint32_t unique = readU32(head + 4);
 
     std::size_t totalBytes = 0;

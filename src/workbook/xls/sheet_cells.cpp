@@ -909,59 +909,67 @@ void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const
         layout.dbCells.clear();
     const std::vector<int> rows = writtenRows();
     std::size_t block = 0;
-    std::vector<std::uint16_t> offsets;
     for (std::size_t k = 0; k < rows.size();) {
         std::size_t end = k;
         while (end < rows.size() && rows[end] / 32 == rows[k] / 32)
             ++end;
-        const std::uint32_t blockStart = sink.position();
-        for (std::size_t m = k; m < end; ++m) {
-            const RowEntry& row = rows_[static_cast<std::size_t>(rows[m])];
-            std::array<std::uint8_t, 16> record = row.record;
-            if (!row.hasRecord) {
-                // Rows with cells but no ROW record (some writers leave them out) get a plain one.
-                record.fill(0);
-                writeU16(record.data(), static_cast<std::uint16_t>(rows[m]));
-                writeU16(record.data() + 6, defaultRowHeight_);
-                record[13] = 0x01;
-                writeU16(record.data() + 14, kDefaultCellFormat);
-            }
-            if (row.changed || !row.hasRecord) {
-                writeU16(record.data() + 2, row.cells.empty() ? 0 : row.cells.front().first);
-                writeU16(record.data() + 4,
-                         row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().last + 1));
-            }
-            sink.putHeader(kSidRow, 16);
-            sink.put(record.data(), 16);
-        }
-        // DBCELL ([MS-XLS] 2.4.78): the first offset runs from the second ROW record to the first
-        // cell, each next one from the previous row's first cell; a row without cells sits where
-        // its cells would start.
-        offsets.clear();
-        offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - (blockStart + 20), 0xFFFF)));
-        for (std::size_t m = k; m < end; ++m) {
-            const std::uint32_t rowStart = sink.position();
-            for (const CellEntry& entry : rows_[static_cast<std::size_t>(rows[m])].cells) {
-                sink.put(bytesOf(entry), entry.length);
-                if (entry.tail >= 0)
-                    for (const Range& range : tails_[static_cast<std::size_t>(entry.tail)])
-                        sink.put(stream_ + range.offset, range.length);
-            }
-            if (m + 1 < end)
-                offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - rowStart, 0xFFFF)));
-        }
-        const std::uint32_t dbCell = sink.position();
-        if (sink.measuring())
-            layout.dbCells.push_back(dbCell);
-        else
-            XLS_INVARIANT(block < layout.dbCells.size() && layout.dbCells[block] == dbCell);
-        sink.putHeader(kSidDbCell, 4 + 2 * offsets.size());
-        sink.putU32(dbCell - blockStart);
-        for (std::uint16_t offset : offsets)
-            sink.putU16(offset);
+        writeRowBlock(sink, std::span(rows).subspan(k, end - k), block, layout);
         ++block;
         k = end;
     }
+}
+
+// One block of up to 32 rows: their ROW records, their cells, and the DBCELL that indexes them.
+void SheetCells::writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const
+{
+    const std::uint32_t blockStart = sink.position();
+    for (int row : rows)
+        writeRowRecord(sink, row);
+    // DBCELL ([MS-XLS] 2.4.78): the first offset runs from the second ROW record to the first
+    // cell, each next one from the previous row's first cell; a row without cells sits where
+    // its cells would start.
+    std::vector<std::uint16_t> offsets;
+    offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - (blockStart + 20), 0xFFFF)));
+    for (std::size_t m = 0; m < rows.size(); ++m) {
+        const std::uint32_t rowStart = sink.position();
+        for (const CellEntry& entry : rows_[static_cast<std::size_t>(rows[m])].cells) {
+            sink.put(bytesOf(entry), entry.length);
+            if (entry.tail >= 0)
+                for (const Range& range : tails_[static_cast<std::size_t>(entry.tail)])
+                    sink.put(stream_ + range.offset, range.length);
+        }
+        if (m + 1 < rows.size())
+            offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - rowStart, 0xFFFF)));
+    }
+    const std::uint32_t dbCell = sink.position();
+    if (sink.measuring())
+        layout.dbCells.push_back(dbCell);
+    else
+        XLS_INVARIANT(block < layout.dbCells.size() && layout.dbCells[block] == dbCell);
+    sink.putHeader(kSidDbCell, 4 + 2 * offsets.size());
+    sink.putU32(dbCell - blockStart);
+    for (std::uint16_t offset : offsets)
+        sink.putU16(offset);
+}
+
+void SheetCells::writeRowRecord(StreamSink& sink, int rowNumber) const
+{
+    const RowEntry& row = rows_[static_cast<std::size_t>(rowNumber)];
+    std::array<std::uint8_t, 16> record = row.record;
+    if (!row.hasRecord) {
+        // Rows with cells but no ROW record (some writers leave them out) get a plain one.
+        record.fill(0);
+        writeU16(record.data(), static_cast<std::uint16_t>(rowNumber));
+        writeU16(record.data() + 6, defaultRowHeight_);
+        record[13] = 0x01;
+        writeU16(record.data() + 14, kDefaultCellFormat);
+    }
+    if (row.changed || !row.hasRecord) {
+        writeU16(record.data() + 2, row.cells.empty() ? 0 : row.cells.front().first);
+        writeU16(record.data() + 4, row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().last + 1));
+    }
+    sink.putHeader(kSidRow, 16);
+    sink.put(record.data(), 16);
 }
 
 }  // namespace pellix::xls

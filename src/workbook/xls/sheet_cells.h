@@ -110,6 +110,8 @@ private:
     void insertParsed(int row, CellEntry entry, std::uint32_t recordOffset);
     void writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout, int& depth) const;
     void writeCellTable(StreamSink& sink, Layout& layout) const;
+    void writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const;
+    void writeRowRecord(StreamSink& sink, int rowNumber) const;
     void writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const;
     void writeDimensions(StreamSink& sink, const RecordView& original) const;
     std::vector<int> writtenRows() const;
