@@ -566,18 +566,25 @@ bool MainForm::setTokenPicture(int token, const std::filesystem::path& file) {
         return false;
     }
     QPixmap picture;
-    if (!loadPicture(file, picture)) {
-        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    if (!loadWorkbookPicture(file, picture)) {
         return false;
     }
     picUser[token]->setPicture(picture);
     return true;
 }
 
+// A picture the workbook load asks for; one that cannot be read is noted for the start-up message.
+bool MainForm::loadWorkbookPicture(const std::filesystem::path& file, QPixmap& picture) {
+    if (loadPicture(file, picture)) {
+        return true;
+    }
+    missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    return false;
+}
+
 bool MainForm::setQvnPicture(const std::filesystem::path& file) {
     QPixmap picture;
-    if (!loadPicture(file, picture)) {
-        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    if (!loadWorkbookPicture(file, picture)) {
         return false;
     }
     picQVN->setPixmap(picture);
@@ -586,8 +593,7 @@ bool MainForm::setQvnPicture(const std::filesystem::path& file) {
 
 bool MainForm::setCourtPicture(const std::filesystem::path& file) {
     QPixmap picture;
-    if (!loadPicture(file, picture)) {
-        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    if (!loadWorkbookPicture(file, picture)) {
         return false;
     }
     courtPicture_ = picture;

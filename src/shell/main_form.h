@@ -222,6 +222,7 @@ private:
     QPushButton* createButton(const layout::ControlLayout& control);
     void applyLayout(QWidget& widget, const layout::ControlLayout& control);
     void setTabSequence();
+    bool loadWorkbookPicture(const std::filesystem::path& file, QPixmap& picture);
     void layoutSheetArea();
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton,

@@ -5,7 +5,8 @@
 // that no edit touched kept as it was.
 //
 // Rows and columns are 0-based here (A1 is row 0, column 0). Every failure is an XlsError whose
-// message names the file and what is wrong with it.
+// message names the file and what is wrong with it (xls_error.h); only a broken rule of the
+// engine's own code stops the program instead.
 
 #include "workbook/xls/xls_error.h"
 
