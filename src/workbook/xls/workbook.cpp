@@ -409,7 +409,7 @@ std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
     StreamSink measure;
     writeAll(measure);
     std::vector<std::uint8_t> out(measure.position());
-    StreamSink writer(out.data());
+    StreamSink writer(out);
     writeAll(writer);
     XLS_INVARIANT(writer.position() == out.size());
     return out;
