@@ -5,6 +5,7 @@
 //   pellix-xls edit FILE OP...    B19=7  D4=2連勝中  J41:AH41=  fill:B2:D13=35  height:2:13=16.5
 
 #include "workbook/xl_app.h"
+#include "workbook/xls/cell_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -19,13 +20,6 @@ namespace {
 using pellix::CellValue;
 using pellix::ValueKind;
 using pellix::xls::CellShown;
-
-std::string numberText(double number)
-{
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, number);
-    return std::string(buffer, result.ptr);
-}
 
 std::string escaped(const std::string& text)
 {
@@ -42,20 +36,6 @@ std::string escaped(const std::string& text)
     return out;
 }
 
-std::string errorText(std::uint8_t code)
-{
-    switch (code) {
-    case 0x00: return "#NULL!";
-    case 0x07: return "#DIV/0!";
-    case 0x0F: return "#VALUE!";
-    case 0x17: return "#REF!";
-    case 0x1D: return "#NAME?";
-    case 0x24: return "#NUM!";
-    case 0x2A: return "#N/A";
-    default: return "#ERR" + std::to_string(code);
-    }
-}
-
 std::string kindText(const CellShown& cell)
 {
     if (cell.formula)
@@ -70,16 +50,10 @@ std::string kindText(const CellShown& cell)
     return "blank";
 }
 
+// The value as the window's sheet shows it, with a text's control characters escaped.
 std::string valueText(const CellValue& value)
 {
-    switch (value.kind) {
-    case ValueKind::Number: return numberText(value.number);
-    case ValueKind::Text: return escaped(value.text);
-    case ValueKind::Boolean: return value.boolean ? "TRUE" : "FALSE";
-    case ValueKind::Error: return errorText(value.error);
-    case ValueKind::Empty: break;
-    }
-    return {};
+    return value.kind == ValueKind::Text ? escaped(value.text) : pellix::xls::shownText(value);
 }
 
 int dump(const std::string& file)
@@ -92,12 +66,12 @@ int dump(const std::string& file)
     const auto printRowsUpTo = [&](int last) {
         for (; row != shown.rows.end() && row->row <= last; ++row)
             if (row->customHeight || row->hidden)
-                std::cout << "row\t" << row->row + 1 << "\theight=" << numberText(row->heightTwips / 20.0)
+                std::cout << "row\t" << row->row + 1 << "\theight=" << pellix::xls::numberText(row->heightTwips / 20.0)
                           << "\thidden=" << (row->hidden ? 1 : 0) << '\n';
     };
     for (const CellShown& cell : shown.cells) {
         printRowsUpTo(cell.row);
-        std::cout << "cell\t" << pellix::columnLetters(cell.column + 1) << cell.row + 1 << '\t' << kindText(cell)
+        std::cout << "cell\t" << pellix::xls::cellName(cell.row, cell.column) << '\t' << kindText(cell)
                   << '\t' << valueText(cell.value) << "\tfill="
                   << (cell.fillColorIndex >= 0 ? std::to_string(cell.fillColorIndex) : std::string("-")) << '\n';
     }

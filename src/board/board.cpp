@@ -1,5 +1,7 @@
 #include "board/board.h"
 
+#include "board/round_half_even.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -16,14 +18,13 @@ constexpr double kGuestFirstLeft = 10200;  // the guest row stands over bench sp
 constexpr double kInt16Min = std::numeric_limits<std::int16_t>::min();
 constexpr double kInt16Max = std::numeric_limits<std::int16_t>::max();
 
-// A position carried through a 16-bit whole number: nearest, halves to even (the default
-// floating-point rounding mode, which nothing in the program changes).
+// A position carried through a 16-bit whole number: nearest, halves to even.
 bool fitsInt16(double twips) {
-    return std::isfinite(twips) && std::nearbyint(twips) >= kInt16Min && std::nearbyint(twips) <= kInt16Max;
+    return std::isfinite(twips) && roundHalfToEven(twips) >= kInt16Min && roundHalfToEven(twips) <= kInt16Max;
 }
 double roundToInt16(double twips) {
     if (std::isnan(twips)) return 0;
-    return std::clamp(std::nearbyint(twips), kInt16Min, kInt16Max);
+    return std::clamp(roundHalfToEven(twips), kInt16Min, kInt16Max);
 }
 
 bool inRange(int token) { return token >= 0 && token <= kTokenCount; }

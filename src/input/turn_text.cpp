@@ -1,5 +1,8 @@
 #include "input/turn_text.h"
 
+#include "board/round_half_even.h"
+#include "text/utf8.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -10,27 +13,6 @@
 namespace pellix {
 
 namespace {
-
-// Reads one UTF-8 code point at `pos`; a malformed sequence reads as U+FFFD and one byte.
-char32_t codePointAt(std::string_view text, std::size_t& pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || pos + length > text.size()) {
-        ++pos;
-        return U'\uFFFD';
-    }
-    char32_t value = length == 1 ? lead : lead & (0x7F >> length);
-    for (int i = 1; i < length; ++i) {
-        const auto next = static_cast<unsigned char>(text[pos + i]);
-        if ((next & 0xC0) != 0x80) {
-            ++pos;
-            return U'\uFFFD';
-        }
-        value = (value << 6) | (next & 0x3F);
-    }
-    pos += length;
-    return value;
-}
 
 bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u3000'; }
 
@@ -43,16 +25,6 @@ char32_t narrow(char32_t c) {
     return c;
 }
 
-double roundHalfToEven(double value) {
-    // nearbyint follows the current rounding mode, nearest-even by default; nothing in the program
-    // changes it, but the countdown must not depend on that.
-    const double floor = std::floor(value);
-    const double fraction = value - floor;
-    if (fraction < 0.5) return floor;
-    if (fraction > 0.5) return floor + 1;
-    return std::fmod(floor, 2.0) == 0 ? floor : floor + 1;
-}
-
 }  // namespace
 
 std::optional<double> readNumber(std::string_view text) {
@@ -62,7 +34,7 @@ std::optional<double> readNumber(std::string_view text) {
     bool sawDigit = false;
     bool sawPoint = false;
     while (pos < text.size()) {
-        const char32_t c = narrow(codePointAt(text, pos));
+        const char32_t c = narrow(utf8::decode(text, pos));
         if (isBlank(c)) {
             if (part == Sign) return std::nullopt;  // "- 3"
             if (part == Number) part = Trailing;
@@ -123,7 +95,7 @@ std::string formatNumber(double value) {
 std::optional<std::string> nextCountdownCaption(std::string_view caption) {
     if (caption.empty()) return std::nullopt;
     std::size_t pos = 0;
-    codePointAt(caption, pos);
+    utf8::decode(caption, pos);
     const std::optional<double> digit = readNumber(caption.substr(0, pos));
     if (!digit || *digit < 1) return std::nullopt;
     return formatNumber(*digit - 1) + "秒前";

@@ -148,95 +148,97 @@ MainForm::~MainForm() {
 void MainForm::buildControls() {
     // Created lowest first: the court areas and labels lie beneath every windowed control, and the
     // text box lies over the gap in Label1's caption.
-    const auto build = [this](layout::ControlKind wanted) {
-        for (const layout::ControlLayout& control : layout::controls()) {
-            if (control.kind != wanted) {
-                continue;
-            }
-            QWidget* widget = nullptr;
-            switch (control.kind) {
-            case layout::ControlKind::CourtArea:
-                widget = picCourt[control.index] = new CourtArea(*this, control.index, this);
-                break;
-            case layout::ControlKind::Label: {
-                auto* label = std::string_view(control.name) == "Label1" ? new SpreadCaption(qText(control.text), this)
-                                                                         : new QLabel(qText(control.text), this);
-                label->setTextFormat(Qt::PlainText);
-                label->setFocusPolicy(Qt::NoFocus);
-                label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                widget = label;
-                const std::string_view name = control.name;
-                if (name == "lblStatus") lblStatus = label;
-                else if (name == "Label1") Label1 = label;
-                else if (name == "lblVer") lblVer = label;
-                else if (name == "lblView") lblView = label;
-                else if (name == "lblPrize") lblPrize = label;
-                else if (name == "lblGuide") lblGuide = label;
-                break;
-            }
-            case layout::ControlKind::CommandButton: {
-                auto* button = new QPushButton(qText(control.text), this);
-                button->setAutoDefault(false);
-                widget = button;
-                const std::string_view name = control.name;
-                if (name == "cmdMiss") cmdMiss = button;
-                else if (name == "cmdSave") cmdSave = button;
-                else if (name == "cmdPrev") cmdPrev = button;
-                else if (name == "cmdNext") cmdNext = button;
-                break;
-            }
-            case layout::ControlKind::TextBox:
-                widget = txtTurn = new QLineEdit(qText(control.text), this);
-                break;
-            case layout::ControlKind::PictureBox: {
-                picQVN = new QLabel(this);
-                picQVN->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-                picQVN->setFocusPolicy(Qt::TabFocus);
-                // The flat look: the system's window colour behind, its window-text colour in front.
-                picQVN->setAutoFillBackground(true);
-                picQVN->setBackgroundRole(QPalette::Base);
-                picQVN->setForegroundRole(QPalette::Text);
-                widget = picQVN;
-                break;
-            }
-            case layout::ControlKind::CheckBox:
-                widget = chkView = new QCheckBox(qText(control.text), this);
-                // The box is narrow: keep the caption close to its square so "Normal" fits.
-                chkView->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));
-                break;
-            case layout::ControlKind::SheetView:
-                widget = OLEWorkSheet = new SheetView(this);
-                break;
-            case layout::ControlKind::Token:
-                widget = picUser[control.index] = new TokenWidget(*this, control.index, this);
-                break;
-            case layout::ControlKind::Timer: {
-                auto* timer = new VbTimer(this);
-                timer->setObjectName(objectNameOf(control));
-                (std::string_view(control.name) == "timDown" ? timDown : timMiss) = timer;
-                continue;
-            }
-            }
-            widget->setObjectName(objectNameOf(control));
-            widget->setProperty("TabIndex", control.tabIndex);
-            if (control.font.family) {
-                widget->setFont(fontFor(control.font));
-            }
-            if (control.toolTip) {
-                widget->setToolTip(qText(control.toolTip));
-            }
-            widget->setVisible(control.visible);
-            widget->setEnabled(control.enabled);
-        }
-    };
     for (const auto kind : {layout::ControlKind::CourtArea, layout::ControlKind::Label, layout::ControlKind::PictureBox,
                             layout::ControlKind::CheckBox, layout::ControlKind::CommandButton,
                             layout::ControlKind::TextBox, layout::ControlKind::SheetView, layout::ControlKind::Token,
                             layout::ControlKind::Timer}) {
-        build(kind);
+        for (const layout::ControlLayout& control : layout::controls()) {
+            if (control.kind != kind) {
+                continue;
+            }
+            if (QWidget* widget = createControl(control)) {
+                applyLayout(*widget, control);
+            }
+        }
     }
+    setTabSequence();
+}
 
-    // One tab sequence over every control with a tab position that can take the focus.
+// The control's widget, kept in its member; null for a timer, which has no widget.
+QWidget* MainForm::createControl(const layout::ControlLayout& control) {
+    switch (control.kind) {
+    case layout::ControlKind::CourtArea: return picCourt[control.index] = new CourtArea(*this, control.index, this);
+    case layout::ControlKind::Label: return createLabel(control);
+    case layout::ControlKind::CommandButton: return createButton(control);
+    case layout::ControlKind::TextBox: return txtTurn = new QLineEdit(qText(control.text), this);
+    case layout::ControlKind::PictureBox:
+        picQVN = new QLabel(this);
+        picQVN->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        picQVN->setFocusPolicy(Qt::TabFocus);
+        // The flat look: the system's window colour behind, its window-text colour in front.
+        picQVN->setAutoFillBackground(true);
+        picQVN->setBackgroundRole(QPalette::Base);
+        picQVN->setForegroundRole(QPalette::Text);
+        return picQVN;
+    case layout::ControlKind::CheckBox:
+        chkView = new QCheckBox(qText(control.text), this);
+        // The box is narrow: keep the caption close to its square so "Normal" fits.
+        chkView->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));
+        return chkView;
+    case layout::ControlKind::SheetView: return OLEWorkSheet = new SheetView(this);
+    case layout::ControlKind::Token: return picUser[control.index] = new TokenWidget(*this, control.index, this);
+    case layout::ControlKind::Timer: {
+        auto* timer = new VbTimer(this);
+        timer->setObjectName(objectNameOf(control));
+        (std::string_view(control.name) == "timDown" ? timDown : timMiss) = timer;
+        return nullptr;
+    }
+    }
+    return nullptr;
+}
+
+QLabel* MainForm::createLabel(const layout::ControlLayout& control) {
+    const std::string_view name = control.name;
+    auto* label = name == "Label1" ? new SpreadCaption(qText(control.text), this) : new QLabel(qText(control.text), this);
+    label->setTextFormat(Qt::PlainText);
+    label->setFocusPolicy(Qt::NoFocus);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (name == "lblStatus") lblStatus = label;
+    else if (name == "Label1") Label1 = label;
+    else if (name == "lblVer") lblVer = label;
+    else if (name == "lblView") lblView = label;
+    else if (name == "lblPrize") lblPrize = label;
+    else if (name == "lblGuide") lblGuide = label;
+    return label;
+}
+
+QPushButton* MainForm::createButton(const layout::ControlLayout& control) {
+    auto* button = new QPushButton(qText(control.text), this);
+    button->setAutoDefault(false);
+    const std::string_view name = control.name;
+    if (name == "cmdMiss") cmdMiss = button;
+    else if (name == "cmdSave") cmdSave = button;
+    else if (name == "cmdPrev") cmdPrev = button;
+    else if (name == "cmdNext") cmdNext = button;
+    return button;
+}
+
+// What every control takes from its layout: name, tab position, font, tip, visibility, state.
+void MainForm::applyLayout(QWidget& widget, const layout::ControlLayout& control) {
+    widget.setObjectName(objectNameOf(control));
+    widget.setProperty("TabIndex", control.tabIndex);
+    if (control.font.family) {
+        widget.setFont(fontFor(control.font));
+    }
+    if (control.toolTip) {
+        widget.setToolTip(qText(control.toolTip));
+    }
+    widget.setVisible(control.visible);
+    widget.setEnabled(control.enabled);
+}
+
+// One tab sequence over every control with a tab position that can take the focus.
+void MainForm::setTabSequence() {
     std::vector<std::pair<int, QWidget*>> sequence;
     for (const layout::ControlLayout& control : layout::controls()) {
         if (control.tabIndex < 0) {
@@ -564,18 +566,25 @@ bool MainForm::setTokenPicture(int token, const std::filesystem::path& file) {
         return false;
     }
     QPixmap picture;
-    if (!loadPicture(file, picture)) {
-        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    if (!loadWorkbookPicture(file, picture)) {
         return false;
     }
     picUser[token]->setPicture(picture);
     return true;
 }
 
+// A picture the workbook load asks for; one that cannot be read is noted for the start-up message.
+bool MainForm::loadWorkbookPicture(const std::filesystem::path& file, QPixmap& picture) {
+    if (loadPicture(file, picture)) {
+        return true;
+    }
+    missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    return false;
+}
+
 bool MainForm::setQvnPicture(const std::filesystem::path& file) {
     QPixmap picture;
-    if (!loadPicture(file, picture)) {
-        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    if (!loadWorkbookPicture(file, picture)) {
         return false;
     }
     picQVN->setPixmap(picture);
@@ -584,8 +593,7 @@ bool MainForm::setQvnPicture(const std::filesystem::path& file) {
 
 bool MainForm::setCourtPicture(const std::filesystem::path& file) {
     QPixmap picture;
-    if (!loadPicture(file, picture)) {
-        missingPictures_.push_back(file.lexically_relative(programFolder_).string());
+    if (!loadWorkbookPicture(file, picture)) {
         return false;
     }
     courtPicture_ = picture;

@@ -44,6 +44,10 @@ class QKeyEvent;
 
 namespace pellix {
 
+namespace layout {
+struct ControlLayout;
+}
+
 class CourtArea;
 class InputFlush;
 class SheetView;
@@ -202,8 +206,6 @@ public:
     // Maps the Gothic faces the layout names onto the installed IPA Gothic faces.
     static void installFontSubstitutions();
 
-    InputFlush& inputFlush() { return *inputFlush_; }
-    SoundPlayer& soundPlayer() { return *seams_.sound; }
     const QPixmap& courtPicture() const { return courtPicture_; }
 
 protected:
@@ -215,6 +217,12 @@ protected:
 
 private:
     void buildControls();
+    QWidget* createControl(const layout::ControlLayout& control);
+    QLabel* createLabel(const layout::ControlLayout& control);
+    QPushButton* createButton(const layout::ControlLayout& control);
+    void applyLayout(QWidget& widget, const layout::ControlLayout& control);
+    void setTabSequence();
+    bool loadWorkbookPicture(const std::filesystem::path& file, QPixmap& picture);
     void layoutSheetArea();
     QMessageBox::StandardButton ask(const QString& text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton,

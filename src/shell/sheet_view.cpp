@@ -1,6 +1,7 @@
 #include "shell/sheet_view.h"
 
 #include "shell/form_layout.h"
+#include "workbook/xls/cell_text.h"
 
 #include <QBrush>
 #include <QColor>
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace pellix {
 
@@ -22,31 +22,8 @@ constexpr int kMinimumRows = 100;
 constexpr int kMinimumColumns = 26;
 constexpr int kSpareRows = 20;
 constexpr int kSpareColumns = 3;
-constexpr int kMaximumRows = 65536;
-constexpr int kMaximumColumns = 256;
 // Excel pads every column by this many pixels beyond its characters.
 constexpr int kColumnPadding = 5;
-
-QString columnName(int column) {
-    QString letters;
-    for (int n = column + 1; n > 0; n = (n - 1) / 26) {
-        letters.prepend(QChar('A' + (n - 1) % 26));
-    }
-    return letters;
-}
-
-QString errorText(std::uint8_t code) {
-    switch (code) {
-    case 0x00: return QStringLiteral("#NULL!");
-    case 0x07: return QStringLiteral("#DIV/0!");
-    case 0x0F: return QStringLiteral("#VALUE!");
-    case 0x17: return QStringLiteral("#REF!");
-    case 0x1D: return QStringLiteral("#NAME?");
-    case 0x24: return QStringLiteral("#NUM!");
-    case 0x2A: return QStringLiteral("#N/A");
-    default: return QStringLiteral("#ERR!");
-    }
-}
 
 bool cellBefore(const xls::CellShown& cell, std::pair<int, int> place) {
     return std::pair(cell.row, cell.column) < place;
@@ -54,21 +31,7 @@ bool cellBefore(const xls::CellShown& cell, std::pair<int, int> place) {
 
 }  // namespace
 
-QString shownValue(const xls::CellValue& value) {
-    switch (value.kind) {
-    case xls::ValueKind::Empty: return {};
-    case xls::ValueKind::Number: {
-        // The general format: up to 15 significant digits and no trailing zeros.
-        char buffer[32];
-        std::snprintf(buffer, sizeof buffer, "%.15g", value.number);
-        return QString::fromLatin1(buffer);
-    }
-    case xls::ValueKind::Text: return QString::fromStdString(value.text);
-    case xls::ValueKind::Boolean: return value.boolean ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    case xls::ValueKind::Error: return errorText(value.error);
-    }
-    return {};
-}
+QString shownValue(const xls::CellValue& value) { return QString::fromStdString(xls::shownText(value)); }
 
 void SheetModel::setSheet(xls::SheetShown sheet) {
     beginResetModel();
@@ -83,10 +46,10 @@ void SheetModel::setSheet(xls::SheetShown sheet) {
         lastRow = std::max(lastRow, row.row);
     }
     for (const xls::ColumnsShown& columns : sheet_.columns) {
-        lastColumn = std::max(lastColumn, std::min(columns.last, kMaximumColumns - 1));
+        lastColumn = std::max(lastColumn, std::min(columns.last, xls::kMaxColumns - 1));
     }
-    rows_ = std::clamp(lastRow + 1 + kSpareRows, kMinimumRows, kMaximumRows);
-    columns_ = std::clamp(lastColumn + 1 + kSpareColumns, kMinimumColumns, kMaximumColumns);
+    rows_ = std::clamp(lastRow + 1 + kSpareRows, kMinimumRows, xls::kMaxRows);
+    columns_ = std::clamp(lastColumn + 1 + kSpareColumns, kMinimumColumns, xls::kMaxColumns);
     endResetModel();
 }
 
@@ -136,7 +99,7 @@ QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole) {
         return {};
     }
-    return orientation == Qt::Horizontal ? columnName(section) : QString::number(section + 1);
+    return orientation == Qt::Horizontal ? QString::fromStdString(xls::columnName(section)) : QString::number(section + 1);
 }
 
 Qt::ItemFlags SheetModel::flags(const QModelIndex& index) const {

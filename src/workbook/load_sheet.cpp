@@ -3,10 +3,10 @@
 
 #include "workbook/cell_map.h"
 #include "workbook/score_routines.h"
+#include "workbook/xls/cell_text.h"
 
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -31,17 +31,11 @@ const char* const kTitlesBanner =
 
 namespace {
 
-std::string numberText(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.15g", value);
-    return buffer;
-}
-
 // What a cell's value reads as when joined to a path: text as it is, a number as it is shown.
 std::optional<std::string> asText(const CellValue& value) {
     switch (value.kind) {
     case ValueKind::Text: return value.text;
-    case ValueKind::Number: return numberText(value.number);
+    case ValueKind::Number: return xls::numberText(value.number);
     default: return std::nullopt;
     }
 }
@@ -142,7 +136,7 @@ void LoadSheet(ScoreContext& context) {
             return;
         }
         if (const std::optional<double> last = asNumber(xlApp->cells(cellmap::kTurnRow, cellmap::kTurnColumn).Value())) {
-            host.setTurnText(numberText(*last + 1));
+            host.setTurnText(xls::numberText(*last + 1));
         }
     });
     skipOnFailure([&] { host.setPrizeCaption(kTitlesBanner); });

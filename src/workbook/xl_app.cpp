@@ -1,13 +1,15 @@
 #include "workbook/xl_app.h"
 
+#include "workbook/xls/cell_text.h"
+
 #include <cctype>
 
 namespace pellix {
 
 namespace {
 
-constexpr int kLastRow = 65536;
-constexpr int kLastColumn = 256;
+using xls::kMaxColumns;
+using xls::kMaxRows;
 
 [[noreturn]] void badAddress(std::string_view address, const char* what)
 {
@@ -21,7 +23,7 @@ bool parseCellAddress(std::string_view text, int& row, int& column)
     column = 0;
     while (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i]))) {
         column = column * 26 + (std::toupper(static_cast<unsigned char>(text[i])) - 'A' + 1);
-        if (column > kLastColumn)
+        if (column > kMaxColumns)
             return false;
         ++i;
     }
@@ -32,7 +34,7 @@ bool parseCellAddress(std::string_view text, int& row, int& column)
         if (!std::isdigit(static_cast<unsigned char>(text[i])))
             return false;
         row = row * 10 + (text[i] - '0');
-        if (row > kLastRow)
+        if (row > kMaxRows)
             return false;
     }
     return row >= 1;
@@ -47,7 +49,7 @@ bool parseRowNumber(std::string_view text, int& row)
         if (!std::isdigit(static_cast<unsigned char>(c)))
             return false;
         row = row * 10 + (c - '0');
-        if (row > kLastRow)
+        if (row > kMaxRows)
             return false;
     }
     return row >= 1;
@@ -55,7 +57,7 @@ bool parseRowNumber(std::string_view text, int& row)
 
 void checkCell(int row, int column)
 {
-    if (row < 1 || row > kLastRow || column < 1 || column > kLastColumn)
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns)
         throw XlsError("cells(" + std::to_string(row) + ", " + std::to_string(column) + ") lies outside the sheet");
 }
 
@@ -99,16 +101,7 @@ std::pair<int, int> parseRowsAddress(std::string_view address)
     return {first, last};
 }
 
-std::string columnLetters(int column)
-{
-    std::string letters;
-    for (int n = column; n > 0; n = (n - 1) / 26)
-        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-    return letters;
-}
-
-XlBook::XlBook(xls::Workbook workbook, std::filesystem::path fileName)
-    : workbook_(std::move(workbook)), fileName_(std::move(fileName))
+XlBook::XlBook(xls::Workbook workbook) : workbook_(std::move(workbook))
 {
 }
 
@@ -117,7 +110,6 @@ void XlBook::saveas(const std::filesystem::path& FileName)
     if (!open_)
         throw XlsError("cannot save " + FileName.filename().string() + ": the workbook is already closed");
     workbook_.saveAs(FileName);
-    fileName_ = FileName;
 }
 
 void XlBook::Close()
@@ -175,7 +167,7 @@ XlBook& XlWorkbooks::Open(const std::filesystem::path& FileName)
 {
     // The book opened before is let go first, as the application closes it without saving.
     app_.book_.reset();
-    app_.book_ = std::make_unique<XlBook>(xls::Workbook::open(FileName), FileName);
+    app_.book_ = std::make_unique<XlBook>(xls::Workbook::open(FileName));
     return *app_.book_;
 }
 
@@ -206,7 +198,7 @@ XlRows XlApp::rows(std::string_view address)
 
 XlRows XlApp::rows(int row)
 {
-    if (row < 1 || row > kLastRow)
+    if (row < 1 || row > kMaxRows)
         throw XlsError("row " + std::to_string(row) + " lies outside the sheet");
     return XlRows(openBook(), row, row);
 }

@@ -42,24 +42,20 @@ struct CellBlock {
 CellBlock parseRangeAddress(std::string_view address);
 // "2:13", "14" ; returns {first, last}, 1-based. Throws XlsError on anything else.
 std::pair<int, int> parseRowsAddress(std::string_view address);
-// 1 -> "A", 27 -> "AA".
-std::string columnLetters(int column);
 
 class XlBook {
 public:
-    XlBook(xls::Workbook workbook, std::filesystem::path fileName);
+    explicit XlBook(xls::Workbook workbook);
     // Writes the workbook over `FileName`, atomically.
     void saveas(const std::filesystem::path& FileName);
     // Closes without saving; the stand-in keeps no workbook open afterwards.
     void Close();
     bool isOpen() const { return open_; }
     xls::Workbook& workbook() { return workbook_; }
-    const std::filesystem::path& fileName() const { return fileName_; }
 
 private:
     friend class XlApp;
     xls::Workbook workbook_;
-    std::filesystem::path fileName_;
     bool open_ = true;
 };
 

@@ -1,11 +1,12 @@
 #include "workbook/xls/atomic_file.h"
 
-#include "workbook/xls/workbook.h"
+#include "workbook/xls/xls_error.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,18 +44,23 @@ private:
     throw XlsError("cannot save " + displayName + ": " + std::strerror(error));
 }
 
+[[noreturn]] void failOpen(const std::string& displayName, int error)
+{
+    throw XlsError("cannot open " + displayName + ": " + std::strerror(error));
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path, const std::string& displayName)
 {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.get() < 0)
-        throw XlsError("cannot open " + displayName + ": " + std::strerror(errno));
+        failOpen(displayName, errno);
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
-        throw XlsError("cannot open " + displayName + ": " + std::strerror(errno));
+        failOpen(displayName, errno);
     if (S_ISDIR(info.st_mode))
-        throw XlsError("cannot open " + displayName + ": " + std::strerror(EISDIR));
+        failOpen(displayName, EISDIR);
     if (static_cast<std::uint64_t>(info.st_size) > kLargestWorkbook)
         throw XlsError(displayName + " is too large to be a score workbook (" + std::to_string(info.st_size) + " bytes)");
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(info.st_size));
@@ -64,7 +70,7 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path, const
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw XlsError("cannot open " + displayName + ": " + std::strerror(errno));
+            failOpen(displayName, errno);
         if (got == 0)
             break;
         done += static_cast<std::size_t>(got);
@@ -95,30 +101,71 @@ void removeAbandonedTemporaries(const std::filesystem::path& directory, const st
     }
 }
 
+// The file a save replaces: the file a link names, not the link.
+std::filesystem::path saveTarget(const std::filesystem::path& path)
+{
+    std::error_code ignored;
+    if (std::filesystem::is_symlink(path, ignored)) {
+        const auto resolved = std::filesystem::canonical(path, ignored);
+        if (!ignored)
+            return resolved;
+    }
+    return path;
+}
+
+// The mode and owner of the file a save replaces; nothing when there is none yet.
+std::optional<struct stat> replacedFile(const std::filesystem::path& target, const std::string& displayName)
+{
+    struct stat original {};
+    if (::stat(target.c_str(), &original) != 0) {
+        if (errno != ENOENT)
+            failSave(displayName, errno);
+        return std::nullopt;
+    }
+    if (S_ISDIR(original.st_mode))
+        failSave(displayName, EISDIR);
+    // A read-only workbook stays untouched, as the spreadsheet application would leave it.
+    if ((original.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
+        failSave(displayName, EACCES);
+    return original;
+}
+
+// 0, or the errno of the write that failed.
+int writeAll(int fd, std::span<const std::uint8_t> bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return wrote < 0 ? errno : EIO;
+        done += static_cast<std::size_t>(wrote);
+    }
+    return 0;
+}
+
+// The permissions and owner of the file replaced, or a new file's permissions; 0 or an errno.
+int giveMode(int fd, const std::optional<struct stat>& original)
+{
+    if (original) {
+        if (::fchmod(fd, original->st_mode & 07777) != 0)
+            return errno;
+        [[maybe_unused]] const int owner = ::fchown(fd, original->st_uid, original->st_gid);
+        return 0;
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return ::fchmod(fd, 0666 & ~mask) != 0 ? errno : 0;
+}
+
 }  // namespace
 
 void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                          const std::string& displayName)
 {
-    std::filesystem::path target = path;
-    std::error_code ignored;
-    if (std::filesystem::is_symlink(path, ignored)) {
-        // Replace the file the link names, not the link.
-        const auto resolved = std::filesystem::canonical(path, ignored);
-        if (!ignored)
-            target = resolved;
-    }
-    struct stat original {};
-    const bool replacing = ::stat(target.c_str(), &original) == 0;
-    if (replacing) {
-        if (S_ISDIR(original.st_mode))
-            failSave(displayName, EISDIR);
-        // A read-only workbook stays untouched, as the spreadsheet application would leave it.
-        if ((original.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target.c_str(), W_OK) != 0)
-            failSave(displayName, EACCES);
-    } else if (errno != ENOENT) {
-        failSave(displayName, errno);
-    }
+    const std::filesystem::path target = saveTarget(path);
+    const std::optional<struct stat> original = replacedFile(target, displayName);
 
     std::filesystem::path directory = target.parent_path();
     if (directory.empty())
@@ -135,25 +182,10 @@ void writeFileAtomically(const std::filesystem::path& path, std::span<const std:
         ::unlink(temporary.c_str());
         failSave(displayName, error);
     };
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t wrote = ::write(file.get(), bytes.data() + done, bytes.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            abandon(wrote < 0 ? errno : EIO);
-        done += static_cast<std::size_t>(wrote);
-    }
-    if (replacing) {
-        if (::fchmod(file.get(), original.st_mode & 07777) != 0)
-            abandon(errno);
-        [[maybe_unused]] const int owner = ::fchown(file.get(), original.st_uid, original.st_gid);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (::fchmod(file.get(), 0666 & ~mask) != 0)
-            abandon(errno);
-    }
+    if (const int error = writeAll(file.get(), bytes))
+        abandon(error);
+    if (const int error = giveMode(file.get(), original))
+        abandon(error);
     if (::fsync(file.get()) != 0)
         abandon(errno);
     // Renamed while still open and locked, so no other save mistakes it for an abandoned one.

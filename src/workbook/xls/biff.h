@@ -3,6 +3,8 @@
 // Record ids, record views and the small value codings of the BIFF8 record stream
 // ([MS-XLS] 2.3 record enumeration, 2.5 structures).
 
+#include "workbook/xls/cell_text.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,7 +19,6 @@ inline constexpr std::uint16_t kSidEof = 0x000A;
 inline constexpr std::uint16_t kSidFilePass = 0x002F;
 inline constexpr std::uint16_t kSidContinue = 0x003C;
 inline constexpr std::uint16_t kSidWindow1 = 0x003D;
-inline constexpr std::uint16_t kSidCodePage = 0x0042;
 inline constexpr std::uint16_t kSidDefColWidth = 0x0055;
 inline constexpr std::uint16_t kSidColInfo = 0x007D;
 inline constexpr std::uint16_t kSidBoundSheet8 = 0x0085;
@@ -57,8 +58,6 @@ inline constexpr std::uint16_t kBiff8Version = 0x0600;
 inline constexpr std::uint16_t kBiff5Version = 0x0500;
 
 inline constexpr std::size_t kMaxRecordData = 8224;
-inline constexpr int kMaxRows = 65536;
-inline constexpr int kMaxColumns = 256;
 inline constexpr int kMaxCellFormats = 4050;
 inline constexpr std::uint16_t kDefaultCellFormat = 15;
 
@@ -80,11 +79,5 @@ std::optional<std::uint32_t> encodeRk(double value);
 // Characters of an XLUnicodeString body: `count` characters, 8-bit (low bytes of UTF-16) or
 // UTF-16LE, appended to `out` as UTF-8. Unpaired surrogates become U+FFFD.
 void appendUtf16AsUtf8(std::string& out, const std::uint8_t* chars, std::size_t count, bool highByte);
-// UTF-8 to UTF-16 code units; invalid sequences become U+FFFD.
-std::u16string utf8ToUtf16(std::string_view text);
-
-// "A1"-style name of a 0-based cell, for messages and the dump.
-std::string cellName(int row, int column);
-std::string columnName(int column);
 
 }  // namespace pellix::xls

@@ -86,7 +86,7 @@ void CellFormats::patchCrc(std::uint8_t* data, std::size_t size) const
 std::uint16_t CellFormats::withFill(std::uint16_t base, int colorIndex, const std::string& displayName)
 {
     if (xfs_.empty())
-        throw XlsError(displayName + " is damaged: it has no cell formats");
+        throwDamaged(displayName, "it has no cell formats");
     std::size_t from = base;
     if (from >= xfs_.size() || (xfs_[from][4] & 0x04))  // out of range, or a style format
         from = xfs_.size() > kDefaultCellFormat ? kDefaultCellFormat : xfs_.size() - 1;

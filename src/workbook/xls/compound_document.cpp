@@ -2,7 +2,7 @@
 
 #include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
-#include "workbook/xls/workbook.h"
+#include "workbook/xls/xls_error.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <mutex>
 
 namespace pellix::xls {
@@ -87,22 +88,17 @@ struct GObjectDeleter {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 
-[[noreturn]] void damaged(const std::string& displayName, const std::string& what)
-{
-    throw XlsError(displayName + " is damaged: " + what);
-}
-
 void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size_t fileSize,
                   const std::string& displayName, int depth)
 {
     if (depth > kMaxStorageDepth)
-        damaged(displayName, "its storages are nested too deeply");
+        throwDamaged(displayName, "its storages are nested too deeply");
     const int count = gsf_infile_num_children(parent);
     for (int i = 0; i < count; ++i) {
         const char* name = gsf_infile_name_by_index(parent, i);
         GObjectPtr<GsfInput> child(gsf_infile_child_by_index(parent, i));
         if (child == nullptr || name == nullptr)
-            damaged(displayName, "an entry of its directory cannot be opened");
+            throwDamaged(displayName, "an entry of its directory cannot be opened");
         CompoundEntry entry;
         entry.name = name;
         if (GDateTime* modified = gsf_input_get_modtime(child.get())) {
@@ -118,11 +114,11 @@ void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size
         } else {
             const gsf_off_t size = gsf_input_size(child.get());
             if (size < 0 || static_cast<std::uint64_t>(size) > fileSize)
-                damaged(displayName, "the stream \"" + entry.name + "\" claims " + std::to_string(size)
+                throwDamaged(displayName, "the stream \"" + entry.name + "\" claims " + std::to_string(size)
                                          + " bytes, more than the whole file holds");
             entry.data.resize(static_cast<std::size_t>(size));
             if (size > 0 && gsf_input_read(child.get(), static_cast<std::size_t>(size), entry.data.data()) == nullptr)
-                damaged(displayName, "the stream \"" + entry.name + "\" cannot be read to its end");
+                throwDamaged(displayName, "the stream \"" + entry.name + "\" cannot be read to its end");
         }
         into.push_back(std::move(entry));
     }
@@ -193,6 +189,21 @@ public:
     std::vector<TablePatch> check()
     {
         const std::uint8_t* header = bytes_.data();
+        readHeader(header);
+        const std::uint32_t cutoff = readU32(header + 0x38);
+        directory_ = walk(readU32(header + 0x30), kDirectoryOwner, "the directory");
+        const std::uint8_t* root = directoryEntry(0);
+        if (root == nullptr || root[0x42] != 5)
+            fail("its compound document has no root entry");
+        readMiniStream(header, root);
+        walkStreams(root, cutoff);
+        return patches_;
+    }
+
+private:
+    // The sector sizes, then the allocation table.
+    void readHeader(const std::uint8_t* header)
+    {
         if (readU16(header + 0x1C) != 0xFFFE)
             fail("its compound document header has the wrong byte order mark");
         const int shift = readU16(header + 0x1E);
@@ -207,21 +218,21 @@ public:
         sectorCount_ = (bytes_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
         owner_.assign(sectorCount_, kFree);
         readFat(header);
-        const std::uint32_t cutoff = readU32(header + 0x38);
+    }
 
-        const std::vector<std::uint32_t> directory = walk(readU32(header + 0x30), kDirectoryOwner, "the directory");
+    // Directory entry `id`, 128 bytes; null past the directory's chain.
+    const std::uint8_t* directoryEntry(std::uint32_t id) const
+    {
         const std::size_t perSector = sectorSize_ / 128;
-        const auto entry = [&](std::uint32_t id) -> const std::uint8_t* {
-            const std::size_t sector = id / perSector;
-            if (sector >= directory.size())
-                return nullptr;
-            return sectorData(directory[sector]) + (id % perSector) * 128;
-        };
-        const std::uint8_t* root = entry(0);
-        if (root == nullptr || root[0x42] != 5)
-            fail("its compound document has no root entry");
+        const std::size_t sector = id / perSector;
+        if (sector >= directory_.size())
+            return nullptr;
+        return sectorData(directory_[sector]) + (id % perSector) * 128;
+    }
 
-        // The root's chain holds the mini stream; the mini FAT says how small streams use it.
+    // The root's chain holds the mini stream; the mini FAT says how small streams use it.
+    void readMiniStream(const std::uint8_t* header, const std::uint8_t* root)
+    {
         miniStreamSize_ = readU32(root + 0x78);
         const std::vector<std::uint32_t> miniStream = walk(readU32(root + 0x74), kMiniStreamOwner, "the mini stream",
                                                            sectorsFor(miniStreamSize_, sectorSize_));
@@ -231,9 +242,13 @@ public:
             for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
                 miniFat_.push_back(readU32(sectorData(sector) + 4 * i));
         miniOwner_.assign(miniFat_.size(), kFree);
+    }
 
+    // Every entry of the directory tree under the root, each stream's chain with its own owner.
+    void walkStreams(const std::uint8_t* root, std::uint32_t cutoff)
+    {
         std::vector<std::uint32_t> pending;
-        std::vector<bool> visited(directory.size() * perSector, false);
+        std::vector<bool> visited(directory_.size() * (sectorSize_ / 128), false);
         const std::uint32_t firstChild = readU32(root + 0x4C);
         if (firstChild != kNoStream)
             pending.push_back(firstChild);
@@ -244,31 +259,34 @@ public:
             if (id >= visited.size() || visited[id])
                 fail("its compound document directory is cyclic or points past its end");
             visited[id] = true;
-            const std::uint8_t* node = entry(id);
+            const std::uint8_t* node = directoryEntry(id);
             for (std::size_t link : {0x44, 0x48, 0x4C}) {
                 const std::uint32_t next = readU32(node + link);
                 if (next != kNoStream)
                     pending.push_back(next);
             }
-            if (node[0x42] != 2)
-                continue;
-            const std::uint64_t size = readU32(node + 0x78);
-            const std::uint32_t start = readU32(node + 0x74);
-            const std::string what = "the stream \"" + entryName(node) + "\"";
-            if (size >= cutoff) {
-                const auto chain = walk(start, nextOwner++, what, sectorsFor(size, sectorSize_));
-                if (chain.size() * sectorSize_ < size)
-                    fail(what + " is longer than its chain of sectors");
-            } else if (size > 0) {
-                const std::size_t sectors = walkMini(start, nextOwner++, what, sectorsFor(size, kMiniSectorSize));
-                if (sectors * kMiniSectorSize < size)
-                    fail(what + " is longer than its chain of mini sectors");
-            }
+            if (node[0x42] == 2)
+                walkStream(node, cutoff, nextOwner);
         }
-        return patches_;
     }
 
-private:
+    // A stream's chain, claimed for the next owner; an empty stream claims nothing.
+    void walkStream(const std::uint8_t* node, std::uint32_t cutoff, std::uint32_t& nextOwner)
+    {
+        const std::uint64_t size = readU32(node + 0x78);
+        const std::uint32_t start = readU32(node + 0x74);
+        const std::string what = "the stream \"" + entryName(node) + "\"";
+        if (size >= cutoff) {
+            const auto chain = walk(start, nextOwner++, what, sectorsFor(size, sectorSize_));
+            if (chain.size() * sectorSize_ < size)
+                fail(what + " is longer than its chain of sectors");
+        } else if (size > 0) {
+            const std::size_t sectors = walkMini(start, nextOwner++, what, sectorsFor(size, kMiniSectorSize));
+            if (sectors * kMiniSectorSize < size)
+                fail(what + " is longer than its chain of mini sectors");
+        }
+    }
+
     static constexpr std::uint32_t kFree = 0;
     static constexpr std::uint32_t kFatOwner = 1;
     static constexpr std::uint32_t kDirectoryOwner = 2;
@@ -297,7 +315,7 @@ private:
 
     std::size_t offsetOf(std::uint32_t sector) const { return (static_cast<std::size_t>(sector) + 1) * sectorSize_; }
 
-    [[noreturn]] void fail(const std::string& what) const { damaged(displayName_, what); }
+    [[noreturn]] void fail(const std::string& what) const { throwDamaged(displayName_, what); }
 
     const std::uint8_t* sectorData(std::uint32_t sector) const
     {
@@ -448,6 +466,7 @@ private:
     std::size_t sectorCount_ = 0;
     std::uint64_t miniStreamSize_ = 0;
     std::vector<std::uint32_t> fatIds_;
+    std::vector<std::uint32_t> directory_;  // the directory's chain of sectors
     std::vector<std::uint32_t> fat_;
     std::vector<std::uint32_t> miniFatSectors_;
     std::vector<std::uint32_t> miniFat_;
@@ -476,7 +495,7 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
     if (!hasCompoundSignature(bytes))
         throw XlsError(displayName + " is not a spreadsheet workbook");
     if (bytes.size() < 512)
-        damaged(displayName, "the file is cut short (" + std::to_string(bytes.size()) + " bytes)");
+        throwDamaged(displayName, "the file is cut short (" + std::to_string(bytes.size()) + " bytes)");
 
     CompoundDocument document;
     // Sector shift at 0x1E: 9 for 512-byte sectors (version 3), 12 for 4096 (version 4).
@@ -501,14 +520,14 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
             what += std::string(" (") + error->message + ")";
             g_error_free(error);
         }
-        damaged(displayName, what);
+        throwDamaged(displayName, what);
     }
     if (error != nullptr)
         g_error_free(error);
     gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(root.get()), document.rootClassId.data());
     readChildren(root.get(), document.children, bytes.size(), displayName, 0);
     if (messages.count() > 0)
-        damaged(displayName, "its compound document structure is inconsistent (" + messages.first() + ")");
+        throwDamaged(displayName, "its compound document structure is inconsistent (" + messages.first() + ")");
     return document;
 }
 

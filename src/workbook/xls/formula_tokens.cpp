@@ -3,6 +3,7 @@
 #include "workbook/xls/byte_order.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace pellix::xls {
 
@@ -36,6 +37,83 @@ void resolveLocation(std::uint8_t* rowField, std::uint8_t* columnField, int row,
     }
 }
 
+// Data bytes after the id of an unclassed token (ids below 0x20); none for an unknown one.
+std::optional<std::size_t> basicTokenLength(const std::uint8_t* data, std::size_t at, std::size_t size)
+{
+    const std::uint8_t id = data[at];
+    switch (id) {
+    case 0x01: case 0x02: return 4;   // PtgExp, PtgTbl
+    case 0x17:                        // PtgStr: ShortXLUnicodeString
+        return at + 3 > size ? size : 2 + std::size_t{data[at + 1]} * ((data[at + 2] & 0x01) ? 2 : 1);
+    case 0x19:                        // PtgAttr; PtgAttrChoose has a jump table
+        return at + 4 > size ? size : 3 + ((data[at + 1] & 0x04) ? 2 * (std::size_t{readU16(data + at + 2)} + 1) : 0);
+    case 0x1C: case 0x1D: return 1;   // PtgErr, PtgBool
+    case 0x1E: return 2;              // PtgInt
+    case 0x1F: return 8;              // PtgNum
+    default:
+        if (id >= 0x03 && id <= 0x16)  // operators, PtgParen, PtgMissArg
+            return 0;
+        return std::nullopt;
+    }
+}
+
+// Data bytes after the id of a classed token: bits 5-6 give the value class, the rest the token.
+std::optional<std::size_t> classedTokenLength(std::uint8_t id)
+{
+    switch (id & 0x1F) {
+    case 0x00: return 7;   // PtgArray (its values follow the tokens)
+    case 0x01: return 2;   // PtgFunc
+    case 0x02: return 3;   // PtgFuncVar
+    case 0x03: return 4;   // PtgName
+    case 0x04: return 4;   // PtgRef: absolute in a shared formula too
+    case 0x05: return 8;   // PtgArea
+    case 0x06: case 0x07: case 0x08: return 6;  // PtgMemArea, PtgMemErr, PtgMemNoMem
+    case 0x09: return 2;   // PtgMemFunc
+    case 0x0A: return 4;   // PtgRefErr
+    case 0x0B: return 8;   // PtgAreaErr
+    case 0x0C: return 4;   // PtgRefN
+    case 0x0D: return 8;   // PtgAreaN
+    case 0x19: return 6;   // PtgNameX
+    case 0x1A: return 6;   // PtgRef3d
+    case 0x1B: return 10;  // PtgArea3d
+    case 0x1C: return 6;   // PtgRefErr3d
+    case 0x1D: return 10;  // PtgAreaErr3d
+    default:
+        // PtgMemAreaN and PtgMemNoMemN have a longer form in cell formulas; the rest are unknown.
+        return std::nullopt;
+    }
+}
+
+// Turns the classed token at `at`, when it is relative to the cell, into the ordinary token
+// that names the same cells from (`row`, `column`).
+void resolveToken(std::uint8_t* data, std::size_t at, int row, int column)
+{
+    const std::uint8_t id = data[at];
+    if (id < 0x20)
+        return;
+    std::uint8_t* body = data + at + 1;
+    switch (id & 0x1F) {
+    case 0x0C:  // PtgRefN -> PtgRef
+        resolveLocation(body, body + 2, row, column);
+        data[at] = static_cast<std::uint8_t>((id & 0x60) | 0x04);
+        break;
+    case 0x0D:  // PtgAreaN -> PtgArea
+        resolveLocation(body, body + 4, row, column);
+        resolveLocation(body + 2, body + 6, row, column);
+        data[at] = static_cast<std::uint8_t>((id & 0x60) | 0x05);
+        break;
+    case 0x1A:  // PtgRef3d: ixti, then RgceLocRel in a shared formula
+        resolveLocation(body + 2, body + 4, row, column);
+        break;
+    case 0x1B:  // PtgArea3d: ixti, then RgceAreaRel
+        resolveLocation(body + 2, body + 6, row, column);
+        resolveLocation(body + 4, body + 8, row, column);
+        break;
+    default:
+        break;
+    }
+}
+
 }  // namespace
 
 CellTokens sharedTokensForCell(std::span<const std::uint8_t> shared, int row, int column)
@@ -47,86 +125,17 @@ CellTokens sharedTokensForCell(std::span<const std::uint8_t> shared, int row, in
     std::size_t at = 0;
     while (at < size) {
         const std::uint8_t id = data[at];
-        std::size_t length = 0;  // data bytes after the id
-        if (id < 0x20) {
-            switch (id) {
-            case 0x01: case 0x02: length = 4; break;   // PtgExp, PtgTbl
-            case 0x17:                                  // PtgStr: ShortXLUnicodeString
-                length = at + 3 > size ? size : 2 + std::size_t{data[at + 1]} * ((data[at + 2] & 0x01) ? 2 : 1);
-                break;
-            case 0x19:                                  // PtgAttr; PtgAttrChoose has a jump table
-                length = at + 4 > size ? size : 3 + ((data[at + 1] & 0x04) ? 2 * (std::size_t{readU16(data + at + 2)} + 1) : 0);
-                break;
-            case 0x1C: case 0x1D: length = 1; break;   // PtgErr, PtgBool
-            case 0x1E: length = 2; break;               // PtgInt
-            case 0x1F: length = 8; break;               // PtgNum
-            default:
-                if (id >= 0x03 && id <= 0x16) {        // operators, PtgParen, PtgMissArg
-                    length = 0;
-                    break;
-                }
-                out.problem = "token " + hexByte(id);
-                return out;
-            }
-        } else {
-            // Classed tokens: bits 5-6 give the value class, the rest the token.
-            switch (id & 0x1F) {
-            case 0x00: length = 7; break;   // PtgArray (its values follow the tokens)
-            case 0x01: length = 2; break;   // PtgFunc
-            case 0x02: length = 3; break;   // PtgFuncVar
-            case 0x03: length = 4; break;   // PtgName
-            case 0x04: length = 4; break;   // PtgRef: absolute in a shared formula too
-            case 0x05: length = 8; break;   // PtgArea
-            case 0x06: case 0x07: case 0x08: length = 6; break;  // PtgMemArea, PtgMemErr, PtgMemNoMem
-            case 0x09: length = 2; break;   // PtgMemFunc
-            case 0x0A: length = 4; break;   // PtgRefErr
-            case 0x0B: length = 8; break;   // PtgAreaErr
-            case 0x0C: length = 4; break;   // PtgRefN
-            case 0x0D: length = 8; break;   // PtgAreaN
-            case 0x19: length = 6; break;   // PtgNameX
-            case 0x1A: length = 6; break;   // PtgRef3d
-            case 0x1B: length = 10; break;  // PtgArea3d
-            case 0x1C: length = 6; break;   // PtgRefErr3d
-            case 0x1D: length = 10; break;  // PtgAreaErr3d
-            default:
-                // PtgMemAreaN and PtgMemNoMemN have a longer form in cell formulas; the rest are unknown.
-                out.problem = "token " + hexByte(id);
-                return out;
-            }
+        const std::optional<std::size_t> length = id < 0x20 ? basicTokenLength(data, at, size) : classedTokenLength(id);
+        if (!length) {
+            out.problem = "token " + hexByte(id);
+            return out;
         }
-        if (at + 1 + length > size) {
+        if (at + 1 + *length > size) {
             out.problem = "a token that runs past the end of the formula";
             return out;
         }
-        std::uint8_t* body = data + at + 1;
-        switch (id & 0x1F) {
-        case 0x0C:  // PtgRefN -> PtgRef
-            if (id >= 0x20) {
-                resolveLocation(body, body + 2, row, column);
-                data[at] = static_cast<std::uint8_t>((id & 0x60) | 0x04);
-            }
-            break;
-        case 0x0D:  // PtgAreaN -> PtgArea
-            if (id >= 0x20) {
-                resolveLocation(body, body + 4, row, column);
-                resolveLocation(body + 2, body + 6, row, column);
-                data[at] = static_cast<std::uint8_t>((id & 0x60) | 0x05);
-            }
-            break;
-        case 0x1A:  // PtgRef3d: ixti, then RgceLocRel in a shared formula
-            if (id >= 0x20)
-                resolveLocation(body + 2, body + 4, row, column);
-            break;
-        case 0x1B:  // PtgArea3d: ixti, then RgceAreaRel
-            if (id >= 0x20) {
-                resolveLocation(body + 2, body + 6, row, column);
-                resolveLocation(body + 4, body + 8, row, column);
-            }
-            break;
-        default:
-            break;
-        }
-        at += 1 + length;
+        resolveToken(data, at, row, column);
+        at += 1 + *length;
     }
     return out;
 }

@@ -22,10 +22,8 @@ public:
     // `records` are the SST record and the CONTINUE records after it. Throws XlsError.
     void parse(const std::uint8_t* stream, std::span<const RecordView> records, const std::string& displayName);
 
-    bool present() const { return !segments_.empty(); }
     std::size_t count() const { return texts_.size(); }
     const std::string& text(std::size_t index) const { return texts_[index]; }
-    std::uint32_t declaredTotal() const { return declaredTotal_; }
 
     // The index of a plain string with this text, appended when the table has none.
     std::uint32_t indexOf(const std::string& text);
@@ -47,7 +45,6 @@ private:
     std::vector<Segment> segments_;
     std::size_t endSegment_ = 0;    // where the last string ends
     std::uint32_t endOffset_ = 0;
-    std::uint32_t declaredTotal_ = 0;
     std::vector<std::string> texts_;
     std::vector<bool> plain_;
     // Each string's first byte and the header of the record holding it, from the SST header.

@@ -82,22 +82,72 @@ std::vector<std::uint8_t> cellRecord(std::uint16_t type, int row, int column, st
     return bytes;
 }
 
+// The record of a cell of `format` holding `value` (not empty): RK where the number fits it,
+// else NUMBER; LABELSST; BOOLERR.
+std::vector<std::uint8_t> valueRecord(int row, int column, std::uint16_t format, const CellValue& value,
+                                      SharedStrings& strings)
+{
+    std::vector<std::uint8_t> bytes;
+    switch (value.kind) {
+    case ValueKind::Empty:
+        break;
+    case ValueKind::Number:
+        if (auto rk = encodeRk(value.number)) {
+            bytes = cellRecord(kSidRk, row, column, format, 4);
+            writeU32(bytes.data() + 10, *rk);
+        } else {
+            bytes = cellRecord(kSidNumber, row, column, format, 8);
+            writeF64(bytes.data() + 10, value.number);
+        }
+        break;
+    case ValueKind::Text:
+        bytes = cellRecord(kSidLabelSst, row, column, format, 4);
+        writeU32(bytes.data() + 10, strings.indexOf(value.text));
+        break;
+    case ValueKind::Boolean:
+    case ValueKind::Error:
+        bytes = cellRecord(kSidBoolErr, row, column, format, 2);
+        bytes[10] = value.kind == ValueKind::Boolean ? static_cast<std::uint8_t>(value.boolean) : value.error;
+        bytes[11] = value.kind == ValueKind::Error ? 1 : 0;
+        break;
+    }
+    return bytes;
+}
+
 }  // namespace
 
 SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> records, const SharedStrings& strings,
                        const std::string& displayName)
     : stream_(stream), records_(records), displayName_(displayName)
 {
+    const std::vector<std::uint16_t> cellsPerRow = locateCellTable();
+    // Each row's list is allocated once.
+    rows_.resize(cellsPerRow.size());
+    for (std::size_t row = 0; row < cellsPerRow.size(); ++row)
+        if (cellsPerRow[row] > 0)
+            rows_[row].cells.reserve(cellsPerRow[row]);
+    parseCellTable(strings);
+}
+
+std::size_t SheetCells::afterFollowUps(std::size_t record, std::size_t limit) const
+{
+    std::size_t next = record + 1;
+    while (next < limit && isFollowUp(records_[next].type))
+        ++next;
+    return next;
+}
+
+std::vector<std::uint16_t> SheetCells::locateCellTable()
+{
     std::size_t first = kNone;
     std::size_t end = kNone;
     std::size_t dimensions = kNone;
     std::size_t window2 = kNone;
-    // Cells per row, counted first so that each row's list is allocated once.
     std::vector<std::uint16_t> cellsPerRow;
     int depth = 0;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const RecordView& record = records[i];
-        const std::uint8_t* data = stream + record.offset + 4;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
+        const RecordView& record = records_[i];
+        const std::uint8_t* data = stream_ + record.offset + 4;
         if (record.type == kSidBof) {
             ++depth;
             continue;
@@ -118,118 +168,132 @@ SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> r
                 if (record.type != kSidRow && cellsPerRow[row] < 0xFFFF)
                     ++cellsPerRow[row];
             }
-            std::size_t next = i + 1;
-            while (next < records.size() && isFollowUp(records[next].type))
-                ++next;
-            end = next;
-            i = next - 1;
+            end = afterFollowUps(i, records_.size());
+            i = end - 1;
         } else if (record.type == kSidDimensions && first == kNone) {
             dimensions = i;
         } else if (record.type == kSidWindow2 && window2 == kNone) {
             window2 = i;
-        } else if (record.type == kSidDefaultRowHeight && record.size >= 4) {
-            defaultRowHeight_ = readU16(data + 2) & 0x7FFF;
-        } else if (record.type == kSidDefColWidth && record.size >= 2) {
-            defaultColumnWidth_ = readU16(data);
-        } else if (record.type == kSidColInfo && record.size >= 10) {
-            columnFormats_.push_back({readU16(data), readU16(data + 2), readU16(data + 4),
-                                      static_cast<std::uint16_t>(readU16(data + 6) & 0x0FFF), readU16(data + 8)});
+        } else {
+            readSheetSetting(record);
         }
     }
     if (first == kNone) {
         // No cells yet: new rows go after DIMENSIONS, where spreadsheet programs put them.
-        first = dimensions != kNone ? dimensions + 1 : window2 != kNone ? window2 : records.size() - 1;
+        first = dimensions != kNone ? dimensions + 1 : window2 != kNone ? window2 : records_.size() - 1;
         end = first;
     }
     tableBegin_ = first;
     tableEnd_ = end;
-    rows_.resize(cellsPerRow.size());
-    for (std::size_t row = 0; row < cellsPerRow.size(); ++row)
-        if (cellsPerRow[row] > 0)
-            rows_[row].cells.reserve(cellsPerRow[row]);
+    return cellsPerRow;
+}
 
-    int lastRow = -1;
-    int lastColumn = -1;
-    const auto keepUnknown = [&](const RecordView& record) {
-        const Range range{record.offset, 4u + record.size};
-        std::vector<Range>* into = &lead_;
-        if (lastRow >= 0) {
-            auto entry = find(rows_[static_cast<std::size_t>(lastRow)], lastColumn);
-            if (entry->tail < 0) {
-                entry->tail = static_cast<std::int32_t>(tails_.size());
-                tails_.emplace_back();
-            }
-            into = &tails_[static_cast<std::size_t>(entry->tail)];
-        }
-        if (!into->empty() && into->back().offset + into->back().length == range.offset)
-            into->back().length += range.length;
-        else
-            into->push_back(range);
-    };
+void SheetCells::readSheetSetting(const RecordView& record)
+{
+    const std::uint8_t* data = stream_ + record.offset + 4;
+    if (record.type == kSidDefaultRowHeight && record.size >= 4) {
+        defaultRowHeight_ = readU16(data + 2) & 0x7FFF;
+    } else if (record.type == kSidDefColWidth && record.size >= 2) {
+        defaultColumnWidth_ = readU16(data);
+    } else if (record.type == kSidColInfo && record.size >= 10) {
+        columnFormats_.push_back({readU16(data), readU16(data + 2), readU16(data + 4),
+                                  static_cast<std::uint16_t>(readU16(data + 6) & 0x0FFF), readU16(data + 8)});
+    }
+}
 
-    depth = 1;
+void SheetCells::parseCellTable(const SharedStrings& strings)
+{
+    std::optional<CellPlace> lastCell;
+    int depth = 1;
     for (std::size_t i = tableBegin_; i < tableEnd_; ++i) {
-        const RecordView& record = records[i];
-        const std::uint8_t* data = stream + record.offset + 4;
+        const RecordView& record = records_[i];
         if (depth > 1 || record.type == kSidBof || record.type == kSidEof) {
             if (record.type == kSidBof)
                 ++depth;
             else if (record.type == kSidEof)
                 --depth;
-            keepUnknown(record);
+            keepUnknown(record, lastCell);
             continue;
         }
         if (record.type == kSidRow) {
-            if (record.size < 16)
-                damaged("the row record at offset " + std::to_string(record.offset) + " is cut short");
-            RowEntry& row = ensureRow(readU16(data));
-            if (row.hasRecord)
-                damaged("row " + std::to_string(readU16(data) + 1) + " is described twice");
-            std::copy_n(data, 16, row.record.begin());
-            row.hasRecord = true;
+            readRowRecord(record);
             continue;
         }
         if (record.type == kSidDbCell)
             continue;
         if (!isCellRecord(record.type)) {
-            keepUnknown(record);
+            keepUnknown(record, lastCell);
             continue;
         }
-        if (record.size < minimumSize(record.type))
-            damaged("the cell record at offset " + std::to_string(record.offset) + " is cut short");
-        std::size_t next = i + 1;
-        while (next < tableEnd_ && isFollowUp(records[next].type))
-            ++next;
-        const int row = readU16(data);
-        const int column = readU16(data + 2);
-        int last = column;
-        if (record.type == kSidMulRk || record.type == kSidMulBlank) {
-            const std::size_t each = record.type == kSidMulRk ? 6 : 2;
-            if ((record.size - 6) % each != 0)
-                damaged("the cell record at offset " + std::to_string(record.offset) + " has a broken length");
-            last = column + static_cast<int>((record.size - 6) / each) - 1;
-            if (last > 0xFFFF)
-                damaged("the cell record at offset " + std::to_string(record.offset) + " runs past the last column");
-        } else if (record.type == kSidLabelSst && readU32(data + 6) >= strings.count()) {
-            damaged("cell " + cellName(row, column) + " refers to shared string " + std::to_string(readU32(data + 6))
-                    + ", but the table holds " + std::to_string(strings.count()));
-        }
-        CellEntry entry;
-        entry.first = static_cast<std::uint16_t>(column);
-        entry.last = static_cast<std::uint16_t>(last);
-        entry.type = record.type;
-        entry.source = record.offset;
-        entry.length = records[next - 1].end() - record.offset;
-        insertParsed(row, entry, record.offset);
-        lastRow = row;
-        lastColumn = column;
+        const std::size_t next = afterFollowUps(i, tableEnd_);
+        lastCell = parseCellRecord(record, records_[next - 1].end(), strings);
         i = next - 1;
     }
 }
 
+void SheetCells::keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell)
+{
+    const Range range{record.offset, 4u + record.size};
+    std::vector<Range>* into = &lead_;
+    if (lastCell) {
+        auto entry = find(rows_[static_cast<std::size_t>(lastCell->row)], lastCell->column);
+        if (entry->tail < 0) {
+            entry->tail = static_cast<std::int32_t>(tails_.size());
+            tails_.emplace_back();
+        }
+        into = &tails_[static_cast<std::size_t>(entry->tail)];
+    }
+    if (!into->empty() && into->back().offset + into->back().length == range.offset)
+        into->back().length += range.length;
+    else
+        into->push_back(range);
+}
+
+void SheetCells::readRowRecord(const RecordView& record)
+{
+    const std::uint8_t* data = stream_ + record.offset + 4;
+    if (record.size < 16)
+        damaged("the row record at offset " + std::to_string(record.offset) + " is cut short");
+    RowEntry& row = ensureRow(readU16(data));
+    if (row.hasRecord)
+        damaged("row " + std::to_string(readU16(data) + 1) + " is described twice");
+    std::copy_n(data, 16, row.record.begin());
+    row.hasRecord = true;
+}
+
+SheetCells::CellPlace SheetCells::parseCellRecord(const RecordView& record, std::uint32_t end,
+                                                  const SharedStrings& strings)
+{
+    const std::uint8_t* data = stream_ + record.offset + 4;
+    if (record.size < minimumSize(record.type))
+        damaged("the cell record at offset " + std::to_string(record.offset) + " is cut short");
+    const int row = readU16(data);
+    const int column = readU16(data + 2);
+    int last = column;
+    if (record.type == kSidMulRk || record.type == kSidMulBlank) {
+        const std::size_t each = record.type == kSidMulRk ? 6 : 2;
+        if ((record.size - 6) % each != 0)
+            damaged("the cell record at offset " + std::to_string(record.offset) + " has a broken length");
+        last = column + static_cast<int>((record.size - 6) / each) - 1;
+        if (last > 0xFFFF)
+            damaged("the cell record at offset " + std::to_string(record.offset) + " runs past the last column");
+    } else if (record.type == kSidLabelSst && readU32(data + 6) >= strings.count()) {
+        damaged("cell " + cellName(row, column) + " refers to shared string " + std::to_string(readU32(data + 6))
+                + ", but the table holds " + std::to_string(strings.count()));
+    }
+    CellEntry entry;
+    entry.first = static_cast<std::uint16_t>(column);
+    entry.last = static_cast<std::uint16_t>(last);
+    entry.type = record.type;
+    entry.source = record.offset;
+    entry.length = end - record.offset;
+    insertParsed(row, entry, record.offset);
+    return {row, column};
+}
+
 void SheetCells::damaged(const std::string& what) const
 {
-    throw XlsError(displayName_ + " is damaged: " + what);
+    throwDamaged(displayName_, what);
 }
 
 void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffset)
@@ -618,45 +682,26 @@ void SheetCells::setValue(int row, int column, const CellValue& value, SharedStr
     const bool blank = exists && (existing->type == kSidBlank || existing->type == kSidMulBlank);
 
     std::vector<std::uint8_t> bytes;
-    std::uint16_t type = 0;
-    switch (value.kind) {
-    case ValueKind::Empty:
+    if (value.kind == ValueKind::Empty) {
         if (!exists || blank)
             return;  // already empty; its format stays
         // A formatted cell stays as a formatted blank; so does one that carries unknown records.
-        if (format != emptyFormat(row, column) || existing->tail >= 0) {
-            type = kSidBlank;
+        if (format != emptyFormat(row, column) || existing->tail >= 0)
             bytes = cellRecord(kSidBlank, row, column, format, 0);
-        }
-        break;
-    case ValueKind::Number:
-        if (auto rk = encodeRk(value.number)) {
-            type = kSidRk;
-            bytes = cellRecord(kSidRk, row, column, format, 4);
-            writeU32(bytes.data() + 10, *rk);
-        } else {
-            type = kSidNumber;
-            bytes = cellRecord(kSidNumber, row, column, format, 8);
-            writeF64(bytes.data() + 10, value.number);
-        }
-        break;
-    case ValueKind::Text:
-        type = kSidLabelSst;
-        bytes = cellRecord(kSidLabelSst, row, column, format, 4);
-        writeU32(bytes.data() + 10, strings.indexOf(value.text));
-        ++labelChange;
-        break;
-    case ValueKind::Boolean:
-    case ValueKind::Error:
-        type = kSidBoolErr;
-        bytes = cellRecord(kSidBoolErr, row, column, format, 2);
-        bytes[10] = value.kind == ValueKind::Boolean ? static_cast<std::uint8_t>(value.boolean) : value.error;
-        bytes[11] = value.kind == ValueKind::Error ? 1 : 0;
-        break;
+    } else {
+        bytes = valueRecord(row, column, format, value, strings);
+        if (value.kind == ValueKind::Text)
+            ++labelChange;
     }
     if (exists && existing->type == kSidLabelSst)
         --labelChange;
+    replaceCell(cells, row, column, existing, std::move(bytes));
+}
 
+void SheetCells::replaceCell(RowEntry& cells, int row, int column, std::vector<CellEntry>::iterator existing,
+                             std::vector<std::uint8_t> bytes)
+{
+    const bool exists = existing != cells.cells.end();
     std::vector<CellEntry> pieces;
     std::int32_t tail = -1;
     if (exists) {
@@ -668,8 +713,10 @@ void SheetCells::setValue(int row, int column, const CellValue& value, SharedStr
     for (const CellEntry& piece : pieces)
         if (piece.last < column)
             replacement.push_back(piece);
-    if (!bytes.empty())
+    if (!bytes.empty()) {
+        const std::uint16_t type = readU16(bytes.data());
         replacement.push_back(makeEntry(type, column, column, std::move(bytes)));
+    }
     for (const CellEntry& piece : pieces)
         if (piece.first > column)
             replacement.push_back(piece);
@@ -796,8 +843,8 @@ void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size
                 if (sink.measuring()) {
                     layout.defColWidth = sink.position();
                     layout.hasDefColWidth = true;
-                } else if (layout.defColWidth != sink.position()) {
-                    throw XlsError("cannot save " + displayName_ + ": the sheet layout changed while it was written");
+                } else {
+                    XLS_INVARIANT(layout.defColWidth == sink.position());
                 }
             }
             sink.put(stream_ + record.offset, 4u + record.size);
@@ -862,59 +909,67 @@ void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const
         layout.dbCells.clear();
     const std::vector<int> rows = writtenRows();
     std::size_t block = 0;
-    std::vector<std::uint16_t> offsets;
     for (std::size_t k = 0; k < rows.size();) {
         std::size_t end = k;
         while (end < rows.size() && rows[end] / 32 == rows[k] / 32)
             ++end;
-        const std::uint32_t blockStart = sink.position();
-        for (std::size_t m = k; m < end; ++m) {
-            const RowEntry& row = rows_[static_cast<std::size_t>(rows[m])];
-            std::array<std::uint8_t, 16> record = row.record;
-            if (!row.hasRecord) {
-                // Rows with cells but no ROW record (some writers leave them out) get a plain one.
-                record.fill(0);
-                writeU16(record.data(), static_cast<std::uint16_t>(rows[m]));
-                writeU16(record.data() + 6, defaultRowHeight_);
-                record[13] = 0x01;
-                writeU16(record.data() + 14, kDefaultCellFormat);
-            }
-            if (row.changed || !row.hasRecord) {
-                writeU16(record.data() + 2, row.cells.empty() ? 0 : row.cells.front().first);
-                writeU16(record.data() + 4,
-                         row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().last + 1));
-            }
-            sink.putHeader(kSidRow, 16);
-            sink.put(record.data(), 16);
-        }
-        // DBCELL ([MS-XLS] 2.4.78): the first offset runs from the second ROW record to the first
-        // cell, each next one from the previous row's first cell; a row without cells sits where
-        // its cells would start.
-        offsets.clear();
-        offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - (blockStart + 20), 0xFFFF)));
-        for (std::size_t m = k; m < end; ++m) {
-            const std::uint32_t rowStart = sink.position();
-            for (const CellEntry& entry : rows_[static_cast<std::size_t>(rows[m])].cells) {
-                sink.put(bytesOf(entry), entry.length);
-                if (entry.tail >= 0)
-                    for (const Range& range : tails_[static_cast<std::size_t>(entry.tail)])
-                        sink.put(stream_ + range.offset, range.length);
-            }
-            if (m + 1 < end)
-                offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - rowStart, 0xFFFF)));
-        }
-        const std::uint32_t dbCell = sink.position();
-        if (sink.measuring())
-            layout.dbCells.push_back(dbCell);
-        else if (block >= layout.dbCells.size() || layout.dbCells[block] != dbCell)
-            throw XlsError("cannot save " + displayName_ + ": the sheet layout changed while it was written");
-        sink.putHeader(kSidDbCell, 4 + 2 * offsets.size());
-        sink.putU32(dbCell - blockStart);
-        for (std::uint16_t offset : offsets)
-            sink.putU16(offset);
+        writeRowBlock(sink, std::span(rows).subspan(k, end - k), block, layout);
         ++block;
         k = end;
     }
+}
+
+// One block of up to 32 rows: their ROW records, their cells, and the DBCELL that indexes them.
+void SheetCells::writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const
+{
+    const std::uint32_t blockStart = sink.position();
+    for (int row : rows)
+        writeRowRecord(sink, row);
+    // DBCELL ([MS-XLS] 2.4.78): the first offset runs from the second ROW record to the first
+    // cell, each next one from the previous row's first cell; a row without cells sits where
+    // its cells would start.
+    std::vector<std::uint16_t> offsets;
+    offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - (blockStart + 20), 0xFFFF)));
+    for (std::size_t m = 0; m < rows.size(); ++m) {
+        const std::uint32_t rowStart = sink.position();
+        for (const CellEntry& entry : rows_[static_cast<std::size_t>(rows[m])].cells) {
+            sink.put(bytesOf(entry), entry.length);
+            if (entry.tail >= 0)
+                for (const Range& range : tails_[static_cast<std::size_t>(entry.tail)])
+                    sink.put(stream_ + range.offset, range.length);
+        }
+        if (m + 1 < rows.size())
+            offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - rowStart, 0xFFFF)));
+    }
+    const std::uint32_t dbCell = sink.position();
+    if (sink.measuring())
+        layout.dbCells.push_back(dbCell);
+    else
+        XLS_INVARIANT(block < layout.dbCells.size() && layout.dbCells[block] == dbCell);
+    sink.putHeader(kSidDbCell, 4 + 2 * offsets.size());
+    sink.putU32(dbCell - blockStart);
+    for (std::uint16_t offset : offsets)
+        sink.putU16(offset);
+}
+
+void SheetCells::writeRowRecord(StreamSink& sink, int rowNumber) const
+{
+    const RowEntry& row = rows_[static_cast<std::size_t>(rowNumber)];
+    std::array<std::uint8_t, 16> record = row.record;
+    if (!row.hasRecord) {
+        // Rows with cells but no ROW record (some writers leave them out) get a plain one.
+        record.fill(0);
+        writeU16(record.data(), static_cast<std::uint16_t>(rowNumber));
+        writeU16(record.data() + 6, defaultRowHeight_);
+        record[13] = 0x01;
+        writeU16(record.data() + 14, kDefaultCellFormat);
+    }
+    if (row.changed || !row.hasRecord) {
+        writeU16(record.data() + 2, row.cells.empty() ? 0 : row.cells.front().first);
+        writeU16(record.data() + 4, row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().last + 1));
+    }
+    sink.putHeader(kSidRow, 16);
+    sink.put(record.data(), 16);
 }
 
 }  // namespace pellix::xls

@@ -85,6 +85,14 @@ private:
         int column = 0;
     };
     std::optional<CellPlace> groupAnchor(const CellEntry& entry) const;
+    // Reading: where the cell table lies and how many cells each row holds, then its records.
+    std::vector<std::uint16_t> locateCellTable();
+    void readSheetSetting(const RecordView& record);
+    void parseCellTable(const SharedStrings& strings);
+    std::size_t afterFollowUps(std::size_t record, std::size_t limit) const;
+    void keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell);
+    void readRowRecord(const RecordView& record);
+    CellPlace parseCellRecord(const RecordView& record, std::uint32_t end, const SharedStrings& strings);
     std::size_t groupRecordOf(const CellEntry& entry) const;
     void ungroup(int row, int column, CellPlace anchor);
     void rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
@@ -94,11 +102,16 @@ private:
     RowEntry& ensureRow(int row);
     std::vector<CellEntry>::iterator find(RowEntry& row, int column);
     std::vector<CellEntry>::const_iterator find(const RowEntry& row, int column) const;
+    // Puts the cell record `bytes` (none: no record) in place of the cell's record, if any.
+    void replaceCell(RowEntry& cells, int row, int column, std::vector<CellEntry>::iterator existing,
+                     std::vector<std::uint8_t> bytes);
     CellEntry makeEntry(std::uint16_t type, int first, int last, std::vector<std::uint8_t> bytes);
     std::vector<CellEntry> splitMulti(const CellEntry& entry, int row, int cutFirst, int cutLast);
     void insertParsed(int row, CellEntry entry, std::uint32_t recordOffset);
     void writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout, int& depth) const;
     void writeCellTable(StreamSink& sink, Layout& layout) const;
+    void writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const;
+    void writeRowRecord(StreamSink& sink, int rowNumber) const;
     void writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const;
     void writeDimensions(StreamSink& sink, const RecordView& original) const;
     std::vector<int> writtenRows() const;

@@ -5,24 +5,29 @@
 // the measured size.
 
 #include "workbook/xls/byte_order.h"
+#include "workbook/xls/xls_error.h"
 
 #include <cstdint>
 #include <cstring>
+#include <span>
 
 namespace pellix::xls {
 
 class StreamSink {
 public:
     StreamSink() = default;  // measures only
-    explicit StreamSink(std::uint8_t* buffer) : buffer_(buffer) {}
+    // Writes into `buffer`, which the measuring run sized: writing past it is a fault of the save.
+    explicit StreamSink(std::span<std::uint8_t> buffer) : buffer_(buffer.data()), capacity_(buffer.size()) {}
 
     bool measuring() const { return buffer_ == nullptr; }
     std::uint32_t position() const { return static_cast<std::uint32_t>(position_); }
 
     void put(const std::uint8_t* bytes, std::size_t count)
     {
-        if (buffer_ != nullptr && count > 0)
+        if (buffer_ != nullptr && count > 0) {
+            XLS_INVARIANT(count <= capacity_ - position_);
             std::memcpy(buffer_ + position_, bytes, count);
+        }
         position_ += count;
     }
     void putU16(std::uint16_t value)
@@ -47,6 +52,7 @@ public:
 
 private:
     std::uint8_t* buffer_ = nullptr;
+    std::size_t capacity_ = 0;
     std::size_t position_ = 0;
 };
 

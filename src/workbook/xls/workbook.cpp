@@ -1,5 +1,6 @@
 #include "workbook/xls/workbook.h"
 
+#include "text/utf8.h"
 #include "workbook/xls/atomic_file.h"
 #include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
@@ -62,9 +63,12 @@ struct Workbook::Impl {
 
     mutable std::vector<std::unique_ptr<SheetCells>> cells;  // per sheet, parsed when first used
 
-    [[noreturn]] void damaged(const std::string& what) const { throw XlsError(name + " is damaged: " + what); }
+    [[noreturn]] void damaged(const std::string& what) const { throwDamaged(name, what); }
     void parseStream();
     void parseGlobals();
+    void addSheet(std::size_t boundSheetRecord);
+    std::size_t readSharedStrings(std::size_t record);
+    void readWorksheetReferences();
     void checkFormatReferences(const RecordView& record) const;
     SheetCells& sheetCells(int sheet) const;
     void checkCell(int sheet, int row, int column) const;
@@ -134,29 +138,9 @@ void Workbook::Impl::parseGlobals()
         const RecordView& record = records[i];
         const std::uint8_t* body = data + record.offset + 4;
         switch (record.type) {
-        case kSidBoundSheet8: {
-            if (record.size < 8)
-                damaged("the sheet list entry at offset " + std::to_string(record.offset) + " is cut short");
-            SheetInfo sheet;
-            sheet.boundSheetRecord = i;
-            const std::size_t count = body[6];
-            const bool highByte = body[7] & 0x01;
-            appendUtf16AsUtf8(sheet.name, body + 8, std::min<std::size_t>(count, (record.size - 8u) / (highByte ? 2 : 1)), highByte);
-            const std::uint32_t start = readU32(body);
-            auto found = std::find_if(substreams.begin() + 1, substreams.end(),
-                                      [&](const Substream& s) { return s.begin == start; });
-            if (found == substreams.end())
-                damaged("sheet \"" + sheet.name + "\" starts at offset " + std::to_string(start)
-                        + ", where no sheet begins");
-            if (found->sheet >= 0)
-                damaged("sheets \"" + sheets[static_cast<std::size_t>(found->sheet)].name + "\" and \"" + sheet.name
-                        + "\" claim the same place");
-            found->sheet = static_cast<int>(sheets.size());
-            sheet.substream = static_cast<std::size_t>(found - substreams.begin());
-            boundSheetOf[i] = static_cast<int>(sheets.size());
-            sheets.push_back(std::move(sheet));
+        case kSidBoundSheet8:
+            addSheet(i);
             break;
-        }
         case kSidWindow1:
             if (record.size >= 12)
                 active = readU16(body + 10);
@@ -173,17 +157,9 @@ void Workbook::Impl::parseGlobals()
         case kSidPalette:
             formats.setPalette(body, record.size);
             break;
-        case kSidSst: {
-            if (sstRecord != kNone)
-                damaged("it holds two shared string tables");
-            sstRecord = i;
-            sstEnd = i + 1;
-            while (sstEnd < globals.endRecord && records[sstEnd].type == kSidContinue)
-                ++sstEnd;
-            strings.parse(data, std::span(records).subspan(i, sstEnd - i), name);
-            i = sstEnd - 1;
+        case kSidSst:
+            i = readSharedStrings(i) - 1;
             break;
-        }
         case kSidExtSst:
             extSstRecord = i;
             break;
@@ -195,6 +171,54 @@ void Workbook::Impl::parseGlobals()
         formats.noteCrc(data + records[xfCrcRecord].offset + 4, records[xfCrcRecord].size);
     if (active < 0 || static_cast<std::size_t>(active) >= sheets.size())
         active = 0;
+    readWorksheetReferences();
+    cells.resize(sheets.size());
+}
+
+// BOUNDSHEET8: a sheet's name and where its substream begins.
+void Workbook::Impl::addSheet(std::size_t boundSheetRecord)
+{
+    const RecordView& record = records[boundSheetRecord];
+    const std::uint8_t* body = stream.data() + record.offset + 4;
+    if (record.size < 8)
+        damaged("the sheet list entry at offset " + std::to_string(record.offset) + " is cut short");
+    SheetInfo sheet;
+    sheet.boundSheetRecord = boundSheetRecord;
+    const std::size_t count = body[6];
+    const bool highByte = body[7] & 0x01;
+    appendUtf16AsUtf8(sheet.name, body + 8, std::min<std::size_t>(count, (record.size - 8u) / (highByte ? 2 : 1)), highByte);
+    const std::uint32_t start = readU32(body);
+    auto found = std::find_if(substreams.begin() + 1, substreams.end(),
+                              [&](const Substream& s) { return s.begin == start; });
+    if (found == substreams.end())
+        damaged("sheet \"" + sheet.name + "\" starts at offset " + std::to_string(start)
+                + ", where no sheet begins");
+    if (found->sheet >= 0)
+        damaged("sheets \"" + sheets[static_cast<std::size_t>(found->sheet)].name + "\" and \"" + sheet.name
+                + "\" claim the same place");
+    found->sheet = static_cast<int>(sheets.size());
+    sheet.substream = static_cast<std::size_t>(found - substreams.begin());
+    boundSheetOf[boundSheetRecord] = static_cast<int>(sheets.size());
+    sheets.push_back(std::move(sheet));
+}
+
+// The SST record and its CONTINUE records; returns the index of the record after them.
+std::size_t Workbook::Impl::readSharedStrings(std::size_t record)
+{
+    if (sstRecord != kNone)
+        damaged("it holds two shared string tables");
+    sstRecord = record;
+    sstEnd = record + 1;
+    while (sstEnd < substreams[0].endRecord && records[sstEnd].type == kSidContinue)
+        ++sstEnd;
+    strings.parse(stream.data(), std::span(records).subspan(record, sstEnd - record), name);
+    return sstEnd;
+}
+
+// Counts the worksheets' shared-string cells and checks the formats their cells, rows and
+// columns name.
+void Workbook::Impl::readWorksheetReferences()
+{
     for (std::size_t s = 1; s < substreams.size(); ++s) {
         if (substreams[s].kind != kBofWorksheet)
             continue;
@@ -207,7 +231,6 @@ void Workbook::Impl::parseGlobals()
                 checkFormatReferences(records[i]);
         }
     }
-    cells.resize(sheets.size());
 }
 
 // A cell, row or column may name a cell format the workbook does not have. Formats added by a
@@ -371,8 +394,8 @@ std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
                 auto& start = sheetStarts[static_cast<std::size_t>(substream.sheet)];
                 if (sink.measuring())
                     start = sink.position();
-                else if (start != sink.position())
-                    throw XlsError("cannot save " + name + ": the workbook layout changed while it was written");
+                else
+                    XLS_INVARIANT(start == sink.position());
             }
             const SheetCells* parsed = substream.sheet >= 0 ? cells[static_cast<std::size_t>(substream.sheet)].get() : nullptr;
             if (parsed && parsed->edited())
@@ -386,11 +409,9 @@ std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
     StreamSink measure;
     writeAll(measure);
     std::vector<std::uint8_t> out(measure.position());
-    StreamSink writer(out.data());
+    StreamSink writer(out);
     writeAll(writer);
-    if (writer.position() != out.size())
-        throw XlsError("cannot save " + name + ": the workbook measured " + std::to_string(out.size())
-                       + " bytes but " + std::to_string(writer.position()) + " were written");
+    XLS_INVARIANT(writer.position() == out.size());
     return out;
 }
 
@@ -467,7 +488,7 @@ void Workbook::setCell(int sheet, int row, int column, const CellValue& value)
         setCell(sheet, row, column, CellValue::empty());
         return;
     }
-    if (value.kind == ValueKind::Text && utf8ToUtf16(value.text).size() > 32767)
+    if (value.kind == ValueKind::Text && utf8::toUtf16(value.text).size() > 32767)
         throw XlsError(impl_->name + ": the text for cell " + cellName(row, column)
                        + " is longer than a cell can hold (32767 characters)");
     int labelChange = 0;
