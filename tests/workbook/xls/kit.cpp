@@ -120,7 +120,7 @@ Bytes buildStream(const BookPlan& book)
     Bytes globals;
     for (const Record& record : std::vector<Record>{bof(kBofGlobals)} + book.globals)
         put(globals, record);
-    put(globals, {kSidCodePage, {0xB0, 0x04}});
+    put(globals, {0x0042, {0xB0, 0x04}});  // CODEPAGE: UTF-16
     put(globals, {kSidWindow1, le(0, 4) + le(0x3000, 2) + le(0x2000, 2) + le(0x38, 2) + le(book.active, 2) + le(0, 2) + le(1, 2)
                                    + le(0x258, 2)});
     for (int f = 0; f < 4; ++f)
