@@ -24,8 +24,7 @@ using pellix::XlApp;
 
 const fs::path kBase = PELLIX_BENCH_BASE;
 
-fs::path benchFolder()
-{
+fs::path benchFolder() {
     static const fs::path folder = [] {
         const char* chosen = std::getenv("PELLIX_BENCH_DIR");
         fs::path path = chosen ? fs::path(chosen) : fs::temp_directory_path() / "pellix-bench";
@@ -40,26 +39,20 @@ struct Court {
     int miss = 0;
 };
 
-Court courtOfTurn(std::mt19937& random)
-{
+Court courtOfTurn(std::mt19937& random) {
     Court court;
     std::array<int, 12> players{};
-    for (int p = 0; p < 12; ++p)
-        players[static_cast<std::size_t>(p)] = p + 1;
+    for (int p = 0; p < 12; ++p) players[static_cast<std::size_t>(p)] = p + 1;
     std::shuffle(players.begin(), players.end(), random);
-    for (int k = 1; k <= 4; ++k)
-        court.slot[static_cast<std::size_t>(k)] = players[static_cast<std::size_t>(k - 1)];
-    if (random() % 2)
-        court.miss = court.slot[1 + random() % 4];
+    for (int k = 1; k <= 4; ++k) court.slot[static_cast<std::size_t>(k)] = players[static_cast<std::size_t>(k - 1)];
+    if (random() % 2) court.miss = court.slot[1 + random() % 4];
     return court;
 }
 
 // A score workbook with `turns` recorded turns, made once per size from the base workbook.
-fs::path workbookWithTurns(int turns)
-{
+fs::path workbookWithTurns(int turns) {
     static std::map<int, fs::path> made;
-    if (auto found = made.find(turns); found != made.end())
-        return found->second;
+    if (auto found = made.find(turns); found != made.end()) return found->second;
     const fs::path path = benchFolder() / ("turns_" + std::to_string(turns) + ".xls");
     fs::copy_file(kBase, path, fs::copy_options::overwrite_existing);
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
@@ -68,10 +61,8 @@ fs::path workbookWithTurns(int turns)
     std::mt19937 random(20260);
     for (int turn = 1; turn <= turns; ++turn) {
         const Court court = courtOfTurn(random);
-        for (int k = 1; k <= 4; ++k)
-            xlApp.cells(turn + 40, court.slot[static_cast<std::size_t>(k)] + 9).setValue(k);
-        if (court.miss > 0)
-            xlApp.cells(turn + 40, court.miss + 22).setValue("C");
+        for (int k = 1; k <= 4; ++k) xlApp.cells(turn + 40, court.slot[static_cast<std::size_t>(k)] + 9).setValue(k);
+        if (court.miss > 0) xlApp.cells(turn + 40, court.miss + 22).setValue("C");
     }
     xlApp.cells(19, 2).setValue(turns);
     xlBook.saveas(path);
@@ -88,10 +79,8 @@ public:
     void SetStatus(const std::string&) override {}
     void playSound(const std::string&) override {}
     void showFailure(const std::string& message) override { throw std::runtime_error(message); }
-    void relinkSheetView() override
-    {
-        if (!relinkReads_)
-            return;
+    void relinkSheetView() override {
+        if (!relinkReads_) return;
         const auto book = pellix::xls::Workbook::open(dataPath);
         benchmark::DoNotOptimize(book.shown(book.activeSheet()));
     }
@@ -113,8 +102,7 @@ private:
 
 // The last turn committed again, with a new court each time: the file keeps its size from one
 // commit to the next.
-void commitRepeatedly(benchmark::State& state, bool relinkReads)
-{
+void commitRepeatedly(benchmark::State& state, bool relinkReads) {
     const int turns = static_cast<int>(state.range(0));
     QuietHost host(relinkReads);
     host.dataPath = workbookWithTurns(turns);
@@ -124,20 +112,21 @@ void commitRepeatedly(benchmark::State& state, bool relinkReads)
     std::mt19937 random(7);
     for (auto _ : state) {
         const Court court = courtOfTurn(random);
-        for (int k = 1; k <= 4; ++k)
-            board.dropOnCourtSlot(court.slot[static_cast<std::size_t>(k)], k);
+        for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(court.slot[static_cast<std::size_t>(k)], k);
         pellix::ScoreContext context{host, &xlApp, host.dataPath, board, static_cast<std::int16_t>(court.miss)};
-        if (!pellix::CommitTurn(context, static_cast<std::int16_t>(turns)).ok)
-            state.SkipWithError("the commit failed");
+        if (!pellix::CommitTurn(context, static_cast<std::int16_t>(turns)).ok) state.SkipWithError("the commit failed");
     }
     state.counters["file_bytes"] = static_cast<double>(fs::file_size(host.dataPath));
 }
 
-void commit(benchmark::State& state) { commitRepeatedly(state, false); }
-void commitRelinked(benchmark::State& state) { commitRepeatedly(state, true); }
+void commit(benchmark::State& state) {
+    commitRepeatedly(state, false);
+}
+void commitRelinked(benchmark::State& state) {
+    commitRepeatedly(state, true);
+}
 
-void floor(benchmark::State& state)
-{
+void floor(benchmark::State& state) {
     const fs::path path = workbookWithTurns(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         const auto bytes = pellix::xls::readWholeFile(path, "data.xls");

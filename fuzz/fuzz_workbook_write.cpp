@@ -7,8 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (const std::string problem = pellix::fuzz::checkEditSaveReopen({data, size}); !problem.empty()) {
         std::fprintf(stderr, "write: %s\n", problem.c_str());
         std::abort();

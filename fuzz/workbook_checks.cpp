@@ -21,31 +21,26 @@ using xls::XlsError;
 constexpr const char* kName = "fuzz.xls";
 
 // A refusal must name the file it refuses.
-std::string refusalProblem(const XlsError& error)
-{
+std::string refusalProblem(const XlsError& error) {
     const std::string message = error.what();
     return message.rfind(kName, 0) == 0 ? std::string() : "a refusal that does not name the file: " + message;
 }
 
 // The cells the edits below touch, and the rows they may give a ROW record or a height.
-bool editedCell(int row, int column)
-{
+bool editedCell(int row, int column) {
     return (row == 18 && column == 1) || (row == 3 && column == 3) || (row == 40 && column == 9)
-        || (row == 1 && column < 6) || (row == 2 && column == 2) || (row == 0 && column == 0);
+           || (row == 1 && column < 6) || (row == 2 && column == 2) || (row == 0 && column == 0);
 }
 
-bool editedRow(int row)
-{
+bool editedRow(int row) {
     return row == 0 || row == 1 || row == 2 || row == 3 || row == 5 || row == 6 || row == 18 || row == 40;
 }
 
-void edit(Workbook& workbook, int sheet)
-{
+void edit(Workbook& workbook, int sheet) {
     workbook.setCell(sheet, 18, 1, CellValue::ofNumber(7));
     workbook.setCell(sheet, 3, 3, CellValue::ofText("2連勝中"));
     workbook.setCell(sheet, 40, 9, CellValue::ofNumber(0.1));
-    for (int column = 0; column < 6; ++column)
-        workbook.setCell(sheet, 1, column, CellValue::empty());
+    for (int column = 0; column < 6; ++column) workbook.setCell(sheet, 1, column, CellValue::empty());
     workbook.setFill(sheet, 2, 2, 35);
     workbook.setFill(sheet, 0, 0, 40);
     workbook.setRowHeight(sheet, 5, 16.5);
@@ -53,41 +48,33 @@ void edit(Workbook& workbook, int sheet)
 }
 
 // Numbers compare by their bits: a kept NaN is the same NaN.
-bool sameValue(const CellValue& a, const CellValue& b)
-{
+bool sameValue(const CellValue& a, const CellValue& b) {
     if (a.kind == xls::ValueKind::Number && b.kind == xls::ValueKind::Number)
         return std::bit_cast<std::uint64_t>(a.number) == std::bit_cast<std::uint64_t>(b.number);
     return a == b;
 }
 
-bool sameCell(const CellShown& a, const CellShown& b)
-{
+bool sameCell(const CellShown& a, const CellShown& b) {
     return a.row == b.row && a.column == b.column && sameValue(a.value, b.value) && a.formula == b.formula
-        && a.fillColorIndex == b.fillColorIndex && (a.fillColorIndex < 0 || a.fillRgb == b.fillRgb);
+           && a.fillColorIndex == b.fillColorIndex && (a.fillColorIndex < 0 || a.fillRgb == b.fillRgb);
 }
 
-bool sameUntouchedCells(const SheetShown& before, const SheetShown& after, bool edited)
-{
+bool sameUntouchedCells(const SheetShown& before, const SheetShown& after, bool edited) {
     std::vector<const CellShown*> kept;
     std::vector<const CellShown*> read;
     for (const CellShown& cell : before.cells)
-        if (!(edited && editedCell(cell.row, cell.column)))
-            kept.push_back(&cell);
+        if (!(edited && editedCell(cell.row, cell.column))) kept.push_back(&cell);
     for (const CellShown& cell : after.cells)
-        if (!(edited && editedCell(cell.row, cell.column)))
-            read.push_back(&cell);
-    if (kept.size() != read.size())
-        return false;
+        if (!(edited && editedCell(cell.row, cell.column))) read.push_back(&cell);
+    if (kept.size() != read.size()) return false;
     for (std::size_t i = 0; i < kept.size(); ++i)
-        if (!sameCell(*kept[i], *read[i]))
-            return false;
+        if (!sameCell(*kept[i], *read[i])) return false;
     return true;
 }
 
 // How the rows look: a row without a ROW record, or with one that sets no height of its own and
 // does not hide it, has the sheet's default height; a save may add such records for rows with cells.
-std::map<int, std::pair<int, bool>> rowLooks(const SheetShown& sheet, bool edited)
-{
+std::map<int, std::pair<int, bool>> rowLooks(const SheetShown& sheet, bool edited) {
     std::map<int, std::pair<int, bool>> looks;
     for (const RowShown& row : sheet.rows)
         if (!(edited && editedRow(row.row)) && (row.customHeight || row.hidden))
@@ -95,41 +82,32 @@ std::map<int, std::pair<int, bool>> rowLooks(const SheetShown& sheet, bool edite
     return looks;
 }
 
-std::string editsProblem(const Workbook& reopened, int sheet)
-{
-    if (reopened.cell(sheet, 18, 1) != CellValue::ofNumber(7))
-        return "the number does not read back";
-    if (reopened.cell(sheet, 3, 3) != CellValue::ofText("2連勝中"))
-        return "the text does not read back";
-    if (reopened.cell(sheet, 40, 9) != CellValue::ofNumber(0.1))
-        return "the fraction does not read back";
+std::string editsProblem(const Workbook& reopened, int sheet) {
+    if (reopened.cell(sheet, 18, 1) != CellValue::ofNumber(7)) return "the number does not read back";
+    if (reopened.cell(sheet, 3, 3) != CellValue::ofText("2連勝中")) return "the text does not read back";
+    if (reopened.cell(sheet, 40, 9) != CellValue::ofNumber(0.1)) return "the fraction does not read back";
     for (int column = 0; column < 6; ++column)
-        if (reopened.cell(sheet, 1, column) != CellValue::empty())
-            return "an emptied cell is not empty";
+        if (reopened.cell(sheet, 1, column) != CellValue::empty()) return "an emptied cell is not empty";
     const SheetShown shown = reopened.shown(sheet);
     int fills = 0;
     bool tall = false;
     bool hidden = false;
     for (const CellShown& cell : shown.cells)
         fills += (cell.row == 2 && cell.column == 2 && cell.fillColorIndex == 35)
-               || (cell.row == 0 && cell.column == 0 && cell.fillColorIndex == 40);
+                 || (cell.row == 0 && cell.column == 0 && cell.fillColorIndex == 40);
     for (const RowShown& row : shown.rows) {
         tall = tall || (row.row == 5 && row.heightTwips == 330 && row.customHeight && !row.hidden);
         hidden = hidden || (row.row == 6 && row.hidden);
     }
-    if (fills != 2)
-        return "a fill does not read back";
-    if (!tall)
-        return "the row height does not read back";
-    if (!hidden)
-        return "the hidden row does not read back";
+    if (fills != 2) return "a fill does not read back";
+    if (!tall) return "the row height does not read back";
+    if (!hidden) return "the hidden row does not read back";
     return {};
 }
 
 }  // namespace
 
-std::string checkRead(std::span<const std::uint8_t> bytes)
-{
+std::string checkRead(std::span<const std::uint8_t> bytes) {
     try {
         const Workbook workbook = Workbook::fromBytes(bytes, kName);
         if (workbook.activeSheet() < 0 || workbook.activeSheet() >= workbook.sheetCount())
@@ -140,8 +118,7 @@ std::string checkRead(std::span<const std::uint8_t> bytes)
                 (void)workbook.shown(sheet);
                 (void)workbook.cell(sheet, 18, 1);
             } catch (const XlsError& error) {
-                if (std::string problem = refusalProblem(error); !problem.empty())
-                    return problem;
+                if (std::string problem = refusalProblem(error); !problem.empty()) return problem;
             }
         }
     } catch (const XlsError& error) {
@@ -150,8 +127,7 @@ std::string checkRead(std::span<const std::uint8_t> bytes)
     return {};
 }
 
-std::string checkEditSaveReopen(std::span<const std::uint8_t> bytes)
-{
+std::string checkEditSaveReopen(std::span<const std::uint8_t> bytes) {
     std::optional<Workbook> workbook;
     std::vector<std::optional<SheetShown>> before;  // none for a sheet that cannot be shown (a chart)
     const int sheet = [&] {
@@ -171,8 +147,7 @@ std::string checkEditSaveReopen(std::span<const std::uint8_t> bytes)
             return -1;  // refused: damaged, a chart sheet, a shared formula's anchor, a full format list
         }
     }();
-    if (sheet < 0)
-        return {};
+    if (sheet < 0) return {};
 
     std::vector<std::uint8_t> saved;
     try {
@@ -186,16 +161,12 @@ std::string checkEditSaveReopen(std::span<const std::uint8_t> bytes)
     } catch (const XlsError& error) {
         return std::string("the saved workbook does not reopen: ") + error.what();
     }
-    if (reopened->sheetCount() != static_cast<int>(before.size()))
-        return "the number of sheets changed";
-    if (reopened->activeSheet() != sheet)
-        return "the active sheet changed";
-    if (std::string problem = editsProblem(*reopened, sheet); !problem.empty())
-        return problem;
+    if (reopened->sheetCount() != static_cast<int>(before.size())) return "the number of sheets changed";
+    if (reopened->activeSheet() != sheet) return "the active sheet changed";
+    if (std::string problem = editsProblem(*reopened, sheet); !problem.empty()) return problem;
     for (int s = 0; s < reopened->sheetCount(); ++s) {
         const std::string where = " on sheet " + std::to_string(s + 1);
-        if (!before[static_cast<std::size_t>(s)])
-            continue;
+        if (!before[static_cast<std::size_t>(s)]) continue;
         const SheetShown& was = *before[static_cast<std::size_t>(s)];
         SheetShown now;
         try {
@@ -203,11 +174,10 @@ std::string checkEditSaveReopen(std::span<const std::uint8_t> bytes)
         } catch (const XlsError& error) {
             return "a sheet that was read before the save is refused after it" + where + ": " + error.what();
         }
-        if (now.name != was.name)
-            return "the sheet name changed" + where;
-        if (!sameUntouchedCells(was, now, s == sheet))
-            return "a cell that no edit touched changed" + where;
-        if (rowLooks(was, s == sheet) != rowLooks(now, s == sheet) || now.defaultRowHeightTwips != was.defaultRowHeightTwips)
+        if (now.name != was.name) return "the sheet name changed" + where;
+        if (!sameUntouchedCells(was, now, s == sheet)) return "a cell that no edit touched changed" + where;
+        if (rowLooks(was, s == sheet) != rowLooks(now, s == sheet)
+            || now.defaultRowHeightTwips != was.defaultRowHeightTwips)
             return "a row that no edit touched changed" + where;
     }
     return {};

@@ -21,43 +21,52 @@ using pellix::CellValue;
 using pellix::ValueKind;
 using pellix::xls::CellShown;
 
-std::string escaped(const std::string& text)
-{
+std::string escaped(const std::string& text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
 }
 
-std::string kindText(const CellShown& cell)
-{
-    if (cell.formula)
-        return "formula";
+std::string kindText(const CellShown& cell) {
+    if (cell.formula) return "formula";
     switch (cell.value.kind) {
-    case ValueKind::Number: return "number";
-    case ValueKind::Text: return "text";
-    case ValueKind::Boolean: return "bool";
-    case ValueKind::Error: return "error";
-    case ValueKind::Empty: break;
+    case ValueKind::Number:
+        return "number";
+    case ValueKind::Text:
+        return "text";
+    case ValueKind::Boolean:
+        return "bool";
+    case ValueKind::Error:
+        return "error";
+    case ValueKind::Empty:
+        break;
     }
     return "blank";
 }
 
 // The value as the window's sheet shows it, with a text's control characters escaped.
-std::string valueText(const CellValue& value)
-{
+std::string valueText(const CellValue& value) {
     return value.kind == ValueKind::Text ? escaped(value.text) : pellix::xls::shownText(value);
 }
 
-int dump(const std::string& file)
-{
+int dump(const std::string& file) {
     pellix::XlApp xlApp;
     xlApp.DisplayAlerts = false;
     pellix::XlBook& xlBook = xlApp.Application().Workbooks().Open(file);
@@ -71,19 +80,18 @@ int dump(const std::string& file)
     };
     for (const CellShown& cell : shown.cells) {
         printRowsUpTo(cell.row);
-        std::cout << "cell\t" << pellix::xls::cellName(cell.row, cell.column) << '\t' << kindText(cell)
-                  << '\t' << valueText(cell.value) << "\tfill="
-                  << (cell.fillColorIndex >= 0 ? std::to_string(cell.fillColorIndex) : std::string("-")) << '\n';
+        std::cout << "cell\t" << pellix::xls::cellName(cell.row, cell.column) << '\t' << kindText(cell) << '\t'
+                  << valueText(cell.value)
+                  << "\tfill=" << (cell.fillColorIndex >= 0 ? std::to_string(cell.fillColorIndex) : std::string("-"))
+                  << '\n';
     }
     printRowsUpTo(1 << 20);
     xlBook.Close();
     return 0;
 }
 
-std::optional<double> asNumber(const std::string& text)
-{
-    if (text.empty())
-        return std::nullopt;
+std::optional<double> asNumber(const std::string& text) {
+    if (text.empty()) return std::nullopt;
     double number = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), number);
     if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(number))
@@ -91,8 +99,7 @@ std::optional<double> asNumber(const std::string& text)
     return number;
 }
 
-void apply(pellix::XlApp& xlApp, const std::string& operation)
-{
+void apply(pellix::XlApp& xlApp, const std::string& operation) {
     const std::size_t equals = operation.find('=');
     if (equals == std::string::npos)
         throw pellix::XlsError("\"" + operation + "\" is not an edit (expected ADDRESS=VALUE)");
@@ -100,13 +107,11 @@ void apply(pellix::XlApp& xlApp, const std::string& operation)
     const std::string value = operation.substr(equals + 1);
     if (target.rfind("fill:", 0) == 0) {
         const auto index = asNumber(value);
-        if (!index || *index != std::floor(*index))
-            throw pellix::XlsError("\"" + value + "\" is not a colour index");
+        if (!index || *index != std::floor(*index)) throw pellix::XlsError("\"" + value + "\" is not a colour index");
         xlApp.range(target.substr(5)).Interior().setColorIndex(static_cast<int>(*index));
     } else if (target.rfind("height:", 0) == 0) {
         const auto points = asNumber(value);
-        if (!points)
-            throw pellix::XlsError("\"" + value + "\" is not a row height");
+        if (!points) throw pellix::XlsError("\"" + value + "\" is not a row height");
         xlApp.rows(target.substr(7)).setRowheight(*points);
     } else if (const auto number = asNumber(value)) {
         xlApp.range(target).setValue(*number);
@@ -115,20 +120,17 @@ void apply(pellix::XlApp& xlApp, const std::string& operation)
     }
 }
 
-int edit(const std::string& file, int count, char** operations)
-{
+int edit(const std::string& file, int count, char** operations) {
     pellix::XlApp xlApp;
     xlApp.DisplayAlerts = false;
     pellix::XlBook& xlBook = xlApp.Application().Workbooks().Open(file);
-    for (int i = 0; i < count; ++i)
-        apply(xlApp, operations[i]);
+    for (int i = 0; i < count; ++i) apply(xlApp, operations[i]);
     xlBook.saveas(file);
     xlBook.Close();
     return 0;
 }
 
-int usage()
-{
+int usage() {
     std::cerr << "usage: pellix-xls dump FILE\n"
                  "       pellix-xls edit FILE OP...   (B19=7  D4=text  J41:AH41=  fill:B2:D13=35  height:2:13=16.5)\n";
     return 2;
@@ -136,16 +138,12 @@ int usage()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc < 3)
-        return usage();
+int main(int argc, char** argv) {
+    if (argc < 3) return usage();
     const std::string command = argv[1];
     try {
-        if (command == "dump" && argc == 3)
-            return dump(argv[2]);
-        if (command == "edit" && argc >= 4)
-            return edit(argv[2], argc - 3, argv + 3);
+        if (command == "dump" && argc == 3) return dump(argv[2]);
+        if (command == "edit" && argc >= 4) return edit(argv[2], argc - 3, argv + 3);
     } catch (const pellix::XlsError& error) {
         std::cerr << error.what() << '\n';
         return 1;

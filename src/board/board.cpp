@@ -27,13 +27,19 @@ double roundToInt16(double twips) {
     return std::clamp(roundHalfToEven(twips), kInt16Min, kInt16Max);
 }
 
-bool inRange(int token) { return token >= 0 && token <= kTokenCount; }
+bool inRange(int token) {
+    return token >= 0 && token <= kTokenCount;
+}
 
 }  // namespace
 
-TokenPlace Board::benchPlace(int p) { return {kBenchFirstLeft + kSpotPitch * (p - 1), kBenchTop}; }
+TokenPlace Board::benchPlace(int p) {
+    return {kBenchFirstLeft + kSpotPitch * (p - 1), kBenchTop};
+}
 
-TokenPlace Board::guestPlace(int g) { return {kGuestFirstLeft + kSpotPitch * (g - 1), kGuestTop}; }
+TokenPlace Board::guestPlace(int g) {
+    return {kGuestFirstLeft + kSpotPitch * (g - 1), kGuestTop};
+}
 
 TokenPlace Board::courtPlace(int slot) {
     // The court slot areas are 2775 x 1815 at Left 120 / 3000 and Top 120 / 2040; a token stands

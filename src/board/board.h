@@ -21,7 +21,7 @@ struct TokenPlace {
     bool operator==(const TokenPlace&) const = default;
 };
 
-inline constexpr int kTokenCount = 24;     // token numbers 1..24; 13..20 have no token
+inline constexpr int kTokenCount = 24;  // token numbers 1..24; 13..20 have no token
 inline constexpr int kFirstPlaceholder = 21;
 inline constexpr double kBenchTop = 4080;  // a token is on the bench exactly when its Top is this
 
@@ -29,7 +29,9 @@ inline constexpr double kBenchTop = 4080;  // a token is on the bench exactly wh
 constexpr bool tokenExists(int token) {
     return (token >= 1 && token <= 12) || (token >= kFirstPlaceholder && token <= kTokenCount);
 }
-constexpr bool isPlayerToken(int token) { return token >= 1 && token <= 12; }
+constexpr bool isPlayerToken(int token) {
+    return token >= 1 && token <= 12;
+}
 
 // The outcome of a drop, for the window to carry out: the sound and the decide button.
 enum class DropOutcome {

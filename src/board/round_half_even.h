@@ -8,8 +8,7 @@
 
 namespace pellix {
 
-inline double roundHalfToEven(double value)
-{
+inline double roundHalfToEven(double value) {
     const double floor = std::floor(value);
     const double fraction = value - floor;
     if (fraction < 0.5) return floor;

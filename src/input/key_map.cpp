@@ -4,7 +4,9 @@
 
 namespace pellix {
 
-char substitutionLetter(int player) { return static_cast<char>('A' + player - 1); }
+char substitutionLetter(int player) {
+    return static_cast<char>('A' + player - 1);
+}
 
 KeyAction keyAction(Key key, TurnPhase phase, int chosenSlot, bool turnBoxFocused) {
     using A = KeyAction::Kind;
@@ -15,13 +17,20 @@ KeyAction keyAction(Key key, TurnPhase phase, int chosenSlot, bool turnBoxFocuse
         // In the turn box a blank is text, not a decision.
         if (turnBoxFocused && idle) return {A::None, 0};
         [[fallthrough]];
-    case Key::Kind::Enter: return {idle ? A::Decide : A::Ignore, 0};
-    case Key::Kind::PageUp: return {idle ? A::Previous : A::Ignore, 0};
-    case Key::Kind::PageDown: return {idle ? A::Next : A::Ignore, 0};
-    case Key::Kind::Escape: return {chosenSlot != 0 ? A::Forget : A::Ignore, 0};
-    case Key::Kind::F1: return {A::Help, 0};
-    case Key::Kind::Other: return {A::None, 0};
-    case Key::Kind::Character: break;
+    case Key::Kind::Enter:
+        return {idle ? A::Decide : A::Ignore, 0};
+    case Key::Kind::PageUp:
+        return {idle ? A::Previous : A::Ignore, 0};
+    case Key::Kind::PageDown:
+        return {idle ? A::Next : A::Ignore, 0};
+    case Key::Kind::Escape:
+        return {chosenSlot != 0 ? A::Forget : A::Ignore, 0};
+    case Key::Kind::F1:
+        return {A::Help, 0};
+    case Key::Kind::Other:
+        return {A::None, 0};
+    case Key::Kind::Character:
+        break;
     }
     const char c = key.character;
     if (turnBoxFocused && idle && chosenSlot == 0) return {A::None, 0};

@@ -31,10 +31,10 @@ struct Key {
 
 struct KeyAction {
     enum class Kind {
-        None,        // the key is not ours: the focused control may have it
-        Ignore,      // ours, and it does nothing now
+        None,    // the key is not ours: the focused control may have it
+        Ignore,  // ours, and it does nothing now
         Decide,
-        NameSlot,    // index: the slot
+        NameSlot,  // index: the slot
         Miss,
         Previous,
         Next,

@@ -18,9 +18,9 @@ void TurnMachine::decide() {
     const std::string text = host_.turnText();
     const TurnToCommit check = turnToCommit(text);
     if (check.refusal != TurnToCommit::Refusal::None) {
-        host_.refused(check.refusal == TurnToCommit::Refusal::NotANumber ? Refusal::TurnNotANumber
-                                                                          : Refusal::TurnOutOfRange,
-                      check.message);
+        host_.refused(
+            check.refusal == TurnToCommit::Refusal::NotANumber ? Refusal::TurnNotANumber : Refusal::TurnOutOfRange,
+            check.message);
         return;
     }
     turn_ = check.turn;

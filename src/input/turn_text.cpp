@@ -14,7 +14,9 @@ namespace pellix {
 
 namespace {
 
-bool isBlank(char32_t c) { return c == U' ' || c == U'\t' || c == U'\u3000'; }
+bool isBlank(char32_t c) {
+    return c == U' ' || c == U'\t' || c == U'\u3000';
+}
 
 // The ASCII character a Japanese keyboard's full-width digit, sign or point stands for.
 char32_t narrow(char32_t c) {
@@ -59,8 +61,8 @@ std::optional<double> readNumber(std::string_view text) {
     if (!sawDigit) return std::nullopt;
 
     double value = 0;
-    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value,
-                                              std::chars_format::fixed);
+    const auto [end, error] =
+        std::from_chars(plain.data(), plain.data() + plain.size(), value, std::chars_format::fixed);
     if (error != std::errc{} || end != plain.data() + plain.size() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
@@ -122,13 +124,15 @@ TurnToCommit turnToCommit(std::string_view text) {
     if (!whole || *whole < kLowestTurn || *whole > kHighestTurn) {
         std::string message = "「";
         message.append(text);
-        message += "」は記録できる節の番号ではありません。記録できるのは " + std::to_string(kLowestTurn) + " から " +
-                   std::to_string(kHighestTurn) + " までです。";
+        message += "」は記録できる節の番号ではありません。記録できるのは " + std::to_string(kLowestTurn) + " から "
+                   + std::to_string(kHighestTurn) + " までです。";
         return {TurnToCommit::Refusal::OutOfRange, 0, message};
     }
     return {TurnToCommit::Refusal::None, *whole, {}};
 }
 
-std::string nextTurnText(std::int16_t turn) { return std::to_string(turn + 1); }
+std::string nextTurnText(std::int16_t turn) {
+    return std::to_string(turn + 1);
+}
 
 }  // namespace pellix

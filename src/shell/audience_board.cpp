@@ -61,7 +61,9 @@ SpectatorBoard::SpectatorBoard(const MainForm& form) : QWidget(nullptr), form_(f
     resize(960, 540);
 }
 
-int SpectatorBoard::textPixels(int height) { return std::max(8, height / 18); }
+int SpectatorBoard::textPixels(int height) {
+    return std::max(8, height / 18);
+}
 
 void SpectatorBoard::follow() {
     const ShownRecord record(form_.OLEWorkSheet->sheetModel().sheet());
@@ -94,11 +96,13 @@ void SpectatorBoard::follow() {
         }
         const Standing standing = computeStanding(lastTurn_, player, history);
         const xls::CellValue slot = history.position(lastTurn_, player);
-        const int courtSlot = standing.order == -1 && slot.kind == xls::ValueKind::Number ? static_cast<int>(slot.number) : 0;
+        const int courtSlot =
+            standing.order == -1 && slot.kind == xls::ValueKind::Number ? static_cast<int>(slot.number) : 0;
         const TokenPlace& place = form_.board.place(player);
         const double benchLeft = place.top == kBenchTop ? place.left : 1e9;
-        places.push_back({line, {standing.order == -1 ? 0 : 1, standing.order == -1 ? courtSlot : -standing.order,
-                                 benchLeft, player}});
+        places.push_back(
+            {line,
+             {standing.order == -1 ? 0 : 1, standing.order == -1 ? courtSlot : -standing.order, benchLeft, player}});
     }
     std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) { return a.key < b.key; });
     standings_.clear();
@@ -173,7 +177,8 @@ void SpectatorBoard::paintCourt(QPainter& painter, const QRect& court, int text)
         const int side = std::max(8, std::min(area.width() - 4 * line, area.height() - nameHeight - 4 * line));
         const QRect token(area.center().x() - side / 2, area.top() + 2 * line, side, side);
         if (!pictures_[player].isNull()) {
-            const QPixmap picture = pictures_[player].scaled(token.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+            const QPixmap picture =
+                pictures_[player].scaled(token.size(), Qt::KeepAspectRatio, Qt::SmoothTransformation);
             painter.drawPixmap(token.left() + (side - picture.width()) / 2, token.top() + (side - picture.height()) / 2,
                                picture);
         } else {
@@ -188,7 +193,8 @@ void SpectatorBoard::paintCourt(QPainter& painter, const QRect& court, int text)
         }
         painter.setPen(Qt::white);
         painter.setFont(boardFont(font(), text));
-        drawElided(painter, QRect(area.left() + line, area.bottom() - nameHeight - line, area.width() - 2 * line, nameHeight),
+        drawElided(painter,
+                   QRect(area.left() + line, area.bottom() - nameHeight - line, area.width() - 2 * line, nameHeight),
                    Qt::AlignCenter, names_[player].isEmpty() ? QString::number(player) : names_[player]);
     }
 }

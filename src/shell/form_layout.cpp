@@ -55,7 +55,9 @@ constexpr std::array kControls{
 
 }  // namespace
 
-std::span<const ControlLayout> controls() { return kControls; }
+std::span<const ControlLayout> controls() {
+    return kControls;
+}
 
 const ControlLayout* find(const char* name, int index) {
     for (const ControlLayout& control : kControls) {

@@ -46,5 +46,4 @@ inline constexpr FontSpec kWindowFont{kProportionalGothic, 9, 400};
 std::span<const ControlLayout> controls();
 const ControlLayout* find(const char* name, int index = 0);
 
-
 }  // namespace pellix::layout

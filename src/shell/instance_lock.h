@@ -11,9 +11,9 @@ namespace pellix {
 class InstanceLock {
 public:
     enum class State {
-        Held,         // this copy owns the folder
+        Held,           // this copy owns the folder
         HeldElsewhere,  // another running copy owns it
-        Unavailable,  // the lock file cannot be made (a read-only folder): nothing to guard
+        Unavailable,    // the lock file cannot be made (a read-only folder): nothing to guard
     };
 
     explicit InstanceLock(const std::filesystem::path& folder);

@@ -31,7 +31,9 @@ namespace {
 const QColor kNamedColour(0xc0, 0x00, 0x00);
 const QColor kHintColour(0x20, 0x40, 0x90);
 
-QString qText(const char* text) { return QString::fromUtf8(text ? text : ""); }
+QString qText(const char* text) {
+    return QString::fromUtf8(text ? text : "");
+}
 
 QFont fontFor(const layout::FontSpec& wanted) {
     const layout::FontSpec& chosen = wanted.family ? wanted : layout::kWindowFont;
@@ -87,19 +89,23 @@ std::string startupFailure(const std::filesystem::path& dataPath, const std::str
     std::string advice;
     const auto status = std::filesystem::status(dataPath, error);
     if (!std::filesystem::exists(status)) {
-        advice = "このフォルダに data.xls がありません。記録用の data.xls を置いてから、Pellix を起動しなおしてください。";
+        advice =
+            "このフォルダに data.xls がありません。記録用の data.xls を置いてから、Pellix を起動しなおしてください。";
     } else if (std::filesystem::is_directory(status)) {
-        advice = "data.xls という名前のフォルダがあります。記録用の data.xls と置き換えてから、Pellix を起動しなおしてください。";
+        advice =
+            "data.xls という名前のフォルダがあります。記録用の data.xls と置き換えてから、Pellix "
+            "を起動しなおしてください。";
     } else if (::access(dataPath.c_str(), R_OK) != 0) {
         advice = "data.xls を読む権限がありません。ファイルの権限を確かめてから、Pellix を起動しなおしてください。";
     } else if (std::filesystem::file_size(dataPath, error) == 0 && !error) {
         advice = "data.xls が空です (0 バイト)。バックアップから戻してから、Pellix を起動しなおしてください。";
     } else {
-        advice = "data.xls が読めません。表計算ソフトで開けるときは Excel 97-2003 形式 (.xls) で保存しなおし、"
-                 "開けないときはバックアップから戻してから、Pellix を起動しなおしてください。";
+        advice =
+            "data.xls が読めません。表計算ソフトで開けるときは Excel 97-2003 形式 (.xls) で保存しなおし、"
+            "開けないときはバックアップから戻してから、Pellix を起動しなおしてください。";
     }
-    return "data.xls を開けませんでした: " + cause + "\n\nファイル: " + std::filesystem::absolute(dataPath, error).string() +
-           "\n\n" + advice;
+    return "data.xls を開けませんでした: " + cause
+           + "\n\nファイル: " + std::filesystem::absolute(dataPath, error).string() + "\n\n" + advice;
 }
 
 void MainForm::installFontSubstitutions() {
@@ -148,10 +154,10 @@ MainForm::~MainForm() {
 void MainForm::buildControls() {
     // Created lowest first: the court areas and labels lie beneath every windowed control, and the
     // text box lies over the gap in Label1's caption.
-    for (const auto kind : {layout::ControlKind::CourtArea, layout::ControlKind::Label, layout::ControlKind::PictureBox,
-                            layout::ControlKind::CheckBox, layout::ControlKind::CommandButton,
-                            layout::ControlKind::TextBox, layout::ControlKind::SheetView, layout::ControlKind::Token,
-                            layout::ControlKind::Timer}) {
+    for (const auto kind :
+         {layout::ControlKind::CourtArea, layout::ControlKind::Label, layout::ControlKind::PictureBox,
+          layout::ControlKind::CheckBox, layout::ControlKind::CommandButton, layout::ControlKind::TextBox,
+          layout::ControlKind::SheetView, layout::ControlKind::Token, layout::ControlKind::Timer}) {
         for (const layout::ControlLayout& control : layout::controls()) {
             if (control.kind != kind) {
                 continue;
@@ -167,10 +173,14 @@ void MainForm::buildControls() {
 // The control's widget, kept in its member; null for a timer, which has no widget.
 QWidget* MainForm::createControl(const layout::ControlLayout& control) {
     switch (control.kind) {
-    case layout::ControlKind::CourtArea: return picCourt[control.index] = new CourtArea(*this, control.index, this);
-    case layout::ControlKind::Label: return createLabel(control);
-    case layout::ControlKind::CommandButton: return createButton(control);
-    case layout::ControlKind::TextBox: return txtTurn = new QLineEdit(qText(control.text), this);
+    case layout::ControlKind::CourtArea:
+        return picCourt[control.index] = new CourtArea(*this, control.index, this);
+    case layout::ControlKind::Label:
+        return createLabel(control);
+    case layout::ControlKind::CommandButton:
+        return createButton(control);
+    case layout::ControlKind::TextBox:
+        return txtTurn = new QLineEdit(qText(control.text), this);
     case layout::ControlKind::PictureBox:
         picQVN = new QLabel(this);
         picQVN->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -185,8 +195,10 @@ QWidget* MainForm::createControl(const layout::ControlLayout& control) {
         // The box is narrow: keep the caption close to its square so "Normal" fits.
         chkView->setStyleSheet(QStringLiteral("QCheckBox { spacing: 2px; }"));
         return chkView;
-    case layout::ControlKind::SheetView: return OLEWorkSheet = new SheetView(this);
-    case layout::ControlKind::Token: return picUser[control.index] = new TokenWidget(*this, control.index, this);
+    case layout::ControlKind::SheetView:
+        return OLEWorkSheet = new SheetView(this);
+    case layout::ControlKind::Token:
+        return picUser[control.index] = new TokenWidget(*this, control.index, this);
     case layout::ControlKind::Timer: {
         auto* timer = new VbTimer(this);
         timer->setObjectName(objectNameOf(control));
@@ -199,16 +211,23 @@ QWidget* MainForm::createControl(const layout::ControlLayout& control) {
 
 QLabel* MainForm::createLabel(const layout::ControlLayout& control) {
     const std::string_view name = control.name;
-    auto* label = name == "Label1" ? new SpreadCaption(qText(control.text), this) : new QLabel(qText(control.text), this);
+    auto* label =
+        name == "Label1" ? new SpreadCaption(qText(control.text), this) : new QLabel(qText(control.text), this);
     label->setTextFormat(Qt::PlainText);
     label->setFocusPolicy(Qt::NoFocus);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (name == "lblStatus") lblStatus = label;
-    else if (name == "Label1") Label1 = label;
-    else if (name == "lblVer") lblVer = label;
-    else if (name == "lblView") lblView = label;
-    else if (name == "lblPrize") lblPrize = label;
-    else if (name == "lblGuide") lblGuide = label;
+    if (name == "lblStatus")
+        lblStatus = label;
+    else if (name == "Label1")
+        Label1 = label;
+    else if (name == "lblVer")
+        lblVer = label;
+    else if (name == "lblView")
+        lblView = label;
+    else if (name == "lblPrize")
+        lblPrize = label;
+    else if (name == "lblGuide")
+        lblGuide = label;
     return label;
 }
 
@@ -216,10 +235,14 @@ QPushButton* MainForm::createButton(const layout::ControlLayout& control) {
     auto* button = new QPushButton(qText(control.text), this);
     button->setAutoDefault(false);
     const std::string_view name = control.name;
-    if (name == "cmdMiss") cmdMiss = button;
-    else if (name == "cmdSave") cmdSave = button;
-    else if (name == "cmdPrev") cmdPrev = button;
-    else if (name == "cmdNext") cmdNext = button;
+    if (name == "cmdMiss")
+        cmdMiss = button;
+    else if (name == "cmdSave")
+        cmdSave = button;
+    else if (name == "cmdPrev")
+        cmdPrev = button;
+    else if (name == "cmdNext")
+        cmdNext = button;
     return button;
 }
 
@@ -336,7 +359,8 @@ void MainForm::layoutSheetArea() {
     const int below = lblPrize->isHidden() ? 0 : whole.height() - twipsToPixels(sheet.top + sheet.height);
     const int height = std::max(twipsToPixels(kMinimumSheetHeight), this->height() - top - below);
     OLEWorkSheet->setGeometry(left, top, twipsToPixels(sheet.width) + wider, height);
-    lblPrize->setGeometry(twipsToPixels(banner.left), top + height + twipsToPixels(banner.top - sheet.top - sheet.height),
+    lblPrize->setGeometry(twipsToPixels(banner.left),
+                          top + height + twipsToPixels(banner.top - sheet.top - sheet.height),
                           twipsToPixels(banner.width) + wider, twipsToPixels(banner.height));
 }
 
@@ -434,7 +458,8 @@ void MainForm::Form_Load() {
         if (!missingPictures_.empty()) {
             // Said once: the game can be scored with the plain faces.
             std::string list;
-            for (std::size_t i = 0; i < missingPictures_.size() && i < 3; ++i) list += (i ? ", " : "") + missingPictures_[i];
+            for (std::size_t i = 0; i < missingPictures_.size() && i < 3; ++i)
+                list += (i ? ", " : "") + missingPictures_[i];
             if (missingPictures_.size() > 3) list += " ほか " + std::to_string(missingPictures_.size() - 3) + " 件";
             SetStatus("Status : OK - 画像が見つかりません: " + list);
         }
@@ -463,12 +488,14 @@ void MainForm::setToolTips() {
     tip(picQVN, "クリックすると記録を初期化します (確認があります)。");
     tip(chkView, "ポイント表示形式を Normal と Hyper で切り替えます。");
     for (int slot = 1; slot <= 4; ++slot)
-        tip(picCourt[slot], "カウントダウン中にクリックすると、ここに立つ選手をミスした選手として記録します。"
-                            "(キー: 1〜4。ターンの間は 1〜4 に続けて控えの選手の A〜L で入れ替え)");
+        tip(picCourt[slot],
+            "カウントダウン中にクリックすると、ここに立つ選手をミスした選手として記録します。"
+            "(キー: 1〜4。ターンの間は 1〜4 に続けて控えの選手の A〜L で入れ替え)");
     for (int token = 1; token <= kTokenCount; ++token)
         if (isPlayerToken(token) && picUser[token])
-            tip(picUser[token], "ドラッグしてコートや控えの選手と入れ替えます。カウントダウン中はコートの選手を"
-                                "クリックするか、上をドラッグで横切ると、ミスした選手として記録します。");
+            tip(picUser[token],
+                "ドラッグしてコートや控えの選手と入れ替えます。カウントダウン中はコートの選手を"
+                "クリックするか、上をドラッグで横切ると、ミスした選手として記録します。");
 }
 
 void MainForm::updateGuide() {
@@ -493,7 +520,8 @@ void MainForm::showPlainFaces() {
     // A token without a picture is drawn plainly with its number and name, so players can still
     // be told apart; the titles picture shows its name.
     for (int token = 1; token <= kTokenCount; ++token)
-        if (isPlayerToken(token) && picUser[token]) picUser[token]->setPlainFace(token, QString::fromStdString(playerName(token)));
+        if (isPlayerToken(token) && picUser[token])
+            picUser[token]->setPlainFace(token, QString::fromStdString(playerName(token)));
     if (picQVN->pixmap().isNull()) picQVN->setText(QStringLiteral("QVN"));
     update();
 }
@@ -508,7 +536,9 @@ void MainForm::Form_Unload() {
     SetStatus("Status : OK");
 }
 
-ScoreContext MainForm::scoreContext() { return ScoreContext{*this, xlApp.get(), DataPath, board, MissIndex}; }
+ScoreContext MainForm::scoreContext() {
+    return ScoreContext{*this, xlApp.get(), DataPath, board, MissIndex};
+}
 
 QMessageBox::StandardButton MainForm::ask(const QString& text, QMessageBox::StandardButtons buttons,
                                           QMessageBox::StandardButton defaultButton, QMessageBox::Icon icon) {
@@ -527,7 +557,9 @@ void MainForm::SetStatus(const std::string& message) {
     QCoreApplication::processEvents();
 }
 
-void MainForm::playSound(const std::string& fileName) { seams_.sound->play(programFolder_ / "sound" / fileName); }
+void MainForm::playSound(const std::string& fileName) {
+    seams_.sound->play(programFolder_ / "sound" / fileName);
+}
 
 void MainForm::showFailure(const std::string& message) {
     ask(QString::fromStdString(message), QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Warning);
@@ -545,7 +577,9 @@ void MainForm::relinkSheetView() {
     boardFollows();
 }
 
-std::string MainForm::viewCaption() const { return chkView->text().toStdString(); }
+std::string MainForm::viewCaption() const {
+    return chkView->text().toStdString();
+}
 
 void MainForm::setViewCaption(const std::string& caption) {
     chkView->setText(QString::fromStdString(caption));
@@ -559,7 +593,9 @@ void MainForm::setPrizeVisible(bool visible) {
     layoutSheetArea();
 }
 
-void MainForm::setTurnText(const std::string& text) { txtTurn->setText(QString::fromStdString(text)); }
+void MainForm::setTurnText(const std::string& text) {
+    txtTurn->setText(QString::fromStdString(text));
+}
 
 bool MainForm::setTokenPicture(int token, const std::filesystem::path& file) {
     if (!tokenExists(token) || !picUser[token]) {
@@ -601,6 +637,8 @@ bool MainForm::setCourtPicture(const std::filesystem::path& file) {
     return true;
 }
 
-void MainForm::setPrizeCaption(const std::string& caption) { lblPrize->setText(QString::fromStdString(caption)); }
+void MainForm::setPrizeCaption(const std::string& caption) {
+    lblPrize->setText(QString::fromStdString(caption));
+}
 
 }  // namespace pellix

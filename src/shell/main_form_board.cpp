@@ -17,9 +17,13 @@ constexpr const char* kDropSound = "ポコ.wav";
 
 }  // namespace
 
-void MainForm::picUser_DragDrop(int Index, int source) { turn_->drop(PointerTarget::token(Index), source); }
+void MainForm::picUser_DragDrop(int Index, int source) {
+    turn_->drop(PointerTarget::token(Index), source);
+}
 
-void MainForm::picCourt_DragDrop(int Index, int source) { turn_->drop(PointerTarget::courtSlot(Index), source); }
+void MainForm::picCourt_DragDrop(int Index, int source) {
+    turn_->drop(PointerTarget::courtSlot(Index), source);
+}
 
 void MainForm::carryOutDrop(int target, int source) {
     const DropOutcome outcome = board.dropOnToken(source, target);
@@ -59,7 +63,9 @@ void MainForm::tokenPointerMoved(QPoint global, Qt::MouseButtons buttons) {
     turn_->move(beyond, pointerTargetAt(global));
 }
 
-void MainForm::tokenReleased(QPoint global) { turn_->release(pointerTargetAt(global)); }
+void MainForm::tokenReleased(QPoint global) {
+    turn_->release(pointerTargetAt(global));
+}
 
 PointerTarget MainForm::pointerTargetAt(QPoint global) const {
     const QPoint at = mapFromGlobal(global);
@@ -98,7 +104,9 @@ void MainForm::dragStarted(int token) {
     dragPicture_->show();
 }
 
-void MainForm::dragEnded() { dragPicture_->hide(); }
+void MainForm::dragEnded() {
+    dragPicture_->hide();
+}
 
 void MainForm::sortBench() {
     board.SortBench([this] {

@@ -28,23 +28,41 @@ constexpr const char* kDecideCaption = "決定";
 // The turn box accepts exactly the turns that the reset clears.
 static_assert(kHighestTurn == cellmap::kLastResetTurn);
 
-QString toQString(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace
 
-void MainForm::cmdSave_Click() { turn_->decide(); }
-void MainForm::timDown_Timer() { turn_->tick(); }
-void MainForm::timMiss_Timer() { turn_->timeUp(); }
-void MainForm::cmdMiss_Click() { turn_->missButton(); }
-void MainForm::picCourt_Click(int Index) { turn_->courtSlotClicked(Index); }
-void MainForm::picUser_DragOver(int Index) { turn_->dragOver(Index); }
+void MainForm::cmdSave_Click() {
+    turn_->decide();
+}
+void MainForm::timDown_Timer() {
+    turn_->tick();
+}
+void MainForm::timMiss_Timer() {
+    turn_->timeUp();
+}
+void MainForm::cmdMiss_Click() {
+    turn_->missButton();
+}
+void MainForm::picCourt_Click(int Index) {
+    turn_->courtSlotClicked(Index);
+}
+void MainForm::picUser_DragOver(int Index) {
+    turn_->dragOver(Index);
+}
 
 void MainForm::cmdSave_MouseUp() {
     if (inputFlush_) inputFlush_->flush();
 }
 
-void MainForm::cmdPrev_Click() { stepTurn(TurnStep::Previous); }
-void MainForm::cmdNext_Click() { stepTurn(TurnStep::Next); }
+void MainForm::cmdPrev_Click() {
+    stepTurn(TurnStep::Previous);
+}
+void MainForm::cmdNext_Click() {
+    stepTurn(TurnStep::Next);
+}
 
 void MainForm::stepTurn(TurnStep step) {
     const std::string text = txtTurn->text().toStdString();
@@ -65,14 +83,21 @@ Key keyOf(const QKeyEvent& event) {
     if (key >= Qt::Key_0 && key <= Qt::Key_9) return Key::of(static_cast<char>('0' + key - Qt::Key_0));
     if (key >= Qt::Key_A && key <= Qt::Key_Z) return Key::of(static_cast<char>('A' + key - Qt::Key_A));
     switch (key) {
-    case Qt::Key_Space: return Key::named(Key::Kind::Space);
+    case Qt::Key_Space:
+        return Key::named(Key::Kind::Space);
     case Qt::Key_Return:
-    case Qt::Key_Enter: return Key::named(Key::Kind::Enter);
-    case Qt::Key_PageUp: return Key::named(Key::Kind::PageUp);
-    case Qt::Key_PageDown: return Key::named(Key::Kind::PageDown);
-    case Qt::Key_Escape: return Key::named(Key::Kind::Escape);
-    case Qt::Key_F1: return Key::named(Key::Kind::F1);
-    default: return {};
+    case Qt::Key_Enter:
+        return Key::named(Key::Kind::Enter);
+    case Qt::Key_PageUp:
+        return Key::named(Key::Kind::PageUp);
+    case Qt::Key_PageDown:
+        return Key::named(Key::Kind::PageDown);
+    case Qt::Key_Escape:
+        return Key::named(Key::Kind::Escape);
+    case Qt::Key_F1:
+        return Key::named(Key::Kind::F1);
+    default:
+        return {};
     }
 }
 
@@ -90,21 +115,36 @@ bool MainForm::handleKey(const QKeyEvent& event, bool inTurnBox) {
         if (inputFlush_) inputFlush_->flush();
         cmdSave_Click();
         break;
-    case KeyAction::Kind::NameSlot: picCourt_Click(action.index); break;
-    case KeyAction::Kind::Miss: cmdMiss_Click(); break;
-    case KeyAction::Kind::Previous: cmdPrev_Click(); break;
-    case KeyAction::Kind::Next: cmdNext_Click(); break;
-    case KeyAction::Kind::ChooseSlot: chooseSlot(action.index); break;
+    case KeyAction::Kind::NameSlot:
+        picCourt_Click(action.index);
+        break;
+    case KeyAction::Kind::Miss:
+        cmdMiss_Click();
+        break;
+    case KeyAction::Kind::Previous:
+        cmdPrev_Click();
+        break;
+    case KeyAction::Kind::Next:
+        cmdNext_Click();
+        break;
+    case KeyAction::Kind::ChooseSlot:
+        chooseSlot(action.index);
+        break;
     case KeyAction::Kind::Substitute: {
         const int slot = chosenSlot_;
         chooseSlot(0);
         picCourt_DragDrop(slot, action.index);
         break;
     }
-    case KeyAction::Kind::Forget: chooseSlot(0); break;
-    case KeyAction::Kind::Help: showKeyHelp(); break;
+    case KeyAction::Kind::Forget:
+        chooseSlot(0);
+        break;
+    case KeyAction::Kind::Help:
+        showKeyHelp();
+        break;
     case KeyAction::Kind::None:
-    case KeyAction::Kind::Ignore: break;
+    case KeyAction::Kind::Ignore:
+        break;
     }
     return true;
 }
@@ -137,7 +177,9 @@ void MainForm::showKeyHelp() {
 
 // ---- TurnHost: the turn on screen ----
 
-std::string MainForm::turnText() const { return txtTurn->text().toStdString(); }
+std::string MainForm::turnText() const {
+    return txtTurn->text().toStdString();
+}
 
 void MainForm::countdownStarted() {
     // Every control is in its countdown state before the first status message, which lets queued
@@ -237,7 +279,8 @@ void MainForm::refused(Refusal why, const std::string& message) {
 
 void MainForm::closeWindow() {
     // Asked for from inside the close; the window closes once the close has returned.
-    QMetaObject::invokeMethod(this, [this] { close(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 }  // namespace pellix

@@ -47,8 +47,8 @@ void MainForm::picQVN_Click() {
     const OperationScope operation(*turn_);
     if (!operation.started) return;
     // A stray Enter must not wipe the record: Cancel is the default.
-    if (ask(QStringLiteral("データを初期化しますか？"), QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel) !=
-        QMessageBox::Ok)
+    if (ask(QStringLiteral("データを初期化しますか？"), QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel)
+        != QMessageBox::Ok)
         return;
     ScoreContext context = scoreContext();
     (void)ResetData(context);

@@ -109,8 +109,8 @@ bool fillFromSample(const fs::path& sample, const fs::path& folder, bool& copied
         }
         fs::copy(sample / entry, folder / entry, fs::copy_options::recursive | fs::copy_options::skip_existing, code);
         if (code) {
-            error = "cannot copy " + (sample / entry).string() + " into the folder " + folder.string() + ": " +
-                    code.message();
+            error = "cannot copy " + (sample / entry).string() + " into the folder " + folder.string() + ": "
+                    + code.message();
             return false;
         }
     }
@@ -144,8 +144,8 @@ FolderChoice prepare(const fs::path& folder, const fs::path& sample, Fill fill) 
     FolderChoice choice;
     choice.folder = folder;
     const bool mayFill = !existed || fill == Fill::WhenNoWorkbook || fs::is_empty(folder, code);
-    if (mayFill && !fs::exists(folder / "data.xls", code) &&
-        !fillFromSample(sample, folder, choice.createdFromSample, choice.error)) {
+    if (mayFill && !fs::exists(folder / "data.xls", code)
+        && !fillFromSample(sample, folder, choice.createdFromSample, choice.error)) {
         return failure(choice.error);
     }
     return choice;
@@ -206,6 +206,8 @@ FolderChoice chooseProgramFolder(const std::vector<std::string>& arguments, cons
     return choice;
 }
 
-std::string sampleCopyNotice() { return "Status : OK (new folder from the sample)"; }
+std::string sampleCopyNotice() {
+    return "Status : OK (new folder from the sample)";
+}
 
 }  // namespace pellix

@@ -31,7 +31,9 @@ bool cellBefore(const xls::CellShown& cell, std::pair<int, int> place) {
 
 }  // namespace
 
-QString shownValue(const xls::CellValue& value) { return QString::fromStdString(xls::shownText(value)); }
+QString shownValue(const xls::CellValue& value) {
+    return QString::fromStdString(xls::shownText(value));
+}
 
 void SheetModel::setSheet(xls::SheetShown sheet) {
     beginResetModel();
@@ -53,9 +55,13 @@ void SheetModel::setSheet(xls::SheetShown sheet) {
     endResetModel();
 }
 
-int SheetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+int SheetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : rows_;
+}
 
-int SheetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : columns_; }
+int SheetModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : columns_;
+}
 
 const xls::CellShown* SheetModel::cellAt(int row, int column) const {
     const auto place = std::pair(row, column);
@@ -75,7 +81,8 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     switch (role) {
-    case Qt::DisplayRole: return shownValue(cell->value);
+    case Qt::DisplayRole:
+        return shownValue(cell->value);
     case Qt::BackgroundRole:
         if (cell->fillColorIndex >= 0) {
             return QBrush(QColor::fromRgb(cell->fillRgb));
@@ -88,7 +95,8 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
         const Qt::Alignment horizontal = number ? Qt::AlignRight : centred ? Qt::AlignHCenter : Qt::AlignLeft;
         return QVariant::fromValue(horizontal | Qt::AlignBottom);
     }
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -99,7 +107,8 @@ QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole) {
         return {};
     }
-    return orientation == Qt::Horizontal ? QString::fromStdString(xls::columnName(section)) : QString::number(section + 1);
+    return orientation == Qt::Horizontal ? QString::fromStdString(xls::columnName(section))
+                                         : QString::number(section + 1);
 }
 
 Qt::ItemFlags SheetModel::flags(const QModelIndex& index) const {
@@ -145,7 +154,9 @@ void SheetView::bringRowIntoView(int row) {
     horizontalScrollBar()->setValue(left);
 }
 
-int SheetView::zeroWidth() const { return std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('0'))); }
+int SheetView::zeroWidth() const {
+    return std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('0')));
+}
 
 int SheetView::rowHeightPixels(int heightTwips) const {
     // Twentieths of a point to pixels of this screen.

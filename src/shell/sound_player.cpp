@@ -17,13 +17,12 @@ std::atomic<bool> handlerInstalled = false;
 
 bool isMultimediaNoise(const QMessageLogContext& context, const QString& message) {
     const QLatin1StringView category(context.category ? context.category : "");
-    if (category.startsWith(QLatin1StringView("qt.multimedia")) ||
-        category.startsWith(QLatin1StringView("qt.audio"))) {
+    if (category.startsWith(QLatin1StringView("qt.multimedia")) || category.startsWith(QLatin1StringView("qt.audio"))) {
         return true;
     }
-    return message.contains(QLatin1StringView("PulseAudio")) ||
-           message.contains(QLatin1StringView("No audio device detected")) ||
-           message.contains(QLatin1StringView("pulseaudio"));
+    return message.contains(QLatin1StringView("PulseAudio"))
+           || message.contains(QLatin1StringView("No audio device detected"))
+           || message.contains(QLatin1StringView("pulseaudio"));
 }
 
 void filteringHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -45,7 +44,9 @@ void silenceMultimediaWarnings() {
     }
 }
 
-SoundPlayer::SoundPlayer() { silenceMultimediaWarnings(); }
+SoundPlayer::SoundPlayer() {
+    silenceMultimediaWarnings();
+}
 
 SoundPlayer::~SoundPlayer() = default;
 

@@ -40,7 +40,9 @@ TokenWidget::TokenWidget(MainForm& form, int index, QWidget* parent) : QLabel(pa
     setFocusPolicy(Qt::TabFocus);
 }
 
-bool TokenWidget::draggable() const { return isPlayerToken(index_); }
+bool TokenWidget::draggable() const {
+    return isPlayerToken(index_);
+}
 
 void TokenWidget::setPicture(const QPixmap& picture) {
     picture_ = picture;

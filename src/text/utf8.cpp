@@ -4,8 +4,7 @@
 
 namespace pellix::utf8 {
 
-char32_t decode(std::string_view text, std::size_t& pos)
-{
+char32_t decode(std::string_view text, std::size_t& pos) {
     const auto byteAt = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
     const std::uint8_t lead = byteAt(pos);
     if (lead < 0x80) {
@@ -37,8 +36,7 @@ char32_t decode(std::string_view text, std::size_t& pos)
     return value;
 }
 
-void append(std::string& out, char32_t cp)
-{
+void append(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -56,8 +54,7 @@ void append(std::string& out, char32_t cp)
     }
 }
 
-std::u16string toUtf16(std::string_view text)
-{
+std::u16string toUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     for (std::size_t pos = 0; pos < text.size();) {

@@ -34,17 +34,22 @@ namespace {
 // What a cell's value reads as when joined to a path: text as it is, a number as it is shown.
 std::optional<std::string> asText(const CellValue& value) {
     switch (value.kind) {
-    case ValueKind::Text: return value.text;
-    case ValueKind::Number: return xls::numberText(value.number);
-    default: return std::nullopt;
+    case ValueKind::Text:
+        return value.text;
+    case ValueKind::Number:
+        return xls::numberText(value.number);
+    default:
+        return std::nullopt;
     }
 }
 
 // A number, an empty cell (0) or a text that reads wholly as a number.
 std::optional<double> asNumber(const CellValue& value) {
     switch (value.kind) {
-    case ValueKind::Empty: return 0.0;
-    case ValueKind::Number: return value.number;
+    case ValueKind::Empty:
+        return 0.0;
+    case ValueKind::Number:
+        return value.number;
     case ValueKind::Text: {
         const char* begin = value.text.c_str();
         char* end = nullptr;
@@ -60,7 +65,8 @@ std::optional<double> asNumber(const CellValue& value) {
         }
         return number;
     }
-    default: return std::nullopt;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -122,7 +128,8 @@ void LoadSheet(ScoreContext& context) {
             if (!xlBook) {
                 return;
             }
-            const std::optional<std::string> name = asText(xlApp->cells(cellmap::pictureRow(k), cellmap::kPictureColumn).Value());
+            const std::optional<std::string> name =
+                asText(xlApp->cells(cellmap::pictureRow(k), cellmap::kPictureColumn).Value());
             if (!name || name->empty()) {
                 return;
             }
@@ -135,7 +142,8 @@ void LoadSheet(ScoreContext& context) {
         if (!xlBook) {
             return;
         }
-        if (const std::optional<double> last = asNumber(xlApp->cells(cellmap::kTurnRow, cellmap::kTurnColumn).Value())) {
+        if (const std::optional<double> last =
+                asNumber(xlApp->cells(cellmap::kTurnRow, cellmap::kTurnColumn).Value())) {
             host.setTurnText(xls::numberText(*last + 1));
         }
     });

@@ -25,7 +25,7 @@ public:
 
     virtual std::string viewCaption() const = 0;  // chkView.Caption: "Normal" or "Hyper"
     virtual void setViewCaption(const std::string& caption) = 0;
-    virtual void setPrizeVisible(bool visible) = 0;  // lblPrize.Visible
+    virtual void setPrizeVisible(bool visible) = 0;         // lblPrize.Visible
     virtual void setTurnText(const std::string& text) = 0;  // txtTurn.Text
 
     // Pictures for the workbook load; each returns false when the file cannot be shown.

@@ -57,7 +57,8 @@ std::string holderFromOwnerFile(const std::string& content) {
         return name;
     };
     if (content.size() >= 0x39) {
-        const std::size_t length = static_cast<unsigned char>(content[0x37]) | (static_cast<unsigned char>(content[0x38]) << 8);
+        const std::size_t length =
+            static_cast<unsigned char>(content[0x37]) | (static_cast<unsigned char>(content[0x38]) << 8);
         if (length > 0 && length <= 54 && content.size() >= 0x39 + 2 * length) {
             std::string name;
             bool plain = true;
@@ -80,14 +81,18 @@ std::string holderFromOwnerFile(const std::string& content) {
 std::string lockMessage(const WorkbookLock& lock) {
     std::string text = "data.xls は別のプログラムで開かれています";
     if (!lock.holder.empty()) text += "（" + lock.holder + "）";
-    text += "。そのプログラムで data.xls を閉じてから、もう一度操作してください。\n"
-            "(lock file " + lock.lockFile.filename().string() + ")";
+    text +=
+        "。そのプログラムで data.xls を閉じてから、もう一度操作してください。\n"
+        "(lock file "
+        + lock.lockFile.filename().string() + ")";
     return text;
 }
 
 }  // namespace
 
-std::string OperationResult::message() const { return failureText(step, cause); }
+std::string OperationResult::message() const {
+    return failureText(step, cause);
+}
 
 std::optional<WorkbookLock> findWorkbookLock(const std::filesystem::path& workbook) {
     const std::filesystem::path folder = workbook.parent_path();
@@ -96,9 +101,9 @@ std::optional<WorkbookLock> findWorkbookLock(const std::filesystem::path& workbo
     const std::filesystem::path officeLock = folder / (".~lock." + name + "#");
     if (std::filesystem::exists(officeLock, error))
         return WorkbookLock{officeLock, "LibreOffice" + [&] {
-            const std::string holder = holderFromOfficeLock(readSmallFile(officeLock));
-            return holder.empty() ? std::string() : ", " + holder;
-        }()};
+                                const std::string holder = holderFromOfficeLock(readSmallFile(officeLock));
+                                return holder.empty() ? std::string() : ", " + holder;
+                            }()};
     const std::filesystem::path ownerFile = folder / ("~$" + name);
     if (std::filesystem::exists(ownerFile, error)) {
         const std::string holder = holderFromOwnerFile(readSmallFile(ownerFile));
@@ -132,8 +137,9 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
     announce("Set Excel Application");
     if (!operation.startSound.empty()) host.playSound(operation.startSound);
     if (!context.xlApp)
-        return fail("data.xls を起動時に開けなかったため、ブックにつながっていません。"
-                    "data.xls を確かめてから、プログラムを起動しなおしてください。");
+        return fail(
+            "data.xls を起動時に開けなかったため、ブックにつながっていません。"
+            "data.xls を確かめてから、プログラムを起動しなおしてください。");
     XlApp& xlApp = *context.xlApp;
     try {
         XlBook& xlBook = xlApp.Application().Workbooks().Open(context.DataPath);
@@ -164,14 +170,16 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
     // A turn below 1 would write into the rows above the turn rows, which belong to the owner; one
     // above the last that the reset clears would outlive a reset.
     if (turn < 1 || turn > cellmap::kLastResetTurn) {
-        OperationResult result{false, "", "第 " + std::to_string(turn) + " 節は記録できません。1 から " +
-                                              std::to_string(cellmap::kLastResetTurn) + " までの節の番号を入れてください。"};
+        OperationResult result{false, "",
+                               "第 " + std::to_string(turn) + " 節は記録できません。1 から "
+                                   + std::to_string(cellmap::kLastResetTurn) + " までの節の番号を入れてください。"};
         context.host.showFailure(result.message());
         return result;
     }
     // A placeholder's number would land in the mark columns of the turn row.
     if (context.board.courtHasPlaceholder()) {
-        OperationResult result{false, "", "コートに選手が 4 人そろっていません。選手をコートに入れてから記録してください。"};
+        OperationResult result{false, "",
+                               "コートに選手が 4 人そろっていません。選手をコートに入れてから記録してください。"};
         context.host.showFailure(result.message());
         return result;
     }
@@ -187,7 +195,8 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
         announce("Writing Worksheet Position Data");
         const int r = turnRow(turn);
         xlApp.range("J" + std::to_string(r) + ":AH" + std::to_string(r)).setValue("");
-        for (int k = 1; k <= 4; ++k) xlApp.cells(r, positionColumn(board.CourtSlot[k])).setValue(static_cast<double>(k));
+        for (int k = 1; k <= 4; ++k)
+            xlApp.cells(r, positionColumn(board.CourtSlot[k])).setValue(static_cast<double>(k));
         for (int p = 1; p <= 20; ++p) board.Players[p].Order = -2;
         for (int p = 21; p <= 24; ++p) board.Players[p].Order = -1;
         if (context.MissIndex > 0) xlApp.cells(r, markColumn(context.MissIndex)).setValue("C");
@@ -204,8 +213,10 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
             if (!standing.takesPart) continue;
             board.Players[i].Order = standing.order;
             const std::string row = std::to_string(statusRow(i));
-            if (standing.rowColor != kNoColor) xlApp.range("B" + row + ":D" + row).Interior().setColorIndex(standing.rowColor);
-            if (standing.lostColor != kNoColor) xlApp.range("C" + row + ":D" + row).Interior().setColorIndex(standing.lostColor);
+            if (standing.rowColor != kNoColor)
+                xlApp.range("B" + row + ":D" + row).Interior().setColorIndex(standing.rowColor);
+            if (standing.lostColor != kNoColor)
+                xlApp.range("C" + row + ":D" + row).Interior().setColorIndex(standing.lostColor);
             xlApp.cells(statusRow(i), kStandingColumn).setValue(standing.text);
         }
     };

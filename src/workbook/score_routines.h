@@ -27,8 +27,8 @@ struct ScoreContext {
 
 struct OperationResult {
     bool ok = true;
-    std::string step;   // the status text of the step that failed
-    std::string cause;  // what went wrong
+    std::string step;             // the status text of the step that failed
+    std::string cause;            // what went wrong
     std::string message() const;  // what the scorer is shown
 };
 
@@ -53,7 +53,7 @@ using Announce = std::function<void(const std::string& status)>;
 struct WorkbookOperation {
     std::string startSound;  // played right after the first status message, or none
     std::function<void(XlApp&, const Announce&)> writes;
-    std::function<void()> afterSave;    // window changes that must only show once the file holds them
+    std::function<void()> afterSave;  // window changes that must only show once the file holds them
     std::function<void()> afterRelink;
 };
 

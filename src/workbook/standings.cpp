@@ -61,12 +61,13 @@ int winningStreak(int turn, int player, const TurnHistory& history) {
 Standing computeStanding(int turn, int player, const TurnHistory& history) {
     if (!greaterThanZero(history.entry(player))) return {};
     return greaterThanZero(history.position(turn, player)) ? onCourtStanding(turn, player, history)
-                                                          : offCourtStanding(turn, player, history);
+                                                           : offCourtStanding(turn, player, history);
 }
 
 std::array<Standing, 13> computeStandings(int turn, const TurnHistory& history) {
     std::array<Standing, 13> standings{};
-    for (int player = 1; player <= cellmap::kPlayers; ++player) standings[player] = computeStanding(turn, player, history);
+    for (int player = 1; player <= cellmap::kPlayers; ++player)
+        standings[player] = computeStanding(turn, player, history);
     return standings;
 }
 

@@ -20,17 +20,17 @@ bool greaterThanZero(const xls::CellValue& value);
 bool isEmptyCell(const xls::CellValue& value);
 
 inline constexpr int kNoColor = 0;
-inline constexpr int kWhite = 2;       // the reset colour of the status area
-inline constexpr int kLightGreen = 35; // on court in slot 1 or 2
-inline constexpr int kTan = 40;        // on court in slot 3 or 4
-inline constexpr int kRose = 38;       // lost at once
+inline constexpr int kWhite = 2;        // the reset colour of the status area
+inline constexpr int kLightGreen = 35;  // on court in slot 1 or 2
+inline constexpr int kTan = 40;         // on court in slot 3 or 4
+inline constexpr int kRose = 38;        // lost at once
 
 struct Standing {
     bool takesPart = false;
-    std::string text;               // column D of the status row
-    int rowColor = kNoColor;        // B..D: kLightGreen or kTan for a player on court
-    int lostColor = kNoColor;       // C..D: kRose for a player who lost at once
-    std::int16_t order = -2;        // the bench ordering key
+    std::string text;          // column D of the status row
+    int rowColor = kNoColor;   // B..D: kLightGreen or kTan for a player on court
+    int lostColor = kNoColor;  // C..D: kRose for a player who lost at once
+    std::int16_t order = -2;   // the bench ordering key
 };
 
 extern const char* const kLostAtOnce;  // "瞬　殺　　"

@@ -45,15 +45,25 @@ TEST(BenchOrder, ExchangesLeftUntilDescending) {
     const Case cases[] = {
         {"one three two", {{1, 120, 4080, 1}, {2, 1800, 4080, 3}, {3, 3480, 4080, 2}}, {3480, 120, 1800}, 2},
         {"already descending", {{1, 120, 4080, 5}, {2, 1800, 4080, 3}, {3, 3480, 4080, -1}}, {120, 1800, 3480}, 0},
-        {"equal orders keep their sides", {{1, 120, 4080, 1}, {2, 1800, 4080, 1}, {3, 3480, 4080, 4}}, {3480, 1800, 120}, 1},
-        {"reversed", {{1, 120, 4080, -2}, {2, 1800, 4080, 1}, {3, 3480, 4080, 2}, {4, 5160, 4080, 7}}, {5160, 3480, 1800, 120}, 6},
+        {"equal orders keep their sides",
+         {{1, 120, 4080, 1}, {2, 1800, 4080, 1}, {3, 3480, 4080, 4}},
+         {3480, 1800, 120},
+         1},
+        {"reversed",
+         {{1, 120, 4080, -2}, {2, 1800, 4080, 1}, {3, 3480, 4080, 2}, {4, 5160, 4080, 7}},
+         {5160, 3480, 1800, 120},
+         6},
         {"top off by half a twip", {{1, 120, 4080, 1}, {2, 1800, 4080.5, 9}, {3, 3480, 4080, 3}}, {3480, 1800, 120}, 1},
-        {"court tokens take no part", {{21, 720, 240, -1}, {1, 120, 4080, -2}, {5, 3600, 2160, 8}, {2, 1800, 4080, 4}},
-         {720, 1800, 3600, 120}, 1},
+        {"court tokens take no part",
+         {{21, 720, 240, -1}, {1, 120, 4080, -2}, {5, 3600, 2160, 8}, {2, 1800, 4080, 4}},
+         {720, 1800, 3600, 120},
+         1},
         {"a placeholder on the bench takes part", {{21, 120, 4080, -1}, {2, 1800, 4080, 2}}, {1800, 120}, 1},
         {"signed orders", {{1, 120, 4080, -32768}, {2, 1800, 4080, 32767}, {3, 3480, 4080, -1}}, {3480, 120, 1800}, 2},
-        {"a Left outside 16 bits never moves", {{1, 40000, 4080, 9}, {2, 1800, 4080, 1}, {3, 3480, 4080, 5}},
-         {40000, 3480, 1800}, 1},
+        {"a Left outside 16 bits never moves",
+         {{1, 40000, 4080, 9}, {2, 1800, 4080, 1}, {3, 3480, 4080, 5}},
+         {40000, 3480, 1800},
+         1},
         {"numbers without a token", {{1, 120, 4080, 1}, {13, 1800, 4080, 9}}, {120, 1800}, 0},
     };
     for (const Case& c : cases) {
@@ -63,7 +73,8 @@ TEST(BenchOrder, ExchangesLeftUntilDescending) {
         int painted = 0;
         board.SortBench([&] { ++painted; });
         EXPECT_EQ(painted, c.exchanges);
-        for (std::size_t i = 0; i < c.tokens.size(); ++i) EXPECT_EQ(board.place(c.tokens[i].number).left, c.leftAfter[i]) << i;
+        for (std::size_t i = 0; i < c.tokens.size(); ++i)
+            EXPECT_EQ(board.place(c.tokens[i].number).left, c.leftAfter[i]) << i;
         for (int token = 0; token <= kTokenCount; ++token) {
             EXPECT_EQ(board.place(token).top, before.place(token).top);
             EXPECT_EQ(board.Players[token].Order, before.Players[token].Order);
@@ -101,7 +112,8 @@ TEST(BenchOrder, RandomBenchesEndDescendingOnTheSameSpots) {
             // Thirteen spots for sixteen tokens: the last three stand 15 twips off a spot.
             const double left = 120 + 1680.0 * spots[next % spots.size()] + (next >= spots.size() ? 15 : 0);
             ++next;
-            tokens.push_back({token, left, onBench(random) ? 4080.0 : 2400.0, static_cast<std::int16_t>(order(random))});
+            tokens.push_back(
+                {token, left, onBench(random) ? 4080.0 : 2400.0, static_cast<std::int16_t>(order(random))});
         }
         Board board = boardWith(tokens);
         const Board before = board;

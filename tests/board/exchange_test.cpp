@@ -61,8 +61,8 @@ TEST(Exchange, DropsExchangeTheTwoTokensAndTellTheCourtsState) {
         Board board;
         for (const Drop& drop : c.before) apply(board, drop);
         const Board before = board;
-        const int target = c.drop.onSlot && c.drop.target >= 1 && c.drop.target <= 4 ? before.CourtSlot[c.drop.target]
-                                                                                     : c.drop.target;
+        const int target =
+            c.drop.onSlot && c.drop.target >= 1 && c.drop.target <= 4 ? before.CourtSlot[c.drop.target] : c.drop.target;
         EXPECT_EQ(apply(board, c.drop), c.outcome);
         EXPECT_EQ(court(board), c.court);
         for (int token = 0; token <= kTokenCount; ++token) {
@@ -81,8 +81,9 @@ TEST(Exchange, TargetGetsTheRoundedPlaceSourceTheExactOne) {
     struct Case {
         TokenPlace source, target, targetAfter;
     };
-    for (const Case& c : {Case{{100.5, 4080.5}, {720.25, 240.75}, {100, 4080}}, Case{{101.5, 4079.5}, {720, 240}, {102, 4080}},
-                          Case{{-1.5, 2400.6}, {720, 240}, {-2, 2401}}}) {
+    for (const Case& c :
+         {Case{{100.5, 4080.5}, {720.25, 240.75}, {100, 4080}}, Case{{101.5, 4079.5}, {720, 240}, {102, 4080}},
+          Case{{-1.5, 2400.6}, {720, 240}, {-2, 2401}}}) {
         Board board;
         board.setPlace(5, c.source);
         board.setPlace(21, c.target);
@@ -111,8 +112,8 @@ TEST(Exchange, InvariantsHoldAfterRandomDrops) {
         const Drop drop = onSlot(random) ? Drop{anyToken(random), anySlot(random), true}
                                          : Drop{anyToken(random), anyToken(random), false};
         const DropOutcome outcome = apply(board, drop);
-        SCOPED_TRACE("step " + std::to_string(step) + ": " + std::to_string(drop.source) + " -> " +
-                     std::to_string(drop.target) + (drop.onSlot ? " (slot)" : ""));
+        SCOPED_TRACE("step " + std::to_string(step) + ": " + std::to_string(drop.source) + " -> "
+                     + std::to_string(drop.target) + (drop.onSlot ? " (slot)" : ""));
         std::set<int> onCourt;
         for (int k = 1; k <= 4; ++k) {
             const int token = board.CourtSlot[k];
@@ -124,11 +125,12 @@ TEST(Exchange, InvariantsHoldAfterRandomDrops) {
         ASSERT_EQ(onCourt.size(), 4u);
         std::multiset<std::pair<double, double>> places;
         for (int token = 0; token <= kTokenCount; ++token) {
-            if (!onCourt.count(token)) ASSERT_LE(board.Players[token].Slot, 0) << "token " << token;
+            ASSERT_TRUE(onCourt.count(token) || board.Players[token].Slot <= 0) << "token " << token;
             if (tokenExists(token)) places.insert({board.place(token).left, board.place(token).top});
         }
         ASSERT_EQ(places, startPlaces);
-        if (outcome != DropOutcome::Nothing) ASSERT_EQ(outcome == DropOutcome::CourtIncomplete, board.courtHasPlaceholder());
+        ASSERT_TRUE(outcome == DropOutcome::Nothing
+                    || (outcome == DropOutcome::CourtIncomplete) == board.courtHasPlaceholder());
     }
 }
 

@@ -61,8 +61,7 @@ TEST(KeyMap, EveryKeyInEveryPhase) {
         {f1, kClosing, 0, false, {A::Help, 0}, "help in any phase"},
         {tab, kIdle, 0, false, {A::None, 0}, "other keys belong to the controls"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(keyAction(c.key, c.phase, c.chosenSlot, c.turnBox), c.action) << c.why;
+    for (const Case& c : cases) EXPECT_EQ(keyAction(c.key, c.phase, c.chosenSlot, c.turnBox), c.action) << c.why;
 }
 
 }  // namespace

@@ -26,12 +26,17 @@ TEST(MissEntry, SlotClickNamesThePlayerStandingThere) {
 TEST(MissEntry, DragOverNamesOnlyPlayersOnCourt) {
     const Board board = boardWithPlaceholderLeft();
     const std::pair<int, std::optional<std::int16_t>> cases[] = {
-        {5, 5},            {6, 6},            {10, 10},
+        {5, 5},
+        {6, 6},
+        {10, 10},
         {1, std::nullopt},   // bench
         {11, std::nullopt},  // guest row
         {24, std::nullopt},  // placeholder on the court
         {21, std::nullopt},  // placeholder on the bench
-        {13, std::nullopt},  {0, std::nullopt}, {25, std::nullopt}, {-3, std::nullopt},
+        {13, std::nullopt},
+        {0, std::nullopt},
+        {25, std::nullopt},
+        {-3, std::nullopt},
     };
     for (const auto& [token, named] : cases) EXPECT_EQ(playerNamedByDragOver(board, token), named) << "token " << token;
 }

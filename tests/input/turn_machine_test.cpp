@@ -60,18 +60,32 @@ private:
 };
 
 const PointerTarget kNothing{};
-PointerTarget token(int index) { return PointerTarget::token(index); }
-PointerTarget slot(int index) { return PointerTarget::courtSlot(index); }
+PointerTarget token(int index) {
+    return PointerTarget::token(index);
+}
+PointerTarget slot(int index) {
+    return PointerTarget::courtSlot(index);
+}
 
 Step decide = [](TurnMachine& m) { m.decide(); };
 Step tick = [](TurnMachine& m) { m.tick(); };
 Step timeUp = [](TurnMachine& m) { m.timeUp(); };
 Step miss = [](TurnMachine& m) { m.missButton(); };
-Step press(int t) { return [t](TurnMachine& m) { m.press(t); }; }
-Step move(bool beyond, PointerTarget under) { return [=](TurnMachine& m) { m.move(beyond, under); }; }
-Step release(PointerTarget under) { return [=](TurnMachine& m) { m.release(under); }; }
-Step clickSlot(int k) { return [k](TurnMachine& m) { m.courtSlotClicked(k); }; }
-Step dropOn(PointerTarget target, int source) { return [=](TurnMachine& m) { m.drop(target, source); }; }
+Step press(int t) {
+    return [t](TurnMachine& m) { m.press(t); };
+}
+Step move(bool beyond, PointerTarget under) {
+    return [=](TurnMachine& m) { m.move(beyond, under); };
+}
+Step release(PointerTarget under) {
+    return [=](TurnMachine& m) { m.release(under); };
+}
+Step clickSlot(int k) {
+    return [k](TurnMachine& m) { m.courtSlotClicked(k); };
+}
+Step dropOn(PointerTarget target, int source) {
+    return [=](TurnMachine& m) { m.drop(target, source); };
+}
 Step closeWindow = [](TurnMachine& m) { m.windowCloseRequested(); };
 
 struct Case {
@@ -109,23 +123,36 @@ std::vector<std::string> with(std::vector<std::string> calls, std::initializer_l
 INSTANTIATE_TEST_SUITE_P(
     Scripts, TurnScripts,
     ::testing::Values(
-        Case{"TimeUpClosesWithNobodyNamed", {decide, tick, tick, timeUp}, {},
+        Case{"TimeUpClosesWithNobodyNamed",
+             {decide, tick, tick, timeUp},
+             {},
              {"countdown", "tick", "tick", "close 0", "record 41 0", "idle", "ended"}},
-        Case{"SlotClickNamesThePlayerThere", {decide, clickSlot(3)}, {},
+        Case{"SlotClickNamesThePlayerThere",
+             {decide, clickSlot(3)},
+             {},
              {"countdown", "close 3", "record 41 3", "idle", "ended"}},
-        Case{"TapOnACourtPlayerNamesHim", {decide, press(2), move(false, token(2)), release(token(2))}, {},
+        Case{"TapOnACourtPlayerNamesHim",
+             {decide, press(2), move(false, token(2)), release(token(2))},
+             {},
              {"countdown", "close 2", "record 41 2", "idle", "ended"}},
         Case{"TapOnABenchPlayerOrWhileIdleNamesNobody",
-             {press(2), release(token(2)), decide, press(7), release(token(7)), miss}, {}, kTurnClosedBy0},
+             {press(2), release(token(2)), decide, press(7), release(token(7)), miss},
+             {},
+             kTurnClosedBy0},
         Case{"ReleaseBeforeTheDragStartsDropsNothing", {press(5), move(false, token(5)), release(token(21))}, {}, {}},
         Case{"PlaceholdersAreNotDragged", {press(21), move(true, token(5)), release(token(5))}, {}, {}},
-        Case{"DragOntoAPlaceholder", {press(5), move(true, token(5)), move(true, token(21)), release(token(21))}, {},
+        Case{"DragOntoAPlaceholder",
+             {press(5), move(true, token(5)), move(true, token(21)), release(token(21))},
+             {},
              {"drag 5", "drag ends", "drop 5 on 21"}},
-        Case{"DropOnACourtSlotLandsOnWhoStandsThere", {press(6), move(true, slot(2)), release(slot(2))}, {},
+        Case{"DropOnACourtSlotLandsOnWhoStandsThere",
+             {press(6), move(true, slot(2)), release(slot(2))},
+             {},
              {"drag 6", "drag ends", "drop 6 on 2"}},
         Case{"DropOnNothing", {press(6), move(true, kNothing), release(kNothing)}, {}, {"drag 6", "drag ends"}},
         Case{"TwoPressesInARowEndTheFirstWithoutADrop",
-             {press(5), move(true, token(6)), press(7), move(true, token(8)), release(token(8))}, {},
+             {press(5), move(true, token(6)), press(7), move(true, token(8)), release(token(8))},
+             {},
              {"drag 5", "drag ends", "drag 7", "drag ends", "drop 7 on 8"}},
         Case{"DragAcrossACourtPlayerNamesHimAndTheDropThatEndsItWaits",
              {decide, press(5), move(true, token(6)), move(true, token(3))},
@@ -140,17 +167,28 @@ INSTANTIATE_TEST_SUITE_P(
              {decide, clickSlot(1)},
              {{"record", {tick, timeUp, miss, clickSlot(2), move(true, token(4)), decide}}},
              {"countdown", "close 1", "record 41 1", "refused 4", "idle", "ended"}},
-        Case{"SecondPressOfADoubleClickOnDecide", {decide}, {{"countdown", {decide, tick}}, {"tick", {timeUp}}},
+        Case{"SecondPressOfADoubleClickOnDecide",
+             {decide},
+             {{"countdown", {decide, tick}}, {"tick", {timeUp}}},
              {"countdown", "tick", "close 0", "record 41 0", "idle", "ended"}},
-        Case{"ACloseInsideTheShoutClosesTheCountdownOnce", {decide, timeUp}, {{"countdown", {clickSlot(4)}}},
+        Case{"ACloseInsideTheShoutClosesTheCountdownOnce",
+             {decide, timeUp},
+             {{"countdown", {clickSlot(4)}}},
              {"countdown", "close 4", "record 41 4", "idle", "ended"}},
         Case{"CloseRequestWhileIdleClosesAtOnce", {closeWindow}, {}, {}},
-        Case{"CloseRequestDuringTheCountdownRecordsTheTurnFirst", {decide, closeWindow}, {},
+        Case{"CloseRequestDuringTheCountdownRecordsTheTurnFirst",
+             {decide, closeWindow},
+             {},
              with(kTurnClosedBy0, {"close window"})},
-        Case{"CloseRequestDuringTheCloseWaitsForIt", {decide, miss}, {{"record", {closeWindow, closeWindow}}},
+        Case{"CloseRequestDuringTheCloseWaitsForIt",
+             {decide, miss},
+             {{"record", {closeWindow, closeWindow}}},
              with(kTurnClosedBy0, {"close window"})},
-        Case{"CloseRequestWhenTheRecordFailsDoesNotGoAhead", {decide, closeWindow}, {},
-             {"countdown", "close 0", "record 41 0", "idle, not recorded", "ended, not recorded"}, false}),
+        Case{"CloseRequestWhenTheRecordFailsDoesNotGoAhead",
+             {decide, closeWindow},
+             {},
+             {"countdown", "close 0", "record 41 0", "idle, not recorded", "ended, not recorded"},
+             false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(TurnMachine, RefusalsAtTheStartOfACountdown) {

@@ -10,12 +10,34 @@ namespace {
 
 TEST(TurnText, WhatReadsAsANumber) {
     const std::pair<std::string, std::optional<double>> cases[] = {
-        {" \t41 ", 41}, {"+3", 3}, {"-.5", -0.5}, {"5.", 5}, {"007", 7},
-        {"\u3000４１\u3000", 41}, {"－３", -3}, {"＋３", 3}, {"７．５", 7.5}, {"４1", 41},
+        {" \t41 ", 41},
+        {"+3", 3},
+        {"-.5", -0.5},
+        {"5.", 5},
+        {"007", 7},
+        {"\u3000４１\u3000", 41},
+        {"－３", -3},
+        {"＋３", 3},
+        {"７．５", 7.5},
+        {"４1", 41},
         {"1" + std::string(300, '0'), 1e300},
-        {"", {}}, {"\u3000", {}}, {"41a", {}}, {"1e5", {}}, {"nan", {}}, {"inf", {}}, {"0x10", {}},
-        {"1,000", {}}, {"4 1", {}}, {"- 3", {}}, {"+-3", {}}, {"3-", {}}, {".", {}}, {"1.2.3", {}},
-        {"1" + std::string(400, '0'), {}}, {"\xff", {}}, {"4\xe3\x80", {}},
+        {"", {}},
+        {"\u3000", {}},
+        {"41a", {}},
+        {"1e5", {}},
+        {"nan", {}},
+        {"inf", {}},
+        {"0x10", {}},
+        {"1,000", {}},
+        {"4 1", {}},
+        {"- 3", {}},
+        {"+-3", {}},
+        {"3-", {}},
+        {".", {}},
+        {"1.2.3", {}},
+        {"1" + std::string(400, '0'), {}},
+        {"\xff", {}},
+        {"4\xe3\x80", {}},
     };
     for (const auto& [text, value] : cases) EXPECT_EQ(readNumber(text), value) << '"' << text << '"';
 }
@@ -23,17 +45,26 @@ TEST(TurnText, WhatReadsAsANumber) {
 TEST(TurnText, RoundsHalvesToEvenWithinSixteenBits) {
     const double inf = std::numeric_limits<double>::infinity();
     const std::pair<double, std::optional<std::int16_t>> cases[] = {
-        {0.5, 0}, {1.5, 2}, {2.5, 2}, {-1.5, -2}, {-2.5, -2}, {7.4, 7}, {7.6, 8}, {0.49999999999999994, 0},
-        {32767.4, 32767}, {32767.5, {}}, {-32768.5, -32768}, {-32768.6, {}}, {inf, {}},
-        {std::numeric_limits<double>::quiet_NaN(), {}},
+        {0.5, 0},           {1.5, 2},
+        {2.5, 2},           {-1.5, -2},
+        {-2.5, -2},         {7.4, 7},
+        {7.6, 8},           {0.49999999999999994, 0},
+        {32767.4, 32767},   {32767.5, {}},
+        {-32768.5, -32768}, {-32768.6, {}},
+        {inf, {}},          {std::numeric_limits<double>::quiet_NaN(), {}},
     };
     for (const auto& [value, turn] : cases) EXPECT_EQ(roundToTurn(value), turn) << value;
 }
 
 TEST(TurnText, FormatsPlainDecimalsThatReadBack) {
     const std::pair<double, std::string> cases[] = {
-        {7, "7"}, {-3.25, "-3.25"}, {-0.0, "0"}, {0.1 + 0.2, "0.3"}, {2100.4 + 1, "2101.4"},
-        {1e20, "100000000000000000000"}, {-1e-20, "-0.00000000000000000001"},
+        {7, "7"},
+        {-3.25, "-3.25"},
+        {-0.0, "0"},
+        {0.1 + 0.2, "0.3"},
+        {2100.4 + 1, "2101.4"},
+        {1e20, "100000000000000000000"},
+        {-1e-20, "-0.00000000000000000001"},
     };
     for (const auto& [value, text] : cases) {
         EXPECT_EQ(formatNumber(value), text) << value;
@@ -43,8 +74,8 @@ TEST(TurnText, FormatsPlainDecimalsThatReadBack) {
 
 TEST(TurnText, CountdownCaptionCountsDownFromItsFirstCharacter) {
     const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {"3秒前", "2秒前"}, {"1秒前", "0秒前"}, {"0秒前", {}}, {"9", "8秒前"}, {"３秒前", "2秒前"},
-        {"35秒前", "2秒前"}, {"保存中", {}}, {"", {}}, {"-1秒前", {}}, {" 3秒前", {}},
+        {"3秒前", "2秒前"},  {"1秒前", "0秒前"}, {"0秒前", {}}, {"9", "8秒前"}, {"３秒前", "2秒前"},
+        {"35秒前", "2秒前"}, {"保存中", {}},     {"", {}},      {"-1秒前", {}}, {" 3秒前", {}},
     };
     for (const auto& [caption, next] : cases) EXPECT_EQ(nextCountdownCaption(caption), next) << caption;
 }
@@ -53,10 +84,10 @@ TEST(TurnText, CountdownCaptionCountsDownFromItsFirstCharacter) {
 TEST(TurnText, StepsWithinTheLimits) {
     using enum TurnStep;
     const std::tuple<std::string, TurnStep, std::optional<std::string>> cases[] = {
-        {"7", Previous, "6"}, {"7", Next, "8"}, {"1", Previous, "0"}, {"0", Previous, {}}, {"-3", Next, "-2"},
-        {"0.6", Previous, "-0.4"}, {"0.5", Previous, {}}, {"7.5", Previous, "6.5"}, {"2100", Next, "2101"},
-        {"2101", Next, {}}, {"2100.5", Next, "2101.5"}, {"2100.6", Next, {}}, {" ４１ ", Next, "42"},
-        {"abc", Next, {}}, {"32768", Previous, {}}, {"-32768", Next, "-32767"},
+        {"7", Previous, "6"},   {"7", Next, "8"},          {"1", Previous, "0"},       {"0", Previous, {}},
+        {"-3", Next, "-2"},     {"0.6", Previous, "-0.4"}, {"0.5", Previous, {}},      {"7.5", Previous, "6.5"},
+        {"2100", Next, "2101"}, {"2101", Next, {}},        {"2100.5", Next, "2101.5"}, {"2100.6", Next, {}},
+        {" ４１ ", Next, "42"}, {"abc", Next, {}},         {"32768", Previous, {}},    {"-32768", Next, "-32767"},
     };
     for (const auto& [text, step, result] : cases)
         EXPECT_EQ(stepTurnText(text, step), result) << '"' << text << '"' << (step == Previous ? " <" : " >");
@@ -65,8 +96,9 @@ TEST(TurnText, StepsWithinTheLimits) {
 TEST(TurnText, TheTurnToRecordOrWhyNot) {
     using enum TurnToCommit::Refusal;
     const std::tuple<std::string, TurnToCommit::Refusal, std::int16_t> cases[] = {
-        {"7.5", None, 8}, {"6.5", None, 6}, {"１", None, 1}, {"2060.5", None, 2060}, {"0.5", OutOfRange, 0},
-        {"-5", OutOfRange, 0}, {"2060.6", OutOfRange, 0}, {"99999", OutOfRange, 0}, {"1e5", NotANumber, 0},
+        {"7.5", None, 8},          {"6.5", None, 6},         {"１", None, 1},
+        {"2060.5", None, 2060},    {"0.5", OutOfRange, 0},   {"-5", OutOfRange, 0},
+        {"2060.6", OutOfRange, 0}, {"99999", OutOfRange, 0}, {"1e5", NotANumber, 0},
     };
     for (const auto& [text, refusal, turn] : cases) {
         const TurnToCommit result = turnToCommit(text);

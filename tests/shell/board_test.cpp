@@ -26,11 +26,13 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     // An evening of six turns: player 2 has stayed on court throughout, player 5 was named twice.
     testing::ProgramFolder folder;
     const std::pair<std::array<int, 4>, int> turns[] = {
-        {{1, 2, 3, 4}, 4}, {{1, 2, 3, 5}, 5}, {{1, 2, 6, 5}, 1}, {{7, 2, 6, 5}, 5}, {{7, 2, 6, 8}, 6}, {{7, 2, 10, 8}, 8},
+        {{1, 2, 3, 4}, 4}, {{1, 2, 3, 5}, 5}, {{1, 2, 6, 5}, 1},
+        {{7, 2, 6, 5}, 5}, {{7, 2, 6, 8}, 6}, {{7, 2, 10, 8}, 8},
     };
     for (int t = 1; t <= 6; ++t) {
         for (int slot = 1; slot <= 4; ++slot)
-            folder.setCell(cellmap::turnRow(t), cellmap::positionColumn(turns[t - 1].first[slot - 1]), CellValue::ofNumber(slot));
+            folder.setCell(cellmap::turnRow(t), cellmap::positionColumn(turns[t - 1].first[slot - 1]),
+                           CellValue::ofNumber(slot));
         folder.setCell(cellmap::turnRow(t), cellmap::markColumn(turns[t - 1].second), CellValue::ofText("C"));
     }
     folder.setCell(cellmap::kTurnRow, cellmap::kTurnColumn, CellValue::ofNumber(6));

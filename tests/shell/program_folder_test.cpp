@@ -67,10 +67,13 @@ TEST(ProgramFolder, ChoosesByCommandLineThenPortableFolderThenDataFolder) {
         EXPECT_EQ(choice.folder, tree.root / c.expected);
         EXPECT_EQ(choice.createdFromSample, c.created);
         const fs::path workbook = choice.folder / "data.xls";
-        EXPECT_EQ(fs::exists(workbook) ? readFile(workbook) : "", c.created ? "sample workbook" : *c.workbook ? "scorer's record" : "");
+        EXPECT_EQ(fs::exists(workbook) ? readFile(workbook) : "", c.created     ? "sample workbook"
+                                                                  : *c.workbook ? "scorer's record"
+                                                                                : "");
         EXPECT_EQ(fs::exists(choice.folder / "image/p01.gif"), c.created);
         EXPECT_EQ(readFile(tree.places.userDataFolder / "image/p02.gif"), "scorer's picture");
-        for (const auto& entry : fs::directory_iterator(choice.folder)) EXPECT_NE(entry.path().filename().string()[0], '.');
+        for (const auto& entry : fs::directory_iterator(choice.folder))
+            EXPECT_NE(entry.path().filename().string()[0], '.');
     }
 }
 
@@ -86,7 +89,10 @@ TEST(ProgramFolder, AFolderThatCannotBeUsedIsNamed) {
         {{}, tree.root / "file/pellix", {}, "cannot create the folder ROOT/file/pellix: Not a directory"},
         {{"ROOT/file"}, {}, {}, "ROOT/file is not a folder"},
         {{}, {}, {}, "cannot find the user's data folder: neither XDG_DATA_HOME nor HOME is set"},
-        {{}, tree.root / "new", tree.root / "missing", "the sample folder ROOT/missing has no data.xls; is Pellix installed completely?"},
+        {{},
+         tree.root / "new",
+         tree.root / "missing",
+         "the sample folder ROOT/missing has no data.xls; is Pellix installed completely?"},
         {{"a", "b"}, {}, {}, "cannot read the command line" + usage},
         {{"--folder="}, {}, {}, "the folder name is empty" + usage},
     };

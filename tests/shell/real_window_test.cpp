@@ -15,7 +15,8 @@ using testing::spinUntil;
 class RealWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (QGuiApplication::platformName() != QLatin1String("xcb")) GTEST_SKIP() << "run by shell_real_window under Xvfb";
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            GTEST_SKIP() << "run by shell_real_window under Xvfb";
         form.resize(form.initialSize(form.screen()->availableGeometry().size()));
         form.move(0, 0);
         form.show();
@@ -29,7 +30,9 @@ protected:
     // has not ended in time, so that a lost gesture cannot hang the test.
     void xdotool(const QStringList& commands) {
         QProcess process;
-        QTimer::singleShot(15000, &process, [] { QProcess::startDetached("xdotool", {"mouseup", "1", "key", "Escape"}); });
+        QTimer::singleShot(15000, &process, [] {
+            QProcess::startDetached("xdotool", {"mouseup", "1", "key", "Escape"});
+        });
         process.start(QStringLiteral("xdotool"), commands);
         ASSERT_TRUE(spinUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
         ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
@@ -37,25 +40,37 @@ protected:
     }
     // Press on `from`, move in small steps through every point of `path`, release at the last.
     static QStringList drag(const QWidget* from, const std::vector<QPoint>& path) {
-        QStringList commands = at(centre(from)) << "mousedown" << "1" << "sleep" << "0.15";
+        QStringList commands = at(centre(from)) << "mousedown"
+                                                << "1"
+                                                << "sleep"
+                                                << "0.15";
         QPoint was = centre(from);
         for (const QPoint& to : path) {
-            for (int step = 1; step <= 12; ++step) commands << at(was + (to - was) * step / 12) << "sleep" << "0.02";
+            for (int step = 1; step <= 12; ++step)
+                commands << at(was + (to - was) * step / 12) << "sleep"
+                         << "0.02";
             was = to;
         }
-        return commands << "sleep" << "0.15" << "mouseup" << "1";
+        return commands << "sleep"
+                        << "0.15"
+                        << "mouseup"
+                        << "1";
     }
     // Players 1..4 onto the court: onto the placeholders, player 3 onto a corner of slot 3's area.
     void fillCourt() {
         for (int k = 1; k <= 4; ++k) {
-            xdotool(drag(form.picUser[k], {k == 3 ? form.picCourt[3]->mapToGlobal(QPoint(3, 3)) : centre(form.picUser[20 + k])}));
+            xdotool(drag(form.picUser[k],
+                         {k == 3 ? form.picCourt[3]->mapToGlobal(QPoint(3, 3)) : centre(form.picUser[20 + k])}));
             ASSERT_EQ(form.board.CourtSlot[k], k) << "the drop of token " << k << " did not land";
         }
     }
     // 決定, then `gesture` at once; waits until the turn is recorded and the window idle again.
     void playTurn(const QStringList& gesture) {
         const QString before = form.txtTurn->text();
-        xdotool(at(centre(form.cmdSave)) << "click" << "1" << "sleep" << "0.3" << gesture);
+        xdotool(at(centre(form.cmdSave)) << "click"
+                                         << "1"
+                                         << "sleep"
+                                         << "0.3" << gesture);
         ASSERT_TRUE(spinUntil([&] { return form.txtTurn->text() != before && form.cmdSave->text() == "決定"; }, 10000))
             << form.lblStatus->text().toStdString();
         EXPECT_TRUE(form.cmdSave->isEnabled());
@@ -77,7 +92,8 @@ TEST_F(RealWindow, TurnsPlayedWithTheMouse) {
     playTurn(drag(form.picUser[6], {centre(form.picUser[4])}));
     ASSERT_TRUE(spinUntil([&] { return form.board.CourtSlot[4] == 6; }, 3000));
     playTurn({"sleep", "3.6"});
-    const char* const rows[] = {"123400000000 C2", "123400000000 C3", "123400000000 C1", "123400000000 C4", "123004000000"};
+    const char* const rows[] = {"123400000000 C2", "123400000000 C3", "123400000000 C1", "123400000000 C4",
+                                "123004000000"};
     for (int turn = 1; turn <= 5; ++turn) EXPECT_EQ(folder.turnRow(turn), rows[turn - 1]) << "turn " << turn;
     EXPECT_TRUE(form.messageBoxes.empty()) << form.messageBoxes.front().toStdString();
 }

@@ -16,17 +16,25 @@ using testing::ProgramFolder;
 TEST(SheetView, ShowsTheSheetTheWayASpreadsheetDoes) {
     const std::string wide(40, 'W');
     xls::SheetShown sheet;
-    sheet.cells = {{1, 1, CellValue::ofText("佐藤"), false, 35, 0xCCFFCC}, {1, 3, CellValue::ofText(wide)},
-                   {4, 0, CellValue::ofText(wide)}, {4, 2, CellValue::ofNumber(7)}, {18, 2, CellValue::ofNumber(0.1 + 0.2)},
-                   {20, 4, CellValue::ofBoolean(true)}, {20, 5, CellValue::ofError(0x2A)}, {2099, 33, CellValue::ofNumber(1e20)}};
+    sheet.cells = {{1, 1, CellValue::ofText("佐藤"), false, 35, 0xCCFFCC},
+                   {1, 3, CellValue::ofText(wide)},
+                   {4, 0, CellValue::ofText(wide)},
+                   {4, 2, CellValue::ofNumber(7)},
+                   {18, 2, CellValue::ofNumber(0.1 + 0.2)},
+                   {20, 4, CellValue::ofBoolean(true)},
+                   {20, 5, CellValue::ofError(0x2A)},
+                   {2099, 33, CellValue::ofNumber(1e20)}};
     sheet.rows = {{1, 330, true, false}, {2, 0, true, true}, {3, 330, true, true}};
     sheet.columns = {{2, 2, 256 * 20, false}, {6, 7, 256 * 3, true}};
     SheetView view;
     view.showSheet(sheet);
     const SheetModel& model = view.sheetModel();
-    const auto shown = [&](int row, int column, int role = Qt::DisplayRole) { return model.data(model.index(row, column), role); };
+    const auto shown = [&](int row, int column, int role = Qt::DisplayRole) {
+        return model.data(model.index(row, column), role);
+    };
 
-    const QString texts[] = {shown(18, 2).toString(), shown(20, 4).toString(), shown(20, 5).toString(), shown(2099, 33).toString()};
+    const QString texts[] = {shown(18, 2).toString(), shown(20, 4).toString(), shown(20, 5).toString(),
+                             shown(2099, 33).toString()};
     EXPECT_EQ(QStringList(std::begin(texts), std::end(texts)).join(' '), QStringLiteral("0.3 TRUE #N/A 1e+20"));
     EXPECT_EQ(shown(1, 1, Qt::BackgroundRole).value<QBrush>().color(), QColor(0xCC, 0xFF, 0xCC));
     EXPECT_FALSE(shown(1, 3, Qt::BackgroundRole).isValid());
@@ -56,7 +64,8 @@ TEST(SheetView, TheLinkedFileIsReadAgainWhereItWas) {
     view.resize(1000, 300);
     view.show();
     view.CreateLink(folder.dataPath());
-    EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole).toString(), QStringLiteral("p01.gif"));
+    EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole).toString(),
+              QStringLiteral("p01.gif"));
     view.scrollTo(view.sheetModel().index(25, 30), QAbstractItemView::PositionAtTop);
     const int top = view.rowAt(0);
     const int left = view.columnAt(0);
@@ -68,7 +77,8 @@ TEST(SheetView, TheLinkedFileIsReadAgainWhereItWas) {
     EXPECT_GT(left, 0);
     EXPECT_THROW(view.CreateLink(folder / "broken.xls"), xls::XlsError);
     EXPECT_EQ(view.rowAt(0), 2);
-    EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole).toString(), QStringLiteral("p01.gif"));
+    EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole).toString(),
+              QStringLiteral("p01.gif"));
 }
 
 struct InputTarget : QObject {
@@ -79,7 +89,8 @@ struct InputTarget : QObject {
     }
     // Delivered as the window system delivers input: spontaneous and stamped; a press unless said.
     void deliver(quint64 stamp, bool spontaneous = true,
-                 QInputEvent&& event = QMouseEvent(QEvent::MouseButtonPress, {}, {}, Qt::LeftButton, Qt::LeftButton, {})) {
+                 QInputEvent&& event = QMouseEvent(QEvent::MouseButtonPress, {}, {}, Qt::LeftButton, Qt::LeftButton,
+                                                   {})) {
         event.setTimestamp(stamp);
         if (spontaneous) QSpontaneKeyEvent::setSpontaneous(&event);
         QApplication::instance()->notify(this, &event);

@@ -22,8 +22,8 @@ protected:
         form.cmdSave_Click();
         ASSERT_EQ(form.cmdSave->text(), QStringLiteral("3秒前"));
         EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : Shout \"Come on !\""));
-        EXPECT_FALSE(form.cmdSave->isEnabled() || form.txtTurn->isEnabled() || form.cmdPrev->isEnabled() ||
-                     form.cmdNext->isEnabled());
+        EXPECT_FALSE(form.cmdSave->isEnabled() || form.txtTurn->isEnabled() || form.cmdPrev->isEnabled()
+                     || form.cmdNext->isEnabled());
         EXPECT_TRUE(form.cmdMiss->isVisibleTo(&form));
     }
     // Runs `inside` at the close's first status message, where queued input gets in.
@@ -45,7 +45,9 @@ struct CloseWay {
     int named;
 };
 
-void PrintTo(const CloseWay& way, std::ostream* out) { *out << way.name; }
+void PrintTo(const CloseWay& way, std::ostream* out) {
+    *out << way.name;
+}
 
 class CloseWays : public TurnRoad, public ::testing::WithParamInterface<CloseWay> {};
 
@@ -158,7 +160,8 @@ TEST(Drops, WidgetsFollowTheBoardAndDecideFollowsTheCourt) {
     EXPECT_EQ(form.board.place(4).left, firstOnBench);
     for (int token : {1, 2, 3, 4, 5, 6, 7, 8, 9, 21, 22, 23, 24}) {
         const TokenPlace& place = form.board.place(token);
-        EXPECT_EQ(form.picUser[token]->pos(), QPoint(form.twipsToPixels(place.left), form.twipsToPixels(place.top))) << token;
+        EXPECT_EQ(form.picUser[token]->pos(), QPoint(form.twipsToPixels(place.left), form.twipsToPixels(place.top)))
+            << token;
     }
 }
 

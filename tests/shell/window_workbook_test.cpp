@@ -14,8 +14,9 @@ using testing::ProgramFolder;
 using testing::RecordingForm;
 
 bool shows(const QPixmap& shown, const fs::path& file) {
-    return !shown.isNull() && shown.toImage().convertToFormat(QImage::Format_ARGB32) ==
-                                  QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_ARGB32);
+    return !shown.isNull()
+           && shown.toImage().convertToFormat(QImage::Format_ARGB32)
+                  == QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_ARGB32);
 }
 
 fs::path tokenPicture(const ProgramFolder& folder, int token) {
@@ -30,13 +31,15 @@ TEST(StartUp, AGoodFolderShowsItsPicturesTurnAndSheetAndTheCloseLetsGo) {
 
     EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : OK"));
     EXPECT_TRUE(form.messageBoxes.empty());
-    for (int token = 1; token <= 12; ++token) EXPECT_TRUE(shows(form.picUser[token]->picture(), tokenPicture(folder, token)));
+    for (int token = 1; token <= 12; ++token)
+        EXPECT_TRUE(shows(form.picUser[token]->picture(), tokenPicture(folder, token)));
     EXPECT_TRUE(shows(form.picQVN->pixmap(), folder / "QVN.bmp"));
     EXPECT_TRUE(shows(form.courtPicture(), folder / "image" / "CourtFrame.gif"));
     EXPECT_EQ(form.txtTurn->text(), QStringLiteral("1"));
     EXPECT_EQ(form.lblPrize->text(), QString::fromUtf8(kTitlesBanner));
-    EXPECT_EQ(form.OLEWorkSheet->sheetModel().data(form.OLEWorkSheet->sheetModel().index(21, 2), Qt::DisplayRole).toString(),
-              QStringLiteral("p01.gif"));
+    EXPECT_EQ(
+        form.OLEWorkSheet->sheetModel().data(form.OLEWorkSheet->sheetModel().index(21, 2), Qt::DisplayRole).toString(),
+        QStringLiteral("p01.gif"));
     EXPECT_TRUE(form.lblGuide->text().contains(QStringLiteral("4 人")));
     form.close();
     EXPECT_FALSE(form.isVisible());
@@ -55,10 +58,16 @@ TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
         {"missing", [](const ProgramFolder& f) { fs::remove(f.dataPath()); }, "data.xls がありません"},
         {"empty", [](const ProgramFolder& f) { testing::writeFile(f.dataPath(), ""); }, "空です"},
         {"damaged", [](const ProgramFolder& f) { testing::writeFile(f.dataPath(), "not a workbook"); }, "バックアップ"},
-        {"a folder", [](const ProgramFolder& f) { fs::remove(f.dataPath()); fs::create_directory(f.dataPath()); }, "フォルダ"},
+        {"a folder",
+         [](const ProgramFolder& f) {
+             fs::remove(f.dataPath());
+             fs::create_directory(f.dataPath());
+         },
+         "フォルダ"},
     };
     if (::geteuid() != 0)
-        cases.push_back({"unreadable", [](const ProgramFolder& f) { fs::permissions(f.dataPath(), fs::perms::none); }, "権限"});
+        cases.push_back(
+            {"unreadable", [](const ProgramFolder& f) { fs::permissions(f.dataPath(), fs::perms::none); }, "権限"});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ProgramFolder folder;
@@ -102,7 +111,8 @@ TEST(StartUp, MissingPicturesAreNamedAndDrawnPlainly) {
     form.Form_Load();
     EXPECT_TRUE(form.messageBoxes.empty());
     EXPECT_EQ(form.lblStatus->text(),
-              QStringLiteral(" Status : OK - 画像が見つかりません: image/p01.gif, image/P03.GIF, image/nobody.gif ほか 11 件"));
+              QStringLiteral(
+                  " Status : OK - 画像が見つかりません: image/p01.gif, image/P03.GIF, image/nobody.gif ほか 11 件"));
     EXPECT_NE(form.picUser[1]->grab().toImage(), form.picUser[2]->grab().toImage());
     const QImage window = form.grab().toImage();
     const QColor inCourt = window.pixelColor(form.picCourt[3]->geometry().topLeft() + QPoint(5, 60));

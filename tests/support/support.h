@@ -40,8 +40,7 @@ void writeFile(const std::filesystem::path& file, const std::vector<std::uint8_t
 
 // The message of the XlsError that `run` throws; a test failure (and "") when it throws none.
 template <typename Run>
-std::string xlsErrorOf(Run&& run, const char* statement)
-{
+std::string xlsErrorOf(Run&& run, const char* statement) {
     try {
         run();
     } catch (const xls::XlsError& error) {
@@ -54,6 +53,6 @@ std::string xlsErrorOf(Run&& run, const char* statement)
 }  // namespace pellix::testing
 
 // The statement must throw an XlsError whose message contains `message`.
-#define EXPECT_XLS_ERROR(statement, message)                                                             \
-    EXPECT_PRED_FORMAT2(::testing::IsSubstring, std::string(message),                                    \
+#define EXPECT_XLS_ERROR(statement, message)                          \
+    EXPECT_PRED_FORMAT2(::testing::IsSubstring, std::string(message), \
                         ::pellix::testing::xlsErrorOf([&] { statement; }, #statement))

@@ -9,32 +9,31 @@
 namespace pellix::utf8 {
 namespace {
 
-std::u32string decodeAll(std::string_view text)
-{
+std::u32string decodeAll(std::string_view text) {
     std::u32string out;
-    for (std::size_t pos = 0; pos < text.size();)
-        out.push_back(decode(text, pos));
+    for (std::size_t pos = 0; pos < text.size();) out.push_back(decode(text, pos));
     return out;
 }
 
-TEST(Utf8, DecodesAndReplacesMalformedSequences)
-{
+TEST(Utf8, DecodesAndReplacesMalformedSequences) {
     const std::pair<std::string, std::u32string> cases[] = {
         {"A\u3000\uFF11", U"A\u3000\uFF11"},
         {"\U0001F600", U"\U0001F600"},
-        {"\xC0\xB1", U"\uFFFD\uFFFD"},          // overlong '1'
-        {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},  // a surrogate
+        {"\xC0\xB1", U"\uFFFD\uFFFD"},                      // overlong '1'
+        {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},            // a surrogate
         {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
-        {"\xE3\x81", U"\uFFFD\uFFFD"},          // cut short
-        {"\x80" "1", U"\uFFFD1"},                // a stray continuation byte
-        {"\xE3" "1", U"\uFFFD1"},                // a lead without its continuation
+        {"\xE3\x81", U"\uFFFD\uFFFD"},                      // cut short
+        {"\x80"
+         "1",
+         U"\uFFFD1"},  // a stray continuation byte
+        {"\xE3"
+         "1",
+         U"\uFFFD1"},  // a lead without its continuation
     };
-    for (const auto& [text, decoded] : cases)
-        EXPECT_EQ(decodeAll(text), decoded);
+    for (const auto& [text, decoded] : cases) EXPECT_EQ(decodeAll(text), decoded);
 }
 
-TEST(Utf8, EncodesEveryLengthAndCountsUtf16Units)
-{
+TEST(Utf8, EncodesEveryLengthAndCountsUtf16Units) {
     for (char32_t cp : {U'\u007F', U'\u0080', U'\u07FF', U'\u0800', U'\uFFFD', U'\U00010000', U'\U0010FFFF'}) {
         std::string text;
         append(text, cp);

@@ -19,8 +19,7 @@ using xls::ValueKind;
 
 // The saved file read back, 1-based as the sheet numbers cells.
 struct Saved {
-    explicit Saved(const std::filesystem::path& file)
-        : book(xls::Workbook::open(file)), sheet(book.activeSheet()) {
+    explicit Saved(const std::filesystem::path& file) : book(xls::Workbook::open(file)), sheet(book.activeSheet()) {
         for (const auto& cell : book.shown(sheet).cells) fills[{cell.row + 1, cell.column + 1}] = cell.fillColorIndex;
     }
     CellValue at(int row, int column) const { return book.cell(sheet, row - 1, column - 1); }
@@ -44,7 +43,8 @@ protected:
 TEST_F(CommitFixture, OneCommitWritesTheTurnRowAndTheStandings) {
     court({3, 5, 7, 9});
     ASSERT_TRUE(commit(1, 5));
-    std::vector<std::string> expected{"Set Excel Application", "Writing Worksheet Turn", "Writing Worksheet Position Data"};
+    std::vector<std::string> expected{"Set Excel Application", "Writing Worksheet Turn",
+                                      "Writing Worksheet Position Data"};
     for (int i = 1; i <= 12; ++i) expected.push_back("Writing Worksheet Status Data(" + std::to_string(i) + ")");
     expected.insert(expected.end(), {"Excel Application Saveing", "OLE Read Excel File", "Status : OK"});
     EXPECT_EQ(host.statuses, expected);
@@ -60,7 +60,8 @@ TEST_F(CommitFixture, OneCommitWritesTheTurnRowAndTheStandings) {
     EXPECT_EQ(saved.at(19, 2), CellValue::ofNumber(1));
     for (int column = 10; column <= 34; ++column) {
         const std::map<int, double> slots{{10, 1}, {11, 2}, {13, 3}, {15, 4}};
-        EXPECT_EQ(saved.at(41, column), slots.count(column) ? CellValue::ofNumber(slots.at(column)) : CellValue::empty())
+        EXPECT_EQ(saved.at(41, column),
+                  slots.count(column) ? CellValue::ofNumber(slots.at(column)) : CellValue::empty())
             << column;
     }
 }
@@ -160,7 +161,8 @@ TEST_F(CommitFixture, RandomGamesAgreeWithASecondModel) {
     for (const auto& [t, slots] : model.rows) {
         script += std::to_string(t) + ",";
         expected += std::to_string(t);
-        for (int player = 1; player <= 12; ++player) expected += " " + (slots[player] ? std::to_string(slots[player]) : "-");
+        for (int player = 1; player <= 12; ++player)
+            expected += " " + (slots[player] ? std::to_string(slots[player]) : "-");
         expected += "\n";
     }
     script += "]:\n    print(t, ' '.join(str(int(v)) if v != '' else '-' for v in s.row_values(t + 39, 9, 21)))\n";

@@ -50,7 +50,8 @@ Child startCommitLoop(const std::filesystem::path& dataPath) {
 void readPrinted(Child& child) {
     char buffer[4096];
     ssize_t count;
-    while ((count = ::read(child.output, buffer, sizeof buffer)) > 0) child.printed.append(buffer, static_cast<std::size_t>(count));
+    while ((count = ::read(child.output, buffer, sizeof buffer)) > 0)
+        child.printed.append(buffer, static_cast<std::size_t>(count));
 }
 
 // Waits until the child has reported its first commit: however loaded the machine, every round
@@ -111,19 +112,23 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
         const xls::CellValue last = book.cell(sheet, cellmap::kTurnRow - 1, cellmap::kTurnColumn - 1);
         ASSERT_EQ(last.kind, xls::ValueKind::Number);
         const int turns = static_cast<int>(last.number);
-        ASSERT_TRUE(turns == reported || turns == reported + 1) << "file holds " << turns << ", child reported " << reported;
+        ASSERT_TRUE(turns == reported || turns == reported + 1)
+            << "file holds " << turns << ", child reported " << reported;
         if (turns == reported + 1) ++landedUnreported;
         reported = turns;
 
-        while (static_cast<int>(courts.size()) <= turns + 1) courts.push_back(courtOfTurn(replay, static_cast<int>(courts.size())));
+        while (static_cast<int>(courts.size()) <= turns + 1)
+            courts.push_back(courtOfTurn(replay, static_cast<int>(courts.size())));
         // Every turn row up to the last holds its court; the row after it is untouched.
         for (int t = std::max(1, turns - 3); t <= turns + 1; ++t) {
             for (int player = 1; player <= 12; ++player) {
                 int slot = 0;
                 for (int k = 1; k <= 4; ++k)
                     if (t <= turns && courts[t][k] == player) slot = k;
-                const xls::CellValue cell = book.cell(sheet, cellmap::turnRow(t) - 1, cellmap::positionColumn(player) - 1);
-                ASSERT_EQ(cell, slot ? xls::CellValue::ofNumber(slot) : xls::CellValue::empty()) << "turn " << t << " player " << player;
+                const xls::CellValue cell =
+                    book.cell(sheet, cellmap::turnRow(t) - 1, cellmap::positionColumn(player) - 1);
+                ASSERT_EQ(cell, slot ? xls::CellValue::ofNumber(slot) : xls::CellValue::empty())
+                    << "turn " << t << " player " << player;
             }
         }
         if (round % 50 == 49) {

@@ -43,11 +43,8 @@ xls::SheetShown sheetOf(const Record& record) {
 
 // Players 1..6 take turns; player 2 stays on court throughout.
 const std::vector<std::pair<std::string, std::string>> kEvening = {
-    {"1234........", "...C........"},
-    {"123.4.......", "..C........."},
-    {"12..34......", "C..........."},
-    {".24.13......", "....C......."},
-    {".213.4......", "............"},
+    {"1234........", "...C........"}, {"123.4.......", "..C........."}, {"12..34......", "C..........."},
+    {".24.13......", "....C......."}, {".213.4......", "............"},
 };
 
 struct Case {
@@ -59,13 +56,9 @@ struct Case {
 TEST(LiveTitles, AgreeWithRecordsOfKnownAnswers) {
     const std::vector<Case> cases = {
         {"nothing recorded", {CellValue::ofNumber(0), kEvening, {}}, {}},
-        {"an evening of five turns",
-         {CellValue::ofNumber(5), kEvening, {}},
-         {{4, {2}}, {5, {2}}, {1, {1, 3, 4, 5}}}},
+        {"an evening of five turns", {CellValue::ofNumber(5), kEvening, {}}, {{4, {2}}, {5, {2}}, {1, {1, 3, 4, 5}}}},
         // After a step back the turns beyond B19 are left over from before: they do not count.
-        {"B19 ends the record",
-         {CellValue::ofNumber(3), kEvening, {}},
-         {{2, {1, 2}}, {3, {1, 2}}, {1, {1, 3, 4}}}},
+        {"B19 ends the record", {CellValue::ofNumber(3), kEvening, {}}, {{2, {1, 2}}, {3, {1, 2}}, {1, {1, 3, 4}}}},
         // Player 7's run is broken and resumed; player 8's longer one ended earlier.
         {"the longest run is not the last one",
          {CellValue::ofNumber(9),
@@ -112,7 +105,8 @@ TEST(LiveTitles, LongestStreakIsTheLargestStandingShown) {
         std::string slots(12, '.');
         for (int slot = 1; slot <= 4; ++slot) {
             int player;
-            do player = static_cast<int>(random() % 12); while (slots[player] != '.');
+            do player = static_cast<int>(random() % 12);
+            while (slots[player] != '.');
             slots[player] = static_cast<char>('0' + slot);
         }
         record.turns.emplace_back(slots, std::string(12, '.'));

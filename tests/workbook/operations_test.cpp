@@ -32,7 +32,8 @@ protected:
         const auto shown = book.shown(book.activeSheet());
         std::vector<std::pair<bool, int>> result(static_cast<std::size_t>(last - first + 1), {false, -1});
         for (const auto& row : shown.rows)
-            if (row.row + 1 >= first && row.row + 1 <= last) result[static_cast<std::size_t>(row.row + 1 - first)] = {row.hidden, row.heightTwips};
+            if (row.row + 1 >= first && row.row + 1 <= last)
+                result[static_cast<std::size_t>(row.row + 1 - first)] = {row.hidden, row.heightTwips};
         return result;
     }
 };
@@ -51,7 +52,8 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
         const int sheet = book.activeSheet();
         std::vector<CellValue> cells{book.cell(sheet, 2140, 9), book.cell(sheet, 40, 4)};
         for (int i = 1; i <= 12; ++i)
-            for (auto [row, column] : {std::pair{i, 1}, {i + 20, 2}, {36, i + 34}}) cells.push_back(book.cell(sheet, row, column));
+            for (auto [row, column] : {std::pair{i, 1}, {i + 20, 2}, {36, i + 34}})
+                cells.push_back(book.cell(sheet, row, column));
         return cells;
     };
     const auto before = ownersCells();
@@ -59,9 +61,10 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
     host.clear();
     host.turnText = "4";
     ASSERT_TRUE(ResetData(ctx).ok);
-    EXPECT_EQ(host.statuses, (std::vector<std::string>{"Set Excel Application", "Writing Worksheet Turn",
-                                                       "Writing Worksheet Range Clear", "Writing Worksheet Change Rowheight",
-                                                       "Excel Application Saveing", "OLE Read Excel File", "Status : OK"}));
+    EXPECT_EQ(host.statuses,
+              (std::vector<std::string>{"Set Excel Application", "Writing Worksheet Turn",
+                                        "Writing Worksheet Range Clear", "Writing Worksheet Change Rowheight",
+                                        "Excel Application Saveing", "OLE Read Excel File", "Status : OK"}));
     EXPECT_EQ(host.sounds, std::vector<std::string>{"きん.wav"});
     EXPECT_EQ(host.turnText, "1");
     EXPECT_EQ(host.caption, "Normal");
@@ -75,30 +78,35 @@ TEST_F(OperationFixture, ResetClearsTheRecordAndKeepsTheOwnersCells) {
         for (int column = 9; column <= 33; ++column) EXPECT_EQ(after.cell(sheet, row, column), CellValue::empty());
     for (int i = 1; i <= 12; ++i) EXPECT_EQ(after.cell(sheet, i, 3), CellValue::empty());
     for (const auto& cell : after.shown(sheet).cells)
-        if (cell.row >= 1 && cell.row <= 12 && cell.column >= 1 && cell.column <= 3) EXPECT_EQ(cell.fillColorIndex, 2);
+        if (cell.row >= 1 && cell.row <= 12 && cell.column >= 1 && cell.column <= 3) {
+            EXPECT_EQ(cell.fillColorIndex, 2);
+        }
     // Row 14 too: "Hyper" had hidden it.
     EXPECT_EQ(rows(2, 14), (std::vector<std::pair<bool, int>>(13, {false, 330})));
 }
 
 TEST_F(OperationFixture, HyperHidesRowsByEntryAndNormalShowsThemAgain) {
     edit([](XlApp& app) {
-        const CellValue entries[] = {CellValue::ofNumber(1), CellValue::empty(),       CellValue::ofNumber(0),
-                                     CellValue::ofNumber(-2), CellValue::ofText("yes"), CellValue::ofNumber(0.5),
-                                     CellValue::ofNumber(1), CellValue::ofNumber(1),    CellValue::ofNumber(1),
-                                     CellValue::ofError(0x2A), CellValue::ofNumber(3),  CellValue::ofNumber(1)};
+        const CellValue entries[] = {CellValue::ofNumber(1),   CellValue::empty(),       CellValue::ofNumber(0),
+                                     CellValue::ofNumber(-2),  CellValue::ofText("yes"), CellValue::ofNumber(0.5),
+                                     CellValue::ofNumber(1),   CellValue::ofNumber(1),   CellValue::ofNumber(1),
+                                     CellValue::ofError(0x2A), CellValue::ofNumber(3),   CellValue::ofNumber(1)};
         for (int i = 1; i <= 12; ++i) app.cells(37, i + 35).setValue(entries[i - 1]);
     });
     ScoreContext ctx = context();
     ASSERT_TRUE(ApplyViewFormat(ctx, true).ok);
     EXPECT_EQ(host.caption, "Hyper");
     EXPECT_TRUE(host.prizeVisible);
-    EXPECT_EQ(host.statuses, (std::vector<std::string>{"Set Excel Application", "Writing Worksheet Change Rowheight",
-                                                       "Excel Application Saveing", "OLE Read Excel File", "Status : OK"}));
+    EXPECT_EQ(host.statuses,
+              (std::vector<std::string>{"Set Excel Application", "Writing Worksheet Change Rowheight",
+                                        "Excel Application Saveing", "OLE Read Excel File", "Status : OK"}));
     const auto rowsAfterHyper = rows(2, 14);
     const bool shown[] = {true, false, false, false, false, true, true, true, true, false, true, true, false};
     for (int k = 0; k < 13; ++k) {
         EXPECT_EQ(rowsAfterHyper[k].first, !shown[k]) << "row " << k + 2;
-        if (shown[k]) EXPECT_EQ(rowsAfterHyper[k].second, 330);
+        if (shown[k]) {
+            EXPECT_EQ(rowsAfterHyper[k].second, 330);
+        }
     }
     ASSERT_TRUE(ApplyViewFormat(ctx, false).ok);
     EXPECT_EQ(host.caption, "Normal");
@@ -113,7 +121,10 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
     const std::string before = testing::readFile(dataPath);
     const fs::path lock = folder / ".~lock.data.xls#", ownerFile = folder / "~$data.xls", moved = folder / "moved.xls";
     const auto moveAway = [&] { fs::rename(dataPath, moved); };
-    const auto moveBack = [&] { fs::remove(dataPath); fs::rename(moved, dataPath); };
+    const auto moveBack = [&] {
+        fs::remove(dataPath);
+        fs::rename(moved, dataPath);
+    };
     rlimit unlimited{};
     ::getrlimit(RLIMIT_FSIZE, &unlimited);
     struct Case {
@@ -126,9 +137,20 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
     const char* save = "Excel Application Saveing";
     std::vector<Case> cases{
         {"missing", moveAway, moveBack, open, ""},
-        {"damaged", [&] { moveAway(); testing::writeFile(dataPath, "not a workbook"); }, moveBack, open, ""},
-        {"directory", [&] { moveAway(); fs::create_directory(dataPath); }, moveBack, open, ""},
-        {"locked by LibreOffice", [&] { testing::writeFile(lock, ",Hanako Yamada,hanako,pc,06.12.2026 13:50,file:///x;"); },
+        {"damaged",
+         [&] {
+             moveAway();
+             testing::writeFile(dataPath, "not a workbook");
+         },
+         moveBack, open, ""},
+        {"directory",
+         [&] {
+             moveAway();
+             fs::create_directory(dataPath);
+         },
+         moveBack, open, ""},
+        {"locked by LibreOffice",
+         [&] { testing::writeFile(lock, ",Hanako Yamada,hanako,pc,06.12.2026 13:50,file:///x;"); },
          [&] { fs::remove(lock); }, save, "Hanako Yamada"},
         {"locked by the other suite", [&] { testing::writeFile(ownerFile, std::string("\x04Taro", 5)); },
          [&] { fs::remove(ownerFile); }, save, "Taro"},
@@ -140,8 +162,13 @@ TEST_F(OperationFixture, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
              limited.rlim_cur = 4096;
              ::setrlimit(RLIMIT_FSIZE, &limited);
          },
-         [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); std::signal(SIGXFSZ, SIG_DFL); }, save, ""},
-        {"read-only file", [&] { ::chmod(dataPath.c_str(), 0444); }, [&] { ::chmod(dataPath.c_str(), 0644); }, save, ""},
+         [&] {
+             ::setrlimit(RLIMIT_FSIZE, &unlimited);
+             std::signal(SIGXFSZ, SIG_DFL);
+         },
+         save, ""},
+        {"read-only file", [&] { ::chmod(dataPath.c_str(), 0444); }, [&] { ::chmod(dataPath.c_str(), 0644); }, save,
+         ""},
     };
     if (::geteuid() != 0)
         cases.push_back({"read-only folder", [&] { ::chmod(folder.path().c_str(), 0555); },
@@ -187,7 +214,9 @@ TEST(WorkbookLock, ReadsTheHolderFromEitherLockFile) {
     // The owner file keeps the name twice: a length byte and ANSI text, and at 0x37 a 16-bit
     // length and UTF-16 text.
     std::string owner(0x37, '\0');
-    owner.replace(0, 4, "\x03" "abc");
+    owner.replace(0, 4,
+                  "\x03"
+                  "abc");
     testing::writeFile(folder / "~$data.xls", owner + std::string("\x04\x00J\0o\0h\0n\0", 10));
     const auto lock = findWorkbookLock(folder / "data.xls");
     ASSERT_TRUE(lock.has_value());

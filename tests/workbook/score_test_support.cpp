@@ -19,7 +19,9 @@ std::filesystem::path withSampleWorkbook(const ScratchFolder& folder) {
     return target;
 }
 
-std::filesystem::path sampleWorkbook() { return std::filesystem::path(PELLIX_SOURCE_DIR) / "assets/sample/data.xls"; }
+std::filesystem::path sampleWorkbook() {
+    return std::filesystem::path(PELLIX_SOURCE_DIR) / "assets/sample/data.xls";
+}
 
 std::string runPython(const std::string& script, int* exitCode) {
     char scriptPath[] = "/tmp/pellix-py-XXXXXX";

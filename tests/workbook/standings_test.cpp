@@ -70,22 +70,28 @@ TEST(Standings, TextColourAndOrderOfOnePlayer) {
         Case{"turn_two_left_row_40_filled", 2, onTurns({1, 0}), "", kNoColor, kNoColor, 1},
         // Waiting since the start: the count includes the current turn.
         Case{"waiting_from_the_start", 6, History{}, "6ターン待ち", kNoColor, kNoColor, 6},
-        Case{"long_streak", 2060, [] {
+        Case{"long_streak", 2060,
+             [] {
                  History h;
                  for (int t = 1; t <= 2060; ++t) h.on(t, 4);
                  return h;
-             }(), "2059連勝中", kTan, kNoColor, -1},
+             }(),
+             "2059連勝中", kTan, kNoColor, -1},
         // A note typed into a position cell is neither a slot nor an empty cell: both walks stop.
-        Case{"text_stops_the_streak", 10, [] {
+        Case{"text_stops_the_streak", 10,
+             [] {
                  History h = onTurns({10, 9});
                  h.cells[8] = CellValue::ofText("x");
                  return h;
-             }(), "1連勝中", kLightGreen, kNoColor, -1},
-        Case{"text_stops_the_wait", 10, [] {
+             }(),
+             "1連勝中", kLightGreen, kNoColor, -1},
+        Case{"text_stops_the_wait", 10,
+             [] {
                  History h;
                  h.cells[8] = CellValue::ofText("x");
                  return h;
-             }(), "2ターン待ち", kNoColor, kNoColor, 2},
+             }(),
+             "2ターン待ち", kNoColor, kNoColor, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -113,10 +119,9 @@ TEST(Standings, PlayersNotTakingPartGetNothing) {
 
 TEST(Standings, EveryPlayerIsWalkedOnItsOwnColumn) {
     // Players 1..12 on their own histories: player p on court in the last p turns.
-    const TurnHistory history{[](int player) { return CellValue::ofNumber(player == 12 ? 0 : 1); },
-                              [](int turn, int player) {
-                                  return turn > 20 - player ? CellValue::ofNumber(1) : CellValue::empty();
-                              }};
+    const TurnHistory history{
+        [](int player) { return CellValue::ofNumber(player == 12 ? 0 : 1); },
+        [](int turn, int player) { return turn > 20 - player ? CellValue::ofNumber(1) : CellValue::empty(); }};
     const auto standings = computeStandings(20, history);
     EXPECT_EQ(standings[1].text, "Challenger");
     EXPECT_EQ(standings[2].text, "1連勝中");

@@ -21,7 +21,12 @@ using XfBytes = std::array<std::uint8_t, 20>;
 
 class CellFormats {
 public:
-    void add(const std::uint8_t* data) { XfBytes xf; std::copy_n(data, 20, xf.begin()); xfs_.push_back(xf); ++original_; }
+    void add(const std::uint8_t* data) {
+        XfBytes xf;
+        std::copy_n(data, 20, xf.begin());
+        xfs_.push_back(xf);
+        ++original_;
+    }
     void setPalette(const std::uint8_t* data, std::size_t size);
     // Whether the XFCRC record's count and checksum matched the XF list as read.
     void noteCrc(const std::uint8_t* data, std::size_t size);

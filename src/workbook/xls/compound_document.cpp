@@ -29,21 +29,18 @@ constexpr int kMaxStorageDepth = 64;
 thread_local int* gsfMessageCount = nullptr;
 thread_local std::string* gsfFirstMessage = nullptr;
 
-void countGsfMessage(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer)
-{
+void countGsfMessage(const gchar* domain, GLogLevelFlags level, const gchar* message, gpointer) {
     if (gsfMessageCount == nullptr) {
         g_log_default_handler(domain, level, message, nullptr);
         return;
     }
     if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) {
-        if (*gsfMessageCount == 0 && gsfFirstMessage != nullptr && message != nullptr)
-            *gsfFirstMessage = message;
+        if (*gsfMessageCount == 0 && gsfFirstMessage != nullptr && message != nullptr) *gsfFirstMessage = message;
         ++*gsfMessageCount;
     }
 }
 
-void initialiseGsf()
-{
+void initialiseGsf() {
     static std::once_flag once;
     std::call_once(once, [] {
         gsf_init();
@@ -56,14 +53,12 @@ void initialiseGsf()
 
 class MessageCounter {
 public:
-    MessageCounter()
-    {
+    MessageCounter() {
         initialiseGsf();
         gsfMessageCount = &count_;
         gsfFirstMessage = &first_;
     }
-    ~MessageCounter()
-    {
+    ~MessageCounter() {
         gsfMessageCount = nullptr;
         gsfFirstMessage = nullptr;
     }
@@ -79,20 +74,16 @@ private:
 
 template <typename T>
 struct GObjectDeleter {
-    void operator()(T* object) const
-    {
-        if (object != nullptr)
-            g_object_unref(object);
+    void operator()(T* object) const {
+        if (object != nullptr) g_object_unref(object);
     }
 };
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectDeleter<T>>;
 
 void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size_t fileSize,
-                  const std::string& displayName, int depth)
-{
-    if (depth > kMaxStorageDepth)
-        throwDamaged(displayName, "its storages are nested too deeply");
+                  const std::string& displayName, int depth) {
+    if (depth > kMaxStorageDepth) throwDamaged(displayName, "its storages are nested too deeply");
     const int count = gsf_infile_num_children(parent);
     for (int i = 0; i < count; ++i) {
         const char* name = gsf_infile_name_by_index(parent, i);
@@ -115,7 +106,7 @@ void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size
             const gsf_off_t size = gsf_input_size(child.get());
             if (size < 0 || static_cast<std::uint64_t>(size) > fileSize)
                 throwDamaged(displayName, "the stream \"" + entry.name + "\" claims " + std::to_string(size)
-                                         + " bytes, more than the whole file holds");
+                                              + " bytes, more than the whole file holds");
             entry.data.resize(static_cast<std::size_t>(size));
             if (size > 0 && gsf_input_read(child.get(), static_cast<std::size_t>(size), entry.data.data()) == nullptr)
                 throwDamaged(displayName, "the stream \"" + entry.name + "\" cannot be read to its end");
@@ -125,8 +116,7 @@ void readChildren(GsfInfile* parent, std::vector<CompoundEntry>& into, std::size
 }
 
 bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& children,
-                   std::span<const std::uint8_t> workbookStream, const std::string* workbookName)
-{
+                   std::span<const std::uint8_t> workbookStream, const std::string* workbookName) {
     for (const CompoundEntry& entry : children) {
         GDateTime* modified = nullptr;
         if (entry.hasModtime) {
@@ -140,25 +130,19 @@ bool writeChildren(GsfOutfile* parent, const std::vector<CompoundEntry>& childre
             modified != nullptr
                 ? gsf_outfile_new_child_full(parent, entry.name.c_str(), entry.storage, "modtime", modified, nullptr)
                 : gsf_outfile_new_child(parent, entry.name.c_str(), entry.storage));
-        if (modified != nullptr)
-            g_date_time_unref(modified);
-        if (child == nullptr)
-            return false;
+        if (modified != nullptr) g_date_time_unref(modified);
+        if (child == nullptr) return false;
         bool ok = true;
         if (entry.storage) {
-            if (entry.hasClassId)
-                gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
+            if (entry.hasClassId) gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(child.get()), entry.classId.data());
             ok = writeChildren(GSF_OUTFILE(child.get()), entry.children, workbookStream, nullptr);
         } else {
             std::span<const std::uint8_t> data = entry.data;
-            if (workbookName != nullptr && entry.name == *workbookName)
-                data = workbookStream;
-            if (!data.empty())
-                ok = gsf_output_write(child.get(), data.size(), data.data());
+            if (workbookName != nullptr && entry.name == *workbookName) data = workbookStream;
+            if (!data.empty()) ok = gsf_output_write(child.get(), data.size(), data.data());
         }
         ok = gsf_output_close(child.get()) && ok;
-        if (!ok)
-            return false;
+        if (!ok) return false;
     }
     return true;
 }
@@ -181,20 +165,16 @@ struct TablePatch {
 class SectorMap {
 public:
     SectorMap(std::span<const std::uint8_t> bytes, const std::string& displayName)
-        : bytes_(bytes), displayName_(displayName)
-    {
-    }
+        : bytes_(bytes), displayName_(displayName) {}
 
     // The mends the copy handed to libgsf needs; none for a sound file.
-    std::vector<TablePatch> check()
-    {
+    std::vector<TablePatch> check() {
         const std::uint8_t* header = bytes_.data();
         readHeader(header);
         const std::uint32_t cutoff = readU32(header + 0x38);
         directory_ = walk(readU32(header + 0x30), kDirectoryOwner, "the directory");
         const std::uint8_t* root = directoryEntry(0);
-        if (root == nullptr || root[0x42] != 5)
-            fail("its compound document has no root entry");
+        if (root == nullptr || root[0x42] != 5) fail("its compound document has no root entry");
         readMiniStream(header, root);
         walkStreams(root, cutoff);
         return patches_;
@@ -202,56 +182,46 @@ public:
 
 private:
     // The sector sizes, then the allocation table.
-    void readHeader(const std::uint8_t* header)
-    {
-        if (readU16(header + 0x1C) != 0xFFFE)
-            fail("its compound document header has the wrong byte order mark");
+    void readHeader(const std::uint8_t* header) {
+        if (readU16(header + 0x1C) != 0xFFFE) fail("its compound document header has the wrong byte order mark");
         const int shift = readU16(header + 0x1E);
         const int major = readU16(header + 0x1A);
         if (!((shift == 9 && major == 3) || (shift == 12 && major == 4)))
             fail("its compound document header gives an unknown sector size");
-        if (readU16(header + 0x20) != 6)
-            fail("its compound document header gives an unknown mini sector size");
+        if (readU16(header + 0x20) != 6) fail("its compound document header gives an unknown mini sector size");
         sectorSize_ = std::size_t{1} << shift;
-        if (bytes_.size() < sectorSize_)
-            fail("the file is cut short");
+        if (bytes_.size() < sectorSize_) fail("the file is cut short");
         sectorCount_ = (bytes_.size() - sectorSize_ + sectorSize_ - 1) / sectorSize_;
         owner_.assign(sectorCount_, kFree);
         readFat(header);
     }
 
     // Directory entry `id`, 128 bytes; null past the directory's chain.
-    const std::uint8_t* directoryEntry(std::uint32_t id) const
-    {
+    const std::uint8_t* directoryEntry(std::uint32_t id) const {
         const std::size_t perSector = sectorSize_ / 128;
         const std::size_t sector = id / perSector;
-        if (sector >= directory_.size())
-            return nullptr;
+        if (sector >= directory_.size()) return nullptr;
         return sectorData(directory_[sector]) + (id % perSector) * 128;
     }
 
     // The root's chain holds the mini stream; the mini FAT says how small streams use it.
-    void readMiniStream(const std::uint8_t* header, const std::uint8_t* root)
-    {
+    void readMiniStream(const std::uint8_t* header, const std::uint8_t* root) {
         miniStreamSize_ = readU32(root + 0x78);
-        const std::vector<std::uint32_t> miniStream = walk(readU32(root + 0x74), kMiniStreamOwner, "the mini stream",
-                                                           sectorsFor(miniStreamSize_, sectorSize_));
+        const std::vector<std::uint32_t> miniStream =
+            walk(readU32(root + 0x74), kMiniStreamOwner, "the mini stream", sectorsFor(miniStreamSize_, sectorSize_));
         miniStreamSize_ = std::min<std::uint64_t>(miniStreamSize_, miniStream.size() * sectorSize_);
         miniFatSectors_ = walk(readU32(header + 0x3C), kMiniFatOwner, "the mini FAT");
         for (std::uint32_t sector : miniFatSectors_)
-            for (std::size_t i = 0; i < sectorSize_ / 4; ++i)
-                miniFat_.push_back(readU32(sectorData(sector) + 4 * i));
+            for (std::size_t i = 0; i < sectorSize_ / 4; ++i) miniFat_.push_back(readU32(sectorData(sector) + 4 * i));
         miniOwner_.assign(miniFat_.size(), kFree);
     }
 
     // Every entry of the directory tree under the root, each stream's chain with its own owner.
-    void walkStreams(const std::uint8_t* root, std::uint32_t cutoff)
-    {
+    void walkStreams(const std::uint8_t* root, std::uint32_t cutoff) {
         std::vector<std::uint32_t> pending;
         std::vector<bool> visited(directory_.size() * (sectorSize_ / 128), false);
         const std::uint32_t firstChild = readU32(root + 0x4C);
-        if (firstChild != kNoStream)
-            pending.push_back(firstChild);
+        if (firstChild != kNoStream) pending.push_back(firstChild);
         std::uint32_t nextOwner = kFirstStreamOwner;
         while (!pending.empty()) {
             const std::uint32_t id = pending.back();
@@ -262,28 +232,23 @@ private:
             const std::uint8_t* node = directoryEntry(id);
             for (std::size_t link : {0x44, 0x48, 0x4C}) {
                 const std::uint32_t next = readU32(node + link);
-                if (next != kNoStream)
-                    pending.push_back(next);
+                if (next != kNoStream) pending.push_back(next);
             }
-            if (node[0x42] == 2)
-                walkStream(node, cutoff, nextOwner);
+            if (node[0x42] == 2) walkStream(node, cutoff, nextOwner);
         }
     }
 
     // A stream's chain, claimed for the next owner; an empty stream claims nothing.
-    void walkStream(const std::uint8_t* node, std::uint32_t cutoff, std::uint32_t& nextOwner)
-    {
+    void walkStream(const std::uint8_t* node, std::uint32_t cutoff, std::uint32_t& nextOwner) {
         const std::uint64_t size = readU32(node + 0x78);
         const std::uint32_t start = readU32(node + 0x74);
         const std::string what = "the stream \"" + entryName(node) + "\"";
         if (size >= cutoff) {
             const auto chain = walk(start, nextOwner++, what, sectorsFor(size, sectorSize_));
-            if (chain.size() * sectorSize_ < size)
-                fail(what + " is longer than its chain of sectors");
+            if (chain.size() * sectorSize_ < size) fail(what + " is longer than its chain of sectors");
         } else if (size > 0) {
             const std::size_t sectors = walkMini(start, nextOwner++, what, sectorsFor(size, kMiniSectorSize));
-            if (sectors * kMiniSectorSize < size)
-                fail(what + " is longer than its chain of mini sectors");
+            if (sectors * kMiniSectorSize < size) fail(what + " is longer than its chain of mini sectors");
         }
     }
 
@@ -299,14 +264,12 @@ private:
     static constexpr std::size_t kMiniSectorSize = 64;
     static constexpr std::size_t kWholeChain = static_cast<std::size_t>(-1);
 
-    static std::size_t sectorsFor(std::uint64_t size, std::size_t sectorSize)
-    {
+    static std::size_t sectorsFor(std::uint64_t size, std::size_t sectorSize) {
         return static_cast<std::size_t>((size + sectorSize - 1) / sectorSize);
     }
 
     // A directory entry's name: UTF-16, its byte length (with the closing NUL) at 0x40.
-    static std::string entryName(const std::uint8_t* node)
-    {
+    static std::string entryName(const std::uint8_t* node) {
         const std::size_t length = std::min<std::size_t>(readU16(node + 0x40), 64);
         std::string name;
         appendUtf16AsUtf8(name, node, length >= 2 ? length / 2 - 1 : 0, true);
@@ -317,23 +280,18 @@ private:
 
     [[noreturn]] void fail(const std::string& what) const { throwDamaged(displayName_, what); }
 
-    const std::uint8_t* sectorData(std::uint32_t sector) const
-    {
+    const std::uint8_t* sectorData(std::uint32_t sector) const {
         return bytes_.data() + (static_cast<std::size_t>(sector) + 1) * sectorSize_;
     }
-    static bool readsWholeSectors(std::uint32_t owner)
-    {
+    static bool readsWholeSectors(std::uint32_t owner) {
         return owner == kFatOwner || owner == kDirectoryOwner || owner == kMiniFatOwner;
     }
-    bool wholeSector(std::uint32_t sector) const
-    {
+    bool wholeSector(std::uint32_t sector) const {
         return (static_cast<std::size_t>(sector) + 2) * sectorSize_ <= bytes_.size();
     }
 
-    void claim(std::uint32_t sector, std::uint32_t owner, const std::string& what)
-    {
-        if (sector >= sectorCount_)
-            fail("the chain of " + what + " points past the end of the file");
+    void claim(std::uint32_t sector, std::uint32_t owner, const std::string& what) {
+        if (sector >= sectorCount_) fail("the chain of " + what + " points past the end of the file");
         if (owner_[sector] != kFree)
             fail("the chain of " + what + " runs into sectors that belong to something else (sector "
                  + std::to_string(sector) + ")");
@@ -345,8 +303,7 @@ private:
     // list then ends at its first entry that is no sector of the file, and it is taken as it is
     // when the sectors it lists cover every sector of the file. libgsf trusts the count, so the
     // copy it reads gets the count of the list.
-    void readFat(const std::uint8_t* header)
-    {
+    void readFat(const std::uint8_t* header) {
         const std::uint32_t fatSectors = readU32(header + 0x2C);
         const std::size_t perFat = sectorSize_ / 4;
         const auto listed = [&](std::uint32_t id) { return id < sectorCount_ && wholeSector(id); };
@@ -384,8 +341,9 @@ private:
             patches_.push_back({0x48, static_cast<std::uint32_t>(difatSectors)});
         if (fatIds_.size() < fatSectors) {
             if (fatIds_.size() * perFat < sectorCount_)
-                fail(fatSectors > sectorCount_ ? "its compound document claims more allocation sectors than the file holds"
-                                               : "its compound document's allocation table list is cut short");
+                fail(fatSectors > sectorCount_
+                         ? "its compound document claims more allocation sectors than the file holds"
+                         : "its compound document's allocation table list is cut short");
             patches_.push_back({0x2C, static_cast<std::uint32_t>(fatIds_.size())});
             patches_.push_back({0x48, static_cast<std::uint32_t>(difatSectors)});
             if (difatSectors == 0)
@@ -397,8 +355,7 @@ private:
         for (std::uint32_t id : fatIds_) {
             claim(id, kFatOwner, "the allocation table");
             const std::uint8_t* data = sectorData(id);
-            for (std::size_t i = 0; i < perFat; ++i)
-                fat_.push_back(readU32(data + 4 * i));
+            for (std::size_t i = 0; i < perFat; ++i) fat_.push_back(readU32(data + 4 * i));
         }
     }
 
@@ -406,19 +363,15 @@ private:
     // on past them is cut after the last needed sector in the copy libgsf reads: what lies there
     // is no part of the stream, whoever else it belongs to.
     std::vector<std::uint32_t> walk(std::uint32_t sector, std::uint32_t owner, const std::string& what,
-                                    std::size_t needed = kWholeChain)
-    {
+                                    std::size_t needed = kWholeChain) {
         std::vector<std::uint32_t> chain;
         while (sector != kEndOfChain) {
-            if (sector == kFreeSector && chain.empty())
-                break;  // an empty chain
+            if (sector == kFreeSector && chain.empty()) break;  // an empty chain
             if (chain.size() == needed) {
-                if (!chain.empty())
-                    patches_.push_back({fatEntryOffset(chain.back()), kEndOfChain});
+                if (!chain.empty()) patches_.push_back({fatEntryOffset(chain.back()), kEndOfChain});
                 break;
             }
-            if (sector >= fat_.size())
-                fail("the chain of " + what + " points past the end of the allocation table");
+            if (sector >= fat_.size()) fail("the chain of " + what + " points past the end of the allocation table");
             claim(sector, owner, what);
             // Stream data may end in a short last sector (some writers cut the file there);
             // the tables read here (directory, mini FAT) are read a whole sector at a time.
@@ -430,14 +383,14 @@ private:
         return chain;
     }
 
-    std::size_t walkMini(std::uint32_t sector, std::uint32_t owner, const std::string& what, std::size_t needed)
-    {
+    std::size_t walkMini(std::uint32_t sector, std::uint32_t owner, const std::string& what, std::size_t needed) {
         std::size_t count = 0;
         std::uint32_t previous = kEndOfChain;
         while (sector != kEndOfChain) {
             if (count == needed) {
                 const std::size_t perSector = sectorSize_ / 4;
-                patches_.push_back({offsetOf(miniFatSectors_[previous / perSector]) + 4 * (previous % perSector), kEndOfChain});
+                patches_.push_back(
+                    {offsetOf(miniFatSectors_[previous / perSector]) + 4 * (previous % perSector), kEndOfChain});
                 break;
             }
             if (sector >= miniFat_.size())
@@ -445,7 +398,8 @@ private:
             if (static_cast<std::uint64_t>(sector) * kMiniSectorSize >= miniStreamSize_)
                 fail("the chain of " + what + " points past the end of the mini stream");
             if (miniOwner_[sector] != kFree)
-                fail("the chain of " + what + " runs into another's mini sectors (mini sector " + std::to_string(sector) + ")");
+                fail("the chain of " + what + " runs into another's mini sectors (mini sector " + std::to_string(sector)
+                     + ")");
             miniOwner_[sector] = owner;
             ++count;
             previous = sector;
@@ -454,8 +408,7 @@ private:
         return count;
     }
 
-    std::size_t fatEntryOffset(std::uint32_t sector) const
-    {
+    std::size_t fatEntryOffset(std::uint32_t sector) const {
         const std::size_t perFat = sectorSize_ / 4;
         return offsetOf(fatIds_[sector / perFat]) + 4 * (sector % perFat);
     }
@@ -477,23 +430,18 @@ private:
 
 }  // namespace
 
-CompoundEntry* CompoundDocument::stream(std::string_view name)
-{
+CompoundEntry* CompoundDocument::stream(std::string_view name) {
     for (CompoundEntry& entry : children)
-        if (!entry.storage && g_ascii_strcasecmp(entry.name.c_str(), std::string(name).c_str()) == 0)
-            return &entry;
+        if (!entry.storage && g_ascii_strcasecmp(entry.name.c_str(), std::string(name).c_str()) == 0) return &entry;
     return nullptr;
 }
 
-bool hasCompoundSignature(std::span<const std::uint8_t> bytes)
-{
+bool hasCompoundSignature(std::span<const std::uint8_t> bytes) {
     return bytes.size() >= sizeof kSignature && std::memcmp(bytes.data(), kSignature, sizeof kSignature) == 0;
 }
 
-CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const std::string& displayName)
-{
-    if (!hasCompoundSignature(bytes))
-        throw XlsError(displayName + " is not a spreadsheet workbook");
+CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const std::string& displayName) {
+    if (!hasCompoundSignature(bytes)) throw XlsError(displayName + " is not a spreadsheet workbook");
     if (bytes.size() < 512)
         throwDamaged(displayName, "the file is cut short (" + std::to_string(bytes.size()) + " bytes)");
 
@@ -505,8 +453,7 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
     std::vector<std::uint8_t> mended;
     if (!patches.empty()) {
         mended.assign(bytes.begin(), bytes.end());
-        for (const TablePatch& patch : patches)
-            writeU32(mended.data() + patch.offset, patch.value);
+        for (const TablePatch& patch : patches) writeU32(mended.data() + patch.offset, patch.value);
         bytes = mended;
     }
 
@@ -522,8 +469,7 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
         }
         throwDamaged(displayName, what);
     }
-    if (error != nullptr)
-        g_error_free(error);
+    if (error != nullptr) g_error_free(error);
     gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(root.get()), document.rootClassId.data());
     readChildren(root.get(), document.children, bytes.size(), displayName, 0);
     if (messages.count() > 0)
@@ -533,13 +479,13 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
 
 std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document,
                                                 std::span<const std::uint8_t> workbookStream,
-                                                const std::string& displayName)
-{
+                                                const std::string& displayName) {
     MessageCounter messages;
     GObjectPtr<GsfOutput> sink(gsf_output_memory_new());
     bool ok = false;
     {
-        GObjectPtr<GsfOutfile> root(gsf_outfile_msole_new_full(sink.get(), static_cast<guint>(document.sectorSize), 64));
+        GObjectPtr<GsfOutfile> root(
+            gsf_outfile_msole_new_full(sink.get(), static_cast<guint>(document.sectorSize), 64));
         if (root != nullptr) {
             gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(root.get()), document.rootClassId.data());
             ok = writeChildren(root.get(), document.children, workbookStream, &document.workbookStreamName);

@@ -22,29 +22,22 @@ public:
     std::uint32_t offset() const { return offset_; }
     std::uint32_t left() const { return records_[segment_].size - offset_; }
     const std::uint8_t* here() const { return stream_ + records_[segment_].offset + 4 + offset_; }
-    bool nextSegment()
-    {
-        if (segment_ + 1 >= records_.size())
-            return false;
+    bool nextSegment() {
+        if (segment_ + 1 >= records_.size()) return false;
         ++segment_;
         offset_ = 0;
         return true;
     }
-    void skipToStringStart()
-    {
-        if (left() == 0)
-            nextSegment();
+    void skipToStringStart() {
+        if (left() == 0) nextSegment();
     }
     // Copies (or skips, with `into` null) `count` bytes; false when the table ends first.
-    bool plain(std::size_t count, std::uint8_t* into, std::size_t& have)
-    {
+    bool plain(std::size_t count, std::uint8_t* into, std::size_t& have) {
         have = 0;
         while (count > 0) {
-            if (left() == 0 && !nextSegment())
-                return false;
+            if (left() == 0 && !nextSegment()) return false;
             const std::size_t take = std::min<std::size_t>(count, left());
-            if (into != nullptr)
-                std::copy_n(here(), take, into + have);
+            if (into != nullptr) std::copy_n(here(), take, into + have);
             offset_ += static_cast<std::uint32_t>(take);
             have += take;
             count -= take;
@@ -60,17 +53,14 @@ private:
     std::uint32_t offset_ = 0;
 };
 
-[[noreturn]] void stringDamaged(const std::string& displayName, std::size_t index, std::size_t need, std::size_t have)
-{
+[[noreturn]] void stringDamaged(const std::string& displayName, std::size_t index, std::size_t need, std::size_t have) {
     throwDamaged(displayName, "shared string " + std::to_string(index) + " runs past the record end (need "
                                   + std::to_string(need) + " bytes, have " + std::to_string(have) + ")");
 }
 
-bool isHighSurrogate(char16_t unit)
-{
+bool isHighSurrogate(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
-
 
 struct StringRead {
     std::string text;
@@ -79,8 +69,7 @@ struct StringRead {
 
 // `count` characters that start `highByte` wide; each CONTINUE they run on into says anew.
 std::string readCharacters(SegmentCursor& cursor, std::size_t count, bool highByte, std::size_t index,
-                           const std::string& displayName)
-{
+                           const std::string& displayName) {
     std::string text;
     std::size_t remaining = count;
     while (remaining > 0) {
@@ -93,8 +82,7 @@ std::string readCharacters(SegmentCursor& cursor, std::size_t count, bool highBy
         }
         const std::size_t unit = highByte ? 2 : 1;
         const std::size_t take = std::min<std::size_t>(remaining, cursor.left() / unit);
-        if (take == 0)
-            stringDamaged(displayName, index, unit, cursor.left());
+        if (take == 0) stringDamaged(displayName, index, unit, cursor.left());
         appendUtf16AsUtf8(text, cursor.here(), take, highByte);
         cursor.advance(static_cast<std::uint32_t>(take * unit));
         remaining -= take;
@@ -103,31 +91,26 @@ std::string readCharacters(SegmentCursor& cursor, std::size_t count, bool highBy
 }
 
 // One XLUnicodeRichExtendedString: its header, characters, formatting runs and phonetic data.
-StringRead readString(SegmentCursor& cursor, std::size_t index, const std::string& displayName)
-{
+StringRead readString(SegmentCursor& cursor, std::size_t index, const std::string& displayName) {
     std::uint8_t header[4];
     std::size_t have = 0;
-    if (!cursor.plain(3, header, have))
-        stringDamaged(displayName, index, 3, have);
+    if (!cursor.plain(3, header, have)) stringDamaged(displayName, index, 3, have);
     const std::uint16_t characters = readU16(header);
     const std::uint8_t flags = header[2];
     std::uint32_t runs = 0;
     std::uint32_t phonetic = 0;
     if (flags & 0x08) {
-        if (!cursor.plain(2, header, have))
-            stringDamaged(displayName, index, 2, have);
+        if (!cursor.plain(2, header, have)) stringDamaged(displayName, index, 2, have);
         runs = readU16(header);
     }
     if (flags & 0x04) {
-        if (!cursor.plain(4, header, have))
-            stringDamaged(displayName, index, 4, have);
+        if (!cursor.plain(4, header, have)) stringDamaged(displayName, index, 4, have);
         phonetic = readU32(header);
     }
     StringRead read;
     read.text = readCharacters(cursor, characters, flags & 0x01, index, displayName);
     const std::size_t trailer = 4 * static_cast<std::size_t>(runs) + phonetic;
-    if (!cursor.plain(trailer, nullptr, have))
-        stringDamaged(displayName, index, trailer, have);
+    if (!cursor.plain(trailer, nullptr, have)) stringDamaged(displayName, index, trailer, have);
     read.plain = (flags & 0x0C) == 0;
     return read;
 }
@@ -138,8 +121,7 @@ public:
     std::vector<std::uint8_t> out;
     std::size_t recordStart = 0;
 
-    void start(std::uint16_t type)
-    {
+    void start(std::uint16_t type) {
         recordStart = out.size();
         appendU16(out, type);
         appendU16(out, 0);
@@ -150,8 +132,7 @@ public:
 
 // Appends a plain string of UTF-16 `units`, 8-bit when every unit fits; returns where its first
 // byte and the header of its record went in `writer.out`.
-std::pair<std::uint32_t, std::uint32_t> appendString(RecordWriter& writer, const std::u16string& units)
-{
+std::pair<std::uint32_t, std::uint32_t> appendString(RecordWriter& writer, const std::u16string& units) {
     std::vector<std::uint8_t>& out = writer.out;
     const bool highByte = std::any_of(units.begin(), units.end(), [](char16_t u) { return u > 0xFF; });
     const std::size_t unit = highByte ? 2 : 1;
@@ -168,8 +149,7 @@ std::pair<std::uint32_t, std::uint32_t> appendString(RecordWriter& writer, const
     while (done < units.size()) {
         std::size_t take = std::min(units.size() - done, writer.room() / unit);
         // Never part the two halves of a surrogate pair.
-        if (take > 0 && done + take < units.size() && isHighSurrogate(units[done + take - 1]))
-            --take;
+        if (take > 0 && done + take < units.size() && isHighSurrogate(units[done + take - 1])) --take;
         if (take == 0) {
             writer.finish();
             writer.start(kSidContinue);
@@ -178,8 +158,7 @@ std::pair<std::uint32_t, std::uint32_t> appendString(RecordWriter& writer, const
         }
         for (std::size_t i = done; i < done + take; ++i) {
             out.push_back(static_cast<std::uint8_t>(units[i]));
-            if (highByte)
-                out.push_back(static_cast<std::uint8_t>(units[i] >> 8));
+            if (highByte) out.push_back(static_cast<std::uint8_t>(units[i] >> 8));
         }
         done += take;
     }
@@ -188,20 +167,17 @@ std::pair<std::uint32_t, std::uint32_t> appendString(RecordWriter& writer, const
 
 }  // namespace
 
-void SharedStrings::parse(const std::uint8_t* stream, std::span<const RecordView> records, const std::string& displayName)
-{
+void SharedStrings::parse(const std::uint8_t* stream, std::span<const RecordView> records,
+                          const std::string& displayName) {
     stream_ = stream;
-    for (const RecordView& record : records)
-        segments_.push_back({record.offset, record.type, record.size});
-    if (records.empty() || records.front().size < 8)
-        throwDamaged(displayName, "the shared string table is cut short");
+    for (const RecordView& record : records) segments_.push_back({record.offset, record.type, record.size});
+    if (records.empty() || records.front().size < 8) throwDamaged(displayName, "the shared string table is cut short");
     const std::uint32_t sstHeader = records.front().offset;
     const std::uint8_t* head = stream + sstHeader + 4;
     const std::uint32_t unique = readU32(head + 4);
 
     std::size_t totalBytes = 0;
-    for (const RecordView& record : records)
-        totalBytes += record.size;
+    for (const RecordView& record : records) totalBytes += record.size;
     const std::size_t bound = std::min<std::size_t>(unique, totalBytes / 3);
     texts_.reserve(bound);
     plain_.reserve(bound);
@@ -222,17 +198,14 @@ void SharedStrings::parse(const std::uint8_t* stream, std::span<const RecordView
     endOffset_ = cursor.offset();
 }
 
-std::uint32_t SharedStrings::indexOf(const std::string& text)
-{
+std::uint32_t SharedStrings::indexOf(const std::string& text) {
     if (!indexed_) {
         plainIndex_.reserve(texts_.size());
         for (std::size_t i = 0; i < texts_.size(); ++i)
-            if (plain_[i])
-                plainIndex_.emplace(texts_[i], static_cast<std::uint32_t>(i));
+            if (plain_[i]) plainIndex_.emplace(texts_[i], static_cast<std::uint32_t>(i));
         indexed_ = true;
     }
-    if (auto found = plainIndex_.find(text); found != plainIndex_.end())
-        return found->second;
+    if (auto found = plainIndex_.find(text); found != plainIndex_.end()) return found->second;
     const auto index = static_cast<std::uint32_t>(texts_.size());
     texts_.push_back(text);
     plain_.push_back(true);
@@ -241,8 +214,7 @@ std::uint32_t SharedStrings::indexOf(const std::string& text)
     return index;
 }
 
-std::vector<std::uint8_t> SharedStrings::build(std::uint32_t labelTotal) const
-{
+std::vector<std::uint8_t> SharedStrings::build(std::uint32_t labelTotal) const {
     RecordWriter writer;
     const std::size_t firstAdded = texts_.size() - added_.size();
     if (segments_.empty()) {
@@ -257,8 +229,7 @@ std::vector<std::uint8_t> SharedStrings::build(std::uint32_t labelTotal) const
             writer.start(segment.type);
             const std::uint8_t* data = stream_ + segment.header + 4;
             writer.out.insert(writer.out.end(), data, data + size);
-            if (s != endSegment_)
-                writer.finish();
+            if (s != endSegment_) writer.finish();
         }
     }
     start_.resize(firstAdded);
@@ -274,8 +245,7 @@ std::vector<std::uint8_t> SharedStrings::build(std::uint32_t labelTotal) const
     return std::move(writer.out);
 }
 
-std::vector<std::uint8_t> SharedStrings::extSst(std::uint32_t sstOffset) const
-{
+std::vector<std::uint8_t> SharedStrings::extSst(std::uint32_t sstOffset) const {
     const std::size_t strings = texts_.size();
     // Strings per bucket as Excel chooses it: at most 128 buckets, at least 8 strings each.
     const std::size_t perBucket = std::max<std::size_t>(8, (strings + 127) / 128);

@@ -43,7 +43,7 @@ private:
     };
     const std::uint8_t* stream_ = nullptr;
     std::vector<Segment> segments_;
-    std::size_t endSegment_ = 0;    // where the last string ends
+    std::size_t endSegment_ = 0;  // where the last string ends
     std::uint32_t endOffset_ = 0;
     std::vector<std::string> texts_;
     std::vector<bool> plain_;

@@ -15,9 +15,9 @@ constexpr std::uint16_t kSidWindow2 = 0x023E;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // ROW flags, byte 12.
-constexpr std::uint8_t kRowHidden = 0x20;      // fDyZero
+constexpr std::uint8_t kRowHidden = 0x20;        // fDyZero
 constexpr std::uint8_t kRowCustomHeight = 0x40;  // fUnsynced
-constexpr std::uint8_t kRowHasFormat = 0x80;   // fGhostDirty
+constexpr std::uint8_t kRowHasFormat = 0x80;     // fGhostDirty
 
 // FORMULA: the flag fShrFmla (in the flags after the cached value), and the tokens that name
 // the anchor of a shared formula or array (PtgExp) or of a data table (PtgTbl).
@@ -25,45 +25,48 @@ constexpr std::uint16_t kFormulaShared = 0x0008;
 constexpr std::uint8_t kPtgExp = 0x01;
 constexpr std::uint8_t kPtgTbl = 0x02;
 
-bool isGroupRecord(std::uint16_t type)
-{
+bool isGroupRecord(std::uint16_t type) {
     return type == kSidShrFmla || type == kSidArray || type == kSidTable;
 }
 
-bool isTableRecord(std::uint16_t type)
-{
+bool isTableRecord(std::uint16_t type) {
     return isCellRecord(type) || type == kSidRow || type == kSidDbCell;
 }
 
 // Records that belong to the cell record before them.
-bool isFollowUp(std::uint16_t type)
-{
-    return type == kSidString || type == kSidShrFmla || type == kSidArray || type == kSidTable
-        || type == kSidContinue;
+bool isFollowUp(std::uint16_t type) {
+    return type == kSidString || type == kSidShrFmla || type == kSidArray || type == kSidTable || type == kSidContinue;
 }
 
-std::size_t minimumSize(std::uint16_t type)
-{
+std::size_t minimumSize(std::uint16_t type) {
     switch (type) {
-    case kSidNumber: return 14;
-    case kSidRk: return 10;
-    case kSidLabelSst: return 10;
-    case kSidBlank: return 6;
-    case kSidBoolErr: return 8;
-    case kSidFormula: return 22;
+    case kSidNumber:
+        return 14;
+    case kSidRk:
+        return 10;
+    case kSidLabelSst:
+        return 10;
+    case kSidBlank:
+        return 6;
+    case kSidBoolErr:
+        return 8;
+    case kSidFormula:
+        return 22;
     case kSidLabel:
-    case kSidRString: return 9;
-    case kSidMulRk: return 12;
-    case kSidMulBlank: return 8;
-    default: return 6;
+    case kSidRString:
+        return 9;
+    case kSidMulRk:
+        return 12;
+    case kSidMulBlank:
+        return 8;
+    default:
+        return 6;
     }
 }
 
-std::string decodeUnicodeString(const std::uint8_t* data, std::size_t available)
-{
+std::string decodeUnicodeString(const std::uint8_t* data, std::size_t available) {
     std::string text;
-    if (available < 3)
-        return text;
+    if (available < 3) return text;
     const std::size_t count = readU16(data);
     const bool highByte = data[2] & 0x01;
     const std::size_t fits = (available - 3) / (highByte ? 2 : 1);
@@ -71,8 +74,7 @@ std::string decodeUnicodeString(const std::uint8_t* data, std::size_t available)
     return text;
 }
 
-std::vector<std::uint8_t> cellRecord(std::uint16_t type, int row, int column, std::uint16_t format, std::size_t extra)
-{
+std::vector<std::uint8_t> cellRecord(std::uint16_t type, int row, int column, std::uint16_t format, std::size_t extra) {
     std::vector<std::uint8_t> bytes(4 + 6 + extra);
     writeU16(bytes.data(), type);
     writeU16(bytes.data() + 2, static_cast<std::uint16_t>(6 + extra));
@@ -85,8 +87,7 @@ std::vector<std::uint8_t> cellRecord(std::uint16_t type, int row, int column, st
 // The record of a cell of `format` holding `value` (not empty): RK where the number fits it,
 // else NUMBER; LABELSST; BOOLERR.
 std::vector<std::uint8_t> valueRecord(int row, int column, std::uint16_t format, const CellValue& value,
-                                      SharedStrings& strings)
-{
+                                      SharedStrings& strings) {
     std::vector<std::uint8_t> bytes;
     switch (value.kind) {
     case ValueKind::Empty:
@@ -118,27 +119,22 @@ std::vector<std::uint8_t> valueRecord(int row, int column, std::uint16_t format,
 
 SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> records, const SharedStrings& strings,
                        const std::string& displayName)
-    : stream_(stream), records_(records), displayName_(displayName)
-{
+    : stream_(stream), records_(records), displayName_(displayName) {
     const std::vector<std::uint16_t> cellsPerRow = locateCellTable();
     // Each row's list is allocated once.
     rows_.resize(cellsPerRow.size());
     for (std::size_t row = 0; row < cellsPerRow.size(); ++row)
-        if (cellsPerRow[row] > 0)
-            rows_[row].cells.reserve(cellsPerRow[row]);
+        if (cellsPerRow[row] > 0) rows_[row].cells.reserve(cellsPerRow[row]);
     parseCellTable(strings);
 }
 
-std::size_t SheetCells::afterFollowUps(std::size_t record, std::size_t limit) const
-{
+std::size_t SheetCells::afterFollowUps(std::size_t record, std::size_t limit) const {
     std::size_t next = record + 1;
-    while (next < limit && isFollowUp(records_[next].type))
-        ++next;
+    while (next < limit && isFollowUp(records_[next].type)) ++next;
     return next;
 }
 
-std::vector<std::uint16_t> SheetCells::locateCellTable()
-{
+std::vector<std::uint16_t> SheetCells::locateCellTable() {
     std::size_t first = kNone;
     std::size_t end = kNone;
     std::size_t dimensions = kNone;
@@ -156,17 +152,13 @@ std::vector<std::uint16_t> SheetCells::locateCellTable()
             --depth;
             continue;
         }
-        if (depth != 1)
-            continue;
+        if (depth != 1) continue;
         if (isTableRecord(record.type)) {
-            if (first == kNone)
-                first = i;
+            if (first == kNone) first = i;
             if (record.type != kSidDbCell && record.size >= 2) {
                 const std::size_t row = readU16(data);
-                if (row >= cellsPerRow.size())
-                    cellsPerRow.resize(row + 1, 0);
-                if (record.type != kSidRow && cellsPerRow[row] < 0xFFFF)
-                    ++cellsPerRow[row];
+                if (row >= cellsPerRow.size()) cellsPerRow.resize(row + 1, 0);
+                if (record.type != kSidRow && cellsPerRow[row] < 0xFFFF) ++cellsPerRow[row];
             }
             end = afterFollowUps(i, records_.size());
             i = end - 1;
@@ -188,8 +180,7 @@ std::vector<std::uint16_t> SheetCells::locateCellTable()
     return cellsPerRow;
 }
 
-void SheetCells::readSheetSetting(const RecordView& record)
-{
+void SheetCells::readSheetSetting(const RecordView& record) {
     const std::uint8_t* data = stream_ + record.offset + 4;
     if (record.type == kSidDefaultRowHeight && record.size >= 4) {
         defaultRowHeight_ = readU16(data + 2) & 0x7FFF;
@@ -201,8 +192,7 @@ void SheetCells::readSheetSetting(const RecordView& record)
     }
 }
 
-void SheetCells::parseCellTable(const SharedStrings& strings)
-{
+void SheetCells::parseCellTable(const SharedStrings& strings) {
     std::optional<CellPlace> lastCell;
     int depth = 1;
     for (std::size_t i = tableBegin_; i < tableEnd_; ++i) {
@@ -219,8 +209,7 @@ void SheetCells::parseCellTable(const SharedStrings& strings)
             readRowRecord(record);
             continue;
         }
-        if (record.type == kSidDbCell)
-            continue;
+        if (record.type == kSidDbCell) continue;
         if (!isCellRecord(record.type)) {
             keepUnknown(record, lastCell);
             continue;
@@ -231,8 +220,7 @@ void SheetCells::parseCellTable(const SharedStrings& strings)
     }
 }
 
-void SheetCells::keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell)
-{
+void SheetCells::keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell) {
     const Range range{record.offset, 4u + record.size};
     std::vector<Range>* into = &lead_;
     if (lastCell) {
@@ -249,21 +237,17 @@ void SheetCells::keepUnknown(const RecordView& record, const std::optional<CellP
         into->push_back(range);
 }
 
-void SheetCells::readRowRecord(const RecordView& record)
-{
+void SheetCells::readRowRecord(const RecordView& record) {
     const std::uint8_t* data = stream_ + record.offset + 4;
-    if (record.size < 16)
-        damaged("the row record at offset " + std::to_string(record.offset) + " is cut short");
+    if (record.size < 16) damaged("the row record at offset " + std::to_string(record.offset) + " is cut short");
     RowEntry& row = ensureRow(readU16(data));
-    if (row.hasRecord)
-        damaged("row " + std::to_string(readU16(data) + 1) + " is described twice");
+    if (row.hasRecord) damaged("row " + std::to_string(readU16(data) + 1) + " is described twice");
     std::copy_n(data, 16, row.record.begin());
     row.hasRecord = true;
 }
 
 SheetCells::CellPlace SheetCells::parseCellRecord(const RecordView& record, std::uint32_t end,
-                                                  const SharedStrings& strings)
-{
+                                                  const SharedStrings& strings) {
     const std::uint8_t* data = stream_ + record.offset + 4;
     if (record.size < minimumSize(record.type))
         damaged("the cell record at offset " + std::to_string(record.offset) + " is cut short");
@@ -291,13 +275,11 @@ SheetCells::CellPlace SheetCells::parseCellRecord(const RecordView& record, std:
     return {row, column};
 }
 
-void SheetCells::damaged(const std::string& what) const
-{
+void SheetCells::damaged(const std::string& what) const {
     throwDamaged(displayName_, what);
 }
 
-void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffset)
-{
+void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffset) {
     std::vector<CellEntry>& cells = ensureRow(row).cells;
     if (cells.empty() || cells.back().last < entry.first) {
         cells.push_back(entry);
@@ -317,8 +299,7 @@ void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffs
             damaged("cell " + cellName(row, std::max<int>(earlier->first, entry.first))
                     + " is stored twice, and the copy the later one hides defines a shared formula, array or table"
                     + " (record at offset " + std::to_string(recordOffset) + ")");
-        if (earlier->type == kSidLabelSst)
-            ++droppedLabels_;
+        if (earlier->type == kSidLabelSst) ++droppedLabels_;
         if (earlier->tail >= 0) {
             if (entry.tail < 0) {
                 entry.tail = earlier->tail;
@@ -337,49 +318,38 @@ void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffs
     cells.insert(at, left.begin(), left.end());
 }
 
-SheetCells::RowEntry& SheetCells::ensureRow(int row)
-{
-    if (static_cast<std::size_t>(row) >= rows_.size())
-        rows_.resize(static_cast<std::size_t>(row) + 1);
+SheetCells::RowEntry& SheetCells::ensureRow(int row) {
+    if (static_cast<std::size_t>(row) >= rows_.size()) rows_.resize(static_cast<std::size_t>(row) + 1);
     return rows_[static_cast<std::size_t>(row)];
 }
 
-std::vector<SheetCells::CellEntry>::iterator SheetCells::find(RowEntry& row, int column)
-{
+std::vector<SheetCells::CellEntry>::iterator SheetCells::find(RowEntry& row, int column) {
     auto after = std::upper_bound(row.cells.begin(), row.cells.end(), column,
                                   [](int c, const CellEntry& e) { return c < e.first; });
-    if (after == row.cells.begin() || std::prev(after)->last < column)
-        return row.cells.end();
+    if (after == row.cells.begin() || std::prev(after)->last < column) return row.cells.end();
     return std::prev(after);
 }
 
-std::vector<SheetCells::CellEntry>::const_iterator SheetCells::find(const RowEntry& row, int column) const
-{
+std::vector<SheetCells::CellEntry>::const_iterator SheetCells::find(const RowEntry& row, int column) const {
     auto after = std::upper_bound(row.cells.begin(), row.cells.end(), column,
                                   [](int c, const CellEntry& e) { return c < e.first; });
-    if (after == row.cells.begin() || std::prev(after)->last < column)
-        return row.cells.end();
+    if (after == row.cells.begin() || std::prev(after)->last < column) return row.cells.end();
     return std::prev(after);
 }
 
-const std::uint8_t* SheetCells::bytesOf(const CellEntry& entry) const
-{
+const std::uint8_t* SheetCells::bytesOf(const CellEntry& entry) const {
     return entry.owned ? owned_[entry.source].data() : stream_ + entry.source;
 }
 
-std::uint16_t SheetCells::formatOf(const CellEntry& entry, int column) const
-{
+std::uint16_t SheetCells::formatOf(const CellEntry& entry, int column) const {
     const std::uint8_t* data = bytesOf(entry) + 4;
     const int k = column - entry.first;
-    if (entry.type == kSidMulRk)
-        return readU16(data + 4 + 6 * k);
-    if (entry.type == kSidMulBlank)
-        return readU16(data + 4 + 2 * k);
+    if (entry.type == kSidMulRk) return readU16(data + 4 + 6 * k);
+    if (entry.type == kSidMulBlank) return readU16(data + 4 + 2 * k);
     return readU16(data + 4);
 }
 
-CellValue SheetCells::valueOf(const CellEntry& entry, int column, const SharedStrings& strings) const
-{
+CellValue SheetCells::valueOf(const CellEntry& entry, int column, const SharedStrings& strings) const {
     const std::uint8_t* header = bytesOf(entry);
     const std::uint8_t* data = header + 4;
     const std::size_t size = readU16(header + 2);
@@ -400,25 +370,26 @@ CellValue SheetCells::valueOf(const CellEntry& entry, int column, const SharedSt
     case kSidBoolErr:
         return data[7] ? CellValue::ofError(data[6]) : CellValue::ofBoolean(data[6] != 0);
     case kSidFormula: {
-        if (readU16(data + 12) != 0xFFFF)
-            return CellValue::ofNumber(readF64(data + 6));
+        if (readU16(data + 12) != 0xFFFF) return CellValue::ofNumber(readF64(data + 6));
         switch (data[6]) {
         case 0: {  // text: in the STRING record that follows
             for (std::size_t at = 4 + size; at + 4 <= entry.length;) {
                 const std::uint8_t* next = header + at;
                 const std::size_t nextSize = readU16(next + 2);
-                if (at + 4 + nextSize > entry.length)
-                    break;
-                if (readU16(next) == kSidString)
-                    return CellValue::ofText(decodeUnicodeString(next + 4, nextSize));
+                if (at + 4 + nextSize > entry.length) break;
+                if (readU16(next) == kSidString) return CellValue::ofText(decodeUnicodeString(next + 4, nextSize));
                 at += 4 + nextSize;
             }
             return CellValue::ofText({});
         }
-        case 1: return CellValue::ofBoolean(data[8] != 0);
-        case 2: return CellValue::ofError(data[8]);
-        case 3: return CellValue::ofText({});
-        default: return CellValue::empty();
+        case 1:
+            return CellValue::ofBoolean(data[8] != 0);
+        case 2:
+            return CellValue::ofError(data[8]);
+        case 3:
+            return CellValue::ofText({});
+        default:
+            return CellValue::empty();
         }
     }
     default:
@@ -429,35 +400,29 @@ CellValue SheetCells::valueOf(const CellEntry& entry, int column, const SharedSt
 // The cell whose shared formula, array or table this formula cell belongs to: its tokens are
 // just PtgExp or PtgTbl naming that cell ([MS-XLS] 2.5.198.58, 2.5.198.86), or the cell itself
 // carries the record that defines the group.
-std::optional<SheetCells::CellPlace> SheetCells::groupAnchor(const CellEntry& entry) const
-{
-    if (entry.type != kSidFormula)
-        return std::nullopt;
+std::optional<SheetCells::CellPlace> SheetCells::groupAnchor(const CellEntry& entry) const {
+    if (entry.type != kSidFormula) return std::nullopt;
     const std::uint8_t* bytes = bytesOf(entry);
     const std::size_t size = readU16(bytes + 2);
     if (size >= 27 && readU16(bytes + 24) == 5 && (bytes[26] == kPtgExp || bytes[26] == kPtgTbl))
         return CellPlace{readU16(bytes + 27), readU16(bytes + 29)};
-    if (const std::size_t at = groupRecordOf(entry); at != 0)
-        return CellPlace{readU16(bytes + at + 4), bytes[at + 8]};
+    if (const std::size_t at = groupRecordOf(entry); at != 0) return CellPlace{readU16(bytes + at + 4), bytes[at + 8]};
     return std::nullopt;
 }
 
 // Where in the cell's bytes a SHRFMLA, ARRAY or TABLE follows its formula; 0 when none does.
-std::size_t SheetCells::groupRecordOf(const CellEntry& entry) const
-{
-    if (entry.type != kSidFormula)
-        return 0;
+std::size_t SheetCells::groupRecordOf(const CellEntry& entry) const {
+    if (entry.type != kSidFormula) return 0;
     const std::uint8_t* bytes = bytesOf(entry);
     for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length; at += 4 + readU16(bytes + at + 2))
-        if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6)
-            return at;
+        if (isGroupRecord(readU16(bytes + at)) && readU16(bytes + at + 2) >= 6) return at;
     return 0;
 }
 
 // The cell's record and follow-ups with every SHRFMLA, ARRAY or TABLE (and the CONTINUE records
 // that carry on one of them) left out; `formula` replaces the cell's own record.
-std::vector<std::uint8_t> SheetCells::withoutGroupRecords(const CellEntry& entry, std::vector<std::uint8_t> formula) const
-{
+std::vector<std::uint8_t> SheetCells::withoutGroupRecords(const CellEntry& entry,
+                                                          std::vector<std::uint8_t> formula) const {
     const std::uint8_t* bytes = bytesOf(entry);
     bool dropping = false;
     for (std::size_t at = 4 + readU16(bytes + 2); at + 4 <= entry.length;) {
@@ -467,8 +432,7 @@ std::vector<std::uint8_t> SheetCells::withoutGroupRecords(const CellEntry& entry
             dropping = true;
         else if (type != kSidContinue)
             dropping = false;
-        if (!dropping)
-            formula.insert(formula.end(), bytes + at, bytes + at + length);
+        if (!dropping) formula.insert(formula.end(), bytes + at, bytes + at + length);
         at += length;
     }
     return formula;
@@ -479,8 +443,7 @@ std::vector<std::uint8_t> SheetCells::withoutGroupRecords(const CellEntry& entry
 // tokens, with references relative to the cell resolved ([MS-XLS] 2.4.260 ShrFmla), and keeps
 // its cached result. An array formula or a data table over more cells than the written one is
 // refused, as the spreadsheet program refuses to change part of one.
-void SheetCells::ungroup(int row, int column, CellPlace anchor)
-{
+void SheetCells::ungroup(int row, int column, CellPlace anchor) {
     struct Holder {
         CellEntry* entry = nullptr;
         std::size_t at = 0;
@@ -488,22 +451,18 @@ void SheetCells::ungroup(int row, int column, CellPlace anchor)
     const auto groupIn = [&](CellEntry& entry) -> Holder {
         const std::size_t at = groupRecordOf(entry);
         const std::uint8_t* bytes = bytesOf(entry);
-        if (at != 0 && readU16(bytes + at + 4) == anchor.row && bytes[at + 8] == anchor.column)
-            return {&entry, at};
+        if (at != 0 && readU16(bytes + at + 4) == anchor.row && bytes[at + 8] == anchor.column) return {&entry, at};
         return {};
     };
     Holder holder;
     if (static_cast<std::size_t>(anchor.row) < rows_.size()) {
         auto& anchorRow = rows_[static_cast<std::size_t>(anchor.row)];
-        if (auto at = find(anchorRow, anchor.column); at != anchorRow.cells.end())
-            holder = groupIn(*at);
+        if (auto at = find(anchorRow, anchor.column); at != anchorRow.cells.end()) holder = groupIn(*at);
     }
     for (std::size_t r = 0; r < rows_.size() && holder.entry == nullptr; ++r)
         for (CellEntry& entry : rows_[r].cells)
-            if (holder.entry == nullptr)
-                holder = groupIn(entry);
-    if (holder.entry == nullptr)
-        return;  // a PtgExp naming no group: nothing is shared, the cell is written as asked
+            if (holder.entry == nullptr) holder = groupIn(entry);
+    if (holder.entry == nullptr) return;  // a PtgExp naming no group: nothing is shared, the cell is written as asked
 
     const std::uint8_t* group = bytesOf(*holder.entry) + holder.at;
     const std::uint16_t groupType = readU16(group);
@@ -522,24 +481,20 @@ void SheetCells::ungroup(int row, int column, CellPlace anchor)
                            + ", which can only be changed as a whole");
     } else {
         rebuildSharedFormulaCells(row, column, anchor, group, rebuilt);
-        for (const auto& [entry, bytes] : rebuilt)
-            holderRebuilt = holderRebuilt || entry == holder.entry;
+        for (const auto& [entry, bytes] : rebuilt) holderRebuilt = holderRebuilt || entry == holder.entry;
     }
     if (!holderRebuilt) {
         const std::uint8_t* bytes = bytesOf(*holder.entry);
-        rebuilt.emplace_back(holder.entry,
-                             withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)}));
+        rebuilt.emplace_back(holder.entry, withoutGroupRecords(*holder.entry, {bytes, bytes + 4 + readU16(bytes + 2)}));
     }
-    for (auto& [entry, bytes] : rebuilt)
-        own(*entry, std::move(bytes));
+    for (auto& [entry, bytes] : rebuilt) own(*entry, std::move(bytes));
     edited_ = true;
 }
 
 // The cells of the shared formula `group` (a SHRFMLA record) anchored at `anchor`, each with the
 // formula as its own tokens and without the shared flag.
 void SheetCells::rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
-                                           std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>>& rebuilt)
-{
+                                           std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>>& rebuilt) {
     const std::size_t groupSize = readU16(group + 2);
     const int firstRow = readU16(group + 4);
     const int lastRow = readU16(group + 6);
@@ -548,20 +503,16 @@ void SheetCells::rebuildSharedFormulaCells(int row, int column, CellPlace anchor
     const std::string range = cellName(firstRow, firstColumn) + ":" + cellName(lastRow, lastColumn);
     // ShrFmla: RefU, reserved, cUse, then cce, rgce and rgcb to the end of the record.
     const std::size_t count = groupSize >= 10 ? readU16(group + 12) : 0;
-    if (groupSize < 10 || 10 + count > groupSize)
-        damaged("the shared formula of " + range + " is cut short");
+    if (groupSize < 10 || 10 + count > groupSize) damaged("the shared formula of " + range + " is cut short");
     const std::span<const std::uint8_t> shared(group + 14, count);
     const std::vector<std::uint8_t> extra(group + 14 + count, group + 4 + groupSize);
     for (int r = firstRow; r <= lastRow && static_cast<std::size_t>(r) < rows_.size(); ++r) {
         for (CellEntry& entry : rows_[static_cast<std::size_t>(r)].cells) {
-            if (entry.first < firstColumn || entry.first > lastColumn || entry.type != kSidFormula)
-                continue;
+            if (entry.first < firstColumn || entry.first > lastColumn || entry.type != kSidFormula) continue;
             const std::uint8_t* bytes = bytesOf(entry);
-            if (readU16(bytes + 2) < 27 || bytes[26] != kPtgExp)
-                continue;
+            if (readU16(bytes + 2) < 27 || bytes[26] != kPtgExp) continue;
             const auto member = groupAnchor(entry);
-            if (!member || member->row != anchor.row || member->column != anchor.column)
-                continue;
+            if (!member || member->row != anchor.row || member->column != anchor.column) continue;
             const CellTokens tokens = sharedTokensForCell(shared, r, entry.first);
             if (!tokens.problem.empty())
                 throw XlsError(displayName_ + ": cell " + cellName(row, column) + " shares the formula of " + range
@@ -580,40 +531,33 @@ void SheetCells::rebuildSharedFormulaCells(int row, int column, CellPlace anchor
     }
 }
 
-CellValue SheetCells::value(int row, int column, const SharedStrings& strings) const
-{
-    if (static_cast<std::size_t>(row) >= rows_.size())
-        return CellValue::empty();
+CellValue SheetCells::value(int row, int column, const SharedStrings& strings) const {
+    if (static_cast<std::size_t>(row) >= rows_.size()) return CellValue::empty();
     const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
     auto entry = find(entries, column);
     return entry == entries.cells.end() ? CellValue::empty() : valueOf(*entry, column, strings);
 }
 
-std::uint16_t SheetCells::format(int row, int column) const
-{
+std::uint16_t SheetCells::format(int row, int column) const {
     if (static_cast<std::size_t>(row) < rows_.size()) {
         const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
-        if (auto entry = find(entries, column); entry != entries.cells.end())
-            return formatOf(*entry, column);
+        if (auto entry = find(entries, column); entry != entries.cells.end()) return formatOf(*entry, column);
     }
     return emptyFormat(row, column);
 }
 
-std::uint16_t SheetCells::emptyFormat(int row, int column) const
-{
+std::uint16_t SheetCells::emptyFormat(int row, int column) const {
     if (static_cast<std::size_t>(row) < rows_.size()) {
         const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
         if (entries.hasRecord && (entries.record[12] & kRowHasFormat))
             return readU16(entries.record.data() + 14) & 0x0FFF;
     }
     for (const ColumnFormat& columns : columnFormats_)
-        if (column >= columns.first && column <= columns.last)
-            return columns.format;
+        if (column >= columns.first && column <= columns.last) return columns.format;
     return kDefaultCellFormat;
 }
 
-SheetCells::CellEntry SheetCells::makeEntry(std::uint16_t type, int first, int last, std::vector<std::uint8_t> bytes)
-{
+SheetCells::CellEntry SheetCells::makeEntry(std::uint16_t type, int first, int last, std::vector<std::uint8_t> bytes) {
     CellEntry entry;
     entry.first = static_cast<std::uint16_t>(first);
     entry.last = static_cast<std::uint16_t>(last);
@@ -622,8 +566,7 @@ SheetCells::CellEntry SheetCells::makeEntry(std::uint16_t type, int first, int l
     return entry;
 }
 
-void SheetCells::own(CellEntry& entry, std::vector<std::uint8_t> bytes)
-{
+void SheetCells::own(CellEntry& entry, std::vector<std::uint8_t> bytes) {
     entry.owned = true;
     entry.source = static_cast<std::uint32_t>(owned_.size());
     entry.length = static_cast<std::uint32_t>(bytes.size());
@@ -632,10 +575,8 @@ void SheetCells::own(CellEntry& entry, std::vector<std::uint8_t> bytes)
 
 // The cells of a MULRK or MULBLANK left of `cutFirst` and right of `cutLast`, each kept with its
 // own format: one cell becomes an RK or BLANK, more stay a MULRK or MULBLANK.
-std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry, int row, int cutFirst, int cutLast)
-{
-    if (entry.first == entry.last || (cutFirst <= entry.first && cutLast >= entry.last))
-        return {};
+std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry, int row, int cutFirst, int cutLast) {
+    if (entry.first == entry.last || (cutFirst <= entry.first && cutLast >= entry.last)) return {};
     const bool numbers = entry.type == kSidMulRk;
     const std::size_t each = numbers ? 6 : 2;
     const std::vector<std::uint8_t> source(bytesOf(entry), bytesOf(entry) + entry.length);
@@ -646,8 +587,7 @@ std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry
         const std::size_t count = static_cast<std::size_t>(last - first + 1);
         if (count == 1) {
             auto bytes = cellRecord(numbers ? kSidRk : kSidBlank, row, first, readU16(from), numbers ? 4 : 0);
-            if (numbers)
-                std::copy_n(from + 2, 4, bytes.begin() + 10);
+            if (numbers) std::copy_n(from + 2, 4, bytes.begin() + 10);
             pieces.push_back(makeEntry(numbers ? kSidRk : kSidBlank, first, first, std::move(bytes)));
             return;
         }
@@ -660,15 +600,12 @@ std::vector<SheetCells::CellEntry> SheetCells::splitMulti(const CellEntry& entry
         appendU16(bytes, static_cast<std::uint16_t>(last));
         pieces.push_back(makeEntry(entry.type, first, last, std::move(bytes)));
     };
-    if (cutFirst > entry.first)
-        piece(entry.first, cutFirst - 1);
-    if (cutLast < entry.last)
-        piece(cutLast + 1, entry.last);
+    if (cutFirst > entry.first) piece(entry.first, cutFirst - 1);
+    if (cutLast < entry.last) piece(cutLast + 1, entry.last);
     return pieces;
 }
 
-void SheetCells::setValue(int row, int column, const CellValue& value, SharedStrings& strings, int& labelChange)
-{
+void SheetCells::setValue(int row, int column, const CellValue& value, SharedStrings& strings, int& labelChange) {
     RowEntry& cells = ensureRow(row);
     auto existing = find(cells, column);
     const bool exists = existing != cells.cells.end();
@@ -683,45 +620,37 @@ void SheetCells::setValue(int row, int column, const CellValue& value, SharedStr
 
     std::vector<std::uint8_t> bytes;
     if (value.kind == ValueKind::Empty) {
-        if (!exists || blank)
-            return;  // already empty; its format stays
+        if (!exists || blank) return;  // already empty; its format stays
         // A formatted cell stays as a formatted blank; so does one that carries unknown records.
         if (format != emptyFormat(row, column) || existing->tail >= 0)
             bytes = cellRecord(kSidBlank, row, column, format, 0);
     } else {
         bytes = valueRecord(row, column, format, value, strings);
-        if (value.kind == ValueKind::Text)
-            ++labelChange;
+        if (value.kind == ValueKind::Text) ++labelChange;
     }
-    if (exists && existing->type == kSidLabelSst)
-        --labelChange;
+    if (exists && existing->type == kSidLabelSst) --labelChange;
     replaceCell(cells, row, column, existing, std::move(bytes));
 }
 
 void SheetCells::replaceCell(RowEntry& cells, int row, int column, std::vector<CellEntry>::iterator existing,
-                             std::vector<std::uint8_t> bytes)
-{
+                             std::vector<std::uint8_t> bytes) {
     const bool exists = existing != cells.cells.end();
     std::vector<CellEntry> pieces;
     std::int32_t tail = -1;
     if (exists) {
         tail = existing->tail;
-        if (existing->first != existing->last)
-            pieces = splitMulti(*existing, row, column, column);
+        if (existing->first != existing->last) pieces = splitMulti(*existing, row, column, column);
     }
     std::vector<CellEntry> replacement;
     for (const CellEntry& piece : pieces)
-        if (piece.last < column)
-            replacement.push_back(piece);
+        if (piece.last < column) replacement.push_back(piece);
     if (!bytes.empty()) {
         const std::uint16_t type = readU16(bytes.data());
         replacement.push_back(makeEntry(type, column, column, std::move(bytes)));
     }
     for (const CellEntry& piece : pieces)
-        if (piece.first > column)
-            replacement.push_back(piece);
-    if (tail >= 0 && !replacement.empty())
-        replacement.back().tail = tail;
+        if (piece.first > column) replacement.push_back(piece);
+    if (tail >= 0 && !replacement.empty()) replacement.back().tail = tail;
 
     auto at = exists ? cells.cells.erase(existing)
                      : std::upper_bound(cells.cells.begin(), cells.cells.end(), column,
@@ -731,8 +660,7 @@ void SheetCells::replaceCell(RowEntry& cells, int row, int column, std::vector<C
     edited_ = true;
 }
 
-void SheetCells::setFormat(int row, int column, std::uint16_t format)
-{
+void SheetCells::setFormat(int row, int column, std::uint16_t format) {
     RowEntry& cells = ensureRow(row);
     auto existing = find(cells, column);
     if (existing == cells.cells.end()) {
@@ -743,8 +671,7 @@ void SheetCells::setFormat(int row, int column, std::uint16_t format)
         edited_ = true;
         return;
     }
-    if (formatOf(*existing, column) == format)
-        return;
+    if (formatOf(*existing, column) == format) return;
     if (!existing->owned) {
         const std::uint8_t* bytes = bytesOf(*existing);
         own(*existing, {bytes, bytes + existing->length});
@@ -760,8 +687,7 @@ void SheetCells::setFormat(int row, int column, std::uint16_t format)
     edited_ = true;
 }
 
-void SheetCells::setRowHeight(int row, int heightTwips)
-{
+void SheetCells::setRowHeight(int row, int heightTwips) {
     RowEntry& entry = ensureRow(row);
     if (!entry.hasRecord) {
         entry.record.fill(0);
@@ -782,8 +708,7 @@ void SheetCells::setRowHeight(int row, int heightTwips)
     edited_ = true;
 }
 
-void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, const CellFormats& formats) const
-{
+void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, const CellFormats& formats) const {
     shown.defaultRowHeightTwips = defaultRowHeight_;
     shown.defaultColumnWidth = defaultColumnWidth_;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
@@ -799,8 +724,7 @@ void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, cons
                 cell.value = valueOf(entry, column, strings);
                 cell.formula = entry.type == kSidFormula;
                 cell.fillColorIndex = formats.fillColorIndex(formatOf(entry, column));
-                if (cell.fillColorIndex >= 0)
-                    cell.fillRgb = formats.colorRgb(cell.fillColorIndex);
+                if (cell.fillColorIndex >= 0) cell.fillRgb = formats.colorRgb(cell.fillColorIndex);
                 shown.cells.push_back(std::move(cell));
             }
         }
@@ -811,29 +735,25 @@ void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, cons
               [](const ColumnsShown& a, const ColumnsShown& b) { return a.first < b.first; });
 }
 
-std::vector<int> SheetCells::writtenRows() const
-{
+std::vector<int> SheetCells::writtenRows() const {
     std::vector<int> rows;
     for (std::size_t r = 0; r < rows_.size(); ++r)
-        if (rows_[r].hasRecord || !rows_[r].cells.empty())
-            rows.push_back(static_cast<int>(r));
+        if (rows_[r].hasRecord || !rows_[r].cells.empty()) rows.push_back(static_cast<int>(r));
     return rows;
 }
 
-void SheetCells::write(StreamSink& sink, Layout& layout) const
-{
+void SheetCells::write(StreamSink& sink, Layout& layout) const {
     int depth = 0;
     writeRecordRange(sink, 0, tableBegin_, layout, depth);
     writeCellTable(sink, layout);
     writeRecordRange(sink, tableEnd_, records_.size(), layout, depth);
 }
 
-void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout, int& depth) const
-{
+void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout,
+                                  int& depth) const {
     for (std::size_t i = begin; i < end; ++i) {
         const RecordView& record = records_[i];
-        if (record.type == kSidBof)
-            ++depth;
+        if (record.type == kSidBof) ++depth;
         if (depth == 1 && record.type == kSidIndex) {
             writeIndex(sink, record, layout);
         } else if (depth == 1 && record.type == kSidDimensions && (record.size == 14 || record.size == 10)) {
@@ -849,19 +769,16 @@ void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size
             }
             sink.put(stream_ + record.offset, 4u + record.size);
         }
-        if (record.type == kSidEof)
-            --depth;
+        if (record.type == kSidEof) --depth;
     }
 }
 
-void SheetCells::writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const
-{
+void SheetCells::writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const {
     const std::uint8_t* data = stream_ + original.offset + 4;
     const std::vector<int> rows = writtenRows();
     std::size_t blocks = 0;
     for (std::size_t k = 0; k < rows.size(); ++k)
-        if (k == 0 || rows[k] / 32 != rows[k - 1] / 32)
-            ++blocks;
+        if (k == 0 || rows[k] / 32 != rows[k - 1] / 32) ++blocks;
     sink.putHeader(kSidIndex, 16 + 4 * blocks);
     sink.putU32(original.size >= 4 ? readU32(data) : 0);
     sink.putU32(rows.empty() ? 0 : static_cast<std::uint32_t>(rows.front()));
@@ -871,22 +788,18 @@ void SheetCells::writeIndex(StreamSink& sink, const RecordView& original, const 
         sink.putU32(sink.measuring() || b >= layout.dbCells.size() ? 0 : layout.dbCells[b]);
 }
 
-void SheetCells::writeDimensions(StreamSink& sink, const RecordView& original) const
-{
+void SheetCells::writeDimensions(StreamSink& sink, const RecordView& original) const {
     std::uint32_t firstRow = 0, endRow = 0;
     std::uint16_t firstColumn = 0xFFFF, endColumn = 0;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         const auto& cells = rows_[r].cells;
-        if (cells.empty())
-            continue;
-        if (endRow == 0)
-            firstRow = static_cast<std::uint32_t>(r);
+        if (cells.empty()) continue;
+        if (endRow == 0) firstRow = static_cast<std::uint32_t>(r);
         endRow = static_cast<std::uint32_t>(r + 1);
         firstColumn = std::min(firstColumn, cells.front().first);
         endColumn = std::max<std::uint16_t>(endColumn, static_cast<std::uint16_t>(cells.back().last + 1));
     }
-    if (endRow == 0)
-        firstColumn = 0;
+    if (endRow == 0) firstColumn = 0;
     const std::uint8_t* data = stream_ + original.offset + 4;
     sink.putHeader(kSidDimensions, original.size);
     if (original.size == 14) {
@@ -901,18 +814,14 @@ void SheetCells::writeDimensions(StreamSink& sink, const RecordView& original) c
     sink.put(data + original.size - 2, 2);
 }
 
-void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const
-{
-    for (const Range& range : lead_)
-        sink.put(stream_ + range.offset, range.length);
-    if (sink.measuring())
-        layout.dbCells.clear();
+void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const {
+    for (const Range& range : lead_) sink.put(stream_ + range.offset, range.length);
+    if (sink.measuring()) layout.dbCells.clear();
     const std::vector<int> rows = writtenRows();
     std::size_t block = 0;
     for (std::size_t k = 0; k < rows.size();) {
         std::size_t end = k;
-        while (end < rows.size() && rows[end] / 32 == rows[k] / 32)
-            ++end;
+        while (end < rows.size() && rows[end] / 32 == rows[k] / 32) ++end;
         writeRowBlock(sink, std::span(rows).subspan(k, end - k), block, layout);
         ++block;
         k = end;
@@ -920,11 +829,9 @@ void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const
 }
 
 // One block of up to 32 rows: their ROW records, their cells, and the DBCELL that indexes them.
-void SheetCells::writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const
-{
+void SheetCells::writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const {
     const std::uint32_t blockStart = sink.position();
-    for (int row : rows)
-        writeRowRecord(sink, row);
+    for (int row : rows) writeRowRecord(sink, row);
     // DBCELL ([MS-XLS] 2.4.78): the first offset runs from the second ROW record to the first
     // cell, each next one from the previous row's first cell; a row without cells sits where
     // its cells would start.
@@ -948,12 +855,10 @@ void SheetCells::writeRowBlock(StreamSink& sink, std::span<const int> rows, std:
         XLS_INVARIANT(block < layout.dbCells.size() && layout.dbCells[block] == dbCell);
     sink.putHeader(kSidDbCell, 4 + 2 * offsets.size());
     sink.putU32(dbCell - blockStart);
-    for (std::uint16_t offset : offsets)
-        sink.putU16(offset);
+    for (std::uint16_t offset : offsets) sink.putU16(offset);
 }
 
-void SheetCells::writeRowRecord(StreamSink& sink, int rowNumber) const
-{
+void SheetCells::writeRowRecord(StreamSink& sink, int rowNumber) const {
     const RowEntry& row = rows_[static_cast<std::size_t>(rowNumber)];
     std::array<std::uint8_t, 16> record = row.record;
     if (!row.hasRecord) {

@@ -22,28 +22,24 @@ public:
     bool measuring() const { return buffer_ == nullptr; }
     std::uint32_t position() const { return static_cast<std::uint32_t>(position_); }
 
-    void put(const std::uint8_t* bytes, std::size_t count)
-    {
+    void put(const std::uint8_t* bytes, std::size_t count) {
         if (buffer_ != nullptr && count > 0) {
             XLS_INVARIANT(count <= capacity_ - position_);
             std::memcpy(buffer_ + position_, bytes, count);
         }
         position_ += count;
     }
-    void putU16(std::uint16_t value)
-    {
+    void putU16(std::uint16_t value) {
         std::uint8_t bytes[2];
         writeU16(bytes, value);
         put(bytes, 2);
     }
-    void putU32(std::uint32_t value)
-    {
+    void putU32(std::uint32_t value) {
         std::uint8_t bytes[4];
         writeU32(bytes, value);
         put(bytes, 4);
     }
-    void putHeader(std::uint16_t type, std::size_t size)
-    {
+    void putHeader(std::uint16_t type, std::size_t size) {
         putU16(type);
         putU16(static_cast<std::uint16_t>(size));
     }

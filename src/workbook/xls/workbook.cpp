@@ -27,7 +27,7 @@ struct Substream {
     std::size_t endRecord = 0;  // one past the balancing EOF
     std::uint32_t begin = 0;    // byte offsets in the original stream
     std::uint32_t end = 0;
-    std::uint16_t kind = 0;     // BOF dt
+    std::uint16_t kind = 0;  // BOF dt
     int sheet = -1;
 };
 
@@ -78,15 +78,14 @@ struct Workbook::Impl {
     void writeUnchangedSubstream(StreamSink& sink, const Substream& substream) const;
 };
 
-void Workbook::Impl::parseStream()
-{
+void Workbook::Impl::parseStream() {
     const std::uint8_t* data = stream.data();
     std::size_t position = 0;
     records.reserve(stream.size() / 12);
     while (position + 4 <= stream.size()) {
-        const RecordView record{static_cast<std::uint32_t>(position), readU16(data + position), readU16(data + position + 2)};
-        if (record.end() > stream.size())
-            break;
+        const RecordView record{static_cast<std::uint32_t>(position), readU16(data + position),
+                                readU16(data + position + 2)};
+        if (record.end() > stream.size()) break;
         records.push_back(record);
         position = record.end();
     }
@@ -97,9 +96,11 @@ void Workbook::Impl::parseStream()
     if (version == kBiff5Version)
         throw XlsError(name + " was saved in an older spreadsheet format (BIFF5) that is not supported");
     if (version != kBiff8Version)
-        throw XlsError(name + " was saved in a spreadsheet format that is not supported (version 0x"
-                       + [&] { char hex[8]; std::snprintf(hex, sizeof hex, "%04X", version); return std::string(hex); }()
-                       + ")");
+        throw XlsError(name + " was saved in a spreadsheet format that is not supported (version 0x" + [&] {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%04X", version);
+            return std::string(hex);
+        }() + ")");
     if (readU16(data + 6) != kBofGlobals)
         damaged("its Workbook stream does not begin with the workbook's global records");
 
@@ -111,16 +112,14 @@ void Workbook::Impl::parseStream()
         substream.kind = records[i].size >= 4 ? readU16(data + records[i].offset + 6) : 0;
         int depth = 0;
         for (; i < records.size(); ++i) {
-            if (substreams.empty() && records[i].type == kSidFilePass)
-                throw XlsError(name + " is password-protected");
+            if (substreams.empty() && records[i].type == kSidFilePass) throw XlsError(name + " is password-protected");
             if (records[i].type == kSidBof)
                 ++depth;
             else if (records[i].type == kSidEof && --depth == 0)
                 break;
         }
         if (i == records.size()) {
-            if (substreams.empty())
-                damaged("the workbook's global records have no end (the stream is cut short)");
+            if (substreams.empty()) damaged("the workbook's global records have no end (the stream is cut short)");
             break;  // a cut-off last sheet: kept as trailing bytes, and refused below if a sheet starts there
         }
         substream.endRecord = ++i;
@@ -130,8 +129,7 @@ void Workbook::Impl::parseStream()
     trailingBegin = substreams.back().end;
 }
 
-void Workbook::Impl::parseGlobals()
-{
+void Workbook::Impl::parseGlobals() {
     const std::uint8_t* data = stream.data();
     const Substream& globals = substreams[0];
     for (std::size_t i = globals.firstRecord; i < globals.endRecord; ++i) {
@@ -142,12 +140,10 @@ void Workbook::Impl::parseGlobals()
             addSheet(i);
             break;
         case kSidWindow1:
-            if (record.size >= 12)
-                active = readU16(body + 10);
+            if (record.size >= 12) active = readU16(body + 10);
             break;
         case kSidXf:
-            if (record.size < 20)
-                damaged("cell format " + std::to_string(formats.count()) + " is cut short");
+            if (record.size < 20) damaged("cell format " + std::to_string(formats.count()) + " is cut short");
             formats.add(body);
             lastXfRecord = i;
             break;
@@ -167,32 +163,28 @@ void Workbook::Impl::parseGlobals()
             break;
         }
     }
-    if (xfCrcRecord != kNone)
-        formats.noteCrc(data + records[xfCrcRecord].offset + 4, records[xfCrcRecord].size);
-    if (active < 0 || static_cast<std::size_t>(active) >= sheets.size())
-        active = 0;
+    if (xfCrcRecord != kNone) formats.noteCrc(data + records[xfCrcRecord].offset + 4, records[xfCrcRecord].size);
+    if (active < 0 || static_cast<std::size_t>(active) >= sheets.size()) active = 0;
     readWorksheetReferences();
     cells.resize(sheets.size());
 }
 
 // BOUNDSHEET8: a sheet's name and where its substream begins.
-void Workbook::Impl::addSheet(std::size_t boundSheetRecord)
-{
+void Workbook::Impl::addSheet(std::size_t boundSheetRecord) {
     const RecordView& record = records[boundSheetRecord];
     const std::uint8_t* body = stream.data() + record.offset + 4;
-    if (record.size < 8)
-        damaged("the sheet list entry at offset " + std::to_string(record.offset) + " is cut short");
+    if (record.size < 8) damaged("the sheet list entry at offset " + std::to_string(record.offset) + " is cut short");
     SheetInfo sheet;
     sheet.boundSheetRecord = boundSheetRecord;
     const std::size_t count = body[6];
     const bool highByte = body[7] & 0x01;
-    appendUtf16AsUtf8(sheet.name, body + 8, std::min<std::size_t>(count, (record.size - 8u) / (highByte ? 2 : 1)), highByte);
+    appendUtf16AsUtf8(sheet.name, body + 8, std::min<std::size_t>(count, (record.size - 8u) / (highByte ? 2 : 1)),
+                      highByte);
     const std::uint32_t start = readU32(body);
-    auto found = std::find_if(substreams.begin() + 1, substreams.end(),
-                              [&](const Substream& s) { return s.begin == start; });
+    auto found =
+        std::find_if(substreams.begin() + 1, substreams.end(), [&](const Substream& s) { return s.begin == start; });
     if (found == substreams.end())
-        damaged("sheet \"" + sheet.name + "\" starts at offset " + std::to_string(start)
-                + ", where no sheet begins");
+        damaged("sheet \"" + sheet.name + "\" starts at offset " + std::to_string(start) + ", where no sheet begins");
     if (found->sheet >= 0)
         damaged("sheets \"" + sheets[static_cast<std::size_t>(found->sheet)].name + "\" and \"" + sheet.name
                 + "\" claim the same place");
@@ -203,32 +195,26 @@ void Workbook::Impl::addSheet(std::size_t boundSheetRecord)
 }
 
 // The SST record and its CONTINUE records; returns the index of the record after them.
-std::size_t Workbook::Impl::readSharedStrings(std::size_t record)
-{
-    if (sstRecord != kNone)
-        damaged("it holds two shared string tables");
+std::size_t Workbook::Impl::readSharedStrings(std::size_t record) {
+    if (sstRecord != kNone) damaged("it holds two shared string tables");
     sstRecord = record;
     sstEnd = record + 1;
-    while (sstEnd < substreams[0].endRecord && records[sstEnd].type == kSidContinue)
-        ++sstEnd;
+    while (sstEnd < substreams[0].endRecord && records[sstEnd].type == kSidContinue) ++sstEnd;
     strings.parse(stream.data(), std::span(records).subspan(record, sstEnd - record), name);
     return sstEnd;
 }
 
 // Counts the worksheets' shared-string cells and checks the formats their cells, rows and
 // columns name.
-void Workbook::Impl::readWorksheetReferences()
-{
+void Workbook::Impl::readWorksheetReferences() {
     for (std::size_t s = 1; s < substreams.size(); ++s) {
-        if (substreams[s].kind != kBofWorksheet)
-            continue;
+        if (substreams[s].kind != kBofWorksheet) continue;
         int depth = 0;
         for (std::size_t i = substreams[s].firstRecord; i < substreams[s].endRecord; ++i) {
             labelsRead += records[i].type == kSidLabelSst;
             depth += records[i].type == kSidBof;
             depth -= records[i].type == kSidEof;
-            if (depth == 1)
-                checkFormatReferences(records[i]);
+            if (depth == 1) checkFormatReferences(records[i]);
         }
     }
 }
@@ -236,8 +222,7 @@ void Workbook::Impl::readWorksheetReferences()
 // A cell, row or column may name a cell format the workbook does not have. Formats added by a
 // fill go after the last one, so such a reference would start to mean the new format and give
 // cells nobody touched a fill: refused like any other damage.
-void Workbook::Impl::checkFormatReferences(const RecordView& record) const
-{
+void Workbook::Impl::checkFormatReferences(const RecordView& record) const {
     const std::uint8_t* body = stream.data() + record.offset + 4;
     const auto check = [&](std::uint16_t format, const auto& where) {
         if (format >= formats.count())
@@ -262,8 +247,7 @@ void Workbook::Impl::checkFormatReferences(const RecordView& record) const
     }
 }
 
-SheetCells& Workbook::Impl::sheetCells(int sheet) const
-{
+SheetCells& Workbook::Impl::sheetCells(int sheet) const {
     auto& parsed = cells[static_cast<std::size_t>(sheet)];
     if (!parsed) {
         const SheetInfo& info = sheets[static_cast<std::size_t>(sheet)];
@@ -271,14 +255,14 @@ SheetCells& Workbook::Impl::sheetCells(int sheet) const
         if (substream.kind != kBofWorksheet)
             throw XlsError(name + ": the sheet \"" + info.name + "\" is not a worksheet");
         parsed = std::make_unique<SheetCells>(
-            stream.data(), std::span(records).subspan(substream.firstRecord, substream.endRecord - substream.firstRecord),
-            strings, name);
+            stream.data(),
+            std::span(records).subspan(substream.firstRecord, substream.endRecord - substream.firstRecord), strings,
+            name);
     }
     return *parsed;
 }
 
-void Workbook::Impl::checkCell(int sheet, int row, int column) const
-{
+void Workbook::Impl::checkCell(int sheet, int row, int column) const {
     if (sheet < 0 || static_cast<std::size_t>(sheet) >= sheets.size())
         throw XlsError(name + " has no sheet number " + std::to_string(sheet + 1));
     if (row < 0 || row >= kMaxRows || column < 0 || column >= kMaxColumns)
@@ -286,12 +270,10 @@ void Workbook::Impl::checkCell(int sheet, int row, int column) const
                        + " lies outside the sheet");
 }
 
-void Workbook::Impl::writeUnchangedSubstream(StreamSink& sink, const Substream& substream) const
-{
+void Workbook::Impl::writeUnchangedSubstream(StreamSink& sink, const Substream& substream) const {
     const std::uint32_t start = sink.position();
     sink.put(stream.data() + substream.begin, substream.end - substream.begin);
-    if (sink.measuring() || start == substream.begin)
-        return;
+    if (sink.measuring() || start == substream.begin) return;
     // INDEX holds absolute offsets (DEFCOLWIDTH and every DBCELL): shift them with the sheet.
     const std::int64_t shift = static_cast<std::int64_t>(start) - substream.begin;
     int depth = 0;
@@ -306,16 +288,14 @@ void Workbook::Impl::writeUnchangedSubstream(StreamSink& sink, const Substream& 
             // ibXF at 12, then one rgibRw per row block from 16 on.
             for (std::size_t at = 12; at + 4 <= record.size; at += 4) {
                 const std::uint32_t value = readU32(body + at);
-                if (value != 0)
-                    writeU32(body + at, static_cast<std::uint32_t>(value + shift));
+                if (value != 0) writeU32(body + at, static_cast<std::uint32_t>(value + shift));
             }
         }
     }
 }
 
 void Workbook::Impl::writeGlobals(StreamSink& sink, const std::vector<std::uint32_t>& sheetStarts,
-                                  const std::vector<std::uint8_t>& builtSst, std::uint32_t& sstStart) const
-{
+                                  const std::vector<std::uint8_t>& builtSst, std::uint32_t& sstStart) const {
     const std::uint8_t* data = stream.data();
     const Substream& globals = substreams[0];
     for (std::size_t i = globals.firstRecord; i < globals.endRecord; ++i) {
@@ -331,8 +311,7 @@ void Workbook::Impl::writeGlobals(StreamSink& sink, const std::vector<std::uint3
             i = sstEnd - 1;
             continue;
         }
-        if (i == extSstRecord && sstRecord != kNone
-            && (!builtSst.empty() || sstStart != records[sstRecord].offset)) {
+        if (i == extSstRecord && sstRecord != kNone && (!builtSst.empty() || sstStart != records[sstRecord].offset)) {
             const std::vector<std::uint8_t> extSst = strings.extSst(sstStart);
             sink.put(extSst.data(), extSst.size());
             continue;
@@ -366,13 +345,11 @@ void Workbook::Impl::writeGlobals(StreamSink& sink, const std::vector<std::uint3
     }
 }
 
-std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
-{
+std::vector<std::uint8_t> Workbook::Impl::workbookStream() const {
     std::vector<std::uint8_t> builtSst;
     std::int64_t change = labelChange;
     for (const auto& parsed : cells)
-        if (parsed && parsed->edited())
-            change -= parsed->droppedLabels();
+        if (parsed && parsed->edited()) change -= parsed->droppedLabels();
     const auto labelTotal = static_cast<std::uint32_t>(std::max<std::int64_t>(0, labelsRead + change));
     if (strings.grew()) {
         builtSst = strings.build(labelTotal);
@@ -397,7 +374,8 @@ std::vector<std::uint8_t> Workbook::Impl::workbookStream() const
                 else
                     XLS_INVARIANT(start == sink.position());
             }
-            const SheetCells* parsed = substream.sheet >= 0 ? cells[static_cast<std::size_t>(substream.sheet)].get() : nullptr;
+            const SheetCells* parsed =
+                substream.sheet >= 0 ? cells[static_cast<std::size_t>(substream.sheet)].get() : nullptr;
             if (parsed && parsed->edited())
                 parsed->write(sink, layouts[s]);
             else
@@ -420,25 +398,27 @@ Workbook::Workbook(Workbook&&) noexcept = default;
 Workbook& Workbook::operator=(Workbook&&) noexcept = default;
 Workbook::~Workbook() = default;
 
-Workbook Workbook::open(const std::filesystem::path& path)
-{
+Workbook Workbook::open(const std::filesystem::path& path) {
     const std::string displayName = path.filename().string();
     const std::vector<std::uint8_t> bytes = readWholeFile(path, displayName);
     return fromBytes(bytes, displayName);
 }
 
-Workbook Workbook::fromBytes(std::span<const std::uint8_t> bytes, const std::string& displayName)
-{
+Workbook Workbook::fromBytes(std::span<const std::uint8_t> bytes, const std::string& displayName) {
     auto impl = std::make_unique<Impl>();
     impl->name = displayName;
     if (!hasCompoundSignature(bytes)) {
         // BIFF2-4 files are bare record streams that begin with their own BOF.
         if (bytes.size() >= 4) {
             switch (readU16(bytes.data())) {
-            case kSidBofBiff2: throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF2) that is not supported");
-            case kSidBofBiff3: throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF3) that is not supported");
-            case kSidBofBiff4: throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF4) that is not supported");
-            default: break;
+            case kSidBofBiff2:
+                throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF2) that is not supported");
+            case kSidBofBiff3:
+                throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF3) that is not supported");
+            case kSidBofBiff4:
+                throw XlsError(displayName + " was saved in an older spreadsheet format (BIFF4) that is not supported");
+            default:
+                break;
             }
         }
         throw XlsError(displayName + " is not a spreadsheet workbook");
@@ -447,42 +427,42 @@ Workbook Workbook::fromBytes(std::span<const std::uint8_t> bytes, const std::str
     // Readers look for "Workbook", then "Book" (the name older versions used), in any case of
     // their letters; which format the stream holds is told by its own BOF record, not by its name.
     CompoundEntry* workbook = impl->document.stream("Workbook");
-    if (workbook == nullptr)
-        workbook = impl->document.stream("Book");
-    if (workbook == nullptr)
-        throw XlsError(displayName + " is not a spreadsheet workbook");
+    if (workbook == nullptr) workbook = impl->document.stream("Book");
+    if (workbook == nullptr) throw XlsError(displayName + " is not a spreadsheet workbook");
     impl->document.workbookStreamName = workbook->name;
     impl->stream = std::move(workbook->data);
     workbook->data.clear();
     impl->parseStream();
     impl->parseGlobals();
-    if (impl->sheets.empty())
-        impl->damaged("it lists no sheets");
+    if (impl->sheets.empty()) impl->damaged("it lists no sheets");
     // The active sheet is the one every operation reads and writes: check its cells now.
     if (impl->substreams[impl->sheets[static_cast<std::size_t>(impl->active)].substream].kind == kBofWorksheet)
         impl->sheetCells(impl->active);
     return Workbook(std::move(impl));
 }
 
-const std::string& Workbook::displayName() const { return impl_->name; }
-int Workbook::sheetCount() const { return static_cast<int>(impl_->sheets.size()); }
+const std::string& Workbook::displayName() const {
+    return impl_->name;
+}
+int Workbook::sheetCount() const {
+    return static_cast<int>(impl_->sheets.size());
+}
 
-std::string Workbook::sheetName(int sheet) const
-{
+std::string Workbook::sheetName(int sheet) const {
     impl_->checkCell(sheet, 0, 0);
     return impl_->sheets[static_cast<std::size_t>(sheet)].name;
 }
 
-int Workbook::activeSheet() const { return impl_->active; }
+int Workbook::activeSheet() const {
+    return impl_->active;
+}
 
-CellValue Workbook::cell(int sheet, int row, int column) const
-{
+CellValue Workbook::cell(int sheet, int row, int column) const {
     impl_->checkCell(sheet, row, column);
     return impl_->sheetCells(sheet).value(row, column, impl_->strings);
 }
 
-void Workbook::setCell(int sheet, int row, int column, const CellValue& value)
-{
+void Workbook::setCell(int sheet, int row, int column, const CellValue& value) {
     impl_->checkCell(sheet, row, column);
     if (value.kind == ValueKind::Text && value.text.empty()) {
         setCell(sheet, row, column, CellValue::empty());
@@ -496,8 +476,7 @@ void Workbook::setCell(int sheet, int row, int column, const CellValue& value)
     impl_->labelChange += labelChange;
 }
 
-void Workbook::setFill(int sheet, int row, int column, int colorIndex)
-{
+void Workbook::setFill(int sheet, int row, int column, int colorIndex) {
     impl_->checkCell(sheet, row, column);
     if ((colorIndex < 1 || colorIndex > 56) && colorIndex != CellFormats::kNoFill)
         throw XlsError(impl_->name + ": colour index " + std::to_string(colorIndex)
@@ -508,8 +487,7 @@ void Workbook::setFill(int sheet, int row, int column, int colorIndex)
     cells.setFormat(row, column, wanted);
 }
 
-void Workbook::setRowHeight(int sheet, int row, double points)
-{
+void Workbook::setRowHeight(int sheet, int row, double points) {
     impl_->checkCell(sheet, row, 0);
     if (!std::isfinite(points) || points < 0 || points > 409.5)
         throw XlsError(impl_->name + ": a row height must lie between 0 and 409.5 points");
@@ -517,8 +495,7 @@ void Workbook::setRowHeight(int sheet, int row, double points)
     cells.setRowHeight(row, points == 0 ? -1 : static_cast<int>(std::lround(points * 20)));
 }
 
-SheetShown Workbook::shown(int sheet) const
-{
+SheetShown Workbook::shown(int sheet) const {
     impl_->checkCell(sheet, 0, 0);
     SheetShown shown;
     shown.name = impl_->sheets[static_cast<std::size_t>(sheet)].name;
@@ -526,16 +503,16 @@ SheetShown Workbook::shown(int sheet) const
     return shown;
 }
 
-int Workbook::cellFormatCount() const { return static_cast<int>(impl_->formats.count()); }
+int Workbook::cellFormatCount() const {
+    return static_cast<int>(impl_->formats.count());
+}
 
-std::vector<std::uint8_t> Workbook::toBytes() const
-{
+std::vector<std::uint8_t> Workbook::toBytes() const {
     const std::vector<std::uint8_t> stream = impl_->workbookStream();
     return writeCompoundDocument(impl_->document, stream, impl_->name);
 }
 
-void Workbook::saveAs(const std::filesystem::path& path) const
-{
+void Workbook::saveAs(const std::filesystem::path& path) const {
     const std::vector<std::uint8_t> bytes = toBytes();
     writeFileAtomically(path, bytes, path.filename().string());
 }

@@ -41,9 +41,9 @@ struct CellValue {
 struct CellShown {
     int row = 0;
     int column = 0;
-    CellValue value;          // a formula shows its cached result
+    CellValue value;  // a formula shows its cached result
     bool formula = false;
-    int fillColorIndex = -1;  // the ColorIndex (palette icv - 7) of a patterned fill, -1 for none
+    int fillColorIndex = -1;    // the ColorIndex (palette icv - 7) of a patterned fill, -1 for none
     std::uint32_t fillRgb = 0;  // 0xRRGGBB from the workbook's palette, valid when fillColorIndex >= 0
 };
 

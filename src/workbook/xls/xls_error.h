@@ -22,5 +22,4 @@ public:
 
 }  // namespace pellix::xls
 
-#define XLS_INVARIANT(condition) \
-    ((condition) ? void() : ::pellix::xls::invariantBroken(#condition, __FILE__, __LINE__))
+#define XLS_INVARIANT(condition) ((condition) ? void() : ::pellix::xls::invariantBroken(#condition, __FILE__, __LINE__))

@@ -8,16 +8,14 @@
 namespace pellix::xls {
 namespace {
 
-TEST(CellText, ColumnLettersAndCellNames)
-{
-    const std::pair<int, const char*> columns[] = {{0, "A"}, {25, "Z"}, {26, "AA"}, {51, "AZ"}, {52, "BA"}, {255, "IV"}};
-    for (const auto& [column, letters] : columns)
-        EXPECT_EQ(columnName(column), letters) << column;
+TEST(CellText, ColumnLettersAndCellNames) {
+    const std::pair<int, const char*> columns[] = {{0, "A"},   {25, "Z"},  {26, "AA"},
+                                                   {51, "AZ"}, {52, "BA"}, {255, "IV"}};
+    for (const auto& [column, letters] : columns) EXPECT_EQ(columnName(column), letters) << column;
     EXPECT_EQ(cellName(kMaxRows - 1, kMaxColumns - 1), "IV65536");
 }
 
-TEST(CellText, ValuesAsTheSheetShowsThem)
-{
+TEST(CellText, ValuesAsTheSheetShowsThem) {
     const std::pair<CellValue, const char*> cases[] = {
         {CellValue::empty(), ""},
         {CellValue::ofNumber(123456789012345678.0), "1.23456789012346e+17"},
@@ -35,8 +33,7 @@ TEST(CellText, ValuesAsTheSheetShowsThem)
         {CellValue::ofError(0x2A), "#N/A"},
         {CellValue::ofError(0x2B), "#ERR!"},
     };
-    for (const auto& [value, shown] : cases)
-        EXPECT_EQ(shownText(value), shown);
+    for (const auto& [value, shown] : cases) EXPECT_EQ(shownText(value), shown);
 }
 
 }  // namespace

@@ -22,8 +22,7 @@ const std::vector<std::pair<std::string, std::string>> kRefused = {
     {"libxls__xls2csv_ole_read_MSAT_body_687.xls", "is damaged: "},
 };
 
-std::vector<std::string> readableFiles()
-{
+std::vector<std::string> readableFiles() {
     std::vector<std::string> files;
     for (const auto& entry : fs::directory_iterator(kCorpus)) {
         const std::string name = entry.path().filename().string();
@@ -42,15 +41,12 @@ protected:
     ScratchFolder folder;
 };
 
-TEST_P(CorpusFile, SavedWithoutEditsReadsTheSameInXlrd)
-{
-    if (!xlrdReadsIt)
-        GTEST_SKIP() << "xlrd cannot read the original";
+TEST_P(CorpusFile, SavedWithoutEditsReadsTheSameInXlrd) {
+    if (!xlrdReadsIt) GTEST_SKIP() << "xlrd cannot read the original";
     EXPECT_EQ(xlrdDifferences(readBytes(original), Workbook::open(original).toBytes(), {}), "");
 }
 
-TEST_P(CorpusFile, EditsOnTheActiveSheetChangeExactlyTheEditedCells)
-{
+TEST_P(CorpusFile, EditsOnTheActiveSheetChangeExactlyTheEditedCells) {
     Workbook workbook = Workbook::open(original);
     const int sheet = workbook.activeSheet();
     std::vector<std::string> edited;
@@ -60,8 +56,7 @@ TEST_P(CorpusFile, EditsOnTheActiveSheetChangeExactlyTheEditedCells)
     };
     edit(19, 2, CellValue::ofNumber(7));
     edit(4, 4, CellValue::ofText("2連勝中"));
-    for (int column = 10; column <= 34; ++column)
-        edit(41, column, CellValue::empty());
+    for (int column = 10; column <= 34; ++column) edit(41, column, CellValue::empty());
     edit(41, 12, CellValue::ofNumber(3));
     edit(41, 27, CellValue::ofText("C"));
     edit(300, 26, CellValue::ofNumber(0.25));
@@ -90,8 +85,7 @@ TEST_P(CorpusFile, EditsOnTheActiveSheetChangeExactlyTheEditedCells)
     }
 }
 
-TEST_P(CorpusFile, CutAndFlippedCopiesOpenOrAreRefusedCleanly)
-{
+TEST_P(CorpusFile, CutAndFlippedCopiesOpenOrAreRefusedCleanly) {
     const Bytes bytes = readBytes(original);
     std::size_t opened = 0;
     const auto attempt = [&](const Bytes& damaged) {
@@ -117,23 +111,24 @@ TEST_P(CorpusFile, CutAndFlippedCopiesOpenOrAreRefusedCleanly)
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, CorpusFile, ::testing::ValuesIn(readableFiles()), [](const auto& info) {
     std::string name = info.param.substr(0, info.param.size() - 4);
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 });
 
-TEST(CorpusFiles, WritingACellOfASharedFormulaChangesOnlyThatCell)
-{
+TEST(CorpusFiles, WritingACellOfASharedFormulaChangesOnlyThatCell) {
     for (int row : {3, 1}) {  // a member and the anchor of the shared formula over B2:B7
         Workbook workbook = Workbook::open(kCorpus / "libxls__dates-leap-year-1900-xls.xls");
         workbook.setCell(workbook.activeSheet(), row, 1, CellValue::ofNumber(42));
         const Bytes saved = workbook.toBytes();
         EXPECT_EQ(openBook(saved).cell(workbook.activeSheet(), row, 1), CellValue::ofNumber(42));
-        EXPECT_EQ(xlrdDifferences(readBytes(kCorpus / "libxls__dates-leap-year-1900-xls.xls"), saved, {cellName(row, 1)}), "");
+        EXPECT_EQ(
+            xlrdDifferences(readBytes(kCorpus / "libxls__dates-leap-year-1900-xls.xls"), saved, {cellName(row, 1)}),
+            "");
     }
 }
 
-TEST(CorpusFiles, DamagedAndOlderFilesAreRefusedAndLeftAsTheyWere)
-{
+TEST(CorpusFiles, DamagedAndOlderFilesAreRefusedAndLeftAsTheyWere) {
     for (const auto& [file, message] : kRefused) {
         const Bytes before = readBytes(kCorpus / file);
         EXPECT_XLS_ERROR(Workbook::open(kCorpus / file), file + " " + message);

@@ -15,18 +15,15 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Formats = std::vector<std::pair<int, int>>;
 
-Workbook reopen(const Workbook& workbook)
-{
+Workbook reopen(const Workbook& workbook) {
     return openBook(workbook.toBytes());
 }
 
 // (column, format << 16 | record type) of every cell in `row`, MULRK and MULBLANK members one by one (type 0).
-Formats formatsOfRow(const Workbook& workbook, int row)
-{
+Formats formatsOfRow(const Workbook& workbook, int row) {
     Formats formats;
     for (const RawRecord& record : recordsOf(workbookStreamOf(workbook.toBytes()))) {
-        if (!isCellRecord(record.type) || readU16(record.data.data()) != row)
-            continue;
+        if (!isCellRecord(record.type) || readU16(record.data.data()) != row) continue;
         const std::size_t each = record.type == kSidMulRk ? 6 : 2;
         const bool many = record.type == kSidMulRk || record.type == kSidMulBlank;
         for (std::size_t k = 0; k == 0 || (many && 4 + each * k + 2 < record.data.size()); ++k)
@@ -43,13 +40,13 @@ BookPlan formattedBook()  // formats 16: font 1, 17: number format 10, 18: font 
     return book;
 }
 
-TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndEachFormat)
-{
+TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndEachFormat) {
     for (bool numbers : {true, false}) {
         for (int edited = 2; edited <= 5; ++edited) {
             SCOPED_TRACE((numbers ? "MULRK, column " : "MULBLANK, column ") + std::to_string(edited));
             BookPlan book = formattedBook();
-            book.sheets[0].cells = {numbers ? mulRk(4, 2, {{16, 1}, {17, 2}, {18, 3}, {19, 4}}) : mulBlank(4, 2, {16, 17, 18, 19})};
+            book.sheets[0].cells = {numbers ? mulRk(4, 2, {{16, 1}, {17, 2}, {18, 3}, {19, 4}})
+                                            : mulBlank(4, 2, {16, 17, 18, 19})};
             Workbook workbook = openBook(buildFile(book));
             workbook.setCell(0, 4, edited, CellValue::ofNumber(99));
             const Workbook saved = reopen(workbook);
@@ -59,53 +56,53 @@ TEST(EditCells, EditingOneCellOfAMulRecordKeepsEveryOtherCellAndEachFormat)
                                                     : numbers        ? CellValue::ofNumber(column - 1)
                                                                      : CellValue::empty());
             Formats formats = formatsOfRow(saved, 4);
-            for (auto& [column, format] : formats)
-                format >>= 16;
+            for (auto& [column, format] : formats) format >>= 16;
             EXPECT_EQ(formats, (Formats{{2, 16}, {3, 17}, {4, 18}, {5, 19}}));
         }
     }
 }
 
-TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank)
-{
+TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank) {
     BookPlan book = formattedBook();
     book.strings = {u"old"};
-    book.sheets[0].cells = {cell(kSidLabelSst, 1, 1, le(0, 4), 17), number(1, 2, 1.0 / 3), rk(1, 3, 5, 16),
-                            formula(0, 0, kTextResult), stringRecord(u"keep me"), rk(0, 1, 1)};
+    book.sheets[0].cells = {cell(kSidLabelSst, 1, 1, le(0, 4), 17),
+                            number(1, 2, 1.0 / 3),
+                            rk(1, 3, 5, 16),
+                            formula(0, 0, kTextResult),
+                            stringRecord(u"keep me"),
+                            rk(0, 1, 1)};
     Workbook workbook = openBook(buildFile(book));
-    workbook.setCell(0, 1, 1, CellValue::ofNumber(42));      // text -> number, format 17 stays
-    workbook.setCell(0, 1, 2, CellValue::ofText(""));        // default format: the cell goes
-    workbook.setCell(0, 1, 3, CellValue::empty());           // format 16: a formatted blank stays
+    workbook.setCell(0, 1, 1, CellValue::ofNumber(42));       // text -> number, format 17 stays
+    workbook.setCell(0, 1, 2, CellValue::ofText(""));         // default format: the cell goes
+    workbook.setCell(0, 1, 3, CellValue::empty());            // format 16: a formatted blank stays
     workbook.setCell(0, 1, 4, CellValue::ofText("2連勝中"));  // a new cell takes the default format
-    workbook.setCell(0, 0, 1, CellValue::ofNumber(5));       // beside a text formula and its STRING
+    workbook.setCell(0, 0, 1, CellValue::ofNumber(5));        // beside a text formula and its STRING
     workbook.setCell(0, 0, 2, CellValue::ofText("new"));
     const Workbook saved = reopen(workbook);
     EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
-              (std::vector{CellValue::ofNumber(42), CellValue::empty(), CellValue::ofText("2連勝中"), CellValue::ofText("keep me")}));
+              (std::vector{CellValue::ofNumber(42), CellValue::empty(), CellValue::ofText("2連勝中"),
+                           CellValue::ofText("keep me")}));
     // 42 as an RK, the formatted blank, the new text in the table; C2 gone.
-    EXPECT_EQ(formatsOfRow(saved, 1), (Formats{{1, 17 << 16 | kSidRk}, {3, 16 << 16 | kSidBlank}, {4, 15 << 16 | kSidLabelSst}}));
+    EXPECT_EQ(formatsOfRow(saved, 1),
+              (Formats{{1, 17 << 16 | kSidRk}, {3, 16 << 16 | kSidBlank}, {4, 15 << 16 | kSidLabelSst}}));
     EXPECT_THAT(problemsOf(workbook), IsEmpty());
 }
 
-TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustomOrHidden)
-{
+TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustomOrHidden) {
     BookPlan book = formattedBook();
     book.xfCrc = true;
     book.sheets[0].cells = {rk(0, 0, 1, 17)};
     book.sheets[0].rows = {rowRecord(3, 400, 0x40)};
     Workbook workbook = openBook(buildFile(book));
-    for (int row = 1; row <= 12; ++row)
-        workbook.setRowHeight(0, row, 16.5);
+    for (int row = 1; row <= 12; ++row) workbook.setRowHeight(0, row, 16.5);
     workbook.setRowHeight(0, 13, 0);
     workbook.setRowHeight(0, 3, 0);  // 16.5 first, hidden after: the height stays
     EXPECT_XLS_ERROR(workbook.setRowHeight(0, 2, -1), "");
     for (int row = 0; row < 100; ++row)
-        for (int column = 0; column < 50; ++column)
-            workbook.setFill(0, row, column, 35);
+        for (int column = 0; column < 50; ++column) workbook.setFill(0, row, column, 35);
     EXPECT_EQ(workbook.cellFormatCount(), 22);  // one new format for the default cells, one for A1's
     for (int round = 0; round < 3; ++round)
-        for (int colour : {2, 35, 40, 38})
-            workbook.setFill(0, 5, 5, colour);
+        for (int colour : {2, 35, 40, 38}) workbook.setFill(0, 5, 5, colour);
     EXPECT_EQ(workbook.cellFormatCount(), 25);
     EXPECT_XLS_ERROR(workbook.setFill(0, 0, 0, 0), "");
     EXPECT_XLS_ERROR(workbook.setFill(0, 0, 0, 57), "");
@@ -113,22 +110,19 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustom
 
     const Workbook saved = reopen(workbook);
     std::map<std::pair<int, int>, int> fills;
-    for (const CellShown& shown : saved.shown(0).cells)
-        fills[{shown.row, shown.column}] = shown.fillColorIndex;
+    for (const CellShown& shown : saved.shown(0).cells) fills[{shown.row, shown.column}] = shown.fillColorIndex;
     EXPECT_EQ((std::vector{fills[{0, 0}], fills[{5, 5}], fills[{99, 49}]}), (std::vector{35, 38, 35}));
     EXPECT_EQ(saved.shown(0).cells.at(0).fillRgb, 0xCCFFCCu);
     EXPECT_EQ(saved.cell(0, 0, 0), CellValue::ofNumber(1));
     std::map<int, std::tuple<int, bool, bool>> rows;
-    for (const RowShown& row : saved.shown(0).rows)
-        rows[row.row] = {row.heightTwips, row.customHeight, row.hidden};
+    for (const RowShown& row : saved.shown(0).rows) rows[row.row] = {row.heightTwips, row.customHeight, row.hidden};
     EXPECT_EQ(rows[1], std::tuple(330, true, false));
     EXPECT_EQ((std::vector{std::get<2>(rows[13]), std::get<2>(rows[3])}), (std::vector{true, true}));
     EXPECT_EQ(std::get<0>(rows[3]), 330);
     // A1's new format is its old one with fill pattern 1 and foreground icv 42; the old ones stay.
     std::vector<Bytes> xfs;
     for (const RawRecord& record : recordsOf(workbookStreamOf(saved.toBytes())))
-        if (record.type == kSidXf)
-            xfs.push_back(record.data);
+        if (record.type == kSidXf) xfs.push_back(record.data);
     Bytes filled = cellFormat(0, 10);
     filled[9] = 0x40, filled[17] = 0x04, filled[18] = 0xAA, filled[19] = 0x20;
     ASSERT_LT(formatsOfRow(saved, 0).at(0).second >> 16, int(xfs.size()));
@@ -138,12 +132,10 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustom
 
 // Unedited, the stream is kept byte for byte; edited, only that sheet changes and the sheets
 // behind it move whole (INDEX aside), with every block, DBCELL and INDEX recomputed, in 4 KiB sectors.
-TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
-{
+TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
     BookPlan book = formattedBook();
     book.strings = {u"a", u"b"};
-    for (int row = 0; row <= 40; ++row)
-        book.sheets[0].cells.push_back(rk(row, 1, row));
+    for (int row = 0; row <= 40; ++row) book.sheets[0].cells.push_back(rk(row, 1, row));
     book.sheets[0].cells.push_back(mulRk(41, 0, {{15, 1}, {16, 2}}));
     book.sheets.push_back(SheetPlan{"Second", {rk(0, 0, 77), cell(kSidLabelSst, 1, 0, le(1, 4), 16)}, {}, {}, false});
     book.sheets.push_back(SheetPlan{"Chart", {}, {}, {}, true});
@@ -165,36 +157,38 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed)
         const auto records = recordsOf(stream);
         std::uint32_t start = 0;
         for (int seen = 0; const RawRecord& record : records)
-            if (record.type == kSidBoundSheet8 && seen++ == 1)
-                start = readU32(record.data.data());
+            if (record.type == kSidBoundSheet8 && seen++ == 1) start = readU32(record.data.data());
         Bytes bytes;
         for (const RawRecord& record : records)
             if (record.offset >= start && record.type != kSidIndex)
-                bytes = bytes + Bytes(stream.begin() + record.offset, stream.begin() + record.offset + 4 + record.data.size());
+                bytes =
+                    bytes
+                    + Bytes(stream.begin() + record.offset, stream.begin() + record.offset + 4 + record.data.size());
         return dump(bytes);
     };
     EXPECT_EQ(secondSheet(saved), secondSheet(original));
 }
 
-TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
-{
+TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {
     BookPlan book;
     book.strings = {u"first"};
     Workbook workbook = openBook(buildFile(book));
     std::vector<std::string> texts;
     for (int i = 0; i < 1500; ++i) {  // 8-bit, 16-bit and surrogate pairs, split inside the characters
-        texts.push_back(std::to_string(i) + (i % 3 == 0 ? std::string(37, 'a') : i % 3 == 1 ? "ターン待ち連勝中瞬　殺"
-                                                                                              : "𠮷野家🎾"));
+        texts.push_back(std::to_string(i)
+                        + (i % 3 == 0   ? std::string(37, 'a')
+                           : i % 3 == 1 ? "ターン待ち連勝中瞬　殺"
+                                        : "𠮷野家🎾"));
         workbook.setCell(0, i, 0, CellValue::ofText(texts.back()));
     }
     workbook.setCell(0, 0, 1, CellValue::ofText("first"));  // an existing string is reused
     const Bytes stream = workbookStreamOf(workbook.toBytes());
     EXPECT_THAT(streamProblems(stream), IsEmpty());
     const auto records = recordsOf(stream);
-    EXPECT_GE(std::count_if(records.begin(), records.end(), [](const RawRecord& r) { return r.type == kSidContinue; }), 3);
+    EXPECT_GE(std::count_if(records.begin(), records.end(), [](const RawRecord& r) { return r.type == kSidContinue; }),
+              3);
     const Workbook saved = reopen(workbook);
-    for (int i = 0; i < 1500; ++i)
-        ASSERT_EQ(saved.cell(0, i, 0), CellValue::ofText(texts[i])) << i;
+    for (int i = 0; i < 1500; ++i) ASSERT_EQ(saved.cell(0, i, 0), CellValue::ofText(texts[i])) << i;
     EXPECT_EQ(saved.cell(0, 0, 1), CellValue::ofText("first"));
     // A workbook without strings gets a table.
     Workbook bare = openBook(buildFile(BookPlan{}));
@@ -203,20 +197,22 @@ TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack)
     EXPECT_EQ(reopen(bare).cell(0, 3, 3), CellValue::ofText("Challenger"));
 }
 
-TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept)
-{
-    const Bytes skipped = {0x17, 0x02, 0x00, 0x2C, 0x2C, 0x19, 0x04, 0x01, 0x00, 0x2C, 0x00, 0x2C, 0x00, 0x1F, 0, 0, 0,
-                           0, 0, 0, 0xF0, 0x3F, 0x1E, 0x2C, 0x00, 0x41, 0x2C, 0x00, 0x03};
-    const std::vector<std::tuple<Bytes, int, int, Bytes>> cases = {  // shared tokens, cell, its own tokens (none: refused)
-        {{0x4C, 0x00, 0x00, 0xFF, 0xC0}, 4, 3, {0x44, 0x04, 0x00, 0x02, 0xC0}},  // left neighbour
+TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept) {
+    const Bytes skipped = {0x17, 0x02, 0x00, 0x2C, 0x2C, 0x19, 0x04, 0x01, 0x00, 0x2C, 0x00, 0x2C, 0x00, 0x1F, 0,
+                           0,    0,    0,    0,    0,    0xF0, 0x3F, 0x1E, 0x2C, 0x00, 0x41, 0x2C, 0x00, 0x03};
+    const std::vector<std::tuple<Bytes, int, int, Bytes>> cases = {
+        // shared tokens, cell, its own tokens (none: refused)
+        {{0x4C, 0x00, 0x00, 0xFF, 0xC0}, 4, 3, {0x44, 0x04, 0x00, 0x02, 0xC0}},   // left neighbour
         {{0x2C, 0xFF, 0xFF, 0x07, 0x80}, 10, 0, {0x24, 0x09, 0x00, 0x07, 0x80}},  // absolute column
         {{0x2C, 0xFF, 0xFF, 0xFF, 0xC0}, 0, 0, {0x24, 0xFF, 0xFF, 0xFF, 0xC0}},   // wraps around the edges
         {{0x2D, 0, 0, 0, 0, 0, 0, 0xFF, 0xC0}, 4, 3, {0x25, 0, 0, 0x04, 0, 0, 0, 0x02, 0xC0}},  // $A$1:RC[-1]
-        {{0x5A, 1, 0, 2, 0, 1, 0xC0, 0x3B, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0xC0}, 5, 5,
+        {{0x5A, 1, 0, 2, 0, 1, 0xC0, 0x3B, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0xC0},
+         5,
+         5,
          {0x5A, 1, 0, 7, 0, 6, 0xC0, 0x3B, 0, 0, 0, 0, 8, 0, 0, 0, 6, 0xC0}},  // 3-D references
-        {skipped, 9, 9, skipped},  // a string, a choose table, a number, a function: kept
-        {{0x18, 0x01}, 0, 0, {}},  // unknown token
-        {{0x2C, 0x00}, 0, 0, {}},  // cut token
+        {skipped, 9, 9, skipped},              // a string, a choose table, a number, a function: kept
+        {{0x18, 0x01}, 0, 0, {}},              // unknown token
+        {{0x2C, 0x00}, 0, 0, {}},              // cut token
         {{0x17, 0x05, 0x00, 0x41}, 0, 0, {}},  // cut string
     };
     for (const auto& [shared, row, column, own] : cases) {
@@ -230,16 +226,14 @@ TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept)
 
 // B2:B5 share "=A2*2" (B2 anchors it) and B4's cached result is text: writing any cell gives the
 // others the formula as their own tokens, their results kept, so xlrd reads them as before.
-TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
-{
+TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn) {
     BookPlan book;
     for (int row = 1; row <= 4; ++row) {
         book.sheets[0].cells.push_back(rk(row, 0, row));
         book.sheets[0].cells.push_back(groupMember(row, 1, row == 3 ? kTextResult : f64(7), 1, 1));
         if (row == 1)
             book.sheets[0].cells.push_back(sharedFormula(1, 4, 1, {0x4C, 0, 0, 0xFF, 0xC0, 0x1E, 0x02, 0x00, 0x05}));
-        if (row == 3)
-            book.sheets[0].cells.push_back(stringRecord(u"six"));
+        if (row == 3) book.sheets[0].cells.push_back(stringRecord(u"six"));
     }
     const Bytes original = buildFile(book);
     for (int written = 1; written <= 4; ++written) {
@@ -265,17 +259,17 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
     }
 }
 
-TEST(SharedFormulas, ArraysAndTablesChangeOnlyAsAWhole)
-{
+TEST(SharedFormulas, ArraysAndTablesChangeOnlyAsAWhole) {
     const Bytes sum = {0x25, 0, 0, 1, 0, 0, 0, 0, 0, 0x19, 0x10, 0, 0}, seven = f64(7);
     const Record table{kSidTable, {0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
-    const std::vector<std::pair<std::vector<Record>, std::string>> cases = {  // refusal, or "" when written
+    const std::vector<std::pair<std::vector<Record>, std::string>> cases = {
+        // refusal, or "" when written
         {{groupMember(0, 1, seven, 0, 1), arrayFormula(0, 1, 1, sum), groupMember(1, 1, seven, 0, 1)},
          "data.xls: cell B2 is part of an array formula over B1:B2, which can only be changed as a whole"},
         {{formula(0, 1, seven, {0x02, 0, 0, 1, 0}), table, formula(1, 1, seven, {0x02, 0, 0, 1, 0})},
          "data.xls: cell B2 is part of a data table over B1:B2, which can only be changed as a whole"},
         {{groupMember(1, 1, seven, 1, 1), arrayFormula(1, 1, 1, sum)}, ""},  // an array of one cell
-        {{groupMember(1, 1, seven, 7, 7)}, ""},                             // a dangling PtgExp
+        {{groupMember(1, 1, seven, 7, 7)}, ""},                              // a dangling PtgExp
     };
     for (const auto& [cells, refusal] : cases) {
         SCOPED_TRACE(refusal);

@@ -24,16 +24,14 @@ using pellix::testing::writeFile;
 
 class SaveTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         BookPlan book;
         book.sheets[0].cells = {rk(18, 1, 5)};
         writeFile(path, buildFile(book));
         before = readBytes(path);
     }
     // Writes B19 and saves over the file: the message of the refusal, "" when it saves.
-    std::string editAndSave()
-    {
+    std::string editAndSave() {
         Workbook workbook = Workbook::open(path);
         workbook.setCell(0, 18, 1, CellValue::ofNumber(6));
         return pellix::testing::xlsErrorOf([&] { workbook.saveAs(path); }, "saveAs");
@@ -43,13 +41,12 @@ protected:
     Bytes before;
 };
 
-TEST_F(SaveTest, SavingReplacesTheFileKeepingItsPermissionsAndCleansUpAbandonedTemporaryFiles)
-{
+TEST_F(SaveTest, SavingReplacesTheFileKeepingItsPermissionsAndCleansUpAbandonedTemporaryFiles) {
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
-    for (const char* name : {".data.xls.abcdef", ".data.xls.locked", ".data.xls.recent", ".data.xls.toolong", ".other.xls.abcdef"}) {
+    for (const char* name :
+         {".data.xls.abcdef", ".data.xls.locked", ".data.xls.recent", ".data.xls.toolong", ".other.xls.abcdef"}) {
         writeFile(folder / name, "x");
-        if (std::string(name) != ".data.xls.recent")
-            fs::last_write_time(folder / name, old);
+        if (std::string(name) != ".data.xls.recent") fs::last_write_time(folder / name, old);
     }
     const int lock = ::open((folder / ".data.xls.locked").c_str(), O_RDONLY);  // a save still writing it
     ::flock(lock, LOCK_EX);
@@ -59,13 +56,13 @@ TEST_F(SaveTest, SavingReplacesTheFileKeepingItsPermissionsAndCleansUpAbandonedT
     workbook.saveAs(path);
     ::close(lock);
     EXPECT_EQ(Workbook::open(path).cell(0, 18, 1), CellValue::ofNumber(6));
-    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_FALSE(fs::exists(folder / ".data.xls.abcdef"));
     EXPECT_EQ(folder.entries(), 5u);  // the file, the locked, recent and odd ones: no temporary left
 }
 
-TEST_F(SaveTest, AReadOnlyFailedOrHalfWrittenSaveLeavesTheOldFileAndNoTemporaryFile)
-{
+TEST_F(SaveTest, AReadOnlyFailedOrHalfWrittenSaveLeavesTheOldFileAndNoTemporaryFile) {
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read);
     EXPECT_EQ(editAndSave(), "cannot save data.xls: Permission denied");
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
@@ -81,10 +78,10 @@ TEST_F(SaveTest, AReadOnlyFailedOrHalfWrittenSaveLeavesTheOldFileAndNoTemporaryF
     std::signal(SIGXFSZ, handler);
     EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(folder.entries(), 1u);
-    EXPECT_XLS_ERROR(Workbook::open(path).saveAs(folder / "gone" / "data.xls"), "cannot save data.xls: No such file or directory");
+    EXPECT_XLS_ERROR(Workbook::open(path).saveAs(folder / "gone" / "data.xls"),
+                     "cannot save data.xls: No such file or directory");
     EXPECT_XLS_ERROR(Workbook::open(folder / "missing.xls"), "cannot open missing.xls: No such file or directory");
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     fs::permissions(folder.path(), fs::perms::owner_read | fs::perms::owner_exec);  // no temporary file can be made
     EXPECT_XLS_ERROR(Workbook::open(path).saveAs(path), "cannot save data.xls: ");
     EXPECT_EQ(readBytes(path), before);
@@ -92,8 +89,7 @@ TEST_F(SaveTest, AReadOnlyFailedOrHalfWrittenSaveLeavesTheOldFileAndNoTemporaryF
 
 // Every other stream, storage and class id survives; the workbook stream, found as "Workbook" or
 // "Book" in any case, keeps its name.
-TEST_F(SaveTest, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive)
-{
+TEST_F(SaveTest, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive) {
     BookPlan book;
     book.strings = {u"kept"};
     book.sheets[0].cells = {rk(0, 0, 5), cell(kSidLabelSst, 1, 0, le(0, 4))};
@@ -105,12 +101,13 @@ TEST_F(SaveTest, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive)
         workbook.setCell(0, 2, 0, CellValue::ofNumber(3));
         workbook.saveAs(folder / "saved.xls");
         CompoundDocument document = readCompoundDocument(readBytes(folder / "saved.xls"), "saved.xls");
-        EXPECT_EQ(document.rootClassId, (std::array<std::uint8_t, 16>{0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}));
+        EXPECT_EQ(document.rootClassId,
+                  (std::array<std::uint8_t, 16>{0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46}));
         std::map<std::string, const CompoundEntry*> entries;
-        for (const CompoundEntry& entry : document.children)
-            entries[entry.name] = &entry;
+        for (const CompoundEntry& entry : document.children) entries[entry.name] = &entry;
         using ::testing::Key;
-        ASSERT_THAT(entries, ::testing::UnorderedElementsAre(Key("\x05SummaryInformation"), Key(name), Key("_VBA_PROJECT_CUR")));
+        ASSERT_THAT(entries,
+                    ::testing::UnorderedElementsAre(Key("\x05SummaryInformation"), Key(name), Key("_VBA_PROJECT_CUR")));
         EXPECT_EQ(entries["\x05SummaryInformation"]->data, Bytes(300, 0x5A));
         EXPECT_EQ(entries["_VBA_PROJECT_CUR"]->classId[15], 16);
         ASSERT_EQ(entries["_VBA_PROJECT_CUR"]->children.size(), 1u);
@@ -124,12 +121,16 @@ struct Container {
     Bytes bytes;
     static std::size_t offset(std::uint32_t sector) { return (std::size_t{sector} + 1) * 512; }
     std::uint32_t u32(std::size_t at) const { return readU32(bytes.data() + at); }
-    std::size_t fatEntry(std::uint32_t sector) const { return offset(u32(0x4C + 4 * (sector / 128))) + 4 * (sector % 128); }
-    std::size_t miniFatEntry(std::uint32_t sector) const { return offset(chain(u32(0x3C), false)[sector / 128]) + 4 * (sector % 128); }
-    std::vector<std::uint32_t> chain(std::uint32_t start, bool mini) const
-    {
+    std::size_t fatEntry(std::uint32_t sector) const {
+        return offset(u32(0x4C + 4 * (sector / 128))) + 4 * (sector % 128);
+    }
+    std::size_t miniFatEntry(std::uint32_t sector) const {
+        return offset(chain(u32(0x3C), false)[sector / 128]) + 4 * (sector % 128);
+    }
+    std::vector<std::uint32_t> chain(std::uint32_t start, bool mini) const {
         std::vector<std::uint32_t> sectors;
-        for (std::uint32_t s = start; s != 0xFFFFFFFE && sectors.size() < 100000; s = u32(mini ? miniFatEntry(s) : fatEntry(s)))
+        for (std::uint32_t s = start; s != 0xFFFFFFFE && sectors.size() < 100000;
+             s = u32(mini ? miniFatEntry(s) : fatEntry(s)))
             sectors.push_back(s);
         return sectors;
     }
@@ -137,8 +138,7 @@ struct Container {
     {
         for (std::uint32_t sector : chain(u32(0x30), false))
             for (std::size_t at = offset(sector); at < offset(sector) + 512; at += 128)
-                if (bytes[at] == std::uint8_t(name))
-                    return at;
+                if (bytes[at] == std::uint8_t(name)) return at;
         ADD_FAILURE() << "no entry " << name;
         return 0;
     }
@@ -147,12 +147,14 @@ struct Container {
     void set(std::size_t at, std::uint32_t value) { writeU32(bytes.data() + at, value); }
 };
 
-TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSayingWhere)
-{
+TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSayingWhere) {
     using Damage = std::function<void(Container&)>;
-    const std::vector<std::tuple<const char*, int, Damage, std::string>> cases = {  // refusal, or "" when it opens
-        {"Workbook chain runs on into the VBA stream", 400, [](Container& c) { c.set(c.fatEntry(c.last('W')), c.start('V')); }, ""},
-        {"VBA chain runs on into the Workbook", 400, [](Container& c) { c.set(c.fatEntry(c.last('V')), c.start('W')); }, ""},
+    const std::vector<std::tuple<const char*, int, Damage, std::string>> cases = {
+        // refusal, or "" when it opens
+        {"Workbook chain runs on into the VBA stream", 400,
+         [](Container& c) { c.set(c.fatEntry(c.last('W')), c.start('V')); }, ""},
+        {"VBA chain runs on into the Workbook", 400, [](Container& c) { c.set(c.fatEntry(c.last('V')), c.start('W')); },
+         ""},
         {"mini chain runs on into the Workbook's", 20,
          [](Container& c) { c.set(c.miniFatEntry(c.last('\x05', true)), c.start('W')); }, ""},
         {"allocation count larger than the file", 400, [](Container& c) { c.set(0x2C, 0x00800001); }, ""},
@@ -160,7 +162,8 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
         {"Workbook chain jumps into the VBA stream", 400,
          [](Container& c) { c.set(c.fatEntry(c.chain(c.start('W'), false).rbegin()[2]), c.start('V')); },
          "runs into sectors that belong to something else (sector "},
-        {"allocation count larger, list cut short", 4000, [](Container& c) { c.set(0x2C, 0x00800002), c.set(0x4C + 4, 0xFFFFFFFF); },
+        {"allocation count larger, list cut short", 4000,
+         [](Container& c) { c.set(0x2C, 0x00800002), c.set(0x4C + 4, 0xFFFFFFFF); },
          "data.xls is damaged: its compound document claims more allocation sectors than the file holds"},
         {"allocation list cut short", 4000, [](Container& c) { c.set(0x4C + 4, 0xFFFFFFFF); },
          "data.xls is damaged: its compound document's allocation table list is cut short"},
@@ -184,8 +187,7 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
     for (const auto& [name, cells, damage, refusal] : cases) {
         SCOPED_TRACE(name);
         BookPlan book;
-        for (int row = 0; row < cells; ++row)
-            book.sheets[0].cells.push_back(number(row, 0, row + 0.5));
+        for (int row = 0; row < cells; ++row) book.sheets[0].cells.push_back(number(row, 0, row + 0.5));
         Container container{buildFile(book)};
         damage(container);
         if (!refusal.empty()) {

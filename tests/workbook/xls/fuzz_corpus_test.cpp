@@ -13,21 +13,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> replayedFiles()
-{
+std::vector<fs::path> replayedFiles() {
     std::vector<fs::path> files;
     for (const fs::path folder : {PELLIX_FUZZ_CORPUS_DIR, PELLIX_CORPUS_DIR})
         for (const auto& entry : fs::directory_iterator(folder))
-            if (entry.path().extension() == ".xls")
-                files.push_back(entry.path());
+            if (entry.path().extension() == ".xls") files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
 }
 
 class ReplayedInput : public ::testing::TestWithParam<fs::path> {};
 
-TEST_P(ReplayedInput, ReadsOrIsRefusedCleanlyAndEditsSaveAndReadBack)
-{
+TEST_P(ReplayedInput, ReadsOrIsRefusedCleanlyAndEditsSaveAndReadBack) {
     const std::vector<std::uint8_t> bytes = testing::readBytes(GetParam());
     EXPECT_EQ(checkRead(bytes), "");
     EXPECT_EQ(checkEditSaveReopen(bytes), "");
@@ -35,7 +32,8 @@ TEST_P(ReplayedInput, ReadsOrIsRefusedCleanlyAndEditsSaveAndReadBack)
 
 INSTANTIATE_TEST_SUITE_P(Corpus, ReplayedInput, ::testing::ValuesIn(replayedFiles()), [](const auto& info) {
     std::string name = info.param.parent_path().filename().string() + "_" + info.param.stem().string();
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
     return name;
 });
 

@@ -12,55 +12,49 @@
 
 namespace pellix::xls::testing {
 
-Bytes le(std::uint64_t value, int size)
-{
+Bytes le(std::uint64_t value, int size) {
     Bytes out;
-    for (int i = 0; i < size; ++i)
-        out.push_back(i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : 0);
+    for (int i = 0; i < size; ++i) out.push_back(i < 8 ? static_cast<std::uint8_t>(value >> (8 * i)) : 0);
     return out;
 }
 
-Bytes ustr(const std::u16string& text)
-{
+Bytes ustr(const std::u16string& text) {
     const bool wide = std::any_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
     Bytes out = le(text.size(), 2) + Bytes{static_cast<std::uint8_t>(wide)};
-    for (char16_t c : text)
-        out = out + le(c, wide ? 2 : 1);
+    for (char16_t c : text) out = out + le(c, wide ? 2 : 1);
     return out;
 }
 
-Record mulRk(int row, int first, const std::vector<std::pair<std::uint16_t, int>>& cells)
-{
+Record mulRk(int row, int first, const std::vector<std::pair<std::uint16_t, int>>& cells) {
     Bytes data = le(row, 2) + le(first, 2);
-    for (const auto& [xf, value] : cells)
-        data = data + le(xf, 2) + le(rkInt(value), 4);
+    for (const auto& [xf, value] : cells) data = data + le(xf, 2) + le(rkInt(value), 4);
     return {kSidMulRk, data + le(first + cells.size() - 1, 2)};
 }
 
-Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats)
-{
+Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats) {
     Bytes data = le(row, 2) + le(first, 2);
-    for (std::uint16_t xf : formats)
-        data = data + le(xf, 2);
+    for (std::uint16_t xf : formats) data = data + le(xf, 2);
     return {kSidMulBlank, data + le(first + formats.size() - 1, 2)};
 }
 
 namespace {
 
-void put(Bytes& out, const Record& record) { out = out + le(record.type, 2) + le(record.data.size(), 2) + record.data; }
+void put(Bytes& out, const Record& record) {
+    out = out + le(record.type, 2) + le(record.data.size(), 2) + record.data;
+}
 
-Record bof(std::uint16_t kind) { return {kSidBof, le(0x0600, 2) + le(kind, 2) + le(0x07CC0DBB, 4) + le(0x80C9, 4) + le(0x0206, 4)}; }
+Record bof(std::uint16_t kind) {
+    return {kSidBof, le(0x0600, 2) + le(kind, 2) + le(0x07CC0DBB, 4) + le(0x80C9, 4) + le(0x0206, 4)};
+}
 
-int lastColumnOf(std::uint16_t type, const Bytes& data)
-{
+int lastColumnOf(std::uint16_t type, const Bytes& data) {
     const int first = readU16(data.data() + 2);
     if (type == kSidMulRk || type == kSidMulBlank)
         return first + static_cast<int>((data.size() - 6) / (type == kSidMulRk ? 6 : 2)) - 1;
     return first;
 }
 
-Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start)
-{
+Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start) {
     Bytes out;
     put(out, bof(sheet.chart ? 0x0020 : kBofWorksheet));
     std::map<int, std::vector<Record>> cells;  // by row, each with its follow-ups, in stream order
@@ -69,22 +63,22 @@ Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start)
         if (isCellRecord(record.type)) {
             current = readU16(record.data.data());
             auto& [first, last] = span.try_emplace(current, 0xFFFF, 0).first->second;
-            first = std::min<int>(first, readU16(record.data.data() + 2)), last = std::max(last, lastColumnOf(record.type, record.data) + 1);
+            first = std::min<int>(first, readU16(record.data.data() + 2)),
+            last = std::max(last, lastColumnOf(record.type, record.data) + 1);
         }
         cells[current].push_back(record);
     }
     std::map<int, Record> rows;
     std::set<int> blocks;
-    for (const auto& [row, columns] : span)
-        rows[row] = rowRecord(row, 255, 0, 15, columns.first, columns.second);
-    for (const Record& record : sheet.rows)
-        rows[readU16(record.data.data())] = record;
-    for (const auto& row : rows)
-        blocks.insert(row.first / 32);
-    const std::uint32_t firstRow = rows.empty() ? 0 : rows.begin()->first, lastRow = rows.empty() ? 0 : rows.rbegin()->first + 1;
+    for (const auto& [row, columns] : span) rows[row] = rowRecord(row, 255, 0, 15, columns.first, columns.second);
+    for (const Record& record : sheet.rows) rows[readU16(record.data.data())] = record;
+    for (const auto& row : rows) blocks.insert(row.first / 32);
+    const std::uint32_t firstRow = rows.empty() ? 0 : rows.begin()->first,
+                        lastRow = rows.empty() ? 0 : rows.rbegin()->first + 1;
     const std::size_t indexAt = out.size() + 4, defColWidth = out.size() + 20 + 4 * blocks.size() + 8;
     if (!sheet.chart) {
-        put(out, {kSidIndex, le(0, 4) + le(firstRow, 4) + le(lastRow, 4) + le(start + defColWidth, 4) + Bytes(4 * blocks.size(), 0)});
+        put(out, {kSidIndex, le(0, 4) + le(firstRow, 4) + le(lastRow, 4) + le(start + defColWidth, 4)
+                                 + Bytes(4 * blocks.size(), 0)});
         put(out, {kSidDefaultRowHeight, {0x00, 0x00, 0xFF, 0x00}});
         put(out, {kSidDefColWidth, {0x08, 0x00}});
         put(out, {kSidDimensions, le(firstRow, 4) + le(lastRow, 4) + le(0, 2) + le(256, 2) + le(0, 2)});
@@ -92,39 +86,34 @@ Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start)
     for (auto block = rows.begin(); block != rows.end(); block = rows.lower_bound((block->first / 32 + 1) * 32)) {
         const auto end = rows.lower_bound((block->first / 32 + 1) * 32);
         const std::size_t blockStart = out.size();
-        for (auto row = block; row != end; ++row)
-            put(out, row->second);
+        for (auto row = block; row != end; ++row) put(out, row->second);
         Bytes offsets = le(out.size() - blockStart - 20, 2);
         for (auto row = block; row != end; ++row) {
             const std::size_t rowStart = out.size();
-            for (const Record& record : cells[row->first])
-                put(out, record);
-            if (std::next(row) != end)
-                offsets = offsets + le(out.size() - rowStart, 2);
+            for (const Record& record : cells[row->first]) put(out, record);
+            if (std::next(row) != end) offsets = offsets + le(out.size() - rowStart, 2);
         }
-        writeU32(out.data() + indexAt + 16 + 4 * std::distance(blocks.begin(), blocks.find(block->first / 32)), start + out.size());
+        writeU32(out.data() + indexAt + 16 + 4 * std::distance(blocks.begin(), blocks.find(block->first / 32)),
+                 start + out.size());
         put(out, {kSidDbCell, le(out.size() - blockStart, 4) + offsets});
     }
-    for (const Record& record : sheet.tail)
-        put(out, record);
-    if (!sheet.chart)
-        put(out, {0x023E, Bytes{0xB6, 0x06, 0, 0, 0, 0, 0x40} + le(0, 11)});
+    for (const Record& record : sheet.tail) put(out, record);
+    if (!sheet.chart) put(out, {0x023E, Bytes{0xB6, 0x06, 0, 0, 0, 0, 0x40} + le(0, 11)});
     put(out, {kSidEof, {}});
     return out;
 }
 
 }  // namespace
 
-Bytes buildStream(const BookPlan& book)
-{
+Bytes buildStream(const BookPlan& book) {
     Bytes globals;
-    for (const Record& record : std::vector<Record>{bof(kBofGlobals)} + book.globals)
-        put(globals, record);
+    for (const Record& record : std::vector<Record>{bof(kBofGlobals)} + book.globals) put(globals, record);
     put(globals, {0x0042, {0xB0, 0x04}});  // CODEPAGE: UTF-16
-    put(globals, {kSidWindow1, le(0, 4) + le(0x3000, 2) + le(0x2000, 2) + le(0x38, 2) + le(book.active, 2) + le(0, 2) + le(1, 2)
-                                   + le(0x258, 2)});
+    put(globals, {kSidWindow1, le(0, 4) + le(0x3000, 2) + le(0x2000, 2) + le(0x38, 2) + le(book.active, 2) + le(0, 2)
+                                   + le(1, 2) + le(0x258, 2)});
     for (int f = 0; f < 4; ++f)
-        put(globals, {0x0031, Bytes{0xC8, 0, 0, 0, 0xFF, 0x7F, 0x90, 0x01, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r', 'i', 'a', 'l'}});
+        put(globals,
+            {0x0031, Bytes{0xC8, 0, 0, 0, 0xFF, 0x7F, 0x90, 0x01, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r', 'i', 'a', 'l'}});
     std::vector<Bytes> formats(15, le(0, 4) + le(0xFFF5, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2));
     formats.push_back(cellFormat(0, 0));
     formats.insert(formats.end(), book.formats.begin(), book.formats.end());
@@ -132,18 +121,21 @@ Bytes buildStream(const BookPlan& book)
     for (const Bytes& xf : formats)
         put(globals, {kSidXf, xf}), std::copy_n(xf.begin(), 20, list.emplace_back().begin());
     if (book.xfCrc)
-        put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(CellFormats::checksum(list), 4)});
+        put(globals,
+            {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(CellFormats::checksum(list), 4)});
     put(globals, {0x0293, {0x00, 0x80, 0x00, 0xFF}});
     std::vector<std::size_t> boundSheetAt;
     for (const SheetPlan& sheet : book.sheets) {
         boundSheetAt.push_back(globals.size() + 4);
-        put(globals, {kSidBoundSheet8, le(0, 5) + Bytes{static_cast<std::uint8_t>(sheet.chart ? 2 : 0)} + le(sheet.name.size(), 1)
-                                           + Bytes{0} + Bytes(sheet.name.begin(), sheet.name.end())});
+        put(globals,
+            {kSidBoundSheet8, le(0, 5) + Bytes{static_cast<std::uint8_t>(sheet.chart ? 2 : 0)}
+                                  + le(sheet.name.size(), 1) + Bytes{0} + Bytes(sheet.name.begin(), sheet.name.end())});
     }
     Record sst{kSidSst, le(book.strings.size(), 4) + le(book.strings.size(), 4)};
-    for (const auto& text : book.strings)
-        sst.data = sst.data + ustr(text);
-    for (const Record& record : book.sst ? *book.sst : book.strings.empty() ? std::vector<Record>{} : std::vector<Record>{sst})
+    for (const auto& text : book.strings) sst.data = sst.data + ustr(text);
+    for (const Record& record : book.sst               ? *book.sst
+                                : book.strings.empty() ? std::vector<Record>{}
+                                                       : std::vector<Record>{sst})
         put(globals, record);
     put(globals, {kSidEof, {}});
     Bytes stream = globals;
@@ -154,8 +146,7 @@ Bytes buildStream(const BookPlan& book)
     return stream;
 }
 
-Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name)
-{
+Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name) {
     CompoundDocument document;
     document.sectorSize = sectorSize;
     document.rootClassId = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
@@ -173,8 +164,7 @@ Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name)
     return writeCompoundDocument(document, stream, "test.xls");
 }
 
-std::vector<RawRecord> recordsOf(const Bytes& stream)
-{
+std::vector<RawRecord> recordsOf(const Bytes& stream) {
     std::vector<RawRecord> records;
     for (std::size_t at = 0; at + 4 <= stream.size() && at + 4 + readU16(&stream[at + 2]) <= stream.size();
          at += 4 + readU16(&stream[at + 2]))
@@ -183,21 +173,18 @@ std::vector<RawRecord> recordsOf(const Bytes& stream)
     return records;
 }
 
-Bytes workbookStreamOf(const Bytes& file)
-{
+Bytes workbookStreamOf(const Bytes& file) {
     CompoundDocument document = readCompoundDocument(file, "saved.xls");
     CompoundEntry* workbook = document.stream("Workbook") ? document.stream("Workbook") : document.stream("Book");
     return workbook ? workbook->data : Bytes{};
 }
 
-std::string dump(const Bytes& stream)
-{
+std::string dump(const Bytes& stream) {
     std::string out;
     char hex[16];
     for (const RawRecord& record : recordsOf(stream)) {
         out += std::string(hex, std::snprintf(hex, sizeof hex, "%04X %zu", record.type, record.data.size()));
-        for (std::uint8_t byte : record.data)
-            out += std::string(hex, std::snprintf(hex, sizeof hex, " %02X", byte));
+        for (std::uint8_t byte : record.data) out += std::string(hex, std::snprintf(hex, sizeof hex, " %02X", byte));
         out += '\n';
     }
     return out;
@@ -206,8 +193,8 @@ std::string dump(const Bytes& stream)
 namespace {
 
 // The cell table of one worksheet: rows and cells in order, every DBCELL and INDEX offset right.
-void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const std::string& label, std::vector<std::string>& problems)
-{
+void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const std::string& label,
+                std::vector<std::string>& problems) {
     const auto problem = [&](const std::string& what) { problems.push_back(label + ": " + what); };
     std::map<std::uint32_t, std::uint16_t> typeAt;
     std::vector<std::size_t> blockRows, blockCells;
@@ -223,9 +210,9 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
         index = depth == 1 && record.type == kSidIndex ? &record : index;
         dimensions = depth == 1 && record.type == kSidDimensions ? &record : dimensions;
         if (depth == 1 && record.type == kSidRow) {
-            if (!blockCells.empty() || row <= lastRow)
-                problem("ROW " + std::to_string(row) + " out of order");
-            firstRow = blockRows.empty() ? row : firstRow, lastRow = row, sheetFirstRow = sheetFirstRow < 0 ? row : sheetFirstRow;
+            if (!blockCells.empty() || row <= lastRow) problem("ROW " + std::to_string(row) + " out of order");
+            firstRow = blockRows.empty() ? row : firstRow, lastRow = row,
+            sheetFirstRow = sheetFirstRow < 0 ? row : sheetFirstRow;
             blockRows.push_back(i);
         } else if (depth == 1 && isCellRecord(record.type)) {
             const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record.type, record.data);
@@ -243,14 +230,13 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
                 const auto first = std::find_if(blockCells.begin(), blockCells.end(), [&](std::size_t c) {
                     return readU16(records[c].data.data()) >= readU16(records[blockRows[r]].data.data());
                 });
-                const std::uint32_t start = r == 0                     ? records[blockRows.back()].offset + 20
+                const std::uint32_t start = r == 0                      ? records[blockRows.back()].offset + 20
                                             : first == blockCells.end() ? record.offset
                                                                         : records[*first].offset;
                 expected = expected + le(start - previous, 2);
                 previous = start;
             }
-            if (record.data != expected)
-                problem("a DBCELL has wrong offsets");
+            if (record.data != expected) problem("a DBCELL has wrong offsets");
             for (std::size_t c : blockCells)
                 if (readU16(records[c].data.data()) / 32 != firstRow / 32)
                     problem("a cell sits in the wrong row block");
@@ -260,7 +246,8 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
     }
     const auto rowRange = [&] { return Bytes(index->data.begin(), index->data.begin() + 12); };
     if (index != nullptr
-        && (Bytes(index->data.begin() + 16, index->data.end()) != dbCells || typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
+        && (Bytes(index->data.begin() + 16, index->data.end()) != dbCells
+            || typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
             || (lastRow >= 0 && rowRange() != le(0, 4) + le(sheetFirstRow, 4) + le(lastRow + 1, 4))))
         problem("INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
     if (dimensions != nullptr && dimensions->data.size() == 14 && minRow != UINT32_MAX
@@ -271,8 +258,7 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
 
 }  // namespace
 
-std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc)
-{
+std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
     std::vector<std::string> problems;
     const std::vector<RawRecord> records = recordsOf(stream);
     std::map<std::uint32_t, std::size_t> byOffset;
@@ -285,16 +271,14 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc)
         if (record.data.size() > kMaxRecordData)
             problems.push_back("record " + std::to_string(record.type) + " longer than 8224 bytes");
         labels += globalsEnd != 0 && record.type == kSidLabelSst;
-        if (globalsEnd == 0 && record.type == kSidXf)
-            std::copy_n(record.data.begin(), 20, xfs.emplace_back().begin());
+        if (globalsEnd == 0 && record.type == kSidXf) std::copy_n(record.data.begin(), 20, xfs.emplace_back().begin());
         xfCrc = globalsEnd == 0 && record.type == kSidXfCrc ? &record : xfCrc;
         extSst = globalsEnd == 0 && record.type == kSidExtSst ? &record : extSst;
         sst = globalsEnd == 0 && record.type == kSidSst ? i : sst;
         globalsEnd = globalsEnd == 0 && record.type == kSidEof ? i : globalsEnd;
     }
     for (std::size_t i = 0; i < globalsEnd; ++i) {
-        if (records[i].type != kSidBoundSheet8)
-            continue;
+        if (records[i].type != kSidBoundSheet8) continue;
         const auto found = byOffset.find(readU32(records[i].data.data()));
         const std::string name(records[i].data.begin() + 8, records[i].data.end());
         if (found == byOffset.end() || records[found->second].type != kSidBof)
@@ -302,40 +286,39 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc)
         else if (readU16(records[found->second].data.data() + 2) == kBofWorksheet)
             checkSheet(records, found->second, name, problems);
     }
-    if (checkXfCrc && xfCrc != nullptr && xfCrc->data != le(kSidXfCrc, 2) + le(0, 12) + le(xfs.size(), 2) + le(CellFormats::checksum(xfs), 4))
+    if (checkXfCrc && xfCrc != nullptr
+        && xfCrc->data != le(kSidXfCrc, 2) + le(0, 12) + le(xfs.size(), 2) + le(CellFormats::checksum(xfs), 4))
         problems.push_back("XFCRC does not match the XF list");
-    if (sst == SIZE_MAX)
-        return problems;
+    if (sst == SIZE_MAX) return problems;
     if (readU32(records[sst].data.data()) != labels)
-        problems.push_back("SST counts " + std::to_string(readU32(records[sst].data.data())) + " labels, the sheets hold "
-                           + std::to_string(labels));
+        problems.push_back("SST counts " + std::to_string(readU32(records[sst].data.data()))
+                           + " labels, the sheets hold " + std::to_string(labels));
     // Each EXTSST bucket points into the SST or a CONTINUE of it, the first at the first string.
     for (std::size_t b = 0; extSst != nullptr && 10 + 8 * b <= extSst->data.size(); ++b) {
-        const std::uint32_t at = readU32(extSst->data.data() + 2 + 8 * b), header = at - readU16(extSst->data.data() + 6 + 8 * b);
+        const std::uint32_t at = readU32(extSst->data.data() + 2 + 8 * b),
+                            header = at - readU16(extSst->data.data() + 6 + 8 * b);
         const auto found = byOffset.find(header);
         if ((b == 0 && at != records[sst].offset + 12) || found == byOffset.end() || found->second < sst
-            || (found->second > sst && records[found->second].type != kSidContinue) || at >= header + 4 + records[found->second].data.size())
+            || (found->second > sst && records[found->second].type != kSidContinue)
+            || at >= header + 4 + records[found->second].data.size())
             problems.push_back("EXTSST bucket " + std::to_string(b) + " points at the wrong place");
     }
     return problems;
 }
 
 std::string xlrdDifferences(const std::filesystem::path& original, const std::filesystem::path& saved,
-                            const std::vector<std::string>& edited)
-{
-    std::string command = "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + original.string() + "' '" + saved.string() + "'";
-    for (const std::string& place : edited)
-        command += " " + place;
+                            const std::vector<std::string>& edited) {
+    std::string command =
+        "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + original.string() + "' '" + saved.string() + "'";
+    for (const std::string& place : edited) command += " " + place;
     std::string report;
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    for (char buffer[4096]; std::fgets(buffer, sizeof buffer, pipe) != nullptr;)
-        report += buffer;
+    for (char buffer[4096]; std::fgets(buffer, sizeof buffer, pipe) != nullptr;) report += buffer;
     const int status = ::pclose(pipe);
     return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + report;
 }
 
-std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std::vector<std::string>& edited)
-{
+std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std::vector<std::string>& edited) {
     const ScratchFolder folder;
     pellix::testing::writeFile(folder / "original.xls", original);
     pellix::testing::writeFile(folder / "saved.xls", saved);

@@ -24,8 +24,7 @@
 
 namespace pellix::xls {
 
-inline void PrintTo(const CellValue& v, std::ostream* out)
-{
+inline void PrintTo(const CellValue& v, std::ostream* out) {
     *out << int(v.kind) << " " << v.number << " \"" << v.text << "\" " << v.boolean << " " << int(v.error);
 }
 
@@ -43,44 +42,53 @@ struct Record {
 
 Bytes le(std::uint64_t value, int size);  // `size` little-endian bytes
 template <typename T>
-std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) { return a.insert(a.end(), b.begin(), b.end()), a; }
-inline Bytes f64(double value) { return le(std::bit_cast<std::uint64_t>(value), 8); }
+std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) {
+    return a.insert(a.end(), b.begin(), b.end()), a;
+}
+inline Bytes f64(double value) {
+    return le(std::bit_cast<std::uint64_t>(value), 8);
+}
 Bytes ustr(const std::u16string& text);  // XLUnicodeString, 8-bit when every character fits
-inline std::uint32_t rkInt(int value) { return static_cast<std::uint32_t>(value) << 2 | 2u; }
+inline std::uint32_t rkInt(int value) {
+    return static_cast<std::uint32_t>(value) << 2 | 2u;
+}
 inline const Bytes kTextResult = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};  // a formula's cached text result
 
-inline Record cell(std::uint16_t type, int row, int column, const Bytes& body, std::uint16_t xf = 15)
-{
+inline Record cell(std::uint16_t type, int row, int column, const Bytes& body, std::uint16_t xf = 15) {
     return {type, le(row, 2) + le(column, 2) + le(xf, 2) + body};
 }
-inline Record rk(int row, int column, int value, std::uint16_t xf = 15) { return cell(kSidRk, row, column, le(rkInt(value), 4), xf); }
-inline Record number(int row, int column, double value, std::uint16_t xf = 15) { return cell(kSidNumber, row, column, f64(value), xf); }
+inline Record rk(int row, int column, int value, std::uint16_t xf = 15) {
+    return cell(kSidRk, row, column, le(rkInt(value), 4), xf);
+}
+inline Record number(int row, int column, double value, std::uint16_t xf = 15) {
+    return cell(kSidNumber, row, column, f64(value), xf);
+}
 Record mulRk(int row, int first, const std::vector<std::pair<std::uint16_t, int>>& cells);
 Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats);
-inline Record formula(int row, int column, const Bytes& result, const Bytes& tokens = {0x1E, 0x01, 0x00}, std::uint16_t flags = 0)
-{
+inline Record formula(int row, int column, const Bytes& result, const Bytes& tokens = {0x1E, 0x01, 0x00},
+                      std::uint16_t flags = 0) {
     return cell(kSidFormula, row, column, result + le(flags, 2) + le(0, 4) + le(tokens.size(), 2) + tokens);
 }
-inline Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn)
-{
+inline Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn) {
     return formula(row, column, result, Bytes{0x01} + le(anchorRow, 2) + le(anchorColumn, 2), 0x0008);
 }
-inline Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens = {0x1E, 0x01, 0x00})
-{
-    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 1) + le(lastRow - firstRow + 1, 1)
-                             + le(tokens.size(), 2) + tokens};
+inline Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens = {0x1E, 0x01, 0x00}) {
+    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 1)
+                             + le(lastRow - firstRow + 1, 1) + le(tokens.size(), 2) + tokens};
 }
-inline Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens)
-{
-    return {kSidArray, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 6) + le(tokens.size(), 2) + tokens};
+inline Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens) {
+    return {kSidArray, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 6)
+                           + le(tokens.size(), 2) + tokens};
 }
-inline Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15, int first = 0, int last = 0)
-{
-    return {kSidRow, le(row, 2) + le(first, 2) + le(last, 2) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};
+inline Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15, int first = 0,
+                        int last = 0) {
+    return {kSidRow,
+            le(row, 2) + le(first, 2) + le(last, 2) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};
 }
-inline Record stringRecord(const std::u16string& text) { return {kSidString, ustr(text)}; }
-inline Bytes cellFormat(std::uint16_t font, std::uint16_t format)
-{
+inline Record stringRecord(const std::u16string& text) {
+    return {kSidString, ustr(text)};
+}
+inline Bytes cellFormat(std::uint16_t font, std::uint16_t format) {
     return le(font, 2) + le(format, 2) + le(0x0001, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2);
 }
 
@@ -95,18 +103,22 @@ struct SheetPlan {
 struct BookPlan {
     std::vector<SheetPlan> sheets{SheetPlan{}};
     int active = 0;
-    std::vector<std::u16string> strings;   // the SST, one record
+    std::vector<std::u16string> strings;     // the SST, one record
     std::optional<std::vector<Record>> sst;  // or SST and CONTINUE given raw
-    std::vector<Bytes> formats;            // cell XFs from index 16 on
-    std::vector<Record> globals;           // right after BOF
+    std::vector<Bytes> formats;              // cell XFs from index 16 on
+    std::vector<Record> globals;             // right after BOF
     bool xfCrc = false;
 };
 
 Bytes buildStream(const BookPlan& book);
 // The stream in a compound document beside a SummaryInformation stream and a storage with a class id.
 Bytes wrapStream(const Bytes& stream, int sectorSize = 512, const char* name = "Workbook");
-inline Bytes buildFile(const BookPlan& book, int sectorSize = 512) { return wrapStream(buildStream(book), sectorSize); }
-inline Workbook openBook(const Bytes& file) { return Workbook::fromBytes(file, "data.xls"); }
+inline Bytes buildFile(const BookPlan& book, int sectorSize = 512) {
+    return wrapStream(buildStream(book), sectorSize);
+}
+inline Workbook openBook(const Bytes& file) {
+    return Workbook::fromBytes(file, "data.xls");
+}
 
 struct RawRecord {
     std::uint32_t offset;
@@ -120,12 +132,13 @@ std::string dump(const Bytes& stream);
 
 // Every broken invariant of the stream as one line: offsets, blocks, indexes, counts, order.
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc = true);
-inline std::set<std::string> problemSet(const Bytes& stream, bool checkXfCrc = true)
-{
+inline std::set<std::string> problemSet(const Bytes& stream, bool checkXfCrc = true) {
     const auto problems = streamProblems(stream, checkXfCrc);
     return {problems.begin(), problems.end()};
 }
-inline std::vector<std::string> problemsOf(const Workbook& workbook) { return streamProblems(workbookStreamOf(workbook.toBytes())); }
+inline std::vector<std::string> problemsOf(const Workbook& workbook) {
+    return streamProblems(workbookStreamOf(workbook.toBytes()));
+}
 
 // xlrd_compare.py's report on two files, empty when both read the same apart from the `edited`
 // cells ("B19") and rows ("row:14") of the active sheet.

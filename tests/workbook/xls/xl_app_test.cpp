@@ -9,10 +9,9 @@
 namespace pellix {
 namespace {
 
-TEST(Addresses, RangeAndRowTextsReadAsTheirBlocksAndColumnsAsLetters)
-{
+TEST(Addresses, RangeAndRowTextsReadAsTheirBlocksAndColumnsAsLetters) {
     const std::vector<std::pair<const char*, std::array<int, 4>>> ranges = {
-        {"B2:D13", {2, 2, 13, 4}}, {"J41:AH41", {41, 10, 41, 34}}, {"b19", {19, 2, 19, 2}},
+        {"B2:D13", {2, 2, 13, 4}}, {"J41:AH41", {41, 10, 41, 34}},        {"b19", {19, 2, 19, 2}},
         {"C2:D13", {2, 3, 13, 4}}, {"IV65536", {65536, 256, 65536, 256}}, {"D13:B2", {2, 2, 13, 4}}};
     for (const auto& [text, block] : ranges) {
         const CellBlock parsed = parseRangeAddress(text);
@@ -22,12 +21,10 @@ TEST(Addresses, RangeAndRowTextsReadAsTheirBlocksAndColumnsAsLetters)
         EXPECT_XLS_ERROR(parseRangeAddress(bad), "");
     EXPECT_EQ(parseRowsAddress("2:13"), std::pair(2, 13));
     EXPECT_EQ(parseRowsAddress("14"), std::pair(14, 14));
-    for (const char* bad : {"", "0", "2:", ":3", "a:b", "65537"})
-        EXPECT_XLS_ERROR(parseRowsAddress(bad), "");
+    for (const char* bad : {"", "0", "2:", ":3", "a:b", "65537"}) EXPECT_XLS_ERROR(parseRowsAddress(bad), "");
 }
 
-TEST(XlApp, OneOperationFrameWritesReadsAndSavesAndAFailedOpenLeavesNothingOpen)
-{
+TEST(XlApp, OneOperationFrameWritesReadsAndSavesAndAFailedOpenLeavesNothingOpen) {
     const testing::ScratchFolder folder;
     const auto path = folder / "data.xls";
     xls::testing::BookPlan book;
@@ -60,8 +57,7 @@ TEST(XlApp, OneOperationFrameWritesReadsAndSavesAndAFailedOpenLeavesNothingOpen)
     EXPECT_EQ(xlApp.cells(4, 4).Value(), CellValue::ofText("Challenger"));
     int white = 0, green = 0, hidden = 0, custom = 0;
     const auto shown = again.workbook().shown(again.workbook().activeSheet());
-    for (const auto& cell : shown.cells)
-        white += cell.fillColorIndex == 2, green += cell.fillColorIndex == 35;
+    for (const auto& cell : shown.cells) white += cell.fillColorIndex == 2, green += cell.fillColorIndex == 35;
     for (const auto& row : shown.rows)
         hidden += row.hidden, custom += row.customHeight && row.heightTwips == 330 && !row.hidden;
     EXPECT_EQ((std::array{white, green, hidden, custom}), (std::array{33, 3, 1, 12}));
