@@ -5,6 +5,8 @@
 
 #include "test_support.h"
 
+#include <QKeyEvent>
+
 namespace pellix {
 namespace {
 
@@ -75,7 +77,17 @@ INSTANTIATE_TEST_SUITE_P(Closes, CloseWays,
                                            CloseWay{"MissButton", [](MainForm& f) { f.cmdMiss_Click(); }, 0},
                                            CloseWay{"CourtSlotClicked", [](MainForm& f) { f.picCourt_Click(3); }, 3},
                                            CloseWay{"DragAcross", [](MainForm& f) { f.picUser_DragOver(2); }, 2},
-                                           CloseWay{"WindowClosed", [](MainForm& f) { f.close(); }, 0}),
+                                           CloseWay{"WindowClosed", [](MainForm& f) { f.close(); }, 0},
+                                           // A Ctrl chord and a held key name nobody; the key 3 does.
+                                           CloseWay{"SlotKey",
+                                                    [](MainForm& f) {
+                                                        using E = QKeyEvent;
+                                                        f.handleKey(E(E::KeyPress, Qt::Key_2, Qt::ControlModifier),
+                                                                    false);
+                                                        f.handleKey(E(E::KeyPress, Qt::Key_2, {}, "2", true), false);
+                                                        f.handleKey(E(E::KeyPress, Qt::Key_3, {}, "3"), false);
+                                                    },
+                                                    3}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Input that arrives while the close runs finds the countdown over: one turn is recorded, with the
