@@ -211,11 +211,18 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
         dimensions = depth == 1 && record.type == kSidDimensions ? &record : dimensions;
         if (depth == 1 && record.type == kSidRow) {
             if (!blockCells.empty() || row <= lastRow) problem("ROW " + std::to_string(row) + " out of order");
+            // Bit 8 of the flags is always set (Excel refuses a row without it).
+            if (record.data.size() != 16 || !(record.data[13] & 0x01))
+                problem("ROW " + std::to_string(row) + " malformed");
             firstRow = blockRows.empty() ? row : firstRow, lastRow = row,
             sheetFirstRow = sheetFirstRow < 0 ? row : sheetFirstRow;
             blockRows.push_back(i);
         } else if (depth == 1 && isCellRecord(record.type)) {
             const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record.type, record.data);
+            const std::map<std::uint16_t, std::size_t> fixedSize{
+                {kSidRk, 10}, {kSidNumber, 14}, {kSidBlank, 6}, {kSidLabelSst, 10}, {kSidBoolErr, 8}};
+            if (fixedSize.count(record.type) && record.data.size() != fixedSize.at(record.type))
+                problem("cell " + cellName(row, column) + " has a record of the wrong size");
             if (std::int64_t{row} * 65536 + column <= lastCell)
                 problem("cell " + cellName(row, column) + " out of order");
             lastCell = std::int64_t{row} * 65536 + last;
