@@ -265,6 +265,17 @@ void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const 
 
 }  // namespace
 
+// The XF list's CRC, bit by bit: polynomial 0xAF, most significant bit first, no final xor.
+std::uint32_t xfCrcOf(const std::vector<XfBytes>& xfs) {
+    std::uint32_t crc = 0;
+    for (const XfBytes& xf : xfs)
+        for (std::uint8_t byte : xf) {
+            crc ^= std::uint32_t{byte} << 24;
+            for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0xAFu : crc << 1;
+        }
+    return crc;
+}
+
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
     std::vector<std::string> problems;
     const std::vector<RawRecord> records = recordsOf(stream);
@@ -294,7 +305,7 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
             checkSheet(records, found->second, name, problems);
     }
     if (checkXfCrc && xfCrc != nullptr
-        && xfCrc->data != le(kSidXfCrc, 2) + le(0, 12) + le(xfs.size(), 2) + le(CellFormats::checksum(xfs), 4))
+        && xfCrc->data != le(kSidXfCrc, 2) + le(0, 12) + le(xfs.size(), 2) + le(xfCrcOf(xfs), 4))
         problems.push_back("XFCRC does not match the XF list");
     if (sst == SIZE_MAX) return problems;
     if (readU32(records[sst].data.data()) != labels)
