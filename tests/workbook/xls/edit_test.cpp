@@ -71,7 +71,9 @@ TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank) {
                             formula(0, 0, kTextResult),
                             stringRecord(u"keep me"),
                             rk(0, 1, 1)};
+    book.sheets[0].rows = {rowRecord(2, 300, 0x80, 18)};  // row 3 has a format of its own
     Workbook workbook = openBook(buildFile(book));
+    workbook.setCell(0, 2, 5, CellValue::ofNumber(7));        // a new cell takes its row's format
     workbook.setCell(0, 1, 1, CellValue::ofNumber(42));       // text -> number, format 17 stays
     workbook.setCell(0, 1, 2, CellValue::ofText(""));         // default format: the cell goes
     workbook.setCell(0, 1, 3, CellValue::empty());            // format 16: a formatted blank stays
@@ -85,6 +87,7 @@ TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank) {
     // 42 as an RK, the formatted blank, the new text in the table; C2 gone.
     EXPECT_EQ(formatsOfRow(saved, 1),
               (Formats{{1, 17 << 16 | kSidRk}, {3, 16 << 16 | kSidBlank}, {4, 15 << 16 | kSidLabelSst}}));
+    EXPECT_EQ(formatsOfRow(saved, 2), (Formats{{5, 18 << 16 | kSidRk}}));
     EXPECT_THAT(problemsOf(workbook), IsEmpty());
 }
 
