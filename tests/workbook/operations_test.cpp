@@ -221,6 +221,8 @@ TEST(WorkbookLock, ReadsTheHolderFromEitherLockFile) {
     const auto lock = findWorkbookLock(folder / "data.xls");
     ASSERT_TRUE(lock.has_value());
     EXPECT_EQ(lock->holder, "John");
+    testing::writeFile(folder / "~$data.xls", std::string("\x01Z"));  // the short form alone, one letter
+    EXPECT_EQ(findWorkbookLock(folder / "data.xls").value_or(WorkbookLock{}).holder, "Z");
 }
 
 }  // namespace

@@ -37,6 +37,11 @@ TEST(ReadCells, EveryCellKindReadsAsItsValue) {
           {5, empty}}},
         {"LABELSST", {cell(kSidLabelSst, 0, 0, le(1, 4))}, {{0, CellValue::ofText("二番目")}}},
         {"LABEL", {cell(kSidLabel, 0, 0, ustr(u"plain label"))}, {{0, CellValue::ofText("plain label")}}},
+        {"LABEL with lone surrogates",
+         {cell(kSidLabel, 0, 0,
+               ustr(u"a\xDC00"
+                    u"b\xD800"))},
+         {{0, CellValue::ofText("a\uFFFDb\uFFFD")}}},
         {"RSTRING",
          {cell(kSidRString, 0, 0, ustr(u"rich ラベル") + le(1, 2) + le(0, 2) + le(1, 2))},
          {{0, CellValue::ofText("rich ラベル")}}},
