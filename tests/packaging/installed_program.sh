@@ -15,21 +15,9 @@ set -euo pipefail
 build=$1
 sample=$2
 
-if [[ -z "${PELLIX_INSTALL_TEST_INNER:-}" ]]; then
-    for tool in xvfb-run xdotool; do
-        command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-    done
-    export PELLIX_INSTALL_TEST_INNER=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-scratch=$(mktemp -d)
-pid=
-cleanup() {
-    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/under_xvfb.sh"
+under_xvfb xdotool -- "$@"
+make_scratch
 fail() { echo "FAIL: $*"; exit 1; }
 
 root=$scratch/root

@@ -12,21 +12,10 @@ program=$1
 sample=$2
 shot=$3
 
-if [[ -z "${PELLIX_SCREENSHOT_INNER:-}" ]]; then
-    for tool in xvfb-run xdotool import convert; do
-        command -v "$tool" >/dev/null || { echo "skipped: $tool is not installed"; exit 77; }
-    done
-    export PELLIX_SCREENSHOT_INNER=1
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
-fi
-
-folder=$(mktemp -d)
-pid=
-cleanup() {
-    if [[ -n "$pid" ]]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-    rm -rf "$folder"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/under_xvfb.sh"
+under_xvfb xdotool import convert -- "$@"
+make_scratch
+folder=$scratch
 
 cp -r "$sample"/. "$folder"/
 cp "$program" "$folder"/pellix

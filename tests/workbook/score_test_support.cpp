@@ -3,8 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
-#include <random>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
