@@ -23,7 +23,7 @@ Workbook reopen(const Workbook& workbook) {
 Formats formatsOfRow(const Workbook& workbook, int row) {
     Formats formats;
     for (const RawRecord& record : recordsOf(workbookStreamOf(workbook.toBytes()))) {
-        if (!isCellRecord(record.type) || readU16(record.data.data()) != row) continue;
+        if (!kCellRecords.count(record.type) || readU16(record.data.data()) != row) continue;
         const std::size_t each = record.type == kSidMulRk ? 6 : 2;
         const bool many = record.type == kSidMulRk || record.type == kSidMulBlank;
         for (std::size_t k = 0; k == 0 || (many && 4 + each * k + 2 < record.data.size()); ++k)

@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <set>
-#include <stdexcept>
 
 namespace pellix::xls::testing {
+
+// The cell records and the data size of each, 0 where it varies.
+const std::map<std::uint16_t, std::size_t> kCellRecords = {
+    {kSidRk, 10},     {kSidNumber, 14}, {kSidBlank, 6},   {kSidLabelSst, 10}, {kSidBoolErr, 8},
+    {kSidFormula, 0}, {kSidLabel, 0},   {kSidRString, 0}, {kSidMulRk, 0},     {kSidMulBlank, 0}};
 
 Bytes le(std::uint64_t value, int size) {
     Bytes out;
@@ -39,6 +42,23 @@ Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats) {
 
 namespace {
 
+int lastColumnOf(const RawRecord& record) {
+    const int first = readU16(record.data.data() + 2);
+    const int each = record.type == kSidMulRk ? 6 : record.type == kSidMulBlank ? 2 : 0;
+    return each == 0 ? first : first + static_cast<int>((record.data.size() - 6) / each) - 1;
+}
+
+// The XF list's CRC, bit by bit: polynomial 0xAF, most significant bit first, no final xor.
+std::uint32_t xfCrcOf(const std::vector<XfBytes>& xfs) {
+    std::uint32_t crc = 0;
+    for (const XfBytes& xf : xfs)
+        for (std::uint8_t byte : xf) {
+            crc ^= std::uint32_t{byte} << 24;
+            for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0xAFu : crc << 1;
+        }
+    return crc;
+}
+
 void put(Bytes& out, const Record& record) {
     out = out + le(record.type, 2) + le(record.data.size(), 2) + record.data;
 }
@@ -47,31 +67,23 @@ Record bof(std::uint16_t kind) {
     return {kSidBof, le(0x0600, 2) + le(kind, 2) + le(0x07CC0DBB, 4) + le(0x80C9, 4) + le(0x0206, 4)};
 }
 
-int lastColumnOf(std::uint16_t type, const Bytes& data) {
-    const int first = readU16(data.data() + 2);
-    if (type == kSidMulRk || type == kSidMulBlank)
-        return first + static_cast<int>((data.size() - 6) / (type == kSidMulRk ? 6 : 2)) - 1;
-    return first;
-}
-
 Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start) {
     Bytes out;
     put(out, bof(sheet.chart ? 0x0020 : kBofWorksheet));
     std::map<int, std::vector<Record>> cells;  // by row, each with its follow-ups, in stream order
-    std::map<int, std::pair<int, int>> span;   // of each row's cells
+    std::map<int, Record> rows;
     for (int current = -1; const Record& record : sheet.cells) {
-        if (isCellRecord(record.type)) {
+        if (kCellRecords.count(record.type)) {
             current = readU16(record.data.data());
-            auto& [first, last] = span.try_emplace(current, 0xFFFF, 0).first->second;
-            first = std::min<int>(first, readU16(record.data.data() + 2)),
-            last = std::max(last, lastColumnOf(record.type, record.data) + 1);
+            const int first = readU16(record.data.data() + 2), last = lastColumnOf({0, record.type, record.data}) + 1;
+            const auto row = rows.try_emplace(current, rowRecord(current, 255, 0, 15, first, last)).first;
+            writeU16(row->second.data.data() + 2, std::min<int>(first, readU16(row->second.data.data() + 2)));
+            writeU16(row->second.data.data() + 4, std::max<int>(last, readU16(row->second.data.data() + 4)));
         }
         cells[current].push_back(record);
     }
-    std::map<int, Record> rows;
-    std::set<int> blocks;
-    for (const auto& [row, columns] : span) rows[row] = rowRecord(row, 255, 0, 15, columns.first, columns.second);
     for (const Record& record : sheet.rows) rows[readU16(record.data.data())] = record;
+    std::set<int> blocks;
     for (const auto& row : rows) blocks.insert(row.first / 32);
     const std::uint32_t firstRow = rows.empty() ? 0 : rows.begin()->first,
                         lastRow = rows.empty() ? 0 : rows.rbegin()->first + 1;
@@ -83,18 +95,17 @@ Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start) {
         put(out, {kSidDefColWidth, {0x08, 0x00}});
         put(out, {kSidDimensions, le(firstRow, 4) + le(lastRow, 4) + le(0, 2) + le(256, 2) + le(0, 2)});
     }
-    for (auto block = rows.begin(); block != rows.end(); block = rows.lower_bound((block->first / 32 + 1) * 32)) {
-        const auto end = rows.lower_bound((block->first / 32 + 1) * 32);
+    for (int block : blocks) {
+        const auto begin = rows.lower_bound(block * 32), end = rows.lower_bound(block * 32 + 32);
         const std::size_t blockStart = out.size();
-        for (auto row = block; row != end; ++row) put(out, row->second);
+        for (auto row = begin; row != end; ++row) put(out, row->second);
         Bytes offsets = le(out.size() - blockStart - 20, 2);
-        for (auto row = block; row != end; ++row) {
+        for (auto row = begin; row != end; ++row) {
             const std::size_t rowStart = out.size();
             for (const Record& record : cells[row->first]) put(out, record);
             if (std::next(row) != end) offsets = offsets + le(out.size() - rowStart, 2);
         }
-        writeU32(out.data() + indexAt + 16 + 4 * std::distance(blocks.begin(), blocks.find(block->first / 32)),
-                 start + out.size());
+        writeU32(out.data() + indexAt + 16 + 4 * std::distance(blocks.begin(), blocks.find(block)), start + out.size());
         put(out, {kSidDbCell, le(out.size() - blockStart, 4) + offsets});
     }
     for (const Record& record : sheet.tail) put(out, record);
@@ -115,14 +126,12 @@ Bytes buildStream(const BookPlan& book) {
         put(globals,
             {0x0031, Bytes{0xC8, 0, 0, 0, 0xFF, 0x7F, 0x90, 0x01, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r', 'i', 'a', 'l'}});
     std::vector<Bytes> formats(15, le(0, 4) + le(0xFFF5, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2));
-    formats.push_back(cellFormat(0, 0));
-    formats.insert(formats.end(), book.formats.begin(), book.formats.end());
+    formats = formats + std::vector<Bytes>{cellFormat(0, 0)} + book.formats;
     std::vector<XfBytes> list;
     for (const Bytes& xf : formats)
         put(globals, {kSidXf, xf}), std::copy_n(xf.begin(), 20, list.emplace_back().begin());
     if (book.xfCrc)
-        put(globals,
-            {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(CellFormats::checksum(list), 4)});
+        put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(xfCrcOf(list), 4)});
     put(globals, {0x0293, {0x00, 0x80, 0x00, 0xFF}});
     std::vector<std::size_t> boundSheetAt;
     for (const SheetPlan& sheet : book.sheets) {
@@ -149,7 +158,7 @@ Bytes buildStream(const BookPlan& book) {
 Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name) {
     CompoundDocument document;
     document.sectorSize = sectorSize;
-    document.rootClassId = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
+    document.rootClassId = kRootClassId;
     const auto entry = [](const char* entryName, const Bytes& data) {
         CompoundEntry made;
         made.name = entryName, made.data = data;
@@ -192,155 +201,154 @@ std::string dump(const Bytes& stream) {
 
 namespace {
 
-// The cell table of one worksheet: rows and cells in order, every DBCELL and INDEX offset right.
-void checkSheet(const std::vector<RawRecord>& records, std::size_t begin, const std::string& label,
-                std::vector<std::string>& problems) {
-    const auto problem = [&](const std::string& what) { problems.push_back(label + ": " + what); };
+// What the walk over one worksheet's cell table has seen so far.
+struct SheetWalk {
+    std::string name;
     std::map<std::uint32_t, std::uint16_t> typeAt;
-    std::vector<std::size_t> blockRows, blockCells;
+    std::vector<const RawRecord*> blockRows;
+    std::map<std::uint32_t, std::uint32_t> firstCellOfRow;  // in the block, by row
     Bytes dbCells;
-    std::int64_t lastCell = -1, lastRow = -1, sheetFirstRow = -1;
-    std::uint32_t minRow = UINT32_MAX, maxRow = 0, minColumn = UINT32_MAX, maxColumn = 0, firstRow = 0;
+    std::int64_t lastCell = -1, lastRow = -1, firstRow = -1;
+    std::uint32_t minRow = UINT32_MAX, maxRow = 0, minColumn = UINT32_MAX, maxColumn = 0;
     const RawRecord *index = nullptr, *dimensions = nullptr;
-    for (std::size_t i = begin, depth = 0; i < records.size() && !(records[i].type == kSidEof && --depth == 0); ++i) {
-        const RawRecord& record = records[i];
-        typeAt[record.offset] = record.type;
-        depth += record.type == kSidBof;
-        const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
-        index = depth == 1 && record.type == kSidIndex ? &record : index;
-        dimensions = depth == 1 && record.type == kSidDimensions ? &record : dimensions;
-        if (depth == 1 && record.type == kSidRow) {
-            if (!blockCells.empty() || row <= lastRow) problem("ROW " + std::to_string(row) + " out of order");
-            // Bit 8 of the flags is always set (Excel refuses a row without it).
-            if (record.data.size() != 16 || !(record.data[13] & 0x01))
-                problem("ROW " + std::to_string(row) + " malformed");
-            firstRow = blockRows.empty() ? row : firstRow, lastRow = row,
-            sheetFirstRow = sheetFirstRow < 0 ? row : sheetFirstRow;
-            blockRows.push_back(i);
-        } else if (depth == 1 && isCellRecord(record.type)) {
-            const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record.type, record.data);
-            const std::map<std::uint16_t, std::size_t> fixedSize{
-                {kSidRk, 10}, {kSidNumber, 14}, {kSidBlank, 6}, {kSidLabelSst, 10}, {kSidBoolErr, 8}};
-            if (fixedSize.count(record.type) && record.data.size() != fixedSize.at(record.type))
-                problem("cell " + cellName(row, column) + " has a record of the wrong size");
-            if (std::int64_t{row} * 65536 + column <= lastCell)
-                problem("cell " + cellName(row, column) + " out of order");
-            lastCell = std::int64_t{row} * 65536 + last;
-            blockCells.push_back(i);
-            minRow = std::min(minRow, row), maxRow = std::max(maxRow, row);
-            minColumn = std::min(minColumn, column), maxColumn = std::max(maxColumn, last);
-        } else if (depth == 1 && record.type == kSidDbCell && !blockRows.empty()) {
-            // The offsets again from the records: to the first row, then between each row's first cells.
-            Bytes expected = le(record.offset - records[blockRows.front()].offset, 4);
-            std::uint32_t previous = records[blockRows.front()].offset + 20;
-            for (std::size_t r = 0; r < blockRows.size(); ++r) {
-                const auto first = std::find_if(blockCells.begin(), blockCells.end(), [&](std::size_t c) {
-                    return readU16(records[c].data.data()) >= readU16(records[blockRows[r]].data.data());
-                });
-                const std::uint32_t start = r == 0                      ? records[blockRows.back()].offset + 20
-                                            : first == blockCells.end() ? record.offset
-                                                                        : records[*first].offset;
-                expected = expected + le(start - previous, 2);
-                previous = start;
-            }
-            if (record.data != expected) problem("a DBCELL has wrong offsets");
-            for (std::size_t c : blockCells)
-                if (readU16(records[c].data.data()) / 32 != firstRow / 32)
-                    problem("a cell sits in the wrong row block");
-            dbCells = dbCells + le(record.offset, 4);
-            blockRows.clear(), blockCells.clear();
+};
+
+// The cell table: rows and cells in order, every DBCELL and INDEX offset right.
+void walkSheet(SheetWalk& sheet, const RawRecord& record, std::vector<std::string>& problems) {
+    const auto problem = [&](const std::string& what) { problems.push_back(sheet.name + ": " + what); };
+    sheet.typeAt[record.offset] = record.type;
+    const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
+    sheet.index = record.type == kSidIndex ? &record : sheet.index;
+    sheet.dimensions = record.type == kSidDimensions ? &record : sheet.dimensions;
+    if (record.type == kSidRow) {
+        if (!sheet.firstCellOfRow.empty() || row <= sheet.lastRow)
+            problem("ROW " + std::to_string(row) + " out of order");
+        // Bit 8 of the flags is always set (Excel refuses a row without it).
+        if (record.data.size() != 16 || !(record.data[13] & 0x01)) problem("ROW " + std::to_string(row) + " malformed");
+        sheet.lastRow = row, sheet.firstRow = sheet.firstRow < 0 ? row : sheet.firstRow;
+        sheet.blockRows.push_back(&record);
+    } else if (const auto cell = kCellRecords.find(record.type); cell != kCellRecords.end()) {
+        const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record);
+        if (cell->second != 0 && record.data.size() != cell->second)
+            problem("cell " + cellName(row, column) + " has a record of the wrong size");
+        if (std::int64_t{row} * 65536 + column <= sheet.lastCell)
+            problem("cell " + cellName(row, column) + " out of order");
+        if (!sheet.blockRows.empty() && row / 32 != readU16(sheet.blockRows[0]->data.data()) / 32)
+            problem("a cell sits in the wrong row block");
+        sheet.lastCell = std::int64_t{row} * 65536 + last;
+        sheet.firstCellOfRow.try_emplace(row, record.offset);
+        sheet.minRow = std::min(sheet.minRow, row), sheet.maxRow = std::max(sheet.maxRow, row);
+        sheet.minColumn = std::min(sheet.minColumn, column), sheet.maxColumn = std::max(sheet.maxColumn, last);
+    } else if (record.type == kSidDbCell && !sheet.blockRows.empty()) {
+        // The offsets again from the records: to the first row, then between each row's first cells.
+        const auto& rows = sheet.blockRows;
+        Bytes expected = le(record.offset - rows.front()->offset, 4);
+        std::uint32_t previous = rows.front()->offset + 20;
+        for (const RawRecord* rowRecord : rows) {
+            const auto first = sheet.firstCellOfRow.lower_bound(readU16(rowRecord->data.data()));
+            const std::uint32_t start = rowRecord == rows.front()             ? rows.back()->offset + 20
+                                        : first == sheet.firstCellOfRow.end() ? record.offset
+                                                                              : first->second;
+            expected = expected + le(start - previous, 2);
+            previous = start;
         }
+        if (record.data != expected) problem("a DBCELL has wrong offsets");
+        sheet.dbCells = sheet.dbCells + le(record.offset, 4);
+        sheet.blockRows.clear(), sheet.firstCellOfRow.clear();
     }
-    const auto rowRange = [&] { return Bytes(index->data.begin(), index->data.begin() + 12); };
+}
+
+void endSheet(SheetWalk& sheet, std::vector<std::string>& problems) {
+    const RawRecord *index = sheet.index, *dimensions = sheet.dimensions;
     if (index != nullptr
-        && (Bytes(index->data.begin() + 16, index->data.end()) != dbCells
-            || typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
-            || (lastRow >= 0 && rowRange() != le(0, 4) + le(sheetFirstRow, 4) + le(lastRow + 1, 4))))
-        problem("INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
-    if (dimensions != nullptr && dimensions->data.size() == 14 && minRow != UINT32_MAX
-        && (readU32(dimensions->data.data()) > minRow || readU32(dimensions->data.data() + 4) <= maxRow
-            || readU16(dimensions->data.data() + 8) > minColumn || readU16(dimensions->data.data() + 10) <= maxColumn))
-        problem("DIMENSIONS do not cover every cell");
+        && (Bytes(index->data.begin() + 16, index->data.end()) != sheet.dbCells
+            || sheet.typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
+            || (sheet.lastRow >= 0
+                && Bytes(index->data.begin(), index->data.begin() + 12)
+                       != le(0, 4) + le(sheet.firstRow, 4) + le(sheet.lastRow + 1, 4))))
+        problems.push_back(sheet.name + ": INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
+    if (dimensions != nullptr && dimensions->data.size() == 14 && sheet.minRow != UINT32_MAX
+        && (readU32(dimensions->data.data()) > sheet.minRow || readU32(dimensions->data.data() + 4) <= sheet.maxRow
+            || readU16(dimensions->data.data() + 8) > sheet.minColumn
+            || readU16(dimensions->data.data() + 10) <= sheet.maxColumn))
+        problems.push_back(sheet.name + ": DIMENSIONS do not cover every cell");
 }
 
 }  // namespace
 
-// The XF list's CRC, bit by bit: polynomial 0xAF, most significant bit first, no final xor.
-std::uint32_t xfCrcOf(const std::vector<XfBytes>& xfs) {
-    std::uint32_t crc = 0;
-    for (const XfBytes& xf : xfs)
-        for (std::uint8_t byte : xf) {
-            crc ^= std::uint32_t{byte} << 24;
-            for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0xAFu : crc << 1;
-        }
-    return crc;
-}
-
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
     std::vector<std::string> problems;
     const std::vector<RawRecord> records = recordsOf(stream);
-    std::map<std::uint32_t, std::size_t> byOffset;
+    std::map<std::uint32_t, std::string> sheetAt;  // the worksheets' BOF offsets, from BOUNDSHEET8
     std::vector<XfBytes> xfs;
-    std::size_t sst = SIZE_MAX, labels = 0, globalsEnd = 0;
-    const RawRecord *extSst = nullptr, *xfCrc = nullptr;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const RawRecord& record = records[i];
-        byOffset[record.offset] = i;
+    std::size_t labels = 0, depth = 0, substream = 0;
+    const RawRecord *sst = nullptr, *extSst = nullptr, *xfCrc = nullptr;
+    std::optional<SheetWalk> sheet;
+    for (const RawRecord& record : records) {
         if (record.data.size() > kMaxRecordData)
             problems.push_back("record " + std::to_string(record.type) + " longer than 8224 bytes");
-        labels += globalsEnd != 0 && record.type == kSidLabelSst;
-        if (globalsEnd == 0 && record.type == kSidXf) std::copy_n(record.data.begin(), 20, xfs.emplace_back().begin());
-        xfCrc = globalsEnd == 0 && record.type == kSidXfCrc ? &record : xfCrc;
-        extSst = globalsEnd == 0 && record.type == kSidExtSst ? &record : extSst;
-        sst = globalsEnd == 0 && record.type == kSidSst ? i : sst;
-        globalsEnd = globalsEnd == 0 && record.type == kSidEof ? i : globalsEnd;
+        if (record.type == kSidBof && depth++ == 0 && substream++ > 0) {
+            const auto named = sheetAt.find(record.offset);
+            if (named != sheetAt.end() && readU16(record.data.data() + 2) == kBofWorksheet)
+                sheet.emplace().name = named->second;
+            if (named != sheetAt.end()) sheetAt.erase(named);
+        } else if (record.type == kSidEof && depth > 0 && --depth == 0 && sheet) {
+            endSheet(*sheet, problems);
+            sheet.reset();
+        } else if (sheet && depth == 1) {
+            walkSheet(*sheet, record, problems);
+        }
+        labels += substream > 1 && record.type == kSidLabelSst;
+        if (substream != 1 || depth != 1) continue;
+        if (record.type == kSidXf) std::copy_n(record.data.begin(), 20, xfs.emplace_back().begin());
+        if (record.type == kSidBoundSheet8)
+            sheetAt[readU32(record.data.data())] = std::string(record.data.begin() + 8, record.data.end());
+        xfCrc = record.type == kSidXfCrc ? &record : xfCrc;
+        extSst = record.type == kSidExtSst ? &record : extSst;
+        sst = record.type == kSidSst ? &record : sst;
     }
-    for (std::size_t i = 0; i < globalsEnd; ++i) {
-        if (records[i].type != kSidBoundSheet8) continue;
-        const auto found = byOffset.find(readU32(records[i].data.data()));
-        const std::string name(records[i].data.begin() + 8, records[i].data.end());
-        if (found == byOffset.end() || records[found->second].type != kSidBof)
-            problems.push_back("sheet " + name + " does not start at a BOF");
-        else if (readU16(records[found->second].data.data() + 2) == kBofWorksheet)
-            checkSheet(records, found->second, name, problems);
-    }
+    for (const auto& [offset, name] : sheetAt) problems.push_back("sheet " + name + " does not start at a BOF");
     if (checkXfCrc && xfCrc != nullptr
         && xfCrc->data != le(kSidXfCrc, 2) + le(0, 12) + le(xfs.size(), 2) + le(xfCrcOf(xfs), 4))
         problems.push_back("XFCRC does not match the XF list");
-    if (sst == SIZE_MAX) return problems;
-    if (readU32(records[sst].data.data()) != labels)
-        problems.push_back("SST counts " + std::to_string(readU32(records[sst].data.data()))
-                           + " labels, the sheets hold " + std::to_string(labels));
+    if (sst == nullptr) return problems;
+    if (readU32(sst->data.data()) != labels)
+        problems.push_back("SST counts " + std::to_string(readU32(sst->data.data())) + " labels, the sheets hold "
+                           + std::to_string(labels));
     // Each EXTSST bucket points into the SST or a CONTINUE of it, the first at the first string.
     for (std::size_t b = 0; extSst != nullptr && 10 + 8 * b <= extSst->data.size(); ++b) {
         const std::uint32_t at = readU32(extSst->data.data() + 2 + 8 * b),
                             header = at - readU16(extSst->data.data() + 6 + 8 * b);
-        const auto found = byOffset.find(header);
-        if ((b == 0 && at != records[sst].offset + 12) || found == byOffset.end() || found->second < sst
-            || (found->second > sst && records[found->second].type != kSidContinue)
-            || at >= header + 4 + records[found->second].data.size())
+        const auto found = std::lower_bound(records.begin(), records.end(), header,
+                                            [](const RawRecord& r, std::uint32_t offset) { return r.offset < offset; });
+        if ((b == 0 && at != sst->offset + 12) || found == records.end() || found->offset != header
+            || found->offset < sst->offset || (found->offset > sst->offset && found->type != kSidContinue)
+            || at >= header + 4 + found->data.size())
             problems.push_back("EXTSST bucket " + std::to_string(b) + " points at the wrong place");
     }
     return problems;
 }
 
-std::string xlrdDifferences(const std::filesystem::path& original, const std::filesystem::path& saved,
-                            const std::vector<std::string>& edited) {
-    std::string command =
-        "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + original.string() + "' '" + saved.string() + "'";
-    for (const std::string& place : edited) command += " " + place;
-    std::string report;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    for (char buffer[4096]; std::fgets(buffer, sizeof buffer, pipe) != nullptr;) report += buffer;
-    const int status = ::pclose(pipe);
-    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + report;
+std::vector<std::string> newProblems(const Bytes& originalFile, const Bytes& savedFile, bool checkXfCrc) {
+    const auto before = streamProblems(workbookStreamOf(originalFile), checkXfCrc);
+    std::vector<std::string> problems;
+    for (const std::string& problem : streamProblems(workbookStreamOf(savedFile), checkXfCrc))
+        if (std::find(before.begin(), before.end(), problem) == before.end()) problems.push_back(problem);
+    return problems;
 }
 
 std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std::vector<std::string>& edited) {
     const ScratchFolder folder;
     pellix::testing::writeFile(folder / "original.xls", original);
     pellix::testing::writeFile(folder / "saved.xls", saved);
-    return xlrdDifferences(folder / "original.xls", folder / "saved.xls", edited);
+    std::string command = "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + (folder / "original.xls").string() + "' '"
+                          + (folder / "saved.xls").string() + "'";
+    for (const std::string& place : edited) command += " " + place;
+    std::string report;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    for (char buffer[4096]; std::fgets(buffer, sizeof buffer, pipe) != nullptr;) report += buffer;
+    const int status = ::pclose(pipe);
+    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + report;
 }
 
 }  // namespace pellix::xls::testing

@@ -14,10 +14,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <bit>
+#include <map>
 #include <cstdint>
 #include <optional>
-#include <set>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -125,6 +126,9 @@ struct RawRecord {
     std::uint16_t type;
     Bytes data;
 };
+extern const std::map<std::uint16_t, std::size_t> kCellRecords;  // cell record types and their fixed sizes
+inline constexpr std::array<std::uint8_t, 16> kRootClassId = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0,
+                                                              0xC0, 0,    0,    0, 0, 0, 0, 0x46};
 std::vector<RawRecord> recordsOf(const Bytes& stream);
 Bytes workbookStreamOf(const Bytes& file);
 // One "type size hex" line per record, so that a byte mismatch reads as a record diff.
@@ -132,18 +136,14 @@ std::string dump(const Bytes& stream);
 
 // Every broken invariant of the stream as one line: offsets, blocks, indexes, counts, order.
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc = true);
-inline std::set<std::string> problemSet(const Bytes& stream, bool checkXfCrc = true) {
-    const auto problems = streamProblems(stream, checkXfCrc);
-    return {problems.begin(), problems.end()};
-}
+// The problems of the saved file's stream that the original's does not have.
+std::vector<std::string> newProblems(const Bytes& originalFile, const Bytes& savedFile, bool checkXfCrc = true);
 inline std::vector<std::string> problemsOf(const Workbook& workbook) {
     return streamProblems(workbookStreamOf(workbook.toBytes()));
 }
 
 // xlrd_compare.py's report on two files, empty when both read the same apart from the `edited`
 // cells ("B19") and rows ("row:14") of the active sheet.
-std::string xlrdDifferences(const std::filesystem::path& original, const std::filesystem::path& saved,
-                            const std::vector<std::string>& edited);
 std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std::vector<std::string>& edited);
 
 }  // namespace pellix::xls::testing

@@ -1,7 +1,10 @@
 // Reading: every cell kind, shared strings split across CONTINUE records, the active sheet, cells
-// stored twice, and the files that must be refused with their own message.
+// stored twice, the files that must be refused with their own message, and the texts the window
+// and the dump show for places and values.
 
 #include "kit.h"
+
+#include "workbook/xls/cell_text.h"
 
 #include <cstring>
 
@@ -82,11 +85,10 @@ TEST(ReadCells, TheWindowRecordChoosesTheActiveSheetAndAnIndexPastTheSheetsMeans
     book.sheets = {SheetPlan{"One", {rk(0, 0, 1)}, {}, {}, false}, SheetPlan{"Two", {rk(0, 0, 2)}, {}, {}, false}};
     book.active = 1;
     const Workbook workbook = openBook(buildFile(book));
-    EXPECT_EQ(workbook.sheetCount(), 2);
-    EXPECT_EQ(workbook.activeSheet(), 1);
-    EXPECT_EQ(workbook.sheetName(1), "Two");
-    EXPECT_EQ(workbook.cell(1, 0, 0), CellValue::ofNumber(2));
-    EXPECT_EQ(workbook.cell(0, 0, 0), CellValue::ofNumber(1));
+    EXPECT_EQ((std::tuple{workbook.sheetCount(), workbook.activeSheet(), workbook.sheetName(1)}),
+              (std::tuple{2, 1, std::string("Two")}));
+    EXPECT_EQ((std::vector{workbook.cell(0, 0, 0), workbook.cell(1, 0, 0)}),
+              (std::vector{CellValue::ofNumber(1), CellValue::ofNumber(2)}));
     book.active = 7;
     EXPECT_EQ(openBook(buildFile(book)).activeSheet(), 0);
 }
@@ -127,9 +129,7 @@ TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce) {
         workbook.setCell(0, 4, 4, CellValue::ofNumber(1));
         const Bytes saved = workbook.toBytes();
         expectRow0(openBook(saved), c);
-        const auto before = problemSet(workbookStreamOf(original));
-        for (const std::string& problem : streamProblems(workbookStreamOf(saved)))
-            EXPECT_TRUE(before.count(problem)) << "new problem: " << problem;
+        EXPECT_THAT(newProblems(original, saved), ::testing::IsEmpty());
         EXPECT_EQ(xlrdDifferences(original, saved, {"E5"}), "");
     }
 }
@@ -211,6 +211,34 @@ TEST(RkNumbers, ValuesTakeTheCompactFormOnlyWhenItDecodesBackExactly) {
         const double back = coded ? decodeRk(*coded) : value;
         EXPECT_EQ(std::memcmp(&back, &value, sizeof back), 0) << value;
     }
+}
+
+TEST(CellText, ColumnLettersAndCellNames) {
+    const std::pair<int, const char*> columns[] = {{0, "A"},   {25, "Z"},  {26, "AA"},
+                                                   {51, "AZ"}, {52, "BA"}, {255, "IV"}};
+    for (const auto& [column, letters] : columns) EXPECT_EQ(columnName(column), letters) << column;
+    EXPECT_EQ(cellName(kMaxRows - 1, kMaxColumns - 1), "IV65536");
+}
+
+TEST(CellText, ValuesAsTheSheetShowsThem) {
+    const std::pair<CellValue, const char*> cases[] = {
+        {CellValue::empty(), ""},
+        {CellValue::ofNumber(123456789012345678.0), "1.23456789012346e+17"},
+        {CellValue::ofNumber(0.000012345), "1.2345e-05"},
+        {CellValue::ofNumber(-2.5), "-2.5"},
+        {CellValue::ofText("2連勝中"), "2連勝中"},
+        {CellValue::ofBoolean(true), "TRUE"},
+        {CellValue::ofBoolean(false), "FALSE"},
+        {CellValue::ofError(0x00), "#NULL!"},
+        {CellValue::ofError(0x07), "#DIV/0!"},
+        {CellValue::ofError(0x0F), "#VALUE!"},
+        {CellValue::ofError(0x17), "#REF!"},
+        {CellValue::ofError(0x1D), "#NAME?"},
+        {CellValue::ofError(0x24), "#NUM!"},
+        {CellValue::ofError(0x2A), "#N/A"},
+        {CellValue::ofError(0x2B), "#ERR!"},
+    };
+    for (const auto& [value, shown] : cases) EXPECT_EQ(shownText(value), shown);
 }
 
 }  // namespace
