@@ -36,6 +36,13 @@ namespace pellix::xls::testing {
 using Bytes = std::vector<std::uint8_t>;
 using pellix::testing::ScratchFolder;
 
+inline CellValue num(double value) {
+    return CellValue::ofNumber(value);
+}
+inline CellValue str(std::string text) {
+    return CellValue::ofText(std::move(text));
+}
+
 struct Record {
     std::uint16_t type = 0;
     Bytes data;
