@@ -14,48 +14,43 @@ namespace {
 struct ReadCase {
     const char* name;
     std::vector<Record> cells;
-    std::vector<std::pair<int, CellValue>> row0;  // column, value read
+    std::vector<CellValue> row0;  // the values read from A1 on
 };
 
 void expectRow0(const Workbook& workbook, const ReadCase& c) {
-    for (const auto& [column, value] : c.row0) EXPECT_EQ(workbook.cell(0, 0, column), value) << "column " << column;
+    for (std::size_t column = 0; column < c.row0.size(); ++column)
+        EXPECT_EQ(workbook.cell(0, 0, static_cast<int>(column)), c.row0[column]) << "column " << column;
 }
 
 TEST(ReadCells, EveryCellKindReadsAsItsValue) {
     const Bytes boolean = {1, 0, 1, 0, 0, 0, 0xFF, 0xFF}, error = {2, 0, 0x07, 0, 0, 0, 0xFF, 0xFF},
                 emptyText = {3, 0, 0, 0, 0, 0, 0xFF, 0xFF};
-    const CellValue empty = CellValue::empty();
+    const CellValue empty, yes = CellValue::ofBoolean(true), divided = CellValue::ofError(0x07);
     const std::vector<ReadCase> cases = {
-        {"NUMBER", {number(0, 0, 1.0 / 3)}, {{0, CellValue::ofNumber(1.0 / 3)}, {1, empty}}},
-        {"RK integer", {rk(0, 0, -7)}, {{0, CellValue::ofNumber(-7)}}},
-        {"RK integer/100", {cell(kSidRk, 0, 0, le(rkInt(314) | 1u, 4))}, {{0, CellValue::ofNumber(3.14)}}},
-        {"RK double", {cell(kSidRk, 0, 0, le(0x3FF80000u, 4))}, {{0, CellValue::ofNumber(1.5)}}},
-        {"RK double/100", {cell(kSidRk, 0, 0, le(0x405EC001u, 4))}, {{0, CellValue::ofNumber(1.23)}}},
-        {"MULRK",
-         {mulRk(0, 2, {{15, 10}, {15, 20}, {15, 30}})},
-         {{1, empty},
-          {2, CellValue::ofNumber(10)},
-          {3, CellValue::ofNumber(20)},
-          {4, CellValue::ofNumber(30)},
-          {5, empty}}},
-        {"LABELSST", {cell(kSidLabelSst, 0, 0, le(1, 4))}, {{0, CellValue::ofText("二番目")}}},
-        {"LABEL", {cell(kSidLabel, 0, 0, ustr(u"plain label"))}, {{0, CellValue::ofText("plain label")}}},
+        {"NUMBER", {number(0, 0, 1.0 / 3)}, {num(1.0 / 3), empty}},
+        {"RK integer", {rk(0, 0, -7)}, {num(-7)}},
+        {"RK integer/100", {cell(kSidRk, 0, 0, le(rkInt(314) | 1u, 4))}, {num(3.14)}},
+        {"RK double", {cell(kSidRk, 0, 0, le(0x3FF80000u, 4))}, {num(1.5)}},
+        {"RK double/100", {cell(kSidRk, 0, 0, le(0x405EC001u, 4))}, {num(1.23)}},
+        {"MULRK", {mulRk(0, 2, {{15, 10}, {15, 20}, {15, 30}})}, {empty, empty, num(10), num(20), num(30), empty}},
+        {"LABELSST", {cell(kSidLabelSst, 0, 0, le(1, 4))}, {str("二番目")}},
+        {"LABEL", {cell(kSidLabel, 0, 0, ustr(u"plain label"))}, {str("plain label")}},
         {"LABEL with lone surrogates",
          {cell(kSidLabel, 0, 0,
                ustr(u"a\xDC00"
                     u"b\xD800"))},
-         {{0, CellValue::ofText("a\uFFFDb\uFFFD")}}},
+         {str("a\uFFFDb\uFFFD")}},
         {"RSTRING",
          {cell(kSidRString, 0, 0, ustr(u"rich ラベル") + le(1, 2) + le(0, 2) + le(1, 2))},
-         {{0, CellValue::ofText("rich ラベル")}}},
-        {"BLANK and MULBLANK", {cell(kSidBlank, 0, 0, {}), mulBlank(0, 1, {15, 15})}, {{0, empty}, {2, empty}}},
-        {"BOOLERR true", {cell(kSidBoolErr, 0, 0, {1, 0})}, {{0, CellValue::ofBoolean(true)}}},
-        {"BOOLERR #DIV/0!", {cell(kSidBoolErr, 0, 0, {0x07, 1})}, {{0, CellValue::ofError(0x07)}}},
-        {"FORMULA number", {formula(0, 0, f64(2.5))}, {{0, CellValue::ofNumber(2.5)}}},
-        {"FORMULA text", {formula(0, 0, kTextResult), stringRecord(u"結果")}, {{0, CellValue::ofText("結果")}}},
-        {"FORMULA boolean", {formula(0, 0, boolean)}, {{0, CellValue::ofBoolean(true)}}},
-        {"FORMULA error", {formula(0, 0, error)}, {{0, CellValue::ofError(0x07)}}},
-        {"FORMULA empty text", {formula(0, 0, emptyText)}, {{0, CellValue::ofText("")}}},
+         {str("rich ラベル")}},
+        {"BLANK and MULBLANK", {cell(kSidBlank, 0, 0, {}), mulBlank(0, 1, {15, 15})}, {empty, empty, empty}},
+        {"BOOLERR true", {cell(kSidBoolErr, 0, 0, {1, 0})}, {yes}},
+        {"BOOLERR #DIV/0!", {cell(kSidBoolErr, 0, 0, {0x07, 1})}, {divided}},
+        {"FORMULA number", {formula(0, 0, f64(2.5))}, {num(2.5)}},
+        {"FORMULA text", {formula(0, 0, kTextResult), stringRecord(u"結果")}, {str("結果")}},
+        {"FORMULA boolean", {formula(0, 0, boolean)}, {yes}},
+        {"FORMULA error", {formula(0, 0, error)}, {divided}},
+        {"FORMULA empty text", {formula(0, 0, emptyText)}, {str("")}},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -74,10 +69,9 @@ TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
                                    {kSidContinue, Bytes{1, 'd', 0, 'e', 0, 'f', 0} + le(2, 2) + Bytes{0x0C} + le(1, 2)
                                                       + le(4, 4) + Bytes{'x', 'y', 0, 0}},
                                    {kSidContinue, {0, 0, 1, 2, 3, 4, 1, 0, 0x00, 'z'}}};
-    book.sheets[0].cells = {cell(kSidLabelSst, 0, 0, le(0, 4)), cell(kSidLabelSst, 0, 1, le(1, 4)),
-                            cell(kSidLabelSst, 0, 2, le(2, 4))};
-    expectRow0(openBook(buildFile(book)),
-               {"", {}, {{0, CellValue::ofText("abcdef")}, {1, CellValue::ofText("xy")}, {2, CellValue::ofText("z")}}});
+    for (int column = 0; column < 3; ++column)
+        book.sheets[0].cells.push_back(cell(kSidLabelSst, 0, column, le(column, 4)));
+    expectRow0(openBook(buildFile(book)), {"", {}, {str("abcdef"), str("xy"), str("z")}});
 }
 
 TEST(ReadCells, TheWindowRecordChoosesTheActiveSheetAndAnIndexPastTheSheetsMeansTheFirst) {
@@ -87,35 +81,30 @@ TEST(ReadCells, TheWindowRecordChoosesTheActiveSheetAndAnIndexPastTheSheetsMeans
     const Workbook workbook = openBook(buildFile(book));
     EXPECT_EQ((std::tuple{workbook.sheetCount(), workbook.activeSheet(), workbook.sheetName(1)}),
               (std::tuple{2, 1, std::string("Two")}));
-    EXPECT_EQ((std::vector{workbook.cell(0, 0, 0), workbook.cell(1, 0, 0)}),
-              (std::vector{CellValue::ofNumber(1), CellValue::ofNumber(2)}));
+    EXPECT_EQ((std::vector{workbook.cell(0, 0, 0), workbook.cell(1, 0, 0)}), (std::vector{num(1), num(2)}));
     book.active = 7;
     EXPECT_EQ(openBook(buildFile(book)).activeSheet(), 0);
 }
 
 // A cell stored twice reads as its later copy, as xlrd reads it; an edit elsewhere writes it back once.
 TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce) {
-    const CellValue empty = CellValue::empty();
+    const CellValue empty;
     const std::vector<ReadCase> cases = {
-        {"number over number", {number(0, 0, 1.5), number(0, 0, 2.5)}, {{0, CellValue::ofNumber(2.5)}}},
-        {"text over number", {rk(0, 0, 1), cell(kSidLabelSst, 0, 0, le(0, 4))}, {{0, CellValue::ofText("a")}}},
-        {"number over text", {cell(kSidLabelSst, 0, 0, le(0, 4)), rk(0, 0, 5)}, {{0, CellValue::ofNumber(5)}}},
-        {"formatted blank over number", {rk(0, 0, 1), cell(kSidBlank, 0, 0, {}, 16)}, {{0, empty}}},
+        {"number over number", {number(0, 0, 1.5), number(0, 0, 2.5)}, {num(2.5)}},
+        {"text over number", {rk(0, 0, 1), cell(kSidLabelSst, 0, 0, le(0, 4))}, {str("a")}},
+        {"number over text", {cell(kSidLabelSst, 0, 0, le(0, 4)), rk(0, 0, 5)}, {num(5)}},
+        {"formatted blank over number", {rk(0, 0, 1), cell(kSidBlank, 0, 0, {}, 16)}, {empty}},
         {"number over the middle of a MULRK",
          {mulRk(0, 0, {{15, 1}, {16, 2}, {15, 3}}), number(0, 1, 9.5)},
-         {{0, CellValue::ofNumber(1)}, {1, CellValue::ofNumber(9.5)}, {2, CellValue::ofNumber(3)}}},
+         {num(1), num(9.5), num(3)}},
         {"MULBLANK over two numbers",
          {rk(0, 1, 1), rk(0, 2, 2), mulBlank(0, 0, {16, 16, 16, 16})},
-         {{1, empty}, {2, empty}}},
+         {empty, empty, empty}},
         {"MULRK partly over a MULBLANK",
          {mulBlank(0, 0, {16, 16, 16}), mulRk(0, 2, {{15, 7}, {15, 8}})},
-         {{1, empty}, {2, CellValue::ofNumber(7)}, {3, CellValue::ofNumber(8)}}},
-        {"number over a text formula",
-         {formula(0, 0, kTextResult), stringRecord(u"old"), rk(0, 0, 4)},
-         {{0, CellValue::ofNumber(4)}}},
-        {"copies out of column order",
-         {rk(0, 2, 1), rk(0, 0, 2), rk(0, 2, 3)},
-         {{0, CellValue::ofNumber(2)}, {2, CellValue::ofNumber(3)}}},
+         {empty, empty, num(7), num(8)}},
+        {"number over a text formula", {formula(0, 0, kTextResult), stringRecord(u"old"), rk(0, 0, 4)}, {num(4)}},
+        {"copies out of column order", {rk(0, 2, 1), rk(0, 0, 2), rk(0, 2, 3)}, {num(2), empty, num(3)}},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -126,7 +115,7 @@ TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce) {
         const Bytes original = buildFile(book);
         Workbook workbook = openBook(original);
         expectRow0(workbook, c);
-        workbook.setCell(0, 4, 4, CellValue::ofNumber(1));
+        workbook.setCell(0, 4, 4, num(1));
         const Bytes saved = workbook.toBytes();
         expectRow0(openBook(saved), c);
         EXPECT_THAT(newProblems(original, saved), ::testing::IsEmpty());
@@ -164,39 +153,34 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
             .push_back(record);
         return buildFile(book);
     };
-    const std::vector<std::pair<Bytes, std::string>> cases = {
-        {{}, "data.xls is not a spreadsheet workbook"},
-        {{'P', 'K', 3, 4, 0, 0, 0, 0}, "data.xls is not a spreadsheet workbook"},
-        {wrapStream({1, 2, 3}, 512, "Other"), "data.xls is not a spreadsheet workbook"},
-        {{0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00, 0, 0},
-         "data.xls was saved in an older spreadsheet format (BIFF4) that is not supported"},
-        {withVersion(0x0500, "Book"),
-         "data.xls was saved in an older spreadsheet format (BIFF5) that is not supported"},
-        {withVersion(0x0500, "Workbook"),
-         "data.xls was saved in an older spreadsheet format (BIFF5) that is not supported"},
-        {buildFile(encrypted), "data.xls is password-protected"},
-        {cutHeader, "data.xls is damaged: the file is cut short (300 bytes)"},
-        {missingFormat(number(4, 2, 1, 16)),
-         "data.xls is damaged: cell C5 refers to cell format 16, but the workbook has 16"},
-        {missingFormat(mulBlank(4, 1, {15, 15, 300})),
-         "data.xls is damaged: cell D5 refers to cell format 300, but the workbook has 16"},
-        {missingFormat(rowRecord(6, 300, 0x80, 17)),
-         "data.xls is damaged: row 7 refers to cell format 17, but the workbook has 16"},
-        {missingFormat({kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 4)}),
-         "data.xls is damaged: column A refers to cell format 16, but the workbook has 16"},
-        {buildFile(shortString),
-         "data.xls is damaged: shared string 0 runs past the record end (need 22 bytes, have 0)"},
-        {buildFile(pastTable), "data.xls is damaged: cell B3 refers to shared string 5, but the table holds 1"},
-        {wrapStream(misplaced), "data.xls is damaged: sheet \"Sheet1\" starts at offset "},
-    };
-    for (const auto& [bytes, message] : cases) EXPECT_XLS_ERROR(openBook(bytes), message);
-    // A later copy must not hide the cell that defines a shared formula.
-    BookPlan hidden;
+    BookPlan hidden;  // a later copy must not hide the cell that defines a shared formula
     hidden.sheets[0].cells = {groupMember(0, 0, f64(7), 0, 0), sharedFormula(0, 1, 0), groupMember(1, 0, f64(7), 0, 0),
                               rk(0, 0, 1)};
-    EXPECT_XLS_ERROR(openBook(buildFile(hidden)),
-                     "data.xls is damaged: cell A1 is stored twice, and the copy the later one hides "
-                     "defines a shared formula, array or table (record at offset ");
+    const std::vector<std::pair<Bytes, std::string>> cases = {
+        {{}, "is not a spreadsheet workbook"},
+        {{'P', 'K', 3, 4, 0, 0, 0, 0}, "is not a spreadsheet workbook"},
+        {wrapStream({1, 2, 3}, 512, "Other"), "is not a spreadsheet workbook"},
+        {{0x09, 0x04, 0x06, 0x00, 0x00, 0x00, 0x10, 0x00, 0, 0},
+         "was saved in an older spreadsheet format (BIFF4) that is not supported"},
+        {withVersion(0x0500, "Book"), "was saved in an older spreadsheet format (BIFF5) that is not supported"},
+        {withVersion(0x0500, "Workbook"), "was saved in an older spreadsheet format (BIFF5) that is not supported"},
+        {buildFile(encrypted), "is password-protected"},
+        {cutHeader, "is damaged: the file is cut short (300 bytes)"},
+        {missingFormat(number(4, 2, 1, 16)), "is damaged: cell C5 refers to cell format 16, but the workbook has 16"},
+        {missingFormat(mulBlank(4, 1, {15, 15, 300})),
+         "is damaged: cell D5 refers to cell format 300, but the workbook has 16"},
+        {missingFormat(rowRecord(6, 300, 0x80, 17)),
+         "is damaged: row 7 refers to cell format 17, but the workbook has 16"},
+        {missingFormat({kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 4)}),
+         "is damaged: column A refers to cell format 16, but the workbook has 16"},
+        {buildFile(shortString), "is damaged: shared string 0 runs past the record end (need 22 bytes, have 0)"},
+        {buildFile(pastTable), "is damaged: cell B3 refers to shared string 5, but the table holds 1"},
+        {wrapStream(misplaced), "is damaged: sheet \"Sheet1\" starts at offset "},
+        {buildFile(hidden),
+         "is damaged: cell A1 is stored twice, and the copy the later one hides defines a shared "
+         "formula, array or table (record at offset "},
+    };
+    for (const auto& [bytes, message] : cases) EXPECT_XLS_ERROR(openBook(bytes), "data.xls " + message);
 }
 
 TEST(RkNumbers, ValuesTakeTheCompactFormOnlyWhenItDecodesBackExactly) {
@@ -223,10 +207,10 @@ TEST(CellText, ColumnLettersAndCellNames) {
 TEST(CellText, ValuesAsTheSheetShowsThem) {
     const std::pair<CellValue, const char*> cases[] = {
         {CellValue::empty(), ""},
-        {CellValue::ofNumber(123456789012345678.0), "1.23456789012346e+17"},
-        {CellValue::ofNumber(0.000012345), "1.2345e-05"},
-        {CellValue::ofNumber(-2.5), "-2.5"},
-        {CellValue::ofText("2連勝中"), "2連勝中"},
+        {num(123456789012345678.0), "1.23456789012346e+17"},
+        {num(0.000012345), "1.2345e-05"},
+        {num(-2.5), "-2.5"},
+        {str("2連勝中"), "2連勝中"},
         {CellValue::ofBoolean(true), "TRUE"},
         {CellValue::ofBoolean(false), "FALSE"},
         {CellValue::ofError(0x00), "#NULL!"},
