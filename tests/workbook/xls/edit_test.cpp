@@ -23,7 +23,7 @@ Workbook reopen(const Workbook& workbook) {
 // (column, format << 16 | record type) of every cell in `row`, MULRK and MULBLANK members one by one (type 0).
 Formats formatsOfRow(const Workbook& workbook, int row) {
     Formats formats;
-    for (const RawRecord& record : recordsOf(workbookStreamOf(workbook.toBytes()))) {
+    for (const Record& record : recordsOf(workbookStreamOf(workbook.toBytes()))) {
         if (!kCellRecords.count(record.type) || readU16(record.data.data()) != row) continue;
         const std::size_t each = record.type == kSidMulRk ? 6 : 2;
         const bool many = record.type == kSidMulRk || record.type == kSidMulBlank;
@@ -69,7 +69,7 @@ TEST(EditCells, WritingKeepsTheFormatAndEmptyingLeavesOnlyAFormattedBlank) {
                             number(1, 2, 1.0 / 3),
                             rk(1, 3, 5, 16),
                             formula(0, 0, kTextResult),
-                            stringRecord(u"keep me"),
+                            Record{kSidString, ustr(u"keep me")},
                             rk(0, 1, 1)};
     book.sheets[0].rows = {rowRecord(2, 300, 0x80, 18)};  // row 3 has a format of its own
     Workbook workbook = openBook(buildFile(book));
@@ -124,7 +124,7 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustom
     EXPECT_TRUE(std::get<2>(rows[13]));
     // A1's new format is its old one with fill pattern 1 and foreground icv 42; the old ones stay.
     std::vector<Bytes> xfs;
-    for (const RawRecord& record : recordsOf(workbookStreamOf(saved.toBytes())))
+    for (const Record& record : recordsOf(workbookStreamOf(saved.toBytes())))
         if (record.type == kSidXf) xfs.push_back(record.data);
     Bytes filled = cellFormat(0, 10);
     filled[9] = 0x40, filled[17] = 0x04, filled[18] = 0xAA, filled[19] = 0x20;
@@ -178,8 +178,7 @@ TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {
     const Bytes stream = workbookStreamOf(workbook.toBytes());
     EXPECT_THAT(streamProblems(stream), IsEmpty());
     const auto records = recordsOf(stream);
-    EXPECT_GE(std::count_if(records.begin(), records.end(), [](const RawRecord& r) { return r.type == kSidContinue; }),
-              3);
+    EXPECT_GE(std::count_if(records.begin(), records.end(), [](const Record& r) { return r.type == kSidContinue; }), 3);
     const Workbook saved = reopen(workbook);
     for (int i = 0; i < 1500; ++i) ASSERT_EQ(saved.cell(0, i, 0), str(texts[i])) << i;
     EXPECT_EQ(saved.cell(0, 0, 1), str("first"));
@@ -226,7 +225,7 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
         book.sheets[0].cells.push_back(groupMember(row, 1, row == 3 ? kTextResult : f64(7), 1, 1));
         if (row == 1)
             book.sheets[0].cells.push_back(sharedFormula(1, 4, 1, {0x4C, 0, 0, 0xFF, 0xC0, 0x1E, 0x02, 0x00, 0x05}));
-        if (row == 3) book.sheets[0].cells.push_back(stringRecord(u"six"));
+        if (row == 3) book.sheets[0].cells.push_back(Record{kSidString, ustr(u"six")});
     }
     const Bytes original = buildFile(book);
     for (int written = 1; written <= 4; ++written) {
@@ -237,7 +236,7 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
         for (int row = 1; row <= 4; ++row)
             EXPECT_EQ(openBook(saved).cell(0, row, 1), row == written ? num(100) : row == 3 ? str("six") : num(7));
         int formulas = 0;  // each remaining cell holds "=A<row>*2" itself, without the shared flag
-        for (const RawRecord& record : recordsOf(workbookStreamOf(saved))) {
+        for (const Record& record : recordsOf(workbookStreamOf(saved))) {
             EXPECT_NE(record.type, kSidShrFmla);
             if (record.type == kSidFormula && ++formulas) {
                 EXPECT_EQ(Bytes(record.data.begin() + 14, record.data.end()),

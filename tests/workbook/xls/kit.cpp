@@ -42,7 +42,7 @@ Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats) {
 
 namespace {
 
-int lastColumnOf(const RawRecord& record) {
+int lastColumnOf(const Record& record) {
     const int first = readU16(record.data.data() + 2);
     const int each = record.type == kSidMulRk ? 6 : record.type == kSidMulBlank ? 2 : 0;
     return each == 0 ? first : first + static_cast<int>((record.data.size() - 6) / each) - 1;
@@ -75,7 +75,7 @@ Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start) {
     for (int current = -1; const Record& record : sheet.cells) {
         if (kCellRecords.count(record.type)) {
             current = readU16(record.data.data());
-            const int first = readU16(record.data.data() + 2), last = lastColumnOf({0, record.type, record.data}) + 1;
+            const int first = readU16(record.data.data() + 2), last = lastColumnOf(record) + 1;
             const auto row = rows.try_emplace(current, rowRecord(current, 255, 0, 15, first, last)).first;
             writeU16(row->second.data.data() + 2, std::min<int>(first, readU16(row->second.data.data() + 2)));
             writeU16(row->second.data.data() + 4, std::max<int>(last, readU16(row->second.data.data() + 4)));
@@ -173,12 +173,13 @@ Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name) {
     return writeCompoundDocument(document, stream, "test.xls");
 }
 
-std::vector<RawRecord> recordsOf(const Bytes& stream) {
-    std::vector<RawRecord> records;
+std::vector<Record> recordsOf(const Bytes& stream) {
+    std::vector<Record> records;
     for (std::size_t at = 0; at + 4 <= stream.size() && at + 4 + readU16(&stream[at + 2]) <= stream.size();
          at += 4 + readU16(&stream[at + 2]))
-        records.push_back({static_cast<std::uint32_t>(at), readU16(&stream[at]),
-                           Bytes(stream.begin() + at + 4, stream.begin() + at + 4 + readU16(&stream[at + 2]))});
+        records.push_back({readU16(&stream[at]),
+                           Bytes(stream.begin() + at + 4, stream.begin() + at + 4 + readU16(&stream[at + 2])),
+                           static_cast<std::uint32_t>(at)});
     return records;
 }
 
@@ -191,7 +192,7 @@ Bytes workbookStreamOf(const Bytes& file) {
 std::string dump(const Bytes& stream) {
     std::string out;
     char hex[16];
-    for (const RawRecord& record : recordsOf(stream)) {
+    for (const Record& record : recordsOf(stream)) {
         out += std::string(hex, std::snprintf(hex, sizeof hex, "%04X %zu", record.type, record.data.size()));
         for (std::uint8_t byte : record.data) out += std::string(hex, std::snprintf(hex, sizeof hex, " %02X", byte));
         out += '\n';
@@ -205,16 +206,16 @@ namespace {
 struct SheetWalk {
     std::string name;
     std::map<std::uint32_t, std::uint16_t> typeAt;
-    std::vector<const RawRecord*> blockRows;
+    std::vector<const Record*> blockRows;
     std::map<std::uint32_t, std::uint32_t> firstCellOfRow;  // in the block, by row
     Bytes dbCells;
     std::int64_t lastCell = -1, lastRow = -1, firstRow = -1;
     std::uint32_t minRow = UINT32_MAX, maxRow = 0, minColumn = UINT32_MAX, maxColumn = 0;
-    const RawRecord *index = nullptr, *dimensions = nullptr;
+    const Record *index = nullptr, *dimensions = nullptr;
 };
 
 // The cell table: rows and cells in order, every DBCELL and INDEX offset right.
-void walkSheet(SheetWalk& sheet, const RawRecord& record, std::vector<std::string>& problems) {
+void walkSheet(SheetWalk& sheet, const Record& record, std::vector<std::string>& problems) {
     const auto problem = [&](const std::string& what) { problems.push_back(sheet.name + ": " + what); };
     sheet.typeAt[record.offset] = record.type;
     const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
@@ -244,7 +245,7 @@ void walkSheet(SheetWalk& sheet, const RawRecord& record, std::vector<std::strin
         const auto& rows = sheet.blockRows;
         Bytes expected = le(record.offset - rows.front()->offset, 4);
         std::uint32_t previous = rows.front()->offset + 20;
-        for (const RawRecord* rowRecord : rows) {
+        for (const Record* rowRecord : rows) {
             const auto first = sheet.firstCellOfRow.lower_bound(readU16(rowRecord->data.data()));
             const std::uint32_t start = rowRecord == rows.front()             ? rows.back()->offset + 20
                                         : first == sheet.firstCellOfRow.end() ? record.offset
@@ -259,7 +260,7 @@ void walkSheet(SheetWalk& sheet, const RawRecord& record, std::vector<std::strin
 }
 
 void endSheet(SheetWalk& sheet, std::vector<std::string>& problems) {
-    const RawRecord *index = sheet.index, *dimensions = sheet.dimensions;
+    const Record *index = sheet.index, *dimensions = sheet.dimensions;
     if (index != nullptr
         && (Bytes(index->data.begin() + 16, index->data.end()) != sheet.dbCells
             || sheet.typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
@@ -278,13 +279,13 @@ void endSheet(SheetWalk& sheet, std::vector<std::string>& problems) {
 
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
     std::vector<std::string> problems;
-    const std::vector<RawRecord> records = recordsOf(stream);
+    const std::vector<Record> records = recordsOf(stream);
     std::map<std::uint32_t, std::string> sheetAt;  // the worksheets' BOF offsets, from BOUNDSHEET8
     std::vector<XfBytes> xfs;
     std::size_t labels = 0, depth = 0, substream = 0;
-    const RawRecord *sst = nullptr, *extSst = nullptr, *xfCrc = nullptr;
+    const Record *sst = nullptr, *extSst = nullptr, *xfCrc = nullptr;
     std::optional<SheetWalk> sheet;
-    for (const RawRecord& record : records) {
+    for (const Record& record : records) {
         if (record.data.size() > kMaxRecordData)
             problems.push_back("record " + std::to_string(record.type) + " longer than 8224 bytes");
         if (record.type == kSidBof && depth++ == 0 && substream++ > 0) {
@@ -320,7 +321,7 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
         const std::uint32_t at = readU32(extSst->data.data() + 2 + 8 * b),
                             header = at - readU16(extSst->data.data() + 6 + 8 * b);
         const auto found = std::lower_bound(records.begin(), records.end(), header,
-                                            [](const RawRecord& r, std::uint32_t offset) { return r.offset < offset; });
+                                            [](const Record& r, std::uint32_t offset) { return r.offset < offset; });
         if ((b == 0 && at != sst->offset + 12) || found == records.end() || found->offset != header
             || found->offset < sst->offset || (found->offset > sst->offset && found->type != kSidContinue)
             || at >= header + 4 + found->data.size())

@@ -46,6 +46,7 @@ inline CellValue str(std::string text) {
 struct Record {
     std::uint16_t type = 0;
     Bytes data;
+    std::uint32_t offset = 0;  // in the stream, of a record read back
 };
 
 Bytes le(std::uint64_t value, int size);  // `size` little-endian bytes
@@ -93,9 +94,6 @@ inline Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, 
     return {kSidRow,
             le(row, 2) + le(first, 2) + le(last, 2) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};
 }
-inline Record stringRecord(const std::u16string& text) {
-    return {kSidString, ustr(text)};
-}
 inline Bytes cellFormat(std::uint16_t font, std::uint16_t format) {
     return le(font, 2) + le(format, 2) + le(0x0001, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2);
 }
@@ -121,22 +119,17 @@ struct BookPlan {
 Bytes buildStream(const BookPlan& book);
 // The stream in a compound document beside a SummaryInformation stream and a storage with a class id.
 Bytes wrapStream(const Bytes& stream, int sectorSize = 512, const char* name = "Workbook");
-inline Bytes buildFile(const BookPlan& book, int sectorSize = 512) {
-    return wrapStream(buildStream(book), sectorSize);
+inline Bytes buildFile(const BookPlan& book) {
+    return wrapStream(buildStream(book));
 }
 inline Workbook openBook(const Bytes& file) {
     return Workbook::fromBytes(file, "data.xls");
 }
 
-struct RawRecord {
-    std::uint32_t offset;
-    std::uint16_t type;
-    Bytes data;
-};
 extern const std::map<std::uint16_t, std::size_t> kCellRecords;  // cell record types and their fixed sizes
 inline constexpr std::array<std::uint8_t, 16> kRootClassId = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0,
                                                               0xC0, 0,    0,    0, 0, 0, 0, 0x46};
-std::vector<RawRecord> recordsOf(const Bytes& stream);
+std::vector<Record> recordsOf(const Bytes& stream);
 Bytes workbookStreamOf(const Bytes& file);
 // One "type size hex" line per record, so that a byte mismatch reads as a record diff.
 std::string dump(const Bytes& stream);

@@ -47,7 +47,7 @@ TEST(ReadCells, EveryCellKindReadsAsItsValue) {
         {"BOOLERR true", {cell(kSidBoolErr, 0, 0, {1, 0})}, {yes}},
         {"BOOLERR #DIV/0!", {cell(kSidBoolErr, 0, 0, {0x07, 1})}, {divided}},
         {"FORMULA number", {formula(0, 0, f64(2.5))}, {num(2.5)}},
-        {"FORMULA text", {formula(0, 0, kTextResult), stringRecord(u"結果")}, {str("結果")}},
+        {"FORMULA text", {formula(0, 0, kTextResult), Record{kSidString, ustr(u"結果")}}, {str("結果")}},
         {"FORMULA boolean", {formula(0, 0, boolean)}, {yes}},
         {"FORMULA error", {formula(0, 0, error)}, {divided}},
         {"FORMULA empty text", {formula(0, 0, emptyText)}, {str("")}},
@@ -103,7 +103,9 @@ TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce) {
         {"MULRK partly over a MULBLANK",
          {mulBlank(0, 0, {16, 16, 16}), mulRk(0, 2, {{15, 7}, {15, 8}})},
          {empty, empty, num(7), num(8)}},
-        {"number over a text formula", {formula(0, 0, kTextResult), stringRecord(u"old"), rk(0, 0, 4)}, {num(4)}},
+        {"number over a text formula",
+         {formula(0, 0, kTextResult), Record{kSidString, ustr(u"old")}, rk(0, 0, 4)},
+         {num(4)}},
         {"copies out of column order", {rk(0, 2, 1), rk(0, 0, 2), rk(0, 2, 3)}, {num(2), empty, num(3)}},
     };
     for (const ReadCase& c : cases) {
@@ -139,7 +141,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
     pastTable.strings = {u"only"};
     pastTable.sheets[0].cells = {cell(kSidLabelSst, 2, 1, le(5, 4))};
     Bytes misplaced = buildStream(BookPlan{});
-    for (const RawRecord& record : recordsOf(misplaced))
+    for (const Record& record : recordsOf(misplaced))
         if (record.type == kSidBoundSheet8)
             writeU32(misplaced.data() + record.offset + 4, readU32(record.data.data()) + 2);
     // Cells, rows and columns naming a cell format past the last of the 16, on a sheet that is

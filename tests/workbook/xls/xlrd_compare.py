@@ -17,17 +17,15 @@ import os
 import re
 import struct
 import sys
+from itertools import islice
 
 import xlrd
 from xlrd import compdoc, formula
 
 
 def cell_index(name):
-    match = re.fullmatch(r"([A-Z]+)([0-9]+)", name)
-    column = 0
-    for letter in match.group(1):
-        column = column * 26 + ord(letter) - 64
-    return int(match.group(2)) - 1, column - 1
+    letters, row = re.fullmatch(r"([A-Z]+)([0-9]+)", name).groups()
+    return int(row) - 1, sum(26 ** k * (ord(letter) - 64) for k, letter in enumerate(reversed(letters))) - 1
 
 
 def format_of(book, xf_index):
@@ -49,11 +47,9 @@ def formula_texts(book, stream, start):
     """(row, column) -> the text of each FORMULA cell of the sheet that begins at start."""
     cells, groups, depth = {}, {}, 0
     for kind, data in records(stream, start):
-        depth += kind == 0x0809
-        if kind == 0x000A:
-            depth -= 1
-            if depth == 0:
-                break
+        depth += (kind == 0x0809) - (kind == 0x000A)
+        if depth == 0:
+            break
         if depth != 1 or len(data) < 6:
             continue
         row, column = struct.unpack_from("<HH", data)
@@ -89,12 +85,8 @@ def describe(path):
         book = xlrd.open_workbook(path, formatting_info=True, logfile=quiet)
         document = compdoc.CompDoc(handle.read(), logfile=quiet)
         stream = document.get_named_stream("Workbook") or document.get_named_stream("Book") or b""
-    starts = []
-    for kind, data in records(stream, 0):
-        if kind == 0x000A:
-            break
-        if kind == 0x0085:
-            starts.append(struct.unpack_from("<I", data)[0])
+    globals_end = next(position for position, (kind, _) in enumerate(records(stream, 0)) if kind == 0x000A)
+    starts = [struct.unpack_from("<I", data)[0] for kind, data in islice(records(stream, 0), globals_end) if kind == 0x0085]
     sheets = []
     for sheet, start in zip(book.sheets(), starts):
         formulas = formula_texts(book, stream, start)
@@ -130,14 +122,11 @@ def describe_leniently(path):
 def main():
     edited = {cell_index(name) for name in sys.argv[3:] if not name.startswith("row:")}
     edited_rows = {int(name[4:]) - 1 for name in sys.argv[3:] if name.startswith("row:")}
-    books = []
-    for path, read in ((sys.argv[1], describe_leniently), (sys.argv[2], describe)):
-        try:
-            books.append(read(path))
-        except Exception as error:  # noqa: BLE001 - any reader failure is reported the same way
-            print("cannot read %s: %s" % (path, error))
-            return 2
-    original, saved = books
+    try:
+        original, saved = describe_leniently(sys.argv[1]), describe(sys.argv[2])
+    except Exception as error:  # noqa: BLE001 - any reader failure is reported the same way
+        print("cannot read: %r" % error)
+        return 2
     differences = ["%s: %r != %r" % (key, original[key], saved[key]) for key in ("names", "datemode", "count")
                    if original[key] != saved[key]]
     for before, after in zip(original["sheets"], saved["sheets"]):
