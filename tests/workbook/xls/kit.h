@@ -138,9 +138,6 @@ std::string dump(const Bytes& stream);
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc = true);
 // The problems of the saved file's stream that the original's does not have.
 std::vector<std::string> newProblems(const Bytes& originalFile, const Bytes& savedFile, bool checkXfCrc = true);
-inline std::vector<std::string> problemsOf(const Workbook& workbook) {
-    return streamProblems(workbookStreamOf(workbook.toBytes()));
-}
 
 // xlrd_compare.py's report on two files, empty when both read the same apart from the `edited`
 // cells ("B19") and rows ("row:14") of the active sheet.
