@@ -1,7 +1,7 @@
 // The real-file corpus, workbooks written by other programs: the damaged and older ones are
-// refused with the right message; every other one saves unedited as the same stream, saves edited
-// with a sound cell table that xlrd reads as the original apart from the edits, and its cut and
-// byte-flipped copies open or end in a clean refusal.
+// refused with the right message; every other one saves unedited as the same stream and saves
+// edited with a sound cell table that xlrd reads as the original apart from the edits. Damaged
+// copies of them are the fuzzers' business (fuzz/, replayed by fuzz_corpus_test.cpp).
 
 #include "kit.h"
 
@@ -66,27 +66,6 @@ TEST_P(CorpusFile, OpensSavesAndEditsAsXlrdReadsItOrIsRefused) {
     if (GetParam() != "xlrd__invalid_formula.xls") {  // xlrd cannot read its formula names
         EXPECT_EQ(xlrdDifferences(bytes, saved, edited), "");
     }
-
-    std::size_t opened = 0;
-    const auto attempt = [&](const Bytes& damaged) {
-        try {
-            Workbook copy = openBook(damaged);
-            (void)copy.shown(copy.activeSheet());
-            (void)openBook(copy.toBytes());
-            ++opened;
-        } catch (const XlsError& error) {
-            EXPECT_THAT(error.what(), ::testing::StartsWith("data.xls"));
-        }
-    };
-    for (std::size_t length : {std::size_t{0}, std::size_t{7}, std::size_t{511}, std::size_t{512}, bytes.size() / 3,
-                               bytes.size() / 2, bytes.size() - 512, bytes.size() - 1})
-        attempt(Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(length, bytes.size()))));
-    for (std::size_t at = 0; at < bytes.size(); at += std::max<std::size_t>(1, bytes.size() / 150)) {
-        Bytes flipped = bytes;
-        flipped[at] ^= 0xFF;
-        attempt(flipped);
-    }
-    EXPECT_GT(opened, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, CorpusFile, ::testing::ValuesIn(corpusFiles()), [](const auto& info) {

@@ -75,10 +75,7 @@ Bytes sheetStream(const SheetPlan& sheet, std::uint32_t start) {
     for (int current = -1; const Record& record : sheet.cells) {
         if (kCellRecords.count(record.type)) {
             current = readU16(record.data.data());
-            const int first = readU16(record.data.data() + 2), last = lastColumnOf(record) + 1;
-            const auto row = rows.try_emplace(current, rowRecord(current, 255, 0, 15, first, last)).first;
-            writeU16(row->second.data.data() + 2, std::min<int>(first, readU16(row->second.data.data() + 2)));
-            writeU16(row->second.data.data() + 4, std::max<int>(last, readU16(row->second.data.data() + 4)));
+            rows.try_emplace(current, rowRecord(current, 255, 0));
         }
         cells[current].push_back(record);
     }
@@ -205,19 +202,18 @@ namespace {
 // What the walk over one worksheet's cell table has seen so far.
 struct SheetWalk {
     std::string name;
-    std::map<std::uint32_t, std::uint16_t> typeAt;
     std::vector<const Record*> blockRows;
     std::map<std::uint32_t, std::uint32_t> firstCellOfRow;  // in the block, by row
     Bytes dbCells;
     std::int64_t lastCell = -1, lastRow = -1, firstRow = -1;
-    std::uint32_t minRow = UINT32_MAX, maxRow = 0, minColumn = UINT32_MAX, maxColumn = 0;
+    std::uint32_t defColWidth = 0;
     const Record *index = nullptr, *dimensions = nullptr;
 };
 
 // The cell table: rows and cells in order, every DBCELL and INDEX offset right.
 void walkSheet(SheetWalk& sheet, const Record& record, std::vector<std::string>& problems) {
     const auto problem = [&](const std::string& what) { problems.push_back(sheet.name + ": " + what); };
-    sheet.typeAt[record.offset] = record.type;
+    sheet.defColWidth = record.type == kSidDefColWidth ? record.offset : sheet.defColWidth;
     const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
     sheet.index = record.type == kSidIndex ? &record : sheet.index;
     sheet.dimensions = record.type == kSidDimensions ? &record : sheet.dimensions;
@@ -236,10 +232,13 @@ void walkSheet(SheetWalk& sheet, const Record& record, std::vector<std::string>&
             problem("cell " + cellName(row, column) + " out of order");
         if (!sheet.blockRows.empty() && row / 32 != readU16(sheet.blockRows[0]->data.data()) / 32)
             problem("a cell sits in the wrong row block");
+        const Record* dimensions = sheet.dimensions;
+        if (dimensions != nullptr && dimensions->data.size() == 14
+            && (row < readU32(dimensions->data.data()) || row >= readU32(dimensions->data.data() + 4)
+                || column < readU16(dimensions->data.data() + 8) || last >= readU16(dimensions->data.data() + 10)))
+            problem("a cell lies outside DIMENSIONS");
         sheet.lastCell = std::int64_t{row} * 65536 + last;
         sheet.firstCellOfRow.try_emplace(row, record.offset);
-        sheet.minRow = std::min(sheet.minRow, row), sheet.maxRow = std::max(sheet.maxRow, row);
-        sheet.minColumn = std::min(sheet.minColumn, column), sheet.maxColumn = std::max(sheet.maxColumn, last);
     } else if (record.type == kSidDbCell && !sheet.blockRows.empty()) {
         // The offsets again from the records: to the first row, then between each row's first cells.
         const auto& rows = sheet.blockRows;
@@ -260,19 +259,14 @@ void walkSheet(SheetWalk& sheet, const Record& record, std::vector<std::string>&
 }
 
 void endSheet(SheetWalk& sheet, std::vector<std::string>& problems) {
-    const Record *index = sheet.index, *dimensions = sheet.dimensions;
+    const Record* index = sheet.index;
     if (index != nullptr
         && (Bytes(index->data.begin() + 16, index->data.end()) != sheet.dbCells
-            || sheet.typeAt[readU32(index->data.data() + 12)] != kSidDefColWidth
+            || readU32(index->data.data() + 12) != sheet.defColWidth
             || (sheet.lastRow >= 0
                 && Bytes(index->data.begin(), index->data.begin() + 12)
                        != le(0, 4) + le(sheet.firstRow, 4) + le(sheet.lastRow + 1, 4))))
         problems.push_back(sheet.name + ": INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
-    if (dimensions != nullptr && dimensions->data.size() == 14 && sheet.minRow != UINT32_MAX
-        && (readU32(dimensions->data.data()) > sheet.minRow || readU32(dimensions->data.data() + 4) <= sheet.maxRow
-            || readU16(dimensions->data.data() + 8) > sheet.minColumn
-            || readU16(dimensions->data.data() + 10) <= sheet.maxColumn))
-        problems.push_back(sheet.name + ": DIMENSIONS do not cover every cell");
 }
 
 }  // namespace
