@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <set>
 
 namespace pellix::xls::testing {
+
+using pellix::testing::readFile;
 
 // The cell records and the data size of each, 0 where it varies.
 const std::map<std::uint16_t, std::size_t> kCellRecords = {
@@ -339,11 +342,8 @@ std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std
     std::string command = "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + (folder / "original.xls").string() + "' '"
                           + (folder / "saved.xls").string() + "'";
     for (const std::string& place : edited) command += " " + place;
-    std::string report;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    for (char buffer[4096]; std::fgets(buffer, sizeof buffer, pipe) != nullptr;) report += buffer;
-    const int status = ::pclose(pipe);
-    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + report;
+    const int status = std::system((command + " > '" + (folder / "report").string() + "' 2>&1").c_str());
+    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + readFile(folder / "report");
 }
 
 }  // namespace pellix::xls::testing

@@ -89,10 +89,8 @@ inline Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& t
     return {kSidArray, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 6)
                            + le(tokens.size(), 2) + tokens};
 }
-inline Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15, int first = 0,
-                        int last = 0) {
-    return {kSidRow,
-            le(row, 2) + le(first, 2) + le(last, 2) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};
+inline Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15) {
+    return {kSidRow, le(row, 2) + le(0, 4) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};
 }
 inline Bytes cellFormat(std::uint16_t font, std::uint16_t format) {
     return le(font, 2) + le(format, 2) + le(0x0001, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2);
