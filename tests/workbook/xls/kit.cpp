@@ -142,9 +142,7 @@ Bytes buildStream(const BookPlan& book) {
     }
     Record sst{kSidSst, le(book.strings.size(), 4) + le(book.strings.size(), 4)};
     for (const auto& text : book.strings) sst.data = sst.data + ustr(text);
-    for (const Record& record : book.sst               ? *book.sst
-                                : book.strings.empty() ? std::vector<Record>{}
-                                                       : std::vector<Record>{sst})
+    for (const Record& record : book.sst ? *book.sst : std::vector<Record>(!book.strings.empty(), sst))
         put(globals, record);
     put(globals, {kSidEof, {}});
     Bytes stream = globals;
