@@ -93,42 +93,36 @@ TEST(Exchange, TargetGetsTheRoundedPlaceSourceTheExactOne) {
     }
 }
 
-// Thousands of drops of every kind, sensible or not: after each, the token in slot k says it
-// stands in slot k at slot k's place, nobody else claims a slot, the board keeps its set of
+// Thousands of drops of every kind, sensible or not: after each, exactly four tokens claim a slot,
+// each is the one its slot names and stands at the slot's place, the board keeps its set of
 // places, and the outcome tells the court's state.
 TEST(Exchange, InvariantsHoldAfterRandomDrops) {
     std::mt19937 random(20061110);
-    std::uniform_int_distribution<int> anyToken(-1, 26);
-    std::uniform_int_distribution<int> anySlot(-1, 5);
-    std::bernoulli_distribution onSlot(0.3);
-
     Board board;
-    EXPECT_EQ(court(board), (std::array<std::int16_t, 4>{21, 22, 23, 24}));
-    std::multiset<std::pair<double, double>> startPlaces;
-    for (int token = 0; token <= kTokenCount; ++token)
-        if (tokenExists(token)) startPlaces.insert({board.place(token).left, board.place(token).top});
-
+    const auto places = [&board] {
+        std::multiset<std::pair<double, double>> all;
+        for (int token = 0; token <= kTokenCount; ++token)
+            if (tokenExists(token)) all.insert({board.place(token).left, board.place(token).top});
+        return all;
+    };
+    const auto startPlaces = places();
     for (int step = 0; step < 20000; ++step) {
-        const Drop drop = onSlot(random) ? Drop{anyToken(random), anySlot(random), true}
-                                         : Drop{anyToken(random), anyToken(random), false};
+        const bool onSlot = random() % 10 < 3;
+        const auto any = [&](int last) { return static_cast<int>(random() % (last + 2)) - 1; };
+        const Drop drop{any(26), any(onSlot ? 5 : 26), onSlot};
         const DropOutcome outcome = apply(board, drop);
         SCOPED_TRACE("step " + std::to_string(step) + ": " + std::to_string(drop.source) + " -> "
                      + std::to_string(drop.target) + (drop.onSlot ? " (slot)" : ""));
-        std::set<int> onCourt;
-        for (int k = 1; k <= 4; ++k) {
-            const int token = board.CourtSlot[k];
-            ASSERT_TRUE(tokenExists(token));
-            ASSERT_EQ(board.Players[token].Slot, k);
-            ASSERT_EQ(board.place(token), Board::courtPlace(k));
-            onCourt.insert(token);
-        }
-        ASSERT_EQ(onCourt.size(), 4u);
-        std::multiset<std::pair<double, double>> places;
+        int onCourt = 0;
         for (int token = 0; token <= kTokenCount; ++token) {
-            ASSERT_TRUE(onCourt.count(token) || board.Players[token].Slot <= 0) << "token " << token;
-            if (tokenExists(token)) places.insert({board.place(token).left, board.place(token).top});
+            const int k = board.Players[token].Slot;
+            if (k <= 0) continue;
+            ++onCourt;
+            ASSERT_EQ(board.CourtSlot[k], token);
+            ASSERT_EQ(board.place(token), Board::courtPlace(k));
         }
-        ASSERT_EQ(places, startPlaces);
+        ASSERT_EQ(onCourt, 4);
+        ASSERT_EQ(places(), startPlaces);
         ASSERT_TRUE(outcome == DropOutcome::Nothing
                     || (outcome == DropOutcome::CourtIncomplete) == board.courtHasPlaceholder());
     }

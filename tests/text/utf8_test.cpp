@@ -23,12 +23,8 @@ TEST(Utf8, DecodesAndReplacesMalformedSequences) {
         {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},            // a surrogate
         {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // beyond U+10FFFF
         {"\xE3\x81", U"\uFFFD\uFFFD"},                      // cut short
-        {"\x80"
-         "1",
-         U"\uFFFD1"},  // a stray continuation byte
-        {"\xE3"
-         "1",
-         U"\uFFFD1"},  // a lead without its continuation
+        {"\x80\x31", U"\uFFFD1"},                           // a stray continuation byte
+        {"\xE3\x31", U"\uFFFD1"},                           // a lead without its continuation
     };
     for (const auto& [text, decoded] : cases) EXPECT_EQ(decodeAll(text), decoded);
 }
