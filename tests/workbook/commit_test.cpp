@@ -17,31 +17,22 @@ namespace {
 using xls::CellValue;
 using xls::ValueKind;
 
-// The saved file read back, 1-based as the sheet numbers cells.
-struct Saved {
-    explicit Saved(const std::filesystem::path& file) : book(xls::Workbook::open(file)), sheet(book.activeSheet()) {
-        for (const auto& cell : book.shown(sheet).cells) fills[{cell.row + 1, cell.column + 1}] = cell.fillColorIndex;
-    }
-    CellValue at(int row, int column) const { return book.cell(sheet, row - 1, column - 1); }
-    int fill(int row, int column) const { return fills.count({row, column}) ? fills.at({row, column}) : -1; }
-    xls::Workbook book;
-    int sheet;
-    std::map<std::pair<int, int>, int> fills;
-};
+using testing::Saved;
+using Commit = testing::ScoreFixture;
 
-class CommitFixture : public testing::ScoreFixture {
-protected:
-    void court(std::array<int, 4> players) {
-        for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(players[k - 1], k);
-    }
-    bool commit(int turn, int missIndex = 0) {
-        ScoreContext ctx = context(static_cast<std::int16_t>(missIndex));
-        return CommitTurn(ctx, static_cast<std::int16_t>(turn)).ok;
-    }
-};
-
-TEST_F(CommitFixture, OneCommitWritesTheTurnRowAndTheStandings) {
+// Refused turns write nothing; one commit writes the turn row and the standings, and a second
+// commit of the same turn leaves no slot or mark of the first court behind.
+TEST_F(Commit, RefusedTurnsWriteNothingAndACommitRewritesItsRow) {
+    const std::string before = testing::readFile(dataPath);
+    EXPECT_FALSE(commit(1));  // placeholders on the court
     court({3, 5, 7, 9});
+    EXPECT_FALSE(commit(0));
+    EXPECT_FALSE(commit(2061));
+    EXPECT_EQ(host.failures.size(), 3u);
+    EXPECT_TRUE(host.statuses.empty());
+    EXPECT_EQ(testing::readFile(dataPath), before);
+
+    host.clear();
     ASSERT_TRUE(commit(1, 5));
     std::vector<std::string> expected{"Set Excel Application", "Writing Worksheet Turn",
                                       "Writing Worksheet Position Data"};
@@ -53,30 +44,15 @@ TEST_F(CommitFixture, OneCommitWritesTheTurnRowAndTheStandings) {
     EXPECT_EQ(host.benchSorts, 0);  // "Normal" leaves the bench alone
     EXPECT_TRUE(host.failures.empty());
 
-    // Turn 1 again with another court: no slot or mark of the first court stays behind.
     court({1, 2, 4, 6});
     ASSERT_TRUE(commit(1));
     Saved saved(dataPath);
     EXPECT_EQ(saved.at(19, 2), CellValue::ofNumber(1));
-    for (int column = 10; column <= 34; ++column) {
-        const std::map<int, double> slots{{10, 1}, {11, 2}, {13, 3}, {15, 4}};
+    const std::map<int, double> slots{{10, 1}, {11, 2}, {13, 3}, {15, 4}};
+    for (int column = 10; column <= 34; ++column)
         EXPECT_EQ(saved.at(41, column),
                   slots.count(column) ? CellValue::ofNumber(slots.at(column)) : CellValue::empty())
             << column;
-    }
-}
-
-TEST_F(CommitFixture, RefusedTurnsWriteNothing) {
-    const std::string before = testing::readFile(dataPath);
-    court({1, 2, 3, 4});
-    EXPECT_FALSE(commit(0));
-    Board withPlaceholder;
-    withPlaceholder.dropOnCourtSlot(1, 1);
-    ScoreContext placeholderContext{host, &xlApp, dataPath, withPlaceholder, 0};
-    EXPECT_FALSE(CommitTurn(placeholderContext, 1).ok);
-    EXPECT_EQ(host.failures.size(), 2u);
-    EXPECT_TRUE(host.statuses.empty());
-    EXPECT_EQ(testing::readFile(dataPath), before);
 }
 
 // The rules as a plain table of turns: what a player's status cell, row colour and Order must be.
@@ -102,20 +78,16 @@ struct Model {
     }
 };
 
-TEST_F(CommitFixture, RandomGamesAgreeWithASecondModel) {
+TEST_F(Commit, RandomGamesAgreeWithASecondModel) {
     Model model;
-    {
-        // Players 2 and 3 do not take part (0 and -1 in their entry cells).
-        XlApp app;
-        XlBook& book = app.Workbooks().Open(dataPath);
+    // Players 2 and 3 do not take part (0 and -1 in their entry cells).
+    edit([&](XlApp& app) {
         for (int i = 1; i <= 12; ++i) {
             const double entry = i == 2 ? 0 : i == 3 ? -1 : 1;
             app.cells(cellmap::kEntryRow, cellmap::entryColumn(i)).setValue(entry);
             model.takesPart[i] = entry > 0;
         }
-        book.saveas(dataPath);
-        book.Close();
-    }
+    });
     std::mt19937 random(20261206);
     int turn = 1, sorts = 0;
     for (int step = 0; step < 240; ++step) {
@@ -166,10 +138,7 @@ TEST_F(CommitFixture, RandomGamesAgreeWithASecondModel) {
         expected += "\n";
     }
     script += "]:\n    print(t, ' '.join(str(int(v)) if v != '' else '-' for v in s.row_values(t + 39, 9, 21)))\n";
-    int exitCode = 0;
-    const std::string output = testing::runPython(script, &exitCode);
-    ASSERT_EQ(exitCode, 0) << output;
-    EXPECT_EQ(output, expected);
+    EXPECT_EQ(testing::runPython(script), expected);
 }
 
 }  // namespace
