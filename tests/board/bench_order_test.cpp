@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-#include <set>
-#include <string>
 #include <vector>
 
 namespace pellix {
@@ -77,40 +73,6 @@ TEST(BenchOrder, ExchangesLeftUntilDescending) {
             EXPECT_EQ(board.Players[token].Order, before.Players[token].Order);
             EXPECT_EQ(board.Players[token].Slot, before.Players[token].Slot);
         }
-    }
-}
-
-// Whatever the keys: when the sort ends, a larger Order stands further left, the bench holds the
-// same spots and nothing off the bench has moved.
-TEST(BenchOrder, RandomBenchesEndDescendingOnTheSameSpots) {
-    std::mt19937 random(4080);
-    for (int round = 0; round < 2000; ++round) {
-        std::vector<Token> tokens;
-        std::vector<int> spots = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
-        std::shuffle(spots.begin(), spots.end(), random);
-        std::multiset<double> benchLefts;
-        for (int token : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 21, 22, 23, 24}) {
-            // Thirteen spots for sixteen tokens: the last three stand 15 twips off a spot.
-            const std::size_t n = tokens.size();
-            const double left = 120 + 1680.0 * spots[n % 13] + (n >= 13 ? 15 : 0);
-            const auto order = static_cast<std::int16_t>(static_cast<int>(random() % 10) - 3);
-            tokens.push_back({token, left, order, random() % 5 ? 4080.0 : 2400.0});
-            if (tokens.back().top == 4080) benchLefts.insert(left);
-        }
-        Board board = boardWith(tokens);
-        board.SortBench({});
-        SCOPED_TRACE("round " + std::to_string(round));
-        std::multiset<double> lefts;
-        for (const Token& a : tokens) {
-            const TokenPlace place = board.place(a.number);
-            ASSERT_TRUE(a.top == 4080 || place == TokenPlace(a.left, a.top)) << a.number;
-            if (a.top == 4080) lefts.insert(place.left);
-            for (const Token& b : tokens)
-                ASSERT_TRUE(a.top != 4080 || b.top != 4080 || a.order <= b.order
-                            || place.left < board.place(b.number).left)
-                    << a.number << " stands right of " << b.number;
-        }
-        ASSERT_EQ(lefts, benchLefts);
     }
 }
 
