@@ -56,13 +56,11 @@ TEST_F(Operations, ViewFormatsAndTheResetLeaveTheOwnersCells) {
     ASSERT_TRUE(ApplyViewFormat(ctx, true).ok);
     EXPECT_EQ(host.statuses, (Strings{"Set Excel Application", "Writing Worksheet Change Rowheight",
                                       "Excel Application Saveing", "OLE Read Excel File", "Status : OK"}));
-    EXPECT_EQ(host.caption, "Hyper");
-    EXPECT_TRUE(host.prizeVisible);
+    EXPECT_EQ(std::tuple(host.caption, host.prizeVisible), std::tuple("Hyper", true));
     const auto rows = statusRows(dataPath);
     for (int k = 0; k < 13; ++k) EXPECT_TRUE(shown[k] ? rows[k] == kAllShown[k] : rows[k].first) << "row " << k + 2;
     ASSERT_TRUE(ApplyViewFormat(ctx, false).ok);
-    EXPECT_EQ(host.caption, "Normal");
-    EXPECT_FALSE(host.prizeVisible);
+    EXPECT_EQ(std::tuple(host.caption, host.prizeVisible), std::tuple("Normal", false));
     EXPECT_EQ(statusRows(dataPath), kAllShown);
 
     // A reset made in "Hyper" leaves the file, the caption and the banner all in "Normal".
@@ -73,9 +71,7 @@ TEST_F(Operations, ViewFormatsAndTheResetLeaveTheOwnersCells) {
                                       "Writing Worksheet Range Clear", "Writing Worksheet Change Rowheight",
                                       "Excel Application Saveing", "OLE Read Excel File", "Status : OK"}));
     EXPECT_EQ(host.sounds, Strings{"きん.wav"});
-    EXPECT_EQ(host.turnText, "1");
-    EXPECT_EQ(host.caption, "Normal");
-    EXPECT_FALSE(host.prizeVisible);
+    EXPECT_EQ(std::tuple(host.turnText, host.caption, host.prizeVisible), std::tuple("1", "Normal", false));
     EXPECT_EQ(ownersCells(), before);
     const testing::Saved saved(dataPath);
     EXPECT_EQ(saved.at(19, 2), CellValue::ofNumber(0));
@@ -98,7 +94,9 @@ TEST_F(Operations, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
     rlimit unlimited{};
     ::getrlimit(RLIMIT_FSIZE, &unlimited);
     std::signal(SIGXFSZ, SIG_IGN);  // the size limit makes the write fail halfway, as a full disk would
+    bool connected = true;          // false: the workbook could not be opened at start
     const auto restore = [&] {
+        connected = true;
         ::setrlimit(RLIMIT_FSIZE, &unlimited);
         ::chmod(folder.path().c_str(), 0755);
         fs::remove(lock);
@@ -133,6 +131,7 @@ TEST_F(Operations, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         {"locked by the other suite", [&] { testing::writeFile(ownerFile, std::string("\x04Taro", 5)); }, save, "Taro"},
         {"disk full", diskFull, save, ""},
         {"read-only file", [&] { ::chmod(dataPath.c_str(), 0444); }, save, ""},
+        {"no connection", [&] { connected = false; }, open, "起動時に開けなかった"},
     };
     if (::geteuid() != 0)
         cases.push_back({"read-only folder", [&] { ::chmod(folder.path().c_str(), 0555); }, save, ""});
@@ -142,7 +141,7 @@ TEST_F(Operations, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         const std::string arranged = bytes();
         host.clear();
         host.turnText = "8";
-        ScoreContext ctx = context();
+        ScoreContext ctx{host, connected ? &xlApp : nullptr, dataPath, board, 0};
         const OperationResult commit = CommitTurn(ctx, 8);
         EXPECT_FALSE(commit.ok);
         EXPECT_EQ(commit.step, c.step);
@@ -152,24 +151,13 @@ TEST_F(Operations, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         EXPECT_EQ(host.statuses.back(), std::string("Status : 失敗しました - ") + c.step);
         EXPECT_NE(host.failures[0].find(c.step), std::string::npos) << host.failures[0];
         EXPECT_NE(host.failures[0].find(c.cause), std::string::npos) << host.failures[0];
-        EXPECT_EQ(host.turnText, "8");
-        EXPECT_EQ(host.caption, "Normal");
-        EXPECT_FALSE(host.prizeVisible);
-        EXPECT_FALSE(host.busy);
+        EXPECT_EQ(std::tuple(host.turnText, host.caption, host.prizeVisible, host.busy),
+                  std::tuple("8", "Normal", false, false));
         EXPECT_EQ(std::count(host.sounds.begin(), host.sounds.end(), "きん.wav"), 0);
         EXPECT_EQ(bytes(), arranged);
         restore();
     }
     std::signal(SIGXFSZ, SIG_DFL);
-
-    // Without a connection (the workbook could not be opened at start) every operation says so.
-    ScoreContext none{host, nullptr, dataPath, board, 0};
-    host.clear();
-    EXPECT_FALSE(CommitTurn(none, 1).ok);
-    EXPECT_FALSE(ResetData(none).ok);
-    EXPECT_FALSE(ApplyViewFormat(none, false).ok);
-    ASSERT_EQ(host.failures.size(), 3u);
-    for (const auto& failure : host.failures) EXPECT_NE(failure.find("起動時に開けなかった"), std::string::npos);
 }
 
 // The owner file keeps the name twice: a length byte and ANSI text, and at 0x37 a 16-bit length
