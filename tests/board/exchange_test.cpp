@@ -28,15 +28,9 @@ std::array<std::int16_t, 4> court(const Board& board) {
 TEST(Exchange, DropsExchangeTheTwoTokensAndTellTheCourtsState) {
     const std::vector<Drop> full = {{1, 21}, {2, 22}, {3, 23}, {4, 24}};
     const std::vector<Drop> fiveToEight = {{5, 21}, {6, 22}, {7, 23}, {8, 24}};
-    struct Case {
-        const char* name;
-        std::vector<Drop> before;
-        Drop drop;
-        DropOutcome outcome;
-        std::array<std::int16_t, 4> court;
-    };
     using enum DropOutcome;
-    const Case cases[] = {
+    // The drops made first, the drop, its outcome, the court after it.
+    const std::tuple<const char*, std::vector<Drop>, Drop, DropOutcome, std::array<std::int16_t, 4>> cases[] = {
         {"bench token on a placeholder", {}, {5, 21}, CourtIncomplete, {5, 22, 23, 24}},
         {"bench token on a placeholder's slot area", {}, {5, 1, true}, CourtIncomplete, {5, 22, 23, 24}},
         {"the fourth player fills the court", {{1, 21}, {2, 22}, {3, 23}}, {4, 24}, CourtComplete, {1, 2, 3, 4}},
@@ -54,24 +48,23 @@ TEST(Exchange, DropsExchangeTheTwoTokensAndTellTheCourtsState) {
         {"onto slot area 5", {}, {5, 5, true}, Nothing, {21, 22, 23, 24}},
         {"from token 25", {}, {25, 21}, Nothing, {21, 22, 23, 24}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, first, drop, outcome, courtAfter] : cases) {
+        SCOPED_TRACE(name);
         Board board;
-        for (const Drop& drop : c.before) apply(board, drop);
+        for (const Drop& earlier : first) apply(board, earlier);
         const Board before = board;
         const int target =
-            c.drop.onSlot && c.drop.target >= 1 && c.drop.target <= 4 ? before.CourtSlot[c.drop.target] : c.drop.target;
-        EXPECT_EQ(apply(board, c.drop), c.outcome);
-        EXPECT_EQ(court(board), c.court);
+            drop.onSlot && drop.target >= 1 && drop.target <= 4 ? before.CourtSlot[drop.target] : drop.target;
+        EXPECT_EQ(apply(board, drop), outcome);
+        EXPECT_EQ(court(board), courtAfter);
         for (int token = 0; token <= kTokenCount; ++token) {
             TokenPlace expected = before.place(token);
-            if (c.outcome != Nothing && token == c.drop.source) expected = before.place(target);
-            if (c.outcome != Nothing && token == target) expected = before.place(c.drop.source);
+            if (outcome != Nothing && token == drop.source) expected = before.place(target);
+            if (outcome != Nothing && token == target) expected = before.place(drop.source);
             EXPECT_EQ(board.place(token), expected) << "token " << token;
-            EXPECT_EQ(board.Players[token].Order, before.Players[token].Order);
             // Exactly the four tokens on the court know their slot.
-            const auto at = std::find(c.court.begin(), c.court.end(), token);
-            EXPECT_EQ(board.Players[token].Slot, at == c.court.end() ? 0 : at - c.court.begin() + 1) << token;
+            const auto at = std::find(courtAfter.begin(), courtAfter.end(), token);
+            EXPECT_EQ(board.Players[token].Slot, at == courtAfter.end() ? 0 : at - courtAfter.begin() + 1) << token;
         }
     }
 }

@@ -18,14 +18,8 @@ TEST(KeyMap, EveryKeyInEveryPhase) {
     const Key space = Key::named(Key::Kind::Space), enter = Key::named(Key::Kind::Enter);
     const Key up = Key::named(Key::Kind::PageUp), down = Key::named(Key::Kind::PageDown);
     const Key esc = Key::named(Key::Kind::Escape), f1 = Key::named(Key::Kind::F1), tab = Key::named(Key::Kind::Other);
-    const struct {
-        Key key;
-        TurnPhase phase;
-        int chosenSlot;
-        bool turnBox;
-        KeyAction action;
-        const char* why;
-    } cases[] = {
+    // The key, the phase, the chosen slot, whether the turn box has the focus; the action.
+    const std::tuple<Key, TurnPhase, int, bool, KeyAction, const char*> cases[] = {
         {space, Idle, 0, false, {A::Decide, 0}, "space decides between turns"},
         {enter, Idle, 0, true, {A::Decide, 0}, "enter decides from the turn box too"},
         {space, Idle, 0, true, {A::None, 0}, "a blank typed in the turn box is its own"},
@@ -56,7 +50,8 @@ TEST(KeyMap, EveryKeyInEveryPhase) {
         {f1, Closing, 0, false, {A::Help, 0}, "help in any phase"},
         {tab, Idle, 0, false, {A::None, 0}, "other keys belong to the controls"},
     };
-    for (const auto& c : cases) EXPECT_EQ(keyAction(c.key, c.phase, c.chosenSlot, c.turnBox), c.action) << c.why;
+    for (const auto& [key, phase, chosenSlot, turnBox, action, why] : cases)
+        EXPECT_EQ(keyAction(key, phase, chosenSlot, turnBox), action) << why;
 }
 
 }  // namespace

@@ -99,11 +99,8 @@ const std::string kClosedBy0 = "countdown, close 0, record 41 0, idle, ended";
 
 // Refusal numbers: 0 not a number, 1 out of range, 2 court incomplete, 3 not between turns, 4 busy.
 TEST(TurnMachine, ScriptsCallTheHostInOrder) {
-    const struct {
-        std::string script;
-        std::map<std::string, std::string> during;
-        std::string calls;
-    } cases[] = {
+    // The script, the scripts to play inside calls, the calls.
+    const std::tuple<std::string, std::map<std::string, std::string>, std::string> cases[] = {
         {"decide tick tick timeUp", {}, "countdown, tick, tick, close 0, record 41 0, idle, ended"},
         {"decide click:3", {}, "countdown, close 3, record 41 3, idle, ended"},
         // A tap on a court player names him; on a bench player, or while idle, nobody.
@@ -151,14 +148,14 @@ TEST(TurnMachine, ScriptsCallTheHostInOrder) {
          "operation, refused 4, no operation, refused 4, close waits, drop 6 on 2, close window, countdown, "
          "refused 3, no operation, close 0, record 41 0, idle, ended"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.script);
+    for (const auto& [script, during, calls] : cases) {
+        SCOPED_TRACE(script);
         Board board;
         for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);  // slot k holds player k
         ScriptedHost host(board);
-        host.during = c.during;
-        host.play(c.script);
-        EXPECT_EQ(host.log, c.calls);
+        host.during = during;
+        host.play(script);
+        EXPECT_EQ(host.log, calls);
         EXPECT_EQ(host.machine.phase(), TurnPhase::Idle);
         EXPECT_FALSE(host.machine.dragging());
     }

@@ -45,11 +45,7 @@ const std::vector<std::string> kEvening = {"123d........", "12c.4.......", "a2..
                                            ".213.4......"};
 
 TEST(LiveTitles, AgreeWithRecordsOfKnownAnswers) {
-    const struct {
-        const char* name;
-        Record record;
-        LiveTitles expected;
-    } cases[] = {
+    const std::tuple<const char*, Record, LiveTitles> cases[] = {
         {"nothing recorded", {CellValue::ofNumber(0), kEvening, {}}, {}},
         {"an evening of five turns", {CellValue::ofNumber(5), kEvening, {}}, {{4, {2}}, {5, {2}}, {1, {1, 3, 4, 5}}}},
         // After a step back the turns beyond B19 are left over from before: they do not count.
@@ -76,10 +72,9 @@ TEST(LiveTitles, AgreeWithRecordsOfKnownAnswers) {
          {CellValue::ofNumber(99999), {"1..........."}, {}},
          {{0, {}}, {1, {1}}, {0, {}}}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const xls::SheetShown sheet = sheetOf(c.record);
-        EXPECT_EQ(computeLiveTitles(ShownRecord(sheet)), c.expected);
+    for (const auto& [name, record, expected] : cases) {
+        const xls::SheetShown sheet = sheetOf(record);
+        EXPECT_EQ(computeLiveTitles(ShownRecord(sheet)), expected) << name;
     }
 }
 
