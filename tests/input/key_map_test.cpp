@@ -40,7 +40,7 @@ TEST(KeyMap, EveryKeyInEveryPhase) {
         {Key::of('E'), Idle, 3, false, {A::Substitute, 5}, "E brings player 5"},
         {Key::of('L'), Idle, 3, true, {A::Substitute, 12}, "L brings player 12, also from the turn box"},
         {Key::of('E'), Idle, 0, false, {A::Ignore, 0}, "a letter without a chosen slot"},
-        {Key::of('M'), Idle, 3, false, {A::Ignore, 0}, "there is no thirteenth player"},
+        {Key::of('N'), Idle, 3, false, {A::Ignore, 0}, "there is no fourteenth player"},
         {Key::of('E'), Operation, 3, false, {A::Ignore, 0}, "no substitution inside an operation"},
         {up, Idle, 0, false, {A::Previous, 0}, "page up is ≪"},
         {down, Idle, 0, true, {A::Next, 0}, "page down is ≫"},

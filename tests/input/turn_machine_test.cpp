@@ -67,11 +67,8 @@ public:
     void play(const std::string& script) {
         std::istringstream words(script);
         for (std::string word; words >> word;) {
-            std::istringstream parts(word);
-            std::string verb, arg, at;
-            std::getline(parts, verb, ':');
-            std::getline(parts, arg, ':');
-            std::getline(parts, at);
+            const std::string verb = word.substr(0, word.find(':'));
+            const std::string arg = word.substr(std::min(word.size(), verb.size() + 1));
             const std::map<std::string, std::function<void()>> inputs{
                 {"decide", [&] { machine.decide(); }},
                 {"tick", [&] { machine.tick(); }},
@@ -85,7 +82,7 @@ public:
                 {"move", [&] { machine.move(true, target(arg)); }},
                 {"release", [&] { machine.release(target(arg)); }},
                 {"click", [&] { machine.courtSlotClicked(std::stoi(arg)); }},
-                {"drop", [&] { machine.drop(target(at), std::stoi(arg)); }},
+                {"drop", [&] { machine.drop(target(arg.substr(arg.find(':') + 1)), std::stoi(arg)); }},
                 {"text", [&] { text = arg; }},
                 {"recordFails", [&] { recordSucceeds = false; }},
                 {"placeholderBack", [&] { board.dropOnToken(1, 21); }},

@@ -27,14 +27,13 @@ int playerIn(int turn, int slot) {
     return (turn + 3 * slot) % 12 + 1;
 }
 
-// The child: commits the turns after the file's last one, writing each turn's number to
-// `report` once its commit has returned, until it is killed.
-[[noreturn]] void commitForever(const std::filesystem::path& dataPath, int report) {
+// The child: commits turn after turn from `turn` on, writing each turn's number to `report` once
+// its commit has returned, until it is killed.
+[[noreturn]] void commitForever(const std::filesystem::path& dataPath, int turn, int report) {
     testing::RecordingHost host;
     Board board;
     XlApp xlApp;
-    for (int turn = static_cast<int>(testing::Saved(dataPath).at(cellmap::kTurnRow, cellmap::kTurnColumn).number) + 1;;
-         ++turn) {
+    for (;; ++turn) {
         for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(playerIn(turn, k), k);
         ScoreContext context{host, &xlApp, dataPath, board, 0};
         host.clear();
@@ -47,18 +46,17 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
     testing::ScratchFolder folder;
     const auto dataPath = testing::withSampleWorkbook(folder);
     std::mt19937 random(7);
-    int recorded = 0, earlier = 0, unreported = 0;
+    int recorded = 0, unreported = 0;
     for (int round = 0; round < 300; ++round) {
         // A record holds 2060 turns: before it is full, the evening starts again on a fresh copy.
         if (recorded > cellmap::kLastResetTurn - 200) {
-            earlier += recorded;
             testing::withSampleWorkbook(folder);
             recorded = 0;
         }
         int pipeFds[2];
         ASSERT_EQ(::pipe(pipeFds), 0);
         const pid_t child = ::fork();
-        if (child == 0) commitForever(dataPath, pipeFds[1]);
+        if (child == 0) commitForever(dataPath, recorded + 1, pipeFds[1]);
         ::close(pipeFds[1]);
         // Once the first commit is reported, however loaded the machine, the kill lands in the
         // middle of the child's work.
@@ -95,7 +93,7 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     xls::Workbook::open(dataPath).saveAs(dataPath);
     EXPECT_EQ(folder.entries(), 1u) << "temporary files left behind";
-    std::printf("crash safety: %d turns recorded, %d commits landed unreported\n", earlier + recorded, unreported);
+    std::printf("crash safety: %d commits landed unreported\n", unreported);
 }
 
 }  // namespace
