@@ -10,22 +10,19 @@ namespace pellix {
 namespace {
 
 TEST(RoundHalfToEven, HalvesGoToTheEvenNeighbourInEveryRoundingMode) {
-    const struct {
-        double value;
-        double rounded;
-    } cases[] = {
+    const std::pair<double, double> cases[] = {
         {0.5, 0},  {1.5, 2},  {2.5, 2},    {-0.5, 0},        {-1.5, -2},         {-2.5, -2},
         {2.49, 2}, {2.51, 3}, {-2.51, -3}, {32767.5, 32768}, {-32768.5, -32768}, {4503599627370495.5, 4503599627370496},
         {7, 7},
     };
     const int saved = std::fegetround();
     for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
-        for (const auto& c : cases) {
-            volatile double value = c.value;  // read at run time, under the mode set here
+        for (const auto& [given, expected] : cases) {
+            volatile double value = given;  // read at run time, under the mode set here
             std::fesetround(mode);
             const double rounded = roundHalfToEven(value);
             std::fesetround(saved);
-            EXPECT_EQ(rounded, c.rounded) << c.value << " in mode " << mode;
+            EXPECT_EQ(rounded, expected) << given << " in mode " << mode;
         }
     }
 }

@@ -22,9 +22,7 @@ void ScoreFixture::edit(const std::function<void(XlApp&)>& edits) {
 }
 
 Saved::Saved(const std::filesystem::path& file) : book(xls::Workbook::open(file)), sheet(book.activeSheet()) {
-    const xls::SheetShown shown = book.shown(sheet);
-    for (const auto& cell : shown.cells) fills[{cell.row + 1, cell.column + 1}] = cell.fillColorIndex;
-    for (const auto& row : shown.rows) rows[row.row + 1] = {row.hidden, row.heightTwips};
+    for (const auto& cell : book.shown(sheet).cells) fills[{cell.row + 1, cell.column + 1}] = cell.fillColorIndex;
 }
 
 std::string runPython(const std::string& script) {

@@ -76,18 +76,15 @@ protected:
     void edit(const std::function<void(XlApp&)>& edits);
 };
 
-// The saved workbook read back, 1-based as the sheet numbers cells and rows.
+// The saved workbook read back, 1-based as the sheet numbers cells.
 struct Saved {
     explicit Saved(const std::filesystem::path& file);
     xls::CellValue at(int row, int column) const { return book.cell(sheet, row - 1, column - 1); }
     int fill(int row, int column) const { return fills.count({row, column}) ? fills.at({row, column}) : -1; }
-    // Hidden flag and height in twips; {false, -1} for a row without a record of its own.
-    std::pair<bool, int> row(int number) const { return rows.count(number) ? rows.at(number) : std::pair{false, -1}; }
 
     xls::Workbook book;
     int sheet;
     std::map<std::pair<int, int>, int> fills;
-    std::map<int, std::pair<bool, int>> rows;
 };
 
 // Runs /usr/bin/python3 on the script; returns what it printed, error messages included.
