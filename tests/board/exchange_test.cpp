@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
+#include <tuple>
 #include <vector>
 
 namespace pellix {

@@ -5,8 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <tuple>
 
 namespace pellix {
 namespace {

@@ -15,9 +15,7 @@ namespace pellix {
 namespace {
 
 using xls::CellValue;
-using xls::ValueKind;
 
-using testing::Saved;
 using Commit = testing::ScoreFixture;
 
 // Refused turns write nothing; one commit writes the turn row and the standings, and a second
@@ -45,7 +43,7 @@ TEST_F(Commit, RefusedTurnsWriteNothingAndACommitRewritesItsRow) {
 
     court({1, 2, 4, 6});
     ASSERT_TRUE(commit(1));
-    Saved saved(dataPath);
+    testing::Saved saved(dataPath);
     EXPECT_EQ(saved.at(19, 2), CellValue::ofNumber(1));
     const std::map<int, double> slots{{10, 1}, {11, 2}, {13, 3}, {15, 4}};
     for (int column = 10; column <= 34; ++column)
@@ -103,13 +101,13 @@ TEST_F(Commit, RandomGamesAgreeWithASecondModel) {
         model.rows[turn] = slots;
 
         if (step % 20 == 19 || step == 0) {
-            Saved saved(dataPath);
+            testing::Saved saved(dataPath);
             ASSERT_EQ(saved.at(19, 2), CellValue::ofNumber(turn));
             for (int player = 1; player <= 12; ++player) {
                 SCOPED_TRACE("turn " + std::to_string(turn) + " player " + std::to_string(player));
                 const CellValue shown = saved.at(player + 1, 4);
                 EXPECT_EQ(
-                    std::tuple(shown.kind == ValueKind::Empty ? std::string() : shown.text,
+                    std::tuple(shown.kind == xls::ValueKind::Empty ? std::string() : shown.text,
                                int{board.Players[player].Order}, saved.fill(player + 1, 2), saved.fill(player + 1, 4)),
                     model.expected(turn, player));
                 EXPECT_EQ(saved.at(turn + 40, cellmap::markColumn(player)),

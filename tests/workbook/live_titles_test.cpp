@@ -51,7 +51,7 @@ TEST(LiveTitles, AgreeWithRecordsOfKnownAnswers) {
         // After a step back the turns beyond B19 are left over from before: they do not count.
         {"B19 ends the record", {CellValue::ofNumber(3), kEvening, {}}, {{2, {1, 2}}, {3, {1, 2}}, {1, {1, 3, 4}}}},
         // Player 7's longest run is not his last one; it ties with player 8's.
-        {"the longest run is not the last one",
+        {"longest run",
          {CellValue::ofNumber(7),
           {"......1.....", "......1*....", "......12....", "......12....", ".......2....", "......12....",
            "......1....."},
@@ -68,9 +68,8 @@ TEST(LiveTitles, AgreeWithRecordsOfKnownAnswers) {
            {{cellmap::turnRow(2), cellmap::markColumn(4)}, CellValue::ofText("CC")}}},
          {{1, {1}}, {2, {1}}, {1, {3}}}},
         {"B19 that is no number", {CellValue::ofText("5"), kEvening, {}}, {}},
-        {"B19 beyond the last turn that can be recorded",
-         {CellValue::ofNumber(99999), {"1..........."}, {}},
-         {{0, {}}, {1, {1}}, {0, {}}}},
+        // B19 beyond the last turn that can be recorded.
+        {"B19 too large", {CellValue::ofNumber(99999), {"1..........."}, {}}, {{0, {}}, {1, {1}}, {0, {}}}},
     };
     for (const auto& [name, record, expected] : cases) {
         const xls::SheetShown sheet = sheetOf(record);
