@@ -21,10 +21,6 @@ DropOutcome apply(Board& board, const Drop& drop) {
     return drop.onSlot ? board.dropOnCourtSlot(drop.source, drop.target) : board.dropOnToken(drop.source, drop.target);
 }
 
-std::array<std::int16_t, 4> court(const Board& board) {
-    return {board.CourtSlot[1], board.CourtSlot[2], board.CourtSlot[3], board.CourtSlot[4]};
-}
-
 TEST(Exchange, DropsExchangeTheTwoTokensAndTellTheCourtsState) {
     const std::vector<Drop> full = {{1, 21}, {2, 22}, {3, 23}, {4, 24}};
     const std::vector<Drop> fiveToEight = {{5, 21}, {6, 22}, {7, 23}, {8, 24}};
@@ -56,7 +52,8 @@ TEST(Exchange, DropsExchangeTheTwoTokensAndTellTheCourtsState) {
         const int target =
             drop.onSlot && drop.target >= 1 && drop.target <= 4 ? before.CourtSlot[drop.target] : drop.target;
         EXPECT_EQ(apply(board, drop), outcome);
-        EXPECT_EQ(court(board), courtAfter);
+        const auto& slots = board.CourtSlot;
+        EXPECT_EQ((std::array{slots[1], slots[2], slots[3], slots[4]}), courtAfter);
         for (int token = 0; token <= kTokenCount; ++token) {
             TokenPlace expected = before.place(token);
             if (outcome != Nothing && token == drop.source) expected = before.place(target);

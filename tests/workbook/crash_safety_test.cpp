@@ -28,8 +28,9 @@ int playerIn(int turn, int slot) {
 }
 
 // The child: commits turn after turn from `turn` on, writing each turn's number to `report` once
-// its commit has returned, until it is killed.
+// its commit has returned, until it is killed (or, should it hang, its alarm ends it).
 [[noreturn]] void commitForever(const std::filesystem::path& dataPath, int turn, int report) {
+    ::alarm(60);
     testing::RecordingHost host;
     Board board;
     XlApp xlApp;
