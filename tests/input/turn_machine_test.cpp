@@ -8,24 +8,31 @@
 
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
-#include <vector>
 
 namespace pellix {
 namespace {
 
-using Step = std::function<void(TurnMachine&)>;
+// "t5" token 5, "s2" court slot 2, "-" nothing.
+PointerTarget target(const std::string& at) {
+    if (at == "-") return {};
+    return at[0] == 's' ? PointerTarget::courtSlot(std::stoi(at.substr(1)))
+                        : PointerTarget::token(std::stoi(at.substr(1)));
+}
 
+// Logs every call as one line of text, "call, call, ...", and plays scripts of input into the
+// machine, also from inside its own calls.
 class ScriptedHost : public TurnHost {
 public:
-    explicit ScriptedHost(Board& board) : board_(board) {}
+    explicit ScriptedHost(Board& board) : board(board), machine(board, *this) {}
 
-    std::vector<std::string> log;
+    Board& board;
+    TurnMachine machine;
+    std::string log;
     std::string text = "41";
     bool recordSucceeds = true;
-    // Input that comes in while the host is inside the named call.
-    std::map<std::string, std::vector<Step>> during;
-    TurnMachine* machine = nullptr;
+    std::map<std::string, std::string> during;  // a script to play inside a call, by the call's first word
 
     std::string turnText() const override { return text; }
     void countdownStarted() override { note("countdown"); }
@@ -38,7 +45,7 @@ public:
     void restoreIdleControls(std::int16_t, bool recorded) override { note(recorded ? "idle" : "idle, not recorded"); }
     void closeEnded(std::int16_t, bool recorded) override { note(recorded ? "ended" : "ended, not recorded"); }
     void carryOutDrop(int target, int source) override {
-        board_.dropOnToken(source, target);
+        board.dropOnToken(source, target);
         note("drop " + std::to_string(source) + " on " + std::to_string(target));
     }
     void dragStarted(int token) override { note("drag " + std::to_string(token)); }
@@ -46,184 +53,109 @@ public:
     void refused(Refusal why, const std::string&) override { note("refused " + std::to_string(static_cast<int>(why))); }
     void closeWindow() override { note("close window"); }
 
-private:
     void note(const std::string& call) {
-        log.push_back(call);
-        const std::string key = call.substr(0, call.find(' '));
-        auto inside = during.find(key);
+        log += (log.empty() ? "" : ", ") + call;
+        const auto inside = during.find(call.substr(0, call.find(' ')));
         if (inside == during.end()) return;
-        const std::vector<Step> steps = std::move(inside->second);
+        const std::string script = inside->second;
         during.erase(inside);
-        for (const Step& step : steps) step(*machine);
+        play(script);
     }
-    Board& board_;
+
+    // Words of input: "press:5", "nudge:t5" (a move within the drag distance), "move:s2",
+    // "release:t5", "click:3" (a court slot), "drop:7:s1" (token 7 dropped on slot 1), "text:abc".
+    void play(const std::string& script) {
+        std::istringstream words(script);
+        for (std::string word; words >> word;) {
+            const std::string verb = word.substr(0, word.find(':'));
+            const std::string arg = word.substr(std::min(word.size(), verb.size() + 1));
+            const std::map<std::string, std::function<void()>> inputs{
+                {"decide", [&] { machine.decide(); }},
+                {"tick", [&] { machine.tick(); }},
+                {"timeUp", [&] { machine.timeUp(); }},
+                {"miss", [&] { machine.missButton(); }},
+                {"begin", [&] { note(machine.beginOperation() ? "operation" : "no operation"); }},
+                {"end", [&] { machine.endOperation(); }},
+                {"closeWindow", [&] { note(machine.windowCloseRequested() ? "closes at once" : "close waits"); }},
+                {"press", [&] { machine.press(std::stoi(arg)); }},
+                {"nudge", [&] { machine.move(false, target(arg)); }},
+                {"move", [&] { machine.move(true, target(arg)); }},
+                {"release", [&] { machine.release(target(arg)); }},
+                {"click", [&] { machine.courtSlotClicked(std::stoi(arg)); }},
+                {"drop", [&] { machine.drop(target(arg.substr(arg.find(':') + 1)), std::stoi(arg)); }},
+                {"text", [&] { text = arg; }},
+                {"recordFails", [&] { recordSucceeds = false; }},
+                {"placeholderBack", [&] { board.dropOnToken(1, 21); }},
+            };
+            inputs.at(verb)();
+        }
+    }
 };
 
-const PointerTarget kNothing{};
-PointerTarget token(int index) {
-    return PointerTarget::token(index);
-}
-PointerTarget slot(int index) {
-    return PointerTarget::courtSlot(index);
-}
+const std::string kClosedBy0 = "countdown, close 0, record 41 0, idle, ended";
 
-Step decide = [](TurnMachine& m) { m.decide(); };
-Step tick = [](TurnMachine& m) { m.tick(); };
-Step timeUp = [](TurnMachine& m) { m.timeUp(); };
-Step miss = [](TurnMachine& m) { m.missButton(); };
-Step press(int t) {
-    return [t](TurnMachine& m) { m.press(t); };
-}
-Step move(bool beyond, PointerTarget under) {
-    return [=](TurnMachine& m) { m.move(beyond, under); };
-}
-Step release(PointerTarget under) {
-    return [=](TurnMachine& m) { m.release(under); };
-}
-Step clickSlot(int k) {
-    return [k](TurnMachine& m) { m.courtSlotClicked(k); };
-}
-Step dropOn(PointerTarget target, int source) {
-    return [=](TurnMachine& m) { m.drop(target, source); };
-}
-Step closeWindow = [](TurnMachine& m) { m.windowCloseRequested(); };
-
-struct Case {
-    const char* name;
-    std::vector<Step> script;
-    std::map<std::string, std::vector<Step>> during;  // keyed by the first word of a host call
-    std::vector<std::string> calls;
-    bool recordSucceeds = true;
-};
-
-const std::vector<std::string> kTurnClosedBy0 = {"countdown", "close 0", "record 41 0", "idle", "ended"};
-
-// Slot k holds player k; players 5..12 and the placeholders are on the bench.
-class TurnScripts : public ::testing::TestWithParam<Case> {};
-
-TEST_P(TurnScripts, CallTheHostInOrder) {
-    Board board;
-    for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
-    ScriptedHost host(board);
-    TurnMachine machine(board, host);
-    host.machine = &machine;
-    host.during = GetParam().during;
-    host.recordSucceeds = GetParam().recordSucceeds;
-    for (const Step& step : GetParam().script) step(machine);
-    EXPECT_EQ(host.log, GetParam().calls);
-    EXPECT_EQ(machine.phase(), TurnPhase::Idle);
-    EXPECT_FALSE(machine.dragging());
-}
-
-std::vector<std::string> with(std::vector<std::string> calls, std::initializer_list<std::string> more) {
-    calls.insert(calls.end(), more);
-    return calls;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Scripts, TurnScripts,
-    ::testing::Values(
-        Case{"TimeUpClosesWithNobodyNamed",
-             {decide, tick, tick, timeUp},
-             {},
-             {"countdown", "tick", "tick", "close 0", "record 41 0", "idle", "ended"}},
-        Case{"SlotClickNamesThePlayerThere",
-             {decide, clickSlot(3)},
-             {},
-             {"countdown", "close 3", "record 41 3", "idle", "ended"}},
-        Case{"TapOnACourtPlayerNamesHim",
-             {decide, press(2), move(false, token(2)), release(token(2))},
-             {},
-             {"countdown", "close 2", "record 41 2", "idle", "ended"}},
-        Case{"TapOnABenchPlayerOrWhileIdleNamesNobody",
-             {press(2), release(token(2)), decide, press(7), release(token(7)), miss},
-             {},
-             kTurnClosedBy0},
-        Case{"ReleaseBeforeTheDragStartsDropsNothing", {press(5), move(false, token(5)), release(token(21))}, {}, {}},
-        Case{"PlaceholdersAreNotDragged", {press(21), move(true, token(5)), release(token(5))}, {}, {}},
-        Case{"DragOntoAPlaceholder",
-             {press(5), move(true, token(5)), move(true, token(21)), release(token(21))},
-             {},
-             {"drag 5", "drag ends", "drop 5 on 21"}},
-        Case{"DropOnACourtSlotLandsOnWhoStandsThere",
-             {press(6), move(true, slot(2)), release(slot(2))},
-             {},
-             {"drag 6", "drag ends", "drop 6 on 2"}},
-        Case{"DropOnNothing", {press(6), move(true, kNothing), release(kNothing)}, {}, {"drag 6", "drag ends"}},
-        Case{"TwoPressesInARowEndTheFirstWithoutADrop",
-             {press(5), move(true, token(6)), press(7), move(true, token(8)), release(token(8))},
-             {},
-             {"drag 5", "drag ends", "drag 7", "drag ends", "drop 7 on 8"}},
-        Case{"DragAcrossACourtPlayerNamesHimAndTheDropThatEndsItWaits",
-             {decide, press(5), move(true, token(6)), move(true, token(3))},
-             {{"record", {move(true, token(3)), release(token(3))}}},
-             {"countdown", "drag 5", "close 3", "record 41 3", "drag ends", "idle", "drop 5 on 3", "ended"}},
-        Case{"DropsDuringTheCloseKeepTheTargetOfTheirArrival",
-             {decide, miss},
-             {{"record", {dropOn(slot(1), 7), dropOn(slot(1), 8), dropOn(token(99), 9)}}},
-             with(std::vector<std::string>(kTurnClosedBy0.begin(), kTurnClosedBy0.end() - 1),
-                  {"drop 7 on 1", "drop 8 on 1", "ended"})},
-        Case{"InputDuringTheCloseFindsTheCountdownOver",
-             {decide, clickSlot(1)},
-             {{"record", {tick, timeUp, miss, clickSlot(2), move(true, token(4)), decide}}},
-             {"countdown", "close 1", "record 41 1", "refused 4", "idle", "ended"}},
-        Case{"SecondPressOfADoubleClickOnDecide",
-             {decide},
-             {{"countdown", {decide, tick}}, {"tick", {timeUp}}},
-             {"countdown", "tick", "close 0", "record 41 0", "idle", "ended"}},
-        Case{"ACloseInsideTheShoutClosesTheCountdownOnce",
-             {decide, timeUp},
-             {{"countdown", {clickSlot(4)}}},
-             {"countdown", "close 4", "record 41 4", "idle", "ended"}},
-        Case{"CloseRequestWhileIdleClosesAtOnce", {closeWindow}, {}, {}},
-        Case{"CloseRequestDuringTheCountdownRecordsTheTurnFirst",
-             {decide, closeWindow},
-             {},
-             with(kTurnClosedBy0, {"close window"})},
-        Case{"CloseRequestDuringTheCloseWaitsForIt",
-             {decide, miss},
-             {{"record", {closeWindow, closeWindow}}},
-             with(kTurnClosedBy0, {"close window"})},
-        Case{"CloseRequestWhenTheRecordFailsDoesNotGoAhead",
-             {decide, closeWindow},
-             {},
-             {"countdown", "close 0", "record 41 0", "idle, not recorded", "ended, not recorded"},
-             false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TurnMachine, RefusalsAtTheStartOfACountdown) {
-    Board board;
-    ScriptedHost host(board);
-    TurnMachine machine(board, host);
-    machine.decide();  // placeholders on the court
-    for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
-    for (const char* text : {"abc", "0", "-2", "32767"}) {
-        host.text = text;
-        machine.decide();
+// Refusal numbers: 0 not a number, 1 out of range, 2 court incomplete, 3 not between turns, 4 busy.
+TEST(TurnMachine, ScriptsCallTheHostInOrder) {
+    // The script, the scripts to play inside calls, the calls.
+    const std::tuple<std::string, std::map<std::string, std::string>, std::string> cases[] = {
+        {"decide tick tick timeUp", {}, "countdown, tick, tick, close 0, record 41 0, idle, ended"},
+        {"decide click:3", {}, "countdown, close 3, record 41 3, idle, ended"},
+        // A tap on a court player names him; on a bench player, or while idle, nobody.
+        {"decide press:2 nudge:t2 release:t2", {}, "countdown, close 2, record 41 2, idle, ended"},
+        {"press:2 release:t2 decide press:7 release:t7 miss", {}, kClosedBy0},
+        // No drag before the pointer has really moved, and no drag of a placeholder.
+        {"press:5 nudge:t5 release:t21", {}, ""},
+        {"press:21 move:t5 release:t5", {}, ""},
+        {"press:5 move:t5 move:t21 release:t21", {}, "drag 5, drag ends, drop 5 on 21"},
+        // A drop on a court slot lands on the token standing there.
+        {"press:6 move:s2 release:s2", {}, "drag 6, drag ends, drop 6 on 2"},
+        {"press:6 move:- release:-", {}, "drag 6, drag ends"},
+        // A second press ends the first gesture without a drop (its release never came).
+        {"press:5 move:t6 press:7 move:t8 release:t8", {}, "drag 5, drag ends, drag 7, drag ends, drop 7 on 8"},
+        // A drag across a court player names him; the drop that ends the drag waits for the record.
+        {"decide press:5 move:t6 move:t3",
+         {{"record", "move:t3 release:t3"}},
+         "countdown, drag 5, close 3, record 41 3, drag ends, idle, drop 5 on 3, ended"},
+        // Drops during the close keep the target of their arrival.
+        {"decide miss",
+         {{"record", "drop:7:s1 drop:8:s1 drop:9:t99"}},
+         "countdown, close 0, record 41 0, idle, drop 7 on 1, drop 8 on 1, ended"},
+        {"decide click:1",
+         {{"record", "tick timeUp miss click:2 move:t4 decide"}},
+         "countdown, close 1, record 41 1, refused 4, idle, ended"},
+        // The second press of a double click on 決定, and a close inside the shout: one close.
+        {"decide",
+         {{"countdown", "decide tick"}, {"tick", "timeUp"}},
+         "countdown, tick, close 0, record 41 0, idle, ended"},
+        {"decide timeUp", {{"countdown", "click:4"}}, "countdown, close 4, record 41 4, idle, ended"},
+        // A window close: at once when idle, after the record during a countdown or a close, and
+        // not when the record fails.
+        {"closeWindow", {}, "closes at once"},
+        {"decide closeWindow", {}, kClosedBy0 + ", close window, close waits"},
+        {"decide miss",
+         {{"record", "closeWindow closeWindow"}},
+         "countdown, close 0, record 41 0, close waits, close waits, idle, ended, close window"},
+        {"recordFails decide closeWindow",
+         {},
+         "countdown, close 0, record 41 0, idle, not recorded, ended, not recorded, close waits"},
+        {"text:abc decide text:0 decide text:41 placeholderBack decide", {}, "refused 0, refused 1, refused 2"},
+        // Another workbook operation runs only between turns; drops and a window close wait for it.
+        {"begin begin decide drop:6:s2 closeWindow end decide begin timeUp",
+         {},
+         "operation, refused 4, no operation, refused 4, close waits, drop 6 on 2, close window, countdown, "
+         "refused 3, no operation, close 0, record 41 0, idle, ended"},
+    };
+    for (const auto& [script, during, calls] : cases) {
+        SCOPED_TRACE(script);
+        Board board;
+        for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);  // slot k holds player k
+        ScriptedHost host(board);
+        host.during = during;
+        host.play(script);
+        EXPECT_EQ(host.log, calls);
+        EXPECT_EQ(host.machine.phase(), TurnPhase::Idle);
+        EXPECT_FALSE(host.machine.dragging());
     }
-    EXPECT_EQ(host.log, (std::vector<std::string>{"refused 2", "refused 0", "refused 1", "refused 1", "refused 1"}));
-    EXPECT_EQ(machine.phase(), TurnPhase::Idle);
-}
-
-// Another workbook operation runs only between turns; drops and a window close wait for it.
-TEST(TurnMachine, OperationsRunBetweenTurnsAndHoldDropsAndTheClose) {
-    Board board;
-    for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
-    ScriptedHost host(board);
-    TurnMachine machine(board, host);
-    ASSERT_TRUE(machine.beginOperation());
-    EXPECT_FALSE(machine.beginOperation());
-    machine.decide();
-    machine.drop(PointerTarget::courtSlot(2), 6);
-    EXPECT_FALSE(machine.windowCloseRequested());
-    EXPECT_EQ(board.CourtSlot[2], 2);
-    machine.endOperation();
-    EXPECT_EQ(board.CourtSlot[2], 6);
-
-    machine.decide();
-    EXPECT_FALSE(machine.beginOperation());
-    EXPECT_EQ(host.log, (std::vector<std::string>{"refused 4", "refused 4", "drop 6 on 2", "close window", "countdown",
-                                                  "refused 3"}));
 }
 
 }  // namespace

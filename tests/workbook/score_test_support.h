@@ -1,7 +1,7 @@
 #pragma once
 
-// A score host that records what the routines show and play, and a scratch program folder with a
-// copy of the sample workbook.
+// A score host that records what the routines show and play, a scratch program folder with a
+// copy of the sample workbook, and the saved workbook read back.
 
 #include "workbook/score_host.h"
 #include "workbook/score_routines.h"
@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,7 +30,6 @@ public:
     std::string turnText = "7878";
     bool prizeVisible = false;
     bool busy = false;
-    std::vector<bool> busyChanges;
 
     void SetStatus(const std::string& message) override { statuses.push_back(message); }
     void playSound(const std::string& fileName) override { sounds.push_back(fileName); }
@@ -42,10 +44,7 @@ public:
     bool setQvnPicture(const std::filesystem::path&) override { return true; }
     bool setCourtPicture(const std::filesystem::path&) override { return true; }
     void setPrizeCaption(const std::string&) override {}
-    void setBusy(bool value) override {
-        busy = value;
-        busyChanges.push_back(value);
-    }
+    void setBusy(bool value) override { busy = value; }
     void clear() {
         statuses.clear();
         sounds.clear();
@@ -66,10 +65,29 @@ protected:
     XlApp xlApp;
 
     ScoreContext context(std::int16_t missIndex = 0) { return ScoreContext{host, &xlApp, dataPath, board, missIndex}; }
+    void court(std::array<int, 4> players) {
+        for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(players[k - 1], k);
+    }
+    bool commit(int turn, int missIndex = 0) {
+        ScoreContext ctx = context(static_cast<std::int16_t>(missIndex));
+        return CommitTurn(ctx, static_cast<std::int16_t>(turn)).ok;
+    }
+    // Changes the workbook as its owner would between two operations.
+    void edit(const std::function<void(XlApp&)>& edits);
 };
 
-std::filesystem::path sampleWorkbook();
-// Runs /usr/bin/python3 with the script on standard input; returns its standard output.
-std::string runPython(const std::string& script, int* exitCode = nullptr);
+// The saved workbook read back, 1-based as the sheet numbers cells.
+struct Saved {
+    explicit Saved(const std::filesystem::path& file);
+    xls::CellValue at(int row, int column) const { return book.cell(sheet, row - 1, column - 1); }
+    int fill(int row, int column) const { return fills.count({row, column}) ? fills.at({row, column}) : -1; }
+
+    xls::Workbook book;
+    int sheet;
+    std::map<std::pair<int, int>, int> fills;
+};
+
+// Runs /usr/bin/python3 on the script; returns what it printed, error messages included.
+std::string runPython(const std::string& script);
 
 }  // namespace pellix::testing
