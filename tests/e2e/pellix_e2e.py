@@ -22,6 +22,7 @@ def parser():
     result = argparse.ArgumentParser()
     result.add_argument("--app", default="build/app")
     result.add_argument("--sample", default=os.path.join(os.path.dirname(__file__), "../../assets/sample"))
+    result.add_argument("--slow", action="store_true")  # for a person to watch
     return result
 
 
@@ -75,20 +76,22 @@ class Sheet:
         return [p for p in range(1, 13) if self.value(turn + 40, p + 22) == "C"]
 
 
+def last_turn(path):
+    try:
+        return Sheet(path).value(19, 2)
+    except Exception:  # caught between two saves
+        return None
+
+
 def turn_reached(path, turn, timeout=15):
-    def reached():
-        try:
-            return Sheet(path).value(19, 2) == turn
-        except Exception:  # caught between two saves
-            return False
-    return wait(reached, timeout)
+    return wait(lambda: last_turn(path) == turn, timeout)
 
 
 # The program beside a scratch copy of the sample program folder, in a real window.
 class Window:
 
-    def __init__(self, args, slow=False):
-        self.slow = slow
+    def __init__(self, args):
+        self.slow = args.slow
         self.work = tempfile.mkdtemp(prefix="pellix-e2e-")
         shutil.copytree(args.sample, self.work, dirs_exist_ok=True)
         shutil.copy(os.path.join(args.app, "pellix"), self.work)
@@ -114,9 +117,6 @@ class Window:
 
     def delay(self, seconds):
         return seconds * (4 if self.slow else 1)
-
-    def pause(self, seconds):
-        time.sleep(self.delay(seconds))
 
     def click(self, place):
         xdotool("mousemove", *self.point(*place), "sleep", self.delay(0.05), "click", 1, "sleep", self.delay(0.1))
