@@ -38,13 +38,12 @@ def centre(place):
     return place[0] + 787, place[1] + 787
 
 
-def xdotool(*args):
-    return subprocess.run(["xdotool"] + [str(a) for a in args], capture_output=True, text=True, check=True).stdout
+def xdotool(*args, check=True):
+    return subprocess.run(["xdotool"] + [str(a) for a in args], capture_output=True, text=True, check=check).stdout
 
 
 def windows(name=""):
-    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
-                          capture_output=True, text=True).stdout.split()
+    return xdotool("search", "--onlyvisible", "--name", name, check=False).split()
 
 
 # What `condition` gives once it is true, or when the time is up.
@@ -76,15 +75,13 @@ class Sheet:
         return [p for p in range(1, 13) if self.value(turn + 40, p + 22) == "C"]
 
 
-def last_turn(path):
-    try:
-        return Sheet(path).value(19, 2)
-    except Exception:  # caught between two saves
-        return None
-
-
 def turn_reached(path, turn, timeout=15):
-    return wait(lambda: last_turn(path) == turn, timeout)
+    def reached():
+        try:
+            return Sheet(path).value(19, 2) == turn
+        except Exception:  # caught between two saves
+            return False
+    return wait(reached, timeout)
 
 
 # The program beside a scratch copy of the sample program folder, in a real window.

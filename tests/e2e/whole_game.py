@@ -5,8 +5,8 @@
 # closed in every way (通常ミス, a click on a court slot, a tap and a double tap on a court player, a
 # drag across him, one released on him that also substitutes, his slot's key after Space, time up),
 # players are swapped between turns, and one turn is stepped back and recorded again. After every
-# turn the workbook must hold every turn's court and "C" as played, and the streaks of the players
-# on court. The reset is answered with Enter (Cancel, the default) and then OK.
+# turn the workbook must hold every turn's court and "C" as played (the standings the commit
+# writes have their own tests). A reset answered with Enter (Cancel, the default) changes nothing.
 #
 #     tests/e2e/whole_game.py --app build/app --artifacts build/e2e          # under xvfb-run
 #     scripts/watch-game.sh                                                    # slowly, visibly
@@ -20,7 +20,7 @@ import time
 import pellix_e2e as e2e
 
 
-def check(data, record, turn, taking_part):
+def check(data, record):
     sheet = e2e.Sheet(data)
     problems = []
     for t, (court, named) in sorted(record.items()):
@@ -28,13 +28,6 @@ def check(data, record, turn, taking_part):
             problems.append("turn %d holds %s, expected the court %s" % (t, sheet.slots(t), court))
         if sheet.marks(t) != ([named] if named else []):
             problems.append("turn %d marks %s, expected %s" % (t, sheet.marks(t), named))
-    for player in record[turn][0]:
-        run = 0
-        while turn - 1 - run in record and player in record[turn - 1 - run][0]:
-            run += 1
-        expected = "" if not taking_part[player] else "%d連勝中" % run if run else "Challenger"
-        if sheet.value(player + 1, 4) != expected:
-            problems.append("player %d shows %r, expected %r" % (player, sheet.value(player + 1, 4), expected))
     return problems
 
 
@@ -45,8 +38,6 @@ def main():
     args = parser.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     window = e2e.Window(args)
-    first = e2e.Sheet(window.data)
-    taking_part = {p: first.value(37, p + 35) not in ("", 0) for p in range(1, 13)}
     places, court, record, problems = e2e.places(), [None, 21, 22, 23, 24], {}, []
 
     # `incoming` takes `outgoing`'s place, by a drag onto `to` (his centre unless said) or by keys.
@@ -86,6 +77,7 @@ def main():
             slot = 1 + (played + played // 8) % 4
             named = 0 if method in ("miss", "time") else court[slot]
             target = e2e.centre(places[named]) if named else None
+            record[turn] = (court[1:], named)
             if method == "key":
                 e2e.xdotool("key", "space", "sleep", window.delay(0.4), "key", str(slot))
             else:
@@ -103,15 +95,13 @@ def main():
                 # the player stands in the top row, across him, and away to where nothing lies.
                 way = [(target[0], 3900)] if target[1] > 1500 else [(2950, 3900), (2950, target[1])]
                 window.drag(e2e.centre(places[bench()[0]]), *way, target, e2e.NOWHERE, steps=10)
-            if method == "onto":  # names him, then takes his place
-                record[turn] = (court[1:], named)
+            elif method == "onto":  # names him, then takes his place
                 swap(bench()[0], named)
             if not e2e.turn_reached(window.data, turn):
                 problems.append("turn %d (%s) never reached the workbook" % (turn, method))
                 break
             time.sleep(0.3)
-            record[turn] = record[turn] if method == "onto" else (court[1:], named)
-            problems += ["after turn %d (%s): %s" % (turn, method, p) for p in check(window.data, record, turn, taking_part)]
+            problems += ["after turn %d (%s): %s" % (turn, method, p) for p in check(window.data, record)]
             turn += 1
 
         before = open(window.data, "rb").read()
@@ -120,14 +110,6 @@ def main():
         time.sleep(0.5)
         if open(window.data, "rb").read() != before:
             problems.append("a reset answered with Enter changed data.xls")
-        window.click(e2e.RESET)
-        window.answer_boxes("shift+Tab", "space", timeout=10)
-        if not e2e.turn_reached(window.data, 0):
-            problems.append("the reset never reached the workbook")
-        sheet = e2e.Sheet(window.data)
-        problems += ["the reset left turn %d" % t for t in record if sheet.slots(t) or sheet.marks(t)]
-        problems += ["the reset left player %d's standing" % p for p in range(1, 13) if sheet.value(p + 1, 4)]
-        time.sleep(0.5)
         subprocess.run(["import", "-window", "root", os.path.join(args.artifacts, "final-window.png")], check=True)
         shutil.copy(window.data, os.path.join(args.artifacts, "final-data.xls"))
     finally:
