@@ -92,9 +92,11 @@ def main():
                             *(["sleep", 0.05, "mousedown", 1, "mouseup", 1] if method == "double" else []))
             elif method == "drag":
                 # From the bench along the gap below the court, up between the slots' columns when
-                # the player stands in the top row, across him, and away to where nothing lies.
+                # the player stands in the top row, across him, and away to where nothing lies or
+                # back to where it started.
+                start = e2e.centre(places[bench()[0]])
                 way = [(target[0], 3900)] if target[1] > 1500 else [(2950, 3900), (2950, target[1])]
-                window.drag(e2e.centre(places[bench()[0]]), *way, target, e2e.NOWHERE, steps=10)
+                window.drag(start, *way, target, *(way[::-1] + [start] if turn % 2 else [e2e.NOWHERE]), steps=10)
             elif method == "onto":  # names him, then takes his place
                 swap(bench()[0], named)
             if not e2e.turn_reached(window.data, turn):
