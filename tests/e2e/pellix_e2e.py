@@ -97,7 +97,7 @@ class Window:
         self.process = self.start()
         found = wait(lambda: windows("Pellix"), 60)
         if not found:
-            raise RuntimeError("the window never appeared: " + self.close())
+            raise RuntimeError("the window never appeared: %s" % self.close())
         self.window = found[0]
         geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", self.window).split())
         self.origin = (int(geometry["X"]), int(geometry["Y"]))
@@ -137,7 +137,7 @@ class Window:
                     "sleep", self.delay(0.3))
         return len(boxes)
 
-    # Ends the program, removes the folder and gives what the program printed on its standard error.
+    # Ends the program, removes the folder and gives each line it printed on its standard error as a problem.
     def close(self):
         if self.process.poll() is None:
             self.process.terminate()
@@ -146,7 +146,8 @@ class Window:
             except subprocess.TimeoutExpired:
                 self.process.kill()
         shutil.rmtree(self.work, ignore_errors=True)
-        return self.process.stderr.read().decode(errors="replace")
+        said = self.process.stderr.read().decode(errors="replace").splitlines()
+        return ["program said: " + line for line in said if line.strip() and "XDG_RUNTIME_DIR" not in line][:10]
 
 
 def report(summary, problems):

@@ -115,9 +115,7 @@ def main():
         subprocess.run(["import", "-window", "root", os.path.join(args.artifacts, "final-window.png")], check=True)
         shutil.copy(window.data, os.path.join(args.artifacts, "final-data.xls"))
     finally:
-        errors = window.close()
-    if errors.strip():
-        print("program's standard error:\n" + errors)
+        problems += window.close()
     return e2e.report("whole game: %d turns recorded" % len(record), problems)
 
 

@@ -47,6 +47,7 @@ struct CloseWay {
     int named;
 };
 
+// Names the case in the test list, which would otherwise show its bytes.
 void PrintTo(const CloseWay& way, std::ostream* out) {
     *out << way.name;
 }
