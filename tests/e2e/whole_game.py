@@ -61,8 +61,8 @@ def main():
             problems.append("a second start on the folder opened a window or changed data.xls")
         window.click(e2e.NOWHERE)
         e2e.xdotool("key", "--delay", 80, "1", "a", "2", "b", "sleep", 0.3)
-        swap(1, 21, drag=False)
-        swap(2, 22, drag=False)
+        for k in (1, 2):
+            swap(k, 20 + k, drag=False)
         swap(3, 23, (e2e.COURT[3][0] + 45, e2e.COURT[3][1] + 45))
         swap(4, 24)
         turn = 1
