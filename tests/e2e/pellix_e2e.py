@@ -22,6 +22,7 @@ def parser():
     result = argparse.ArgumentParser()
     result.add_argument("--app", default="build/app")
     result.add_argument("--sample", default=os.path.join(os.path.dirname(__file__), "../../assets/sample"))
+    result.add_argument("--slow", action="store_true")  # for a person to watch
     return result
 
 
@@ -37,13 +38,12 @@ def centre(place):
     return place[0] + 787, place[1] + 787
 
 
-def xdotool(*args):
-    return subprocess.run(["xdotool"] + [str(a) for a in args], capture_output=True, text=True, check=True).stdout
+def xdotool(*args, check=True):
+    return subprocess.run(["xdotool"] + [str(a) for a in args], capture_output=True, text=True, check=check).stdout
 
 
 def windows(name=""):
-    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name],
-                          capture_output=True, text=True).stdout.split()
+    return xdotool("search", "--onlyvisible", "--name", name, check=False).split()
 
 
 # What `condition` gives once it is true, or when the time is up.
@@ -87,8 +87,8 @@ def turn_reached(path, turn, timeout=15):
 # The program beside a scratch copy of the sample program folder, in a real window.
 class Window:
 
-    def __init__(self, args, slow=False):
-        self.slow = slow
+    def __init__(self, args):
+        self.slow = args.slow
         self.work = tempfile.mkdtemp(prefix="pellix-e2e-")
         shutil.copytree(args.sample, self.work, dirs_exist_ok=True)
         shutil.copy(os.path.join(args.app, "pellix"), self.work)
@@ -97,7 +97,7 @@ class Window:
         self.process = self.start()
         found = wait(lambda: windows("Pellix"), 60)
         if not found:
-            raise RuntimeError("the window never appeared: " + self.close())
+            raise RuntimeError("the window never appeared: %s" % self.close())
         self.window = found[0]
         geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", self.window).split())
         self.origin = (int(geometry["X"]), int(geometry["Y"]))
@@ -114,9 +114,6 @@ class Window:
 
     def delay(self, seconds):
         return seconds * (4 if self.slow else 1)
-
-    def pause(self, seconds):
-        time.sleep(self.delay(seconds))
 
     def click(self, place):
         xdotool("mousemove", *self.point(*place), "sleep", self.delay(0.05), "click", 1, "sleep", self.delay(0.1))
@@ -140,7 +137,7 @@ class Window:
                     "sleep", self.delay(0.3))
         return len(boxes)
 
-    # Ends the program, removes the folder and gives what the program printed on its standard error.
+    # Ends the program, removes the folder and gives each line it printed on its standard error as a problem.
     def close(self):
         if self.process.poll() is None:
             self.process.terminate()
@@ -149,7 +146,8 @@ class Window:
             except subprocess.TimeoutExpired:
                 self.process.kill()
         shutil.rmtree(self.work, ignore_errors=True)
-        return self.process.stderr.read().decode(errors="replace")
+        said = self.process.stderr.read().decode(errors="replace").splitlines()
+        return ["program said: " + line for line in said if line.strip() and "XDG_RUNTIME_DIR" not in line][:10]
 
 
 def report(summary, problems):

@@ -57,8 +57,7 @@ def main():
             if slots and slots != [1, 2, 3, 4]:
                 problems.append("turn %d holds slots %s" % (turn, slots))
     finally:
-        errors = window.close()
-    problems += ["program said: " + line for line in errors.splitlines() if line.strip() and "XDG_RUNTIME_DIR" not in line][:10]
+        problems += window.close()
     return e2e.report("random game (seed %d): %d actions, last turn %d" % (args.seed, actions, last), problems)
 
 

@@ -17,11 +17,6 @@ void ProgramFolder::setCell(int row, int column, const xls::CellValue& value) co
     workbook.saveAs(dataPath());
 }
 
-xls::CellValue ProgramFolder::cell(int row, int column) const {
-    const xls::Workbook workbook = xls::Workbook::open(dataPath());
-    return workbook.cell(workbook.activeSheet(), row - 1, column - 1);
-}
-
 std::string ProgramFolder::turnRow(int turn) const {
     const xls::Workbook book = xls::Workbook::open(dataPath());
     const auto at = [&](int column) { return book.cell(book.activeSheet(), cellmap::turnRow(turn) - 1, column - 1); };

@@ -27,7 +27,6 @@ public:
     std::filesystem::path dataPath() const { return path() / "data.xls"; }
     // One cell of the active sheet of data.xls, 1-based as the sheet numbers it.
     void setCell(int row, int column, const xls::CellValue& value) const;
-    xls::CellValue cell(int row, int column) const;
     // A turn's row: the slots of players 1..12 (0: off court), then " C<n>" for a player named:
     // "123400000000 C2".
     std::string turnRow(int turn) const;

@@ -20,9 +20,6 @@ TEST(SheetView, ShowsTheSheetTheWayASpreadsheetDoes) {
                    {1, 3, CellValue::ofText(wide)},
                    {4, 0, CellValue::ofText(wide)},
                    {4, 2, CellValue::ofNumber(7)},
-                   {18, 2, CellValue::ofNumber(0.1 + 0.2)},
-                   {20, 4, CellValue::ofBoolean(true)},
-                   {20, 5, CellValue::ofError(0x2A)},
                    {2099, 33, CellValue::ofNumber(1e20)}};
     sheet.rows = {{1, 330, true, false}, {2, 0, true, true}, {3, 330, true, true}};
     sheet.columns = {{2, 2, 256 * 20, false}, {6, 7, 256 * 3, true}};
@@ -33,12 +30,10 @@ TEST(SheetView, ShowsTheSheetTheWayASpreadsheetDoes) {
         return model.data(model.index(row, column), role);
     };
 
-    const QString texts[] = {shown(18, 2).toString(), shown(20, 4).toString(), shown(20, 5).toString(),
-                             shown(2099, 33).toString()};
-    EXPECT_EQ(QStringList(std::begin(texts), std::end(texts)).join(' '), QStringLiteral("0.3 TRUE #N/A 1e+20"));
+    EXPECT_EQ(shown(2099, 33).toString(), QStringLiteral("1e+20"));  // the values' texts have their own test
     EXPECT_EQ(shown(1, 1, Qt::BackgroundRole).value<QBrush>().color(), QColor(0xCC, 0xFF, 0xCC));
     EXPECT_FALSE(shown(1, 3, Qt::BackgroundRole).isValid());
-    EXPECT_TRUE(shown(18, 2, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
+    EXPECT_TRUE(shown(4, 2, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
     EXPECT_EQ(model.headerData(33, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("AH"));
     EXPECT_EQ(model.headerData(40, Qt::Vertical, Qt::DisplayRole).toString(), QStringLiteral("41"));
     EXPECT_EQ(view.rowHeight(1), view.rowHeightPixels(330));

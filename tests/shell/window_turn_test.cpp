@@ -47,6 +47,7 @@ struct CloseWay {
     int named;
 };
 
+// Names the case in the test list, which would otherwise show its bytes.
 void PrintTo(const CloseWay& way, std::ostream* out) {
     *out << way.name;
 }
@@ -62,7 +63,6 @@ TEST_P(CloseWays, RecordTheTurnAndReturnToIdle) {
     EXPECT_EQ(statusAtClose, QStringLiteral(" Status : Time Up"));
     expectIdle("42");
     EXPECT_TRUE(form.cmdSave->isEnabled());
-    EXPECT_EQ(folder.cell(19, 2), CellValue::ofNumber(41));
     const int named = GetParam().named;
     EXPECT_EQ(folder.turnRow(41), "123400000000" + (named ? " C" + std::to_string(named) : ""));
     for (int player = 1; player <= 4; ++player) EXPECT_EQ(form.picUser[player]->marked(), player == named) << player;
@@ -133,7 +133,6 @@ TEST_F(TurnRoad, RefusedTurnTextsAreExplained) {
     expectIdle("0");
     ASSERT_EQ(form.messageBoxes.size(), 1u);
     EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("1 から 2060")));
-    EXPECT_EQ(folder.cell(19, 2), CellValue::ofNumber(0));
 }
 
 // The widgets follow the board; the fourth player on court is heard and lets 決定 be pressed, but
@@ -144,7 +143,6 @@ TEST(Drops, WidgetsFollowTheBoardAndDecideFollowsTheCourt) {
     RecordingForm form(folder);
     form.Form_Load();
     for (int k = 1; k <= 3; ++k) form.picUser_DragDrop(20 + k, k + 4);
-    EXPECT_TRUE(form.sound->played.empty());
     EXPECT_FALSE(form.cmdSave->isEnabled());
     form.picCourt_DragDrop(4, 8);
     EXPECT_EQ(form.sound->played, std::vector<std::string>{"ポコ.wav"});
