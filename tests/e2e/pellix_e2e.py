@@ -16,22 +16,22 @@ BENCH_TOP = 4080
 DECIDE, MISS, PREVIOUS, NEXT = (7867, 2827), (7867, 1027), (10087, 727), (14767, 727)
 VIEW, RESET, TURN_BOX, NOWHERE = (14480, 2107), (14685, 1582), (12400, 740), (16200, 3300)
 COURT = {1: (120, 120), 2: (120, 2040), 3: (3000, 120), 4: (3000, 2040)}
+# The top-left corner of every token at start: the bench, the guests' row, the placeholders.
+PLACES = {t: (120 + 1680 * (t - 1), BENCH_TOP) for t in range(1, 10)}
+PLACES.update({10: (10200, 2400), 11: (11880, 2400), 12: (13560, 2400)})
+PLACES.update({21: (720, 240), 22: (720, 2160), 23: (3600, 240), 24: (3600, 2160)})
 
 
-def parser():
+# The command line: the program's folder, the sample, --slow (for a person to watch) and `extra`'s
+# options with their defaults.
+def arguments(**extra):
     result = argparse.ArgumentParser()
     result.add_argument("--app", default="build/app")
     result.add_argument("--sample", default=os.path.join(os.path.dirname(__file__), "../../assets/sample"))
-    result.add_argument("--slow", action="store_true")  # for a person to watch
-    return result
-
-
-# The top-left corner of every token at start: the bench, the guests' row, the placeholders.
-def places():
-    result = {t: (120 + 1680 * (t - 1), BENCH_TOP) for t in range(1, 10)}
-    result.update({10: (10200, 2400), 11: (11880, 2400), 12: (13560, 2400)})
-    result.update({21: (720, 240), 22: (720, 2160), 23: (3600, 240), 24: (3600, 2160)})
-    return result
+    result.add_argument("--slow", action="store_true")
+    for name, default in extra.items():
+        result.add_argument("--" + name, type=type(default), default=default)
+    return result.parse_args()
 
 
 def centre(place):
@@ -49,36 +49,24 @@ def windows(name=""):
 # What `condition` gives once it is true, or when the time is up.
 def wait(condition, timeout=15):
     deadline = time.time() + timeout
-    while True:
-        found = condition()
-        if found or time.time() > deadline:
-            return found
+    while not (found := condition()) and time.time() < deadline:
         time.sleep(0.1)
+    return found
 
 
-# The active sheet of a workbook, 1-based as the sheet numbers it.
-class Sheet:
-
-    def __init__(self, path):
-        book = xlrd.open_workbook(path)
-        self.sheet = [s for s in book.sheets() if s.sheet_selected][0]
-
-    def value(self, row, column):
-        s = self.sheet
-        return s.cell_value(row - 1, column - 1) if row <= s.nrows and column <= s.ncols else ""
-
-    # {player: slot} as the turn's row holds them.
-    def slots(self, turn):
-        return {p: int(self.value(turn + 40, p + 9)) for p in range(1, 13) if self.value(turn + 40, p + 9) != ""}
-
-    def marks(self, turn):
-        return [p for p in range(1, 13) if self.value(turn + 40, p + 22) == "C"]
+# The active sheet as xlrd reads it: the last turn recorded, and a turn's row as ({player: slot},
+# [the players marked "C"]).
+def record(path):
+    s = next(s for s in xlrd.open_workbook(path).sheets() if s.sheet_selected)
+    value = lambda row, column: s.cell_value(row - 1, column - 1) if row <= s.nrows and column <= s.ncols else ""
+    return value(19, 2), lambda t: ({p: int(value(t + 40, p + 9)) for p in range(1, 13) if value(t + 40, p + 9) != ""},
+                                    [p for p in range(1, 13) if value(t + 40, p + 22) == "C"])
 
 
 def turn_reached(path, turn, timeout=15):
     def reached():
         try:
-            return Sheet(path).value(19, 2) == turn
+            return record(path)[0] == turn
         except Exception:  # caught between two saves
             return False
     return wait(reached, timeout)
@@ -88,7 +76,7 @@ def turn_reached(path, turn, timeout=15):
 class Window:
 
     def __init__(self, args):
-        self.slow = args.slow
+        self.pace = 4 if args.slow else 1
         self.work = tempfile.mkdtemp(prefix="pellix-e2e-")
         shutil.copytree(args.sample, self.work, dirs_exist_ok=True)
         shutil.copy(os.path.join(args.app, "pellix"), self.work)
@@ -112,32 +100,28 @@ class Window:
     def point(self, left, top):
         return self.origin[0] + left // 15, self.origin[1] + top // 15
 
-    def delay(self, seconds):
-        return seconds * (4 if self.slow else 1)
-
     def click(self, place):
-        xdotool("mousemove", *self.point(*place), "sleep", self.delay(0.05), "click", 1, "sleep", self.delay(0.1))
+        xdotool("mousemove", *self.point(*place), "sleep", 0.05 * self.pace, "click", 1, "sleep", 0.1 * self.pace)
 
     # Press at `start`, move in steps through every point of `path`, release at the last.
     def drag(self, start, *path, steps=20):
         x, y = self.point(*start)
-        gesture = ["mousemove", x, y, "sleep", self.delay(0.05), "mousedown", 1]
-        for place in path:
-            x1, y1 = self.point(*place)
+        gesture = ["mousemove", x, y, "sleep", 0.05 * self.pace, "mousedown", 1]
+        for x1, y1 in (self.point(*place) for place in path):
             for i in range(1, steps + 1):
-                gesture += ["mousemove", x + (x1 - x) * i // steps, y + (y1 - y) * i // steps, "sleep", self.delay(0.02)]
+                gesture += ["mousemove", x + (x1 - x) * i // steps, y + (y1 - y) * i // steps, "sleep", 0.02 * self.pace]
             x, y = x1, y1
-        xdotool(*gesture, "sleep", self.delay(0.1), "mouseup", 1, "sleep", self.delay(0.2))
+        xdotool(*gesture, "sleep", 0.1 * self.pace, "mouseup", 1, "sleep", 0.2 * self.pace)
 
     # Answers the open message boxes with `keys`, waiting up to `timeout` for one.
     def answer_boxes(self, *keys, timeout=0):
         boxes = wait(lambda: [w for w in windows() if w != self.window], timeout)
         for box in boxes:
-            xdotool("windowfocus", "--sync", box, "sleep", self.delay(0.2), "key", "--clearmodifiers", *keys,
-                    "sleep", self.delay(0.3))
+            xdotool("windowfocus", "--sync", box, "sleep", 0.2 * self.pace, "key", "--clearmodifiers", *keys,
+                    "sleep", 0.3 * self.pace)
         return len(boxes)
 
-    # Ends the program, removes the folder and gives each line it printed on its standard error as a problem.
+    # Ends the program and removes the folder; each line it printed on its standard error is a problem.
     def close(self):
         if self.process.poll() is None:
             self.process.terminate()
@@ -151,7 +135,5 @@ class Window:
 
 
 def report(summary, problems):
-    print(summary)
-    for problem in problems:
-        print("PROBLEM:", problem)
+    print(summary, *("PROBLEM: " + problem for problem in problems), sep="\n")
     return 1 if problems else 0

@@ -7,11 +7,16 @@
 # players are swapped between turns, and one turn is stepped back and recorded again. After every
 # turn the workbook must hold every turn's court and "C" as played (the standings the commit
 # writes have their own tests). A reset answered with Enter (Cancel, the default) changes nothing.
+# Then, for --seconds, random clicks, drags, taps and typing as a careless scorer might make them
+# (the seed makes a run repeatable): the program must stay up, say nothing on its standard error,
+# and keep every recorded turn row holding the slot numbers 1 to 4 once each.
 #
 #     tests/e2e/whole_game.py --app build/app --artifacts build/e2e          # under xvfb-run
+#     tests/e2e/whole_game.py --app build/app --turns 0 --seconds 60 --seed 3
 #     scripts/watch-game.sh                                                    # slowly, visibly
 
 import os
+import random
 import shutil
 import subprocess
 import sys
@@ -20,25 +25,11 @@ import time
 import pellix_e2e as e2e
 
 
-def check(data, record):
-    sheet = e2e.Sheet(data)
-    problems = []
-    for t, (court, named) in sorted(record.items()):
-        if sheet.slots(t) != {player: slot for slot, player in enumerate(court, start=1)}:
-            problems.append("turn %d holds %s, expected the court %s" % (t, sheet.slots(t), court))
-        if sheet.marks(t) != ([named] if named else []):
-            problems.append("turn %d marks %s, expected %s" % (t, sheet.marks(t), named))
-    return problems
-
-
 def main():
-    parser = e2e.parser()
-    parser.add_argument("--artifacts", default="build/e2e")
-    parser.add_argument("--turns", type=int, default=21)
-    args = parser.parse_args()
+    args = e2e.arguments(artifacts="build/e2e", turns=21, seconds=0.0, seed=3)
     os.makedirs(args.artifacts, exist_ok=True)
     window = e2e.Window(args)
-    places, court, record, problems = e2e.places(), [None, 21, 22, 23, 24], {}, []
+    places, court, record, problems, actions = dict(e2e.PLACES), [None, 21, 22, 23, 24], {}, [], 0
 
     # `incoming` takes `outgoing`'s place, by a drag onto `to` (his centre unless said) or by keys.
     def swap(incoming, outgoing, to=None, drag=True):
@@ -79,10 +70,10 @@ def main():
             target = e2e.centre(places[named]) if named else None
             record[turn] = (court[1:], named)
             if method == "key":
-                e2e.xdotool("key", "space", "sleep", window.delay(0.4), "key", str(slot))
+                e2e.xdotool("key", "space", "sleep", 0.4 * window.pace, "key", str(slot))
             else:
                 window.click(e2e.DECIDE)
-                time.sleep(window.delay(0.4))
+                time.sleep(0.4 * window.pace)
             if method == "miss":
                 window.click(e2e.MISS)
             elif method == "court":
@@ -103,7 +94,11 @@ def main():
                 problems.append("turn %d (%s) never reached the workbook" % (turn, method))
                 break
             time.sleep(0.3)
-            problems += ["after turn %d (%s): %s" % (turn, method, p) for p in check(window.data, record)]
+            row = e2e.record(window.data)[1]
+            for t, (court_then, named_then) in sorted(record.items()):
+                expected = ({player: slot for slot, player in enumerate(court_then, 1)}, [named_then] if named_then else [])
+                if row(t) != expected:
+                    problems.append("after turn %d (%s): turn %d holds %s, expected %s" % (turn, method, t, row(t), expected))
             turn += 1
 
         before = open(window.data, "rb").read()
@@ -114,9 +109,41 @@ def main():
             problems.append("a reset answered with Enter changed data.xls")
         subprocess.run(["import", "-window", "root", os.path.join(args.artifacts, "final-window.png")], check=True)
         shutil.copy(window.data, os.path.join(args.artifacts, "final-data.xls"))
+
+        chance, tokens = random.Random(args.seed), [e2e.centre(place) for place in e2e.PLACES.values()]
+        buttons = [e2e.DECIDE] * 6 + [e2e.MISS] * 3 + [e2e.PREVIOUS, e2e.NEXT, e2e.VIEW, e2e.RESET]
+        buttons += [(left + 200, top + 900) for left, top in e2e.COURT.values()]
+        started = time.time()
+        while time.time() - started < args.seconds and window.process.poll() is None:
+            roll = chance.random()
+            if roll < 0.35:
+                window.drag(chance.choice(tokens), chance.choice(tokens))
+            elif roll < 0.55:  # a click, an instant tap or a double tap
+                e2e.xdotool("mousemove", *window.point(*chance.choice(tokens)))
+                e2e.xdotool(*chance.choice([["click", 1], ["mousedown", 1, "mouseup", 1],
+                                            ["click", "--repeat", 2, "--delay", 40, 1]]))
+            elif roll < 0.88:
+                target = chance.choice(buttons)
+                window.click(target)
+                if target == e2e.RESET:
+                    window.answer_boxes(chance.choice(["Return", "Escape"]), timeout=0.3)
+            elif roll < 0.93:
+                window.click(e2e.TURN_BOX)
+                e2e.xdotool("key", "--clearmodifiers", "End", "shift+Home", "BackSpace")
+                e2e.xdotool("type", "--", chance.choice(["5", "12", "40", "3", "2100.6", "７", "abc"]))
+            else:
+                time.sleep(chance.choice([0.5, 1.5, 3.2]))
+            actions += 1
+            window.answer_boxes("Return")
+        if window.process.poll() is not None:
+            problems.append("the program ended (exit %s) after %d actions" % (window.process.returncode, actions))
+        last, row = e2e.record(window.data)
+        for t in range(1, int(last or 0) + 1):
+            if row(t)[0] and sorted(row(t)[0].values()) != [1, 2, 3, 4]:
+                problems.append("turn %d holds slots %s" % (t, row(t)[0]))
     finally:
         problems += window.close()
-    return e2e.report("whole game: %d turns recorded" % len(record), problems)
+    return e2e.report("%d turns played, %d random actions" % (len(record), actions), problems)
 
 
 if __name__ == "__main__":

@@ -1,9 +1,13 @@
 // The spectator board following the window through a turn. Offscreen it is looked at through its
 // own face; on a real X server with two screens (see the CMakeLists) it also opens full screen on
-// the second, where its picture is taken (kept as build/board.png).
+// the second, where its picture is taken (kept as build/board.png), and the window is seen on the
+// first, a 1366x768 laptop screen with a desktop panel (1366x740): the whole window is on it, the
+// "節" after the turn box is not hidden, and the sheet view shows rows 1 to 13.
 
 #include "shell/audience_board.h"
 #include "test_support.h"
+
+#include <QFontInfo>
 
 namespace pellix {
 namespace {
@@ -37,10 +41,30 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     }
     folder.setCell(cellmap::kTurnRow, cellmap::kTurnColumn, CellValue::ofNumber(6));
     testing::RecordingForm form(folder);
+    form.resize(form.initialSize(form.screen()->availableGeometry().size()));
+    form.move(0, 0);
     form.show();
     form.activateWindow();
     testing::spinUntil([&] { return form.windowHandle()->isExposed() && form.isActiveWindow(); }, 5000);
     form.Form_Load();
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QRect screen = form.screen()->availableGeometry();
+        ASSERT_EQ(screen.size(), QSize(1366, 740));
+        EXPECT_TRUE(screen.contains(form.frameGeometry()));
+        EXPECT_EQ(QFontInfo(form.cmdSave->font()).family(), QStringLiteral("IPAPGothic"));
+        EXPECT_EQ(QFontInfo(form.txtTurn->font()).family(), QStringLiteral("IPAGothic"));
+        const QImage window = form.grab().toImage();
+        const QRect box = form.txtTurn->geometry();
+        const QRect caption = form.Label1->geometry();
+        int inkLeft = -1;
+        for (int x = box.right() + 1; x <= caption.right() && inkLeft < 0; ++x)
+            for (int y = caption.top(); y <= caption.bottom() && inkLeft < 0; ++y)
+                if (window.pixelColor(x, y).lightness() < 100) inkLeft = x;
+        EXPECT_GT(inkLeft, box.right() + 1) << "the caption's last character runs under the turn box";
+        const QRect row13 = form.OLEWorkSheet->visualRect(form.OLEWorkSheet->model()->index(12, 1));
+        EXPECT_FALSE(row13.isEmpty());
+        EXPECT_LE(row13.bottom(), form.OLEWorkSheet->viewport()->height());
+    }
     form.toggleSpectatorBoard();
     SpectatorBoard* board = form.spectatorBoard();
     ASSERT_TRUE(board && board->isVisible());

@@ -13,9 +13,9 @@ namespace {
 using testing::ProgramFolder;
 using testing::RecordingForm;
 
-class TurnRoad : public ::testing::Test {
-protected:
-    void SetUp() override {
+// A window on a fresh program folder with players 1..4 on court.
+struct Court {
+    Court() {
         form.Form_Load();
         form.fillCourt();
     }
@@ -34,61 +34,51 @@ protected:
         EXPECT_EQ(form.timMiss->Interval() + form.timDown->Interval(), 0);
         EXPECT_EQ(form.cmdSave->text(), QStringLiteral("決定"));
         EXPECT_FALSE(form.cmdMiss->isVisibleTo(&form));
-        EXPECT_TRUE(form.txtTurn->isEnabled() && form.cmdPrev->isEnabled() && form.cmdNext->isEnabled());
+        EXPECT_TRUE(form.cmdSave->isEnabled() && form.txtTurn->isEnabled() && form.cmdPrev->isEnabled()
+                    && form.cmdNext->isEnabled());
         EXPECT_EQ(form.txtTurn->text(), QString::fromUtf8(turn));
     }
     ProgramFolder folder;
     RecordingForm form{folder};
 };
 
-struct CloseWay {
-    const char* name;
-    std::function<void(MainForm&)> close;
-    int named;
-};
+class TurnRoad : public ::testing::Test, protected Court {};
 
-// Names the case in the test list, which would otherwise show its bytes.
-void PrintTo(const CloseWay& way, std::ostream* out) {
-    *out << way.name;
+// Every way of closing the countdown records the turn with the player it names and returns to
+// idle; a close of the window records the turn first, then closes. A Ctrl chord and a held key name
+// nobody; the key 3 does.
+TEST(TurnRoads, EveryCloseRecordsTheTurnAndReturnsToIdle) {
+    using E = QKeyEvent;
+    const std::tuple<const char*, std::function<void(MainForm&)>, int> ways[] = {
+        {"time up", [](MainForm& f) { f.timMiss_Timer(); }, 0},
+        {"miss button", [](MainForm& f) { f.cmdMiss_Click(); }, 0},
+        {"court slot clicked", [](MainForm& f) { f.picCourt_Click(3); }, 3},
+        {"drag across", [](MainForm& f) { f.picUser_DragOver(2); }, 2},
+        {"window closed", [](MainForm& f) { f.close(); }, 0},
+        {"slot key",
+         [](MainForm& f) {
+             f.handleKey(E(E::KeyPress, Qt::Key_2, Qt::ControlModifier), false);
+             f.handleKey(E(E::KeyPress, Qt::Key_2, {}, "2", true), false);
+             f.handleKey(E(E::KeyPress, Qt::Key_3, {}, "3"), false);
+         },
+         3},
+    };
+    for (const auto& [name, close, named] : ways) {
+        SCOPED_TRACE(name);
+        Court c;
+        c.startCountdown();
+        QString statusAtClose;
+        c.duringTheClose([&] { statusAtClose = c.form.lblStatus->text(); });
+        close(c.form);
+        EXPECT_EQ(statusAtClose, QStringLiteral(" Status : Time Up"));
+        c.expectIdle("42");
+        EXPECT_EQ(c.folder.turnRow(41), "123400000000" + (named ? " C" + std::to_string(named) : ""));
+        for (int player = 1; player <= 4; ++player) EXPECT_EQ(c.form.picUser[player]->marked(), player == named);
+        EXPECT_TRUE(c.form.messageBoxes.empty());
+        const bool windowClosed = std::string_view(name) == "window closed";
+        EXPECT_EQ(testing::spinUntil([&] { return c.form.xlApp == nullptr; }, 300), windowClosed);
+    }
 }
-
-class CloseWays : public TurnRoad, public ::testing::WithParamInterface<CloseWay> {};
-
-TEST_P(CloseWays, RecordTheTurnAndReturnToIdle) {
-    startCountdown();
-    QString statusAtClose;
-    duringTheClose([&] { statusAtClose = form.lblStatus->text(); });
-    GetParam().close(form);
-
-    EXPECT_EQ(statusAtClose, QStringLiteral(" Status : Time Up"));
-    expectIdle("42");
-    EXPECT_TRUE(form.cmdSave->isEnabled());
-    const int named = GetParam().named;
-    EXPECT_EQ(folder.turnRow(41), "123400000000" + (named ? " C" + std::to_string(named) : ""));
-    for (int player = 1; player <= 4; ++player) EXPECT_EQ(form.picUser[player]->marked(), player == named) << player;
-    EXPECT_TRUE(form.messageBoxes.empty());
-    // A close of the window during the countdown records the turn first, then closes.
-    const bool windowClosed = std::string_view(GetParam().name) == "WindowClosed";
-    EXPECT_EQ(testing::spinUntil([&] { return form.xlApp == nullptr; }, 300), windowClosed);
-}
-
-INSTANTIATE_TEST_SUITE_P(Closes, CloseWays,
-                         ::testing::Values(CloseWay{"TimeUp", [](MainForm& f) { f.timMiss_Timer(); }, 0},
-                                           CloseWay{"MissButton", [](MainForm& f) { f.cmdMiss_Click(); }, 0},
-                                           CloseWay{"CourtSlotClicked", [](MainForm& f) { f.picCourt_Click(3); }, 3},
-                                           CloseWay{"DragAcross", [](MainForm& f) { f.picUser_DragOver(2); }, 2},
-                                           CloseWay{"WindowClosed", [](MainForm& f) { f.close(); }, 0},
-                                           // A Ctrl chord and a held key name nobody; the key 3 does.
-                                           CloseWay{"SlotKey",
-                                                    [](MainForm& f) {
-                                                        using E = QKeyEvent;
-                                                        f.handleKey(E(E::KeyPress, Qt::Key_2, Qt::ControlModifier),
-                                                                    false);
-                                                        f.handleKey(E(E::KeyPress, Qt::Key_2, {}, "2", true), false);
-                                                        f.handleKey(E(E::KeyPress, Qt::Key_3, {}, "3"), false);
-                                                    },
-                                                    3}),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // Input that arrives while the close runs finds the countdown over: one turn is recorded, with the
 // player named first. Drops wait, then land on the token that stood where they were made; a close

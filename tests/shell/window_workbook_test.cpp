@@ -69,28 +69,23 @@ TEST(StartUp, PicturesAreFoundOrNamedAndDrawnPlainly) {
 // One box under the step's name says what failed, the file's full path and what to do; the rest
 // of the load still shows.
 TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
-    const std::pair<std::function<void(const fs::path&)>, const char*> cases[] = {
-        {[](const fs::path& data) { fs::remove(data); }, "data.xls がありません"},
-        {[](const fs::path& data) { testing::writeFile(data, ""); }, "空です"},
-        {[](const fs::path& data) { testing::writeFile(data, "not a workbook"); }, "バックアップ"},
-        {[](const fs::path& data) {
-             fs::remove(data);
-             fs::create_directory(data);
-         },
-         "フォルダ"},
-        {[](const fs::path& data) { fs::permissions(data, fs::perms::none); }, "権限"},
-    };
-    for (const auto& [spoil, advice] : cases) {
-        if (::geteuid() == 0 && std::string_view(advice) == "権限") continue;  // the superuser reads it
+    // data.xls removed, emptied, overwritten, replaced by a folder, unreadable (not to the superuser).
+    for (const char* advice : {"data.xls がありません", "空です", "バックアップ", "フォルダ", "権限"}) {
+        const std::string_view how = advice;
+        if (::geteuid() == 0 && how == "権限") continue;
         SCOPED_TRACE(advice);
         ProgramFolder folder;
-        spoil(folder.dataPath());
+        const fs::path data = folder.dataPath();
+        if (how == "権限") fs::permissions(data, fs::perms::none);
+        if (how == "data.xls がありません" || how == "フォルダ") fs::remove(data);
+        if (how == "空です" || how == "バックアップ") testing::writeFile(data, how == "空です" ? "" : "not a workbook");
+        if (how == "フォルダ") fs::create_directory(data);
         RecordingForm form(folder);
         form.Form_Load();
         ASSERT_EQ(form.messageBoxes.size(), 1u);
         const QString& message = form.messageBoxes[0];
         EXPECT_TRUE(message.startsWith(QStringLiteral("Form_Load\n\n")));
-        EXPECT_TRUE(message.contains(QString::fromStdString(folder.dataPath().string())));
+        EXPECT_TRUE(message.contains(QString::fromStdString(data.string())));
         EXPECT_TRUE(message.contains(QString::fromUtf8(advice))) << message.toStdString();
         EXPECT_EQ(form.xlApp, nullptr);
         EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を開けませんでした"));
