@@ -29,27 +29,6 @@ std::string ProgramFolder::turnRow(int turn) const {
     return shown + marks;
 }
 
-namespace {
-
-FormSeams withRecorders(Recorders& recorders) {
-    FormSeams seams;
-    seams.sound = recorders.sound;
-    seams.messageBox = [&recorders](const QString& text, QMessageBox::StandardButtons,
-                                    QMessageBox::StandardButton defaultButton) {
-        recorders.messageBoxes.push_back(text);
-        return recorders.answer == QMessageBox::NoButton ? defaultButton : recorders.answer;
-    };
-    return seams;
-}
-
-}  // namespace
-
-RecordingForm::RecordingForm(const ProgramFolder& folder) : MainForm(folder.path(), withRecorders(*this)) {}
-
-void RecordingForm::fillCourt() {
-    for (int k = 1; k <= 4; ++k) picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
-}
-
 bool spinUntil(const std::function<bool()>& done, int milliseconds) {
     QElapsedTimer clock;
     clock.start();

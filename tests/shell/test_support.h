@@ -43,14 +43,22 @@ struct Recorders {
     std::vector<QString> messageBoxes;
     // The button the message boxes are answered with; NoButton: their default button.
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
+    FormSeams seams() {
+        return {sound, [this](const QString& text, QMessageBox::StandardButtons, QMessageBox::StandardButton fallback) {
+                    messageBoxes.push_back(text);
+                    return answer == QMessageBox::NoButton ? fallback : answer;
+                }};
+    }
 };
 
 // A window on a program folder that notes every sound and message box.
 class RecordingForm : public Recorders, public MainForm {
 public:
-    explicit RecordingForm(const ProgramFolder& folder);
+    explicit RecordingForm(const ProgramFolder& folder) : MainForm(folder.path(), seams()) {}
     // Players 1..4 dropped onto the placeholders in slots 1..4.
-    void fillCourt();
+    void fillCourt() {
+        for (int k = 1; k <= 4; ++k) picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
+    }
 };
 
 // Keeps the event loop turning until `done` or the time is up; false when the time ran out.
