@@ -123,12 +123,11 @@ class Window:
 
     # Ends the program and removes the folder; each line it printed on its standard error is a problem.
     def close(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
+        self.process.terminate()
+        try:
+            self.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
         shutil.rmtree(self.work, ignore_errors=True)
         said = self.process.stderr.read().decode(errors="replace").splitlines()
         return ["program said: " + line for line in said if line.strip() and "XDG_RUNTIME_DIR" not in line][:10]

@@ -1,7 +1,8 @@
 // A turn through the window, offscreen: the countdown, each way of closing it (the window's own
-// close among them), input that comes in while it closes, refusals, drops and a failed commit. The turn machine's
-// and the engine's rules have their own tests; here each is seen once through the window. Timers
-// are never waited for: their handlers are called directly.
+// close among them), input that comes in while it closes, refusals, the display switch and the
+// data reset, drops and a failed commit. The turn machine's and the engine's rules have their own
+// tests; here each is seen once through the window. Timers are never waited for: their handlers
+// are called directly.
 
 #include "test_support.h"
 
@@ -121,6 +122,45 @@ TEST_F(TurnRoad, RefusedTurnTextsAreExplained) {
     expectIdle("0");
     ASSERT_EQ(form.messageBoxes.size(), 1u);
     EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("1 から 2060")));
+}
+
+// The display switch shows the format the file holds; the reset asks first, with Cancel as the
+// default, and OK clears the record and shows it in the normal format. Neither runs during a
+// countdown, and a switch that cannot save changes nothing.
+TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
+    const auto expectFormat = [&](bool hyper) {
+        EXPECT_EQ(form.chkView->isChecked(), hyper);
+        EXPECT_EQ(form.chkView->text(), hyper ? QStringLiteral("Hyper") : QStringLiteral("Normal"));
+        EXPECT_EQ(form.lblPrize->isHidden(), !hyper);
+        // The sheet view reaches down to the banner, or to the window's edge without it.
+        EXPECT_EQ(form.OLEWorkSheet->geometry().bottom() == form.height() - 1, !hyper);
+        EXPECT_EQ(form.OLEWorkSheet->isRowHidden(13), hyper);  // as the file holds it
+    };
+    form.txtTurn->setText("12");
+    form.cmdSave_Click();
+    form.chkView->click();
+    form.picQVN_Click();
+    expectFormat(false);
+    EXPECT_TRUE(form.messageBoxes.empty());
+    form.cmdMiss_Click();
+    form.chkView->click();
+    expectFormat(true);
+    EXPECT_EQ(form.sound->played.back(), "きん.wav");
+
+    const std::string before = testing::readFile(folder.dataPath());
+    form.picQVN_Click();
+    EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("データを初期化しますか？")});
+    EXPECT_EQ(testing::readFile(folder.dataPath()), before);
+    form.answer = QMessageBox::Ok;
+    form.picQVN_Click();
+    EXPECT_EQ(form.txtTurn->text(), "1");
+    expectFormat(false);
+    EXPECT_EQ(folder.turnRow(12), "000000000000");
+
+    std::filesystem::permissions(folder.dataPath(), std::filesystem::perms::owner_read);
+    form.chkView->click();
+    expectFormat(false);
+    EXPECT_EQ(form.messageBoxes.size(), 3u);
 }
 
 // The widgets follow the board; the fourth player on court is heard and lets 決定 be pressed, but

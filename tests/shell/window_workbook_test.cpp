@@ -1,5 +1,5 @@
 // The window on its program folder, offscreen: start-up on a good folder and on folders whose
-// workbook or pictures cannot be used, the close, the display switch and the data reset.
+// workbook or pictures cannot be used, and the close.
 
 #include "test_support.h"
 #include "workbook/score_routines.h"
@@ -91,49 +91,6 @@ TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
         EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を開けませんでした"));
         EXPECT_FALSE(form.courtPicture().isNull());
     }
-}
-
-// The display switch shows the format the file holds; the reset asks first, with Cancel as the
-// default, and OK clears the record and shows it in the normal format. Neither runs during a
-// countdown, and a switch that cannot save changes nothing.
-TEST(Operations, TheSwitchAndTheResetShowWhatTheFileHolds) {
-    ProgramFolder folder;
-    RecordingForm form(folder);
-    form.Form_Load();
-    const auto expectFormat = [&](bool hyper) {
-        EXPECT_EQ(form.chkView->isChecked(), hyper);
-        EXPECT_EQ(form.chkView->text(), hyper ? QStringLiteral("Hyper") : QStringLiteral("Normal"));
-        EXPECT_EQ(form.lblPrize->isHidden(), !hyper);
-        // The sheet view reaches down to the banner, or to the window's edge without it.
-        EXPECT_EQ(form.OLEWorkSheet->geometry().bottom() == form.height() - 1, !hyper);
-        EXPECT_EQ(form.OLEWorkSheet->isRowHidden(13), hyper);  // as the file holds it
-    };
-    form.fillCourt();
-    form.txtTurn->setText("12");
-    form.cmdSave_Click();
-    form.chkView->click();
-    form.picQVN_Click();
-    expectFormat(false);
-    EXPECT_TRUE(form.messageBoxes.empty());
-    form.cmdMiss_Click();
-    form.chkView->click();
-    expectFormat(true);
-    EXPECT_EQ(form.sound->played.back(), "きん.wav");
-
-    const std::string before = testing::readFile(folder.dataPath());
-    form.picQVN_Click();
-    EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("データを初期化しますか？")});
-    EXPECT_EQ(testing::readFile(folder.dataPath()), before);
-    form.answer = QMessageBox::Ok;
-    form.picQVN_Click();
-    EXPECT_EQ(form.txtTurn->text(), "1");
-    expectFormat(false);
-    EXPECT_EQ(folder.turnRow(12), "000000000000");
-
-    fs::permissions(folder.dataPath(), fs::perms::owner_read);
-    form.chkView->click();
-    expectFormat(false);
-    EXPECT_EQ(form.messageBoxes.size(), 3u);
 }
 
 }  // namespace
