@@ -45,7 +45,7 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     form.move(0, 0);
     form.show();
     form.activateWindow();
-    testing::spinUntil([&] { return form.windowHandle()->isExposed() && form.isActiveWindow(); }, 5000);
+    QTest::qWaitFor([&] { return form.windowHandle()->isExposed() && form.isActiveWindow(); }, 5000);
     form.Form_Load();
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         const QRect screen = form.screen()->availableGeometry();
@@ -102,8 +102,8 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     // white at least 40 pixels high at 1920x1080 and nothing below them; the countdown large and
     // yellow on the left half.
     QScreen* second = QGuiApplication::screens().at(1);
-    ASSERT_TRUE(testing::spinUntil([&] { return board->windowHandle()->isExposed(); }, 5000));
-    testing::spinUntil([] { return false; }, 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return board->windowHandle()->isExposed(); }, 5000));
+    QTest::qWait(500);
     EXPECT_EQ(board->geometry(), second->geometry());
     EXPECT_TRUE(form.isActiveWindow());
     const QImage picture = second->grabWindow(0).toImage();

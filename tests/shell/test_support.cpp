@@ -1,7 +1,5 @@
 #include "test_support.h"
 
-#include <QElapsedTimer>
-
 namespace pellix::testing {
 
 namespace fs = std::filesystem;
@@ -27,16 +25,6 @@ std::string ProgramFolder::turnRow(int turn) const {
         if (at(cellmap::markColumn(player)) == xls::CellValue::ofText("C")) marks += " C" + std::to_string(player);
     }
     return shown + marks;
-}
-
-bool spinUntil(const std::function<bool()>& done, int milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > milliseconds) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 }  // namespace pellix::testing

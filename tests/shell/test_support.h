@@ -6,18 +6,15 @@
 #include "shell/court_area.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
-#include "shell/sound_player.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
+#include "shell/sound_player.h"
 #include "support.h"
 #include "workbook/cell_map.h"
 
 #include <QApplication>
-#include <QScreen>
+#include <QTest>
 #include <QTimer>
-#include <QWindow>
-
-#include <functional>
 
 namespace pellix::testing {
 
@@ -60,8 +57,5 @@ public:
         for (int k = 1; k <= 4; ++k) picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
     }
 };
-
-// Keeps the event loop turning until `done` or the time is up; false when the time ran out.
-bool spinUntil(const std::function<bool()>& done, int milliseconds);
 
 }  // namespace pellix::testing

@@ -77,7 +77,7 @@ TEST(TurnRoads, EveryCloseRecordsTheTurnAndReturnsToIdle) {
         for (int player = 1; player <= 4; ++player) EXPECT_EQ(c.form.picUser[player]->marked(), player == named);
         EXPECT_TRUE(c.form.messageBoxes.empty());
         const bool windowClosed = std::string_view(name) == "window closed";
-        EXPECT_EQ(testing::spinUntil([&] { return c.form.xlApp == nullptr; }, 300), windowClosed);
+        EXPECT_EQ(QTest::qWaitFor([&] { return c.form.xlApp == nullptr; }, 300), windowClosed);
     }
 }
 
@@ -104,7 +104,7 @@ TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
     EXPECT_EQ(form.board.CourtSlot[1], 7);
     EXPECT_EQ(form.board.CourtSlot[2], 8);
     EXPECT_TRUE(form.lblGuide->text().startsWith(QStringLiteral("C : 3 ")));
-    EXPECT_TRUE(testing::spinUntil([&] { return form.xlApp == nullptr; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form.xlApp == nullptr; }, 2000));
 }
 
 // A turn text that cannot start the countdown is explained: in the status line when it is no
