@@ -11,9 +11,6 @@
 namespace pellix {
 namespace {
 
-using testing::ProgramFolder;
-using testing::RecordingForm;
-
 // A window on a fresh program folder with players 1..4 on court.
 struct Court {
     Court() {
@@ -39,8 +36,8 @@ struct Court {
                     && form.cmdNext->isEnabled());
         EXPECT_EQ(form.txtTurn->text(), QString::fromUtf8(turn));
     }
-    ProgramFolder folder;
-    RecordingForm form{folder};
+    testing::ProgramFolder folder;
+    testing::RecordingForm form{folder};
 };
 
 class TurnRoad : public ::testing::Test, protected Court {};
@@ -141,7 +138,6 @@ TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
     form.chkView->click();
     form.picQVN_Click();
     expectFormat(false);
-    EXPECT_TRUE(form.messageBoxes.empty());
     form.cmdMiss_Click();
     form.chkView->click();
     expectFormat(true);
@@ -149,6 +145,7 @@ TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
 
     const std::string before = testing::readFile(folder.dataPath());
     form.picQVN_Click();
+    // The only box so far: the refusals during the countdown were told in the status line.
     EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("データを初期化しますか？")});
     EXPECT_EQ(testing::readFile(folder.dataPath()), before);
     form.answer = QMessageBox::Ok;
@@ -167,8 +164,8 @@ TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
 // not during a countdown; a placeholder back on court does not, and a turn cannot be recorded with
 // it. A sorted bench shows on screen.
 TEST(Drops, WidgetsFollowTheBoardAndDecideFollowsTheCourt) {
-    ProgramFolder folder;
-    RecordingForm form(folder);
+    testing::ProgramFolder folder;
+    testing::RecordingForm form(folder);
     form.Form_Load();
     for (int k = 1; k <= 3; ++k) form.picUser_DragDrop(20 + k, k + 4);
     EXPECT_FALSE(form.cmdSave->isEnabled());
