@@ -22,14 +22,13 @@ PLACES.update({10: (10200, 2400), 11: (11880, 2400), 12: (13560, 2400)})
 PLACES.update({21: (720, 240), 22: (720, 2160), 23: (3600, 240), 24: (3600, 2160)})
 
 
-# The command line: the program's folder, the sample, --slow (for a person to watch) and `extra`'s
+# The command line: --slow (for a person to watch), the program's folder, the sample, and `extra`'s
 # options with their defaults.
 def arguments(**extra):
     result = argparse.ArgumentParser()
-    result.add_argument("--app", default="build/app")
-    result.add_argument("--sample", default=os.path.join(os.path.dirname(__file__), "../../assets/sample"))
     result.add_argument("--slow", action="store_true")
-    for name, default in extra.items():
+    sample = os.path.join(os.path.dirname(__file__), "../../assets/sample")
+    for name, default in dict(app="build/app", sample=sample, **extra).items():
         result.add_argument("--" + name, type=type(default), default=default)
     return result.parse_args()
 
@@ -132,7 +131,3 @@ class Window:
         said = self.process.stderr.read().decode(errors="replace").splitlines()
         return ["program said: " + line for line in said if line.strip() and "XDG_RUNTIME_DIR" not in line][:10]
 
-
-def report(summary, problems):
-    print(summary, *("PROBLEM: " + problem for problem in problems), sep="\n")
-    return 1 if problems else 0

@@ -12,18 +12,13 @@
 namespace pellix {
 namespace {
 
-// The height from the first to the last row of `box` that holds a pixel brighter than the board's
-// dark colour (white text).
-int brightHeight(const QImage& picture, const QRect& box) {
-    int first = -1, last = -1;
+// Where the pixels of `box` that pass `ink` lie, and how many there are.
+std::pair<QRect, int> inkIn(const QImage& picture, const QRect& box, bool (*ink)(QColor)) {
+    std::pair<QRect, int> found;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x)
-            if (qGray(picture.pixel(x, y)) > 200) {
-                if (first < 0) first = y;
-                last = y;
-                break;
-            }
-    return first < 0 ? 0 : last - first + 1;
+            if (ink(picture.pixelColor(x, y))) found = {found.first | QRect(x, y, 1, 1), found.second + 1};
+    return found;
 }
 
 TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
@@ -53,14 +48,11 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
         EXPECT_TRUE(screen.contains(form.frameGeometry()));
         EXPECT_EQ(QFontInfo(form.cmdSave->font()).family(), QStringLiteral("IPAPGothic"));
         EXPECT_EQ(QFontInfo(form.txtTurn->font()).family(), QStringLiteral("IPAGothic"));
-        const QImage window = form.grab().toImage();
         const QRect box = form.txtTurn->geometry();
-        const QRect caption = form.Label1->geometry();
-        int inkLeft = -1;
-        for (int x = box.right() + 1; x <= caption.right() && inkLeft < 0; ++x)
-            for (int y = caption.top(); y <= caption.bottom() && inkLeft < 0; ++y)
-                if (window.pixelColor(x, y).lightness() < 100) inkLeft = x;
-        EXPECT_GT(inkLeft, box.right() + 1) << "the caption's last character runs under the turn box";
+        const QRect caption(QPoint(box.right() + 1, form.Label1->y()), form.Label1->geometry().bottomRight());
+        const auto dark = [](QColor pixel) { return pixel.lightness() < 100; };
+        EXPECT_GT(inkIn(form.grab().toImage(), caption, dark).first.left(), box.right() + 1)
+            << "the caption's last character runs under the turn box";
         const QRect row13 = form.OLEWorkSheet->visualRect(form.OLEWorkSheet->model()->index(12, 1));
         EXPECT_TRUE(!row13.isEmpty() && row13.bottom() <= form.OLEWorkSheet->viewport()->height());
     }
@@ -109,16 +101,13 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     if (const char* keep = std::getenv("PELLIX_BOARD_PICTURE"); keep && *keep) picture.save(QString::fromUtf8(keep));
     const int text = SpectatorBoard::textPixels(picture.height());
     const QRect firstName(picture.width() / 2 + 2 * text, text / 2, picture.width() / 4, text * 6 / 5);
-    EXPECT_GE(brightHeight(picture, firstName), 40);
+    const auto white = [](QColor pixel) { return qGray(pixel.rgb()) > 200; };
+    EXPECT_GE(inkIn(picture, firstName, white).first.height(), 40);
     for (int k = 1; k <= 11; ++k)
-        EXPECT_EQ(brightHeight(picture, firstName.translated(0, k * firstName.height())) > 20, k < 10) << "line " << k;
-    int yellow = 0;
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width() / 2; ++x) {
-            const QColor pixel = picture.pixelColor(x, y);
-            yellow += pixel.red() > 200 && pixel.green() > 180 && pixel.blue() < 120;
-        }
-    EXPECT_GT(yellow, 2000);
+        EXPECT_EQ(inkIn(picture, firstName.translated(0, k * firstName.height()), white).first.height() > 20, k < 10)
+            << "line " << k;
+    const auto yellow = [](QColor pixel) { return pixel.red() > 200 && pixel.green() > 180 && pixel.blue() < 120; };
+    EXPECT_GT(inkIn(picture, QRect(0, 0, picture.width() / 2, picture.height()), yellow).second, 2000);
 }
 
 }  // namespace

@@ -10,8 +10,6 @@ namespace pellix {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ProgramFolder;
-using testing::RecordingForm;
 
 bool shows(const QPixmap& shown, const fs::path& file) {
     return !shown.isNull()
@@ -19,7 +17,7 @@ bool shows(const QPixmap& shown, const fs::path& file) {
                   == QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_ARGB32);
 }
 
-fs::path tokenPicture(const ProgramFolder& folder, int token) {
+fs::path tokenPicture(const testing::ProgramFolder& folder, int token) {
     return folder.path() / "image" / QStringLiteral("p%1.gif").arg(token, 2, 10, QLatin1Char('0')).toStdString();
 }
 
@@ -27,14 +25,14 @@ fs::path tokenPicture(const ProgramFolder& folder, int token) {
 // separators; one that is missing is named once in the status line and the token is drawn plainly,
 // as are the court and the logo when their pictures are gone too. The close lets the file go.
 TEST(StartUp, PicturesAreFoundOrNamedAndDrawnPlainly) {
-    ProgramFolder folder;
+    testing::ProgramFolder folder;
     folder.setCell(19, 2, xls::CellValue::ofText("12 "));  // the last turn, typed as text
     folder.setCell(23, 3, xls::CellValue::ofText("P03.GIF"));
     folder.setCell(24, 3, xls::CellValue::ofText("nobody.gif"));
     fs::create_directories(folder / "image" / "guests");
     fs::copy_file(tokenPicture(folder, 11), folder / "image" / "guests" / "g.gif");
     folder.setCell(32, 3, xls::CellValue::ofText("guests\\g.gif"));
-    RecordingForm named(folder);
+    testing::RecordingForm named(folder);
     named.show();
     named.Form_Load();
     EXPECT_EQ(named.lblStatus->text(), QStringLiteral(" Status : OK - 画像が見つかりません: image/nobody.gif"));
@@ -48,20 +46,18 @@ TEST(StartUp, PicturesAreFoundOrNamedAndDrawnPlainly) {
     EXPECT_TRUE(named.lblGuide->text().contains(QStringLiteral("4 人")));
     EXPECT_TRUE(named.messageBoxes.empty());
     named.close();
-    EXPECT_FALSE(named.isVisible());
-    EXPECT_EQ(named.xlApp, nullptr);
+    EXPECT_TRUE(!named.isVisible() && named.xlApp == nullptr);
 
     fs::remove_all(folder / "image");
     fs::remove(folder / "QVN.bmp");
-    RecordingForm form(folder);
+    testing::RecordingForm form(folder);
     form.resize(form.initialSize({}));
     form.Form_Load();
     EXPECT_EQ(form.lblStatus->text(),
               QStringLiteral(
                   " Status : OK - 画像が見つかりません: image/p01.gif, image/P03.GIF, image/nobody.gif ほか 11 件"));
     EXPECT_NE(form.picUser[1]->grab().toImage(), form.picUser[2]->grab().toImage());
-    const QImage window = form.grab().toImage();
-    const QColor inCourt = window.pixelColor(form.picCourt[3]->geometry().topLeft() + QPoint(5, 60));
+    const QColor inCourt = form.grab().toImage().pixelColor(form.picCourt[3]->geometry().topLeft() + QPoint(5, 60));
     EXPECT_GT(inCourt.green(), inCourt.red() + 40);
     EXPECT_EQ(form.picQVN->text(), QStringLiteral("QVN"));
 }
@@ -74,13 +70,13 @@ TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
         const std::string_view how = advice;
         if (::geteuid() == 0 && how == "権限") continue;
         SCOPED_TRACE(advice);
-        ProgramFolder folder;
+        testing::ProgramFolder folder;
         const fs::path data = folder.dataPath();
         if (how == "権限") fs::permissions(data, fs::perms::none);
         if (how == "data.xls がありません" || how == "フォルダ") fs::remove(data);
         if (how == "空です" || how == "バックアップ") testing::writeFile(data, how == "空です" ? "" : "not a workbook");
         if (how == "フォルダ") fs::create_directory(data);
-        RecordingForm form(folder);
+        testing::RecordingForm form(folder);
         form.Form_Load();
         ASSERT_EQ(form.messageBoxes.size(), 1u);
         const QString& message = form.messageBoxes[0];
