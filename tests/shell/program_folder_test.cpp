@@ -10,7 +10,6 @@ namespace pellix {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::readFile;
 
 void put(const fs::path& file, const std::string& bytes) {
     fs::create_directories(file.parent_path());
@@ -67,9 +66,9 @@ TEST(ProgramFolder, ChoosesByCommandLineThenPortableFolderThenDataFolder) {
         EXPECT_EQ(choice.folder, tree.root / c.expected);
         EXPECT_EQ(choice.createdFromSample, c.created);
         const std::string held = c.created ? "sample workbook" : *c.workbook ? "scorer's record" : "";
-        EXPECT_EQ(fs::exists(choice.folder / "data.xls") ? readFile(choice.folder / "data.xls") : "", held);
+        EXPECT_EQ(fs::exists(choice.folder / "data.xls") ? testing::readFile(choice.folder / "data.xls") : "", held);
         EXPECT_EQ(fs::exists(choice.folder / "image/p01.gif"), c.created);
-        EXPECT_EQ(readFile(tree.places.userDataFolder / "image/p02.gif"), "scorer's picture");
+        EXPECT_EQ(testing::readFile(tree.places.userDataFolder / "image/p02.gif"), "scorer's picture");
         for (const auto& entry : fs::directory_iterator(choice.folder))
             EXPECT_NE(entry.path().filename().string()[0], '.');
     }
@@ -97,7 +96,7 @@ TEST(ProgramFolder, AFolderThatCannotBeUsedIsNamed) {
     for (const auto& c : cases)
         EXPECT_EQ(tree.choose(c.arguments, {tree.places.executableFolder, c.userDataFolder, c.sampleFolder}).error,
                   tree.rooted(c.expected));
-    EXPECT_EQ(readFile(tree.root / "file"), "a regular file");
+    EXPECT_EQ(testing::readFile(tree.root / "file"), "a regular file");
 
     if (::geteuid() == 0) return;  // permission bits do not stop the superuser
     put(tree.root / "locked/data.xls", "scorer's record");

@@ -26,8 +26,6 @@ struct Court {
                      || form.cmdNext->isEnabled());
         EXPECT_TRUE(form.cmdMiss->isVisibleTo(&form));
     }
-    // Runs `inside` at the close's first status message, where queued input gets in.
-    void duringTheClose(std::function<void()> inside) { QTimer::singleShot(0, &form, std::move(inside)); }
     void expectIdle(const char* turn) {
         EXPECT_EQ(form.timMiss->Interval() + form.timDown->Interval(), 0);
         EXPECT_EQ(form.cmdSave->text(), QStringLiteral("決定"));
@@ -66,7 +64,8 @@ TEST(TurnRoads, EveryCloseRecordsTheTurnAndReturnsToIdle) {
         Court c;
         c.startCountdown();
         QString statusAtClose;
-        c.duringTheClose([&] { statusAtClose = c.form.lblStatus->text(); });
+        // Runs at the close's first status message, where queued input gets in.
+        QTimer::singleShot(0, &c.form, [&] { statusAtClose = c.form.lblStatus->text(); });
         close(c.form);
         EXPECT_EQ(statusAtClose, QStringLiteral(" Status : Time Up"));
         c.expectIdle("42");
@@ -83,7 +82,7 @@ TEST(TurnRoads, EveryCloseRecordsTheTurnAndReturnsToIdle) {
 // the drops then land on the token that stood where they were made.
 TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
     startCountdown();
-    duringTheClose([&] {
+    QTimer::singleShot(0, &form, [&] {  // at the close's first status message
         form.cmdMiss_Click();
         form.timMiss_Timer();
         form.timDown_Timer();
