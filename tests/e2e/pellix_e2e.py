@@ -82,10 +82,9 @@ class Window:
         self.data = os.path.join(self.work, "data.xls")
         os.chmod(self.data, 0o644)
         self.process = self.start()
-        found = wait(lambda: windows("Pellix"), 60)
-        if not found:
+        self.window = (wait(lambda: windows("Pellix"), 60) or [None])[0]
+        if self.window is None:
             raise RuntimeError("the window never appeared: %s" % self.close())
-        self.window = found[0]
         geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", self.window).split())
         self.origin = (int(geometry["X"]), int(geometry["Y"]))
         time.sleep(1.0)
