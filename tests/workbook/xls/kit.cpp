@@ -154,20 +154,16 @@ Bytes buildStream(const BookPlan& book) {
 }
 
 Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name) {
-    CompoundDocument document;
-    document.sectorSize = sectorSize;
-    document.rootClassId = kRootClassId;
-    const auto entry = [](const char* entryName, const Bytes& data) {
-        CompoundEntry made;
-        made.name = entryName, made.data = data;
-        return made;
-    };
-    CompoundEntry storage = entry("_VBA_PROJECT_CUR", {});
-    storage.storage = storage.hasClassId = true;
-    storage.classId = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    storage.children = {entry("VBA", Bytes(5000, 0x42))};
-    document.children = {entry(name, stream), entry("\x05SummaryInformation", Bytes(300, 0x5A)), storage};
-    document.workbookStreamName = name;
+    const CompoundEntry storage{.name = "_VBA_PROJECT_CUR",
+                                .storage = true,
+                                .hasClassId = true,
+                                .classId = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+                                .children = {{.name = "VBA", .data = Bytes(5000, 0x42)}}};
+    const CompoundDocument document{
+        sectorSize,
+        kRootClassId,
+        {{.name = name, .data = stream}, {.name = "\x05SummaryInformation", .data = Bytes(300, 0x5A)}, storage},
+        name};
     return writeCompoundDocument(document, stream, "test.xls");
 }
 

@@ -158,7 +158,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
          "is damaged: cell B3 refers to shared string 5, but the table holds 1"},
         {wrapStream(misplaced), "is damaged: sheet \"Sheet1\" starts at offset "},
         // A later copy must not hide the cell that defines a shared formula.
-        {buildFile({.sheets = {{.cells = {groupMember(0, 0, f64(7), 0, 0), sharedFormula(0, 1, 0),
+        {buildFile({.sheets = {{.cells = {groupMember(0, 0, f64(7), 0, 0), group(kSidShrFmla, 0, 1, 0),
                                           groupMember(1, 0, f64(7), 0, 0), rk(0, 0, 1)}}}}),
          "is damaged: cell A1 is stored twice, and the copy the later one hides defines a shared "
          "formula, array or table (record at offset "},
