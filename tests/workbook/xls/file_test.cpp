@@ -105,32 +105,27 @@ TEST(Save, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive) {
 // The tables of a version 3 file (512-byte sectors) as libgsf writes it, read plainly.
 struct Container {
     Bytes bytes;
-    static std::size_t offset(std::uint32_t sector) { return (std::size_t{sector} + 1) * 512; }
     std::uint32_t u32(std::size_t at) const { return readU32(bytes.data() + at); }
-    std::size_t fatEntry(std::uint32_t sector) const {
-        return offset(u32(0x4C + 4 * (sector / 128))) + 4 * (sector % 128);
+    void set(std::size_t at, std::uint32_t value) { writeU32(bytes.data() + at, value); }
+    // Where the allocation table (or the mini one) holds the sector after `sector`.
+    std::size_t next(std::uint32_t sector, bool mini = false) const {
+        return (std::size_t{mini ? chain(u32(0x3C))[sector / 128] : u32(0x4C + 4 * (sector / 128))} + 1) * 512
+               + 4 * (sector % 128);
     }
-    std::size_t miniFatEntry(std::uint32_t sector) const {
-        return offset(chain(u32(0x3C), false)[sector / 128]) + 4 * (sector % 128);
-    }
-    std::vector<std::uint32_t> chain(std::uint32_t start, bool mini) const {
+    std::vector<std::uint32_t> chain(std::uint32_t start, bool mini = false) const {
         std::vector<std::uint32_t> sectors;
-        for (std::uint32_t s = start; s != 0xFFFFFFFE && sectors.size() < 100000;
-             s = u32(mini ? miniFatEntry(s) : fatEntry(s)))
+        for (std::uint32_t s = start; s != 0xFFFFFFFE && sectors.size() < 100000; s = u32(next(s, mini)))
             sectors.push_back(s);
         return sectors;
     }
-    std::size_t entry(char name) const  // the directory entry whose name starts with `name`
-    {
-        for (std::uint32_t sector : chain(u32(0x30), false))
-            for (std::size_t at = offset(sector); at < offset(sector) + 512; at += 128)
+    std::size_t entry(char name) const {  // the directory entry whose name starts with `name`
+        for (std::uint32_t sector : chain(u32(0x30)))
+            for (std::size_t at = (sector + 1) * 512; at < (sector + 2) * 512; at += 128)
                 if (bytes[at] == std::uint8_t(name)) return at;
         ADD_FAILURE() << "no entry " << name;
         return 0;
     }
     std::uint32_t start(char name) const { return u32(entry(name) + 0x74); }
-    std::uint32_t last(char name, bool mini = false) const { return chain(start(name), mini).back(); }
-    void set(std::size_t at, std::uint32_t value) { writeU32(bytes.data() + at, value); }
 };
 
 TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSayingWhere) {
@@ -139,13 +134,13 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
         // rows of cells, the damage, the refusal or "" when it opens. Chains that run on past
         // their stream's end (into the VBA stream, the Workbook, another's mini sectors) and
         // allocation counts larger than the file open.
-        {400, [](Container& c) { c.set(c.fatEntry(c.last('W')), c.start('V')); }, ""},
-        {400, [](Container& c) { c.set(c.fatEntry(c.last('V')), c.start('W')); }, ""},
-        {20, [](Container& c) { c.set(c.miniFatEntry(c.last('\x05', true)), c.start('W')); }, ""},
+        {400, [](Container& c) { c.set(c.next(c.chain(c.start('W')).back()), c.start('V')); }, ""},
+        {400, [](Container& c) { c.set(c.next(c.chain(c.start('V')).back()), c.start('W')); }, ""},
+        {20, [](Container& c) { c.set(c.next(c.chain(c.start('\x05'), true).back(), true), c.start('W')); }, ""},
         {400, [](Container& c) { c.set(0x2C, 0x00800001); }, ""},
         {400, [](Container& c) { c.set(0x48, 0x7FFFFFF0); }, ""},
         // The Workbook chain jumps into the VBA stream before its end.
-        {400, [](Container& c) { c.set(c.fatEntry(c.chain(c.start('W'), false).rbegin()[2]), c.start('V')); },
+        {400, [](Container& c) { c.set(c.next(c.chain(c.start('W')).rbegin()[2]), c.start('V')); },
          "the chain of the stream \"VBA\" runs into sectors that belong to something else (sector "},
         {4000, [](Container& c) { c.set(0x2C, 0x00800002), c.set(0x4C + 4, 0xFFFFFFFF); },
          "its compound document claims more allocation sectors than the file holds"},
@@ -162,7 +157,7 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
          "the stream \"Workbook\" is longer than its chain of sectors"},
         {20, [](Container& c) { c.set(c.entry('R') + 0x78, 64); },
          "the chain of the stream \"Workbook\" points past the end of the mini stream"},
-        {20, [](Container& c) { c.set(c.miniFatEntry(c.start('\x05')), c.start('W')); },
+        {20, [](Container& c) { c.set(c.next(c.start('\x05'), true), c.start('W')); },
          "the chain of the stream \"\x05SummaryInformation\" runs into another's mini sectors (mini sector "},
         {20, [](Container& c) { c.set(c.entry('W') + 0x44, 1); },
          "its compound document directory is cyclic or points past its end"},

@@ -1,6 +1,5 @@
 #include "kit.h"
 
-#include "workbook/xls/cell_formats.h"
 #include "workbook/xls/compound_document.h"
 
 #include <algorithm>
@@ -52,9 +51,9 @@ int lastColumnOf(const Record& record) {
 }
 
 // The XF list's CRC, bit by bit: polynomial 0xAF, most significant bit first, no final xor.
-std::uint32_t xfCrcOf(const std::vector<XfBytes>& xfs) {
+std::uint32_t xfCrcOf(const std::vector<Bytes>& xfs) {
     std::uint32_t crc = 0;
-    for (const XfBytes& xf : xfs)
+    for (const Bytes& xf : xfs)
         for (std::uint8_t byte : xf) {
             crc ^= std::uint32_t{byte} << 24;
             for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0xAFu : crc << 1;
@@ -127,11 +126,9 @@ Bytes buildStream(const BookPlan& book) {
             {0x0031, Bytes{0xC8, 0, 0, 0, 0xFF, 0x7F, 0x90, 0x01, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r', 'i', 'a', 'l'}});
     std::vector<Bytes> formats(15, le(0, 4) + le(0xFFF5, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2));
     formats = formats + std::vector<Bytes>{cellFormat(0, 0)} + book.formats;
-    std::vector<XfBytes> list;
-    for (const Bytes& xf : formats)
-        put(globals, {kSidXf, xf}), std::copy_n(xf.begin(), 20, list.emplace_back().begin());
+    for (const Bytes& xf : formats) put(globals, {kSidXf, xf});
     if (book.xfCrc)
-        put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(xfCrcOf(list), 4)});
+        put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(xfCrcOf(formats), 4)});
     put(globals, {0x0293, {0x00, 0x80, 0x00, 0xFF}});
     std::vector<std::size_t> boundSheetAt;
     for (const SheetPlan& sheet : book.sheets) {
@@ -179,8 +176,7 @@ std::vector<Record> recordsOf(const Bytes& stream) {
 
 Bytes workbookStreamOf(const Bytes& file) {
     CompoundDocument document = readCompoundDocument(file, "saved.xls");
-    CompoundEntry* workbook = document.stream("Workbook") ? document.stream("Workbook") : document.stream("Book");
-    return workbook ? workbook->data : Bytes{};
+    return (document.stream("Workbook") ? document.stream("Workbook") : document.stream("Book"))->data;
 }
 
 std::string dump(const Bytes& stream) {
@@ -272,7 +268,7 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
     std::vector<std::string> problems;
     const std::vector<Record> records = recordsOf(stream);
     std::map<std::uint32_t, std::string> sheetAt;  // the worksheets' BOF offsets, from BOUNDSHEET8
-    std::vector<XfBytes> xfs;
+    std::vector<Bytes> xfs;
     std::size_t labels = 0, depth = 0, substream = 0;
     const Record *sst = nullptr, *extSst = nullptr, *xfCrc = nullptr;
     std::optional<SheetWalk> sheet;
@@ -292,7 +288,7 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
         }
         labels += substream > 1 && record.type == kSidLabelSst;
         if (substream != 1 || depth != 1) continue;
-        if (record.type == kSidXf) std::copy_n(record.data.begin(), 20, xfs.emplace_back().begin());
+        if (record.type == kSidXf) xfs.emplace_back(record.data.begin(), record.data.begin() + 20);
         if (record.type == kSidBoundSheet8)
             sheetAt[readU32(record.data.data())] = std::string(record.data.begin() + 8, record.data.end());
         xfCrc = record.type == kSidXfCrc ? &record : xfCrc;
