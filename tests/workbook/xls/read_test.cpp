@@ -6,6 +6,7 @@
 
 #include "workbook/xls/cell_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace pellix::xls::testing {
@@ -167,14 +168,11 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
 }
 
 TEST(RkNumbers, ValuesTakeTheCompactFormOnlyWhenItDecodesBackExactly) {
-    const std::vector<std::pair<double, bool>> cases = {
-        {0, true},     {7, true},          {-7, true},        {1.5, true},      {123456789, true},
-        {0.1, true},   {3.14, true},       {12.345, true},    {1.0 / 3, false}, {2.5e-5, false},
-        {1e15, false}, {-536870912, true}, {536870912, true}, {1e300, false},   {-0.0, true},
-    };
-    for (const auto& [value, compact] : cases) {
+    const std::vector<double> compact = {0, 7, -7, 1.5, 123456789, 0.1, 3.14, 12.345, -536870912, 536870912, -0.0},
+                              wide = {1.0 / 3, 2.5e-5, 1e15, 1e300};
+    for (const double value : compact + wide) {
         const auto coded = encodeRk(value);
-        ASSERT_EQ(coded.has_value(), compact) << value;
+        ASSERT_EQ(coded.has_value(), std::count(compact.begin(), compact.end(), value) > 0) << value;
         const double back = coded ? decodeRk(*coded) : value;
         EXPECT_EQ(std::memcmp(&back, &value, sizeof back), 0) << value;
     }
