@@ -82,7 +82,7 @@ std::vector<std::tuple<std::string, Bytes, bool, std::array<std::uint8_t, 16>, s
 }
 
 // Every other stream, storage and class id survives; the workbook stream, found as "Workbook" or
-// "Book" in any case, keeps its name.
+// "Book" in any case, keeps its name (under another, it would show among the other entries).
 TEST(Save, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive) {
     BookPlan book;
     book.strings = {u"kept"};
@@ -97,7 +97,6 @@ TEST(Save, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive) {
         const CompoundDocument before = readCompoundDocument(original, ""), after = readCompoundDocument(saved, "");
         EXPECT_EQ(after.rootClassId, kRootClassId);
         EXPECT_EQ(otherEntries(after.children, name), otherEntries(before.children, name));
-        EXPECT_EQ(otherEntries(after.children, "").size(), 4u);  // the workbook stream under its own name
         EXPECT_EQ(xlrdDifferences(original, saved, {"A3"}), "");
     }
 }
