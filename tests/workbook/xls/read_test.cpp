@@ -102,15 +102,10 @@ TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
     expectRow0(openBook(buildFile(book)), {"", {}, {str("abcdef"), str("xy"), str("z")}});
 }
 
-TEST(ReadCells, TheWindowRecordChoosesTheActiveSheetAndAnIndexPastTheSheetsMeansTheFirst) {
-    BookPlan book{.sheets = {{.name = "One", .cells = {rk(0, 0, 1)}}, {.name = "Two", .cells = {rk(0, 0, 2)}}},
-                  .active = 1};
-    const Workbook workbook = openBook(buildFile(book));
-    EXPECT_EQ((std::tuple{workbook.sheetCount(), workbook.activeSheet(), workbook.sheetName(1)}),
-              (std::tuple{2, 1, std::string("Two")}));
-    EXPECT_EQ((std::vector{workbook.cell(0, 0, 0), workbook.cell(1, 0, 0)}), (std::vector{num(1), num(2)}));
-    book.active = 7;
-    EXPECT_EQ(openBook(buildFile(book)).activeSheet(), 0);
+// The window record names the active sheet (the real workbooks with another sheet active show
+// that it is read); an index past the sheets means the first.
+TEST(ReadCells, AnActiveSheetPastTheSheetsMeansTheFirst) {
+    EXPECT_EQ(openBook(buildFile({.sheets = {{}, {.name = "Two"}}, .active = 7})).activeSheet(), 0);
 }
 
 TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
