@@ -63,7 +63,9 @@ TEST_P(CorpusFile, OpensSavesAndEditsAsXlrdReadsItOrIsRefused) {
     }
     const Bytes saved = workbook.toBytes();
     EXPECT_THAT(newProblems(bytes, saved, false), ::testing::IsEmpty());
-    if (GetParam() != "xlrd__invalid_formula.xls") {  // xlrd cannot read its formula names
+    // xlrd cannot read the first one's formula names, nor the second one's container (a chain runs
+    // on into sectors another stream holds; the damage tests compare such files to the undamaged one).
+    if (GetParam() != "xlrd__invalid_formula.xls" && GetParam() != "xlrd__corrupted_error.xls") {
         EXPECT_EQ(xlrdDifferences(bytes, saved, edited), "");
     }
 }

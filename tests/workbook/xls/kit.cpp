@@ -1,6 +1,5 @@
 #include "kit.h"
 
-#include "workbook/xls/cell_formats.h"
 #include "workbook/xls/compound_document.h"
 
 #include <algorithm>
@@ -52,9 +51,9 @@ int lastColumnOf(const Record& record) {
 }
 
 // The XF list's CRC, bit by bit: polynomial 0xAF, most significant bit first, no final xor.
-std::uint32_t xfCrcOf(const std::vector<XfBytes>& xfs) {
+std::uint32_t xfCrcOf(const std::vector<Bytes>& xfs) {
     std::uint32_t crc = 0;
-    for (const XfBytes& xf : xfs)
+    for (const Bytes& xf : xfs)
         for (std::uint8_t byte : xf) {
             crc ^= std::uint32_t{byte} << 24;
             for (int bit = 0; bit < 8; ++bit) crc = crc & 0x80000000u ? (crc << 1) ^ 0xAFu : crc << 1;
@@ -127,11 +126,9 @@ Bytes buildStream(const BookPlan& book) {
             {0x0031, Bytes{0xC8, 0, 0, 0, 0xFF, 0x7F, 0x90, 0x01, 0, 0, 0, 0, 0, 0, 5, 0, 'A', 'r', 'i', 'a', 'l'}});
     std::vector<Bytes> formats(15, le(0, 4) + le(0xFFF5, 2) + Bytes{0x20} + le(0, 11) + le(0x20C0, 2));
     formats = formats + std::vector<Bytes>{cellFormat(0, 0)} + book.formats;
-    std::vector<XfBytes> list;
-    for (const Bytes& xf : formats)
-        put(globals, {kSidXf, xf}), std::copy_n(xf.begin(), 20, list.emplace_back().begin());
+    for (const Bytes& xf : formats) put(globals, {kSidXf, xf});
     if (book.xfCrc)
-        put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(xfCrcOf(list), 4)});
+        put(globals, {kSidXfCrc, le(kSidXfCrc, 2) + le(0, 12) + le(formats.size(), 2) + le(xfCrcOf(formats), 4)});
     put(globals, {0x0293, {0x00, 0x80, 0x00, 0xFF}});
     std::vector<std::size_t> boundSheetAt;
     for (const SheetPlan& sheet : book.sheets) {
@@ -154,20 +151,16 @@ Bytes buildStream(const BookPlan& book) {
 }
 
 Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name) {
-    CompoundDocument document;
-    document.sectorSize = sectorSize;
-    document.rootClassId = kRootClassId;
-    const auto entry = [](const char* entryName, const Bytes& data) {
-        CompoundEntry made;
-        made.name = entryName, made.data = data;
-        return made;
-    };
-    CompoundEntry storage = entry("_VBA_PROJECT_CUR", {});
-    storage.storage = storage.hasClassId = true;
-    storage.classId = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
-    storage.children = {entry("VBA", Bytes(5000, 0x42))};
-    document.children = {entry(name, stream), entry("\x05SummaryInformation", Bytes(300, 0x5A)), storage};
-    document.workbookStreamName = name;
+    const CompoundEntry storage{.name = "_VBA_PROJECT_CUR",
+                                .storage = true,
+                                .hasClassId = true,
+                                .classId = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+                                .children = {{.name = "VBA", .data = Bytes(5000, 0x42)}}};
+    const CompoundDocument document{
+        sectorSize,
+        kRootClassId,
+        {{.name = name, .data = stream}, {.name = "\x05SummaryInformation", .data = Bytes(300, 0x5A)}, storage},
+        name};
     return writeCompoundDocument(document, stream, "test.xls");
 }
 
@@ -183,8 +176,7 @@ std::vector<Record> recordsOf(const Bytes& stream) {
 
 Bytes workbookStreamOf(const Bytes& file) {
     CompoundDocument document = readCompoundDocument(file, "saved.xls");
-    CompoundEntry* workbook = document.stream("Workbook") ? document.stream("Workbook") : document.stream("Book");
-    return workbook ? workbook->data : Bytes{};
+    return (document.stream("Workbook") ? document.stream("Workbook") : document.stream("Book"))->data;
 }
 
 std::string dump(const Bytes& stream) {
@@ -198,105 +190,90 @@ std::string dump(const Bytes& stream) {
     return out;
 }
 
-namespace {
-
-// What the walk over one worksheet's cell table has seen so far.
-struct SheetWalk {
-    std::string name;
-    std::vector<const Record*> blockRows;
-    std::map<std::uint32_t, std::uint32_t> firstCellOfRow;  // in the block, by row
-    Bytes dbCells;
-    std::int64_t lastCell = -1, lastRow = -1, firstRow = -1;
-    std::uint32_t defColWidth = 0;
-    const Record *index = nullptr, *dimensions = nullptr;
-};
-
-// The cell table: rows and cells in order, every DBCELL and INDEX offset right.
-void walkSheet(SheetWalk& sheet, const Record& record, std::vector<std::string>& problems) {
-    const auto problem = [&](const std::string& what) { problems.push_back(sheet.name + ": " + what); };
-    sheet.defColWidth = record.type == kSidDefColWidth ? record.offset : sheet.defColWidth;
-    const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
-    sheet.index = record.type == kSidIndex ? &record : sheet.index;
-    sheet.dimensions = record.type == kSidDimensions ? &record : sheet.dimensions;
-    if (record.type == kSidRow) {
-        if (!sheet.firstCellOfRow.empty() || row <= sheet.lastRow)
-            problem("ROW " + std::to_string(row) + " out of order");
-        // Bit 8 of the flags is always set (Excel refuses a row without it).
-        if (record.data.size() != 16 || !(record.data[13] & 0x01)) problem("ROW " + std::to_string(row) + " malformed");
-        sheet.lastRow = row, sheet.firstRow = sheet.firstRow < 0 ? row : sheet.firstRow;
-        sheet.blockRows.push_back(&record);
-    } else if (const auto cell = kCellRecords.find(record.type); cell != kCellRecords.end()) {
-        const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record);
-        if (cell->second != 0 && record.data.size() != cell->second)
-            problem("cell " + cellName(row, column) + " has a record of the wrong size");
-        if (std::int64_t{row} * 65536 + column <= sheet.lastCell)
-            problem("cell " + cellName(row, column) + " out of order");
-        if (!sheet.blockRows.empty() && row / 32 != readU16(sheet.blockRows[0]->data.data()) / 32)
-            problem("a cell sits in the wrong row block");
-        const Record* dimensions = sheet.dimensions;
-        if (dimensions != nullptr && dimensions->data.size() == 14
-            && (row < readU32(dimensions->data.data()) || row >= readU32(dimensions->data.data() + 4)
-                || column < readU16(dimensions->data.data() + 8) || last >= readU16(dimensions->data.data() + 10)))
-            problem("a cell lies outside DIMENSIONS");
-        sheet.lastCell = std::int64_t{row} * 65536 + last;
-        sheet.firstCellOfRow.try_emplace(row, record.offset);
-    } else if (record.type == kSidDbCell && !sheet.blockRows.empty()) {
-        // The offsets again from the records: to the first row, then between each row's first cells.
-        const auto& rows = sheet.blockRows;
-        Bytes expected = le(record.offset - rows.front()->offset, 4);
-        std::uint32_t previous = rows.front()->offset + 20;
-        for (const Record* rowRecord : rows) {
-            const auto first = sheet.firstCellOfRow.lower_bound(readU16(rowRecord->data.data()));
-            const std::uint32_t start = rowRecord == rows.front()             ? rows.back()->offset + 20
-                                        : first == sheet.firstCellOfRow.end() ? record.offset
-                                                                              : first->second;
-            expected = expected + le(start - previous, 2);
-            previous = start;
-        }
-        if (record.data != expected) problem("a DBCELL has wrong offsets");
-        sheet.dbCells = sheet.dbCells + le(record.offset, 4);
-        sheet.blockRows.clear(), sheet.firstCellOfRow.clear();
-    }
-}
-
-void endSheet(SheetWalk& sheet, std::vector<std::string>& problems) {
-    const Record* index = sheet.index;
-    if (index != nullptr
-        && (Bytes(index->data.begin() + 16, index->data.end()) != sheet.dbCells
-            || readU32(index->data.data() + 12) != sheet.defColWidth
-            || (sheet.lastRow >= 0
-                && Bytes(index->data.begin(), index->data.begin() + 12)
-                       != le(0, 4) + le(sheet.firstRow, 4) + le(sheet.lastRow + 1, 4))))
-        problems.push_back(sheet.name + ": INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
-}
-
-}  // namespace
-
 std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
     std::vector<std::string> problems;
     const std::vector<Record> records = recordsOf(stream);
     std::map<std::uint32_t, std::string> sheetAt;  // the worksheets' BOF offsets, from BOUNDSHEET8
-    std::vector<XfBytes> xfs;
+    std::vector<Bytes> xfs;
     std::size_t labels = 0, depth = 0, substream = 0;
     const Record *sst = nullptr, *extSst = nullptr, *xfCrc = nullptr;
-    std::optional<SheetWalk> sheet;
+    std::string sheet;  // the name of the worksheet being walked, empty outside one
+    struct {            // what the walk over its cell table has seen so far
+        std::vector<const Record*> blockRows;
+        std::map<std::uint32_t, std::uint32_t> firstCellOfRow;  // in the block, by row
+        Bytes dbCells;
+        std::int64_t lastCell = -1, lastRow = -1, firstRow = -1;
+        std::uint32_t defColWidth = 0;
+        const Record *index = nullptr, *dimensions = nullptr;
+    } w, fresh;
+    const auto problem = [&](const std::string& what) { problems.push_back(sheet + ": " + what); };
     for (const Record& record : records) {
         if (record.data.size() > kMaxRecordData)
             problems.push_back("record " + std::to_string(record.type) + " longer than 8224 bytes");
+        const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
         if (record.type == kSidBof && depth++ == 0 && substream++ > 0) {
             const auto named = sheetAt.find(record.offset);
-            if (named != sheetAt.end() && readU16(record.data.data() + 2) == kBofWorksheet)
-                sheet.emplace().name = named->second;
+            if (named != sheetAt.end() && readU16(record.data.data() + 2) == kBofWorksheet) {
+                sheet = named->second;
+                w = fresh;
+            }
             if (named != sheetAt.end()) sheetAt.erase(named);
-        } else if (record.type == kSidEof && depth > 0 && --depth == 0 && sheet) {
-            endSheet(*sheet, problems);
-            sheet.reset();
-        } else if (sheet && depth == 1) {
-            walkSheet(*sheet, record, problems);
+        } else if (record.type == kSidEof && depth > 0 && --depth == 0 && !sheet.empty()) {
+            if (w.index != nullptr
+                && (Bytes(w.index->data.begin() + 16, w.index->data.end()) != w.dbCells
+                    || readU32(w.index->data.data() + 12) != w.defColWidth
+                    || (w.lastRow >= 0
+                        && Bytes(w.index->data.begin(), w.index->data.begin() + 12)
+                               != le(0, 4) + le(w.firstRow, 4) + le(w.lastRow + 1, 4))))
+                problem("INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
+            sheet.clear();
+        } else if (!sheet.empty() && depth == 1 && record.type == kSidRow) {
+            if (!w.firstCellOfRow.empty() || row <= w.lastRow) problem("ROW " + std::to_string(row) + " out of order");
+            // Bit 8 of the flags is always set (Excel refuses a row without it).
+            if (record.data.size() != 16 || !(record.data[13] & 0x01))
+                problem("ROW " + std::to_string(row) + " malformed");
+            w.lastRow = row, w.firstRow = w.firstRow < 0 ? row : w.firstRow;
+            w.blockRows.push_back(&record);
+        } else if (const auto cell = kCellRecords.find(record.type);
+                   !sheet.empty() && depth == 1 && cell != kCellRecords.end()) {
+            const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record);
+            if (cell->second != 0 && record.data.size() != cell->second)
+                problem("cell " + cellName(row, column) + " has a record of the wrong size");
+            if (std::int64_t{row} * 65536 + column <= w.lastCell)
+                problem("cell " + cellName(row, column) + " out of order");
+            if (!w.blockRows.empty() && row / 32 != readU16(w.blockRows[0]->data.data()) / 32)
+                problem("a cell sits in the wrong row block");
+            if (w.dimensions != nullptr && w.dimensions->data.size() == 14
+                && (row < readU32(w.dimensions->data.data()) || row >= readU32(w.dimensions->data.data() + 4)
+                    || column < readU16(w.dimensions->data.data() + 8)
+                    || last >= readU16(w.dimensions->data.data() + 10)))
+                problem("a cell lies outside DIMENSIONS");
+            w.lastCell = std::int64_t{row} * 65536 + last;
+            w.firstCellOfRow.try_emplace(row, record.offset);
+        } else if (!sheet.empty() && depth == 1 && record.type == kSidDbCell && !w.blockRows.empty()) {
+            // The offsets again from the records: to the first row, then between each row's first cells.
+            Bytes expected = le(record.offset - w.blockRows.front()->offset, 4);
+            std::uint32_t previous = w.blockRows.front()->offset + 20;
+            for (const Record* rowRecord : w.blockRows) {
+                const auto first = w.firstCellOfRow.lower_bound(readU16(rowRecord->data.data()));
+                const std::uint32_t start = rowRecord == w.blockRows.front()  ? w.blockRows.back()->offset + 20
+                                            : first == w.firstCellOfRow.end() ? record.offset
+                                                                              : first->second;
+                expected = expected + le(start - previous, 2);
+                previous = start;
+            }
+            if (record.data != expected) problem("a DBCELL has wrong offsets");
+            w.dbCells = w.dbCells + le(record.offset, 4);
+            w.blockRows.clear(), w.firstCellOfRow.clear();
+        }
+        if (!sheet.empty() && depth == 1) {
+            w.defColWidth = record.type == kSidDefColWidth ? record.offset : w.defColWidth;
+            w.index = record.type == kSidIndex ? &record : w.index;
+            w.dimensions = record.type == kSidDimensions ? &record : w.dimensions;
         }
         labels += substream > 1 && record.type == kSidLabelSst;
         if (substream != 1 || depth != 1) continue;
-        if (record.type == kSidXf) std::copy_n(record.data.begin(), 20, xfs.emplace_back().begin());
+        if (record.type == kSidXf) xfs.emplace_back(record.data.begin(), record.data.begin() + 20);
         if (record.type == kSidBoundSheet8)
             sheetAt[readU32(record.data.data())] = std::string(record.data.begin() + 8, record.data.end());
         xfCrc = record.type == kSidXfCrc ? &record : xfCrc;

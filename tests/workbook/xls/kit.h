@@ -81,13 +81,12 @@ inline Record formula(int row, int column, const Bytes& result, const Bytes& tok
 inline Record groupMember(int row, int column, const Bytes& result, int anchorRow, int anchorColumn) {
     return formula(row, column, result, Bytes{0x01} + le(anchorRow, 2) + le(anchorColumn, 2), 0x0008);
 }
-inline Record sharedFormula(int firstRow, int lastRow, int column, const Bytes& tokens = {0x1E, 0x01, 0x00}) {
-    return {kSidShrFmla, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 1)
-                             + le(lastRow - firstRow + 1, 1) + le(tokens.size(), 2) + tokens};
-}
-inline Record arrayFormula(int firstRow, int lastRow, int column, const Bytes& tokens) {
-    return {kSidArray, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1) + le(0, 6)
-                           + le(tokens.size(), 2) + tokens};
+// SHRFMLA or ARRAY over rows `firstRow` to `lastRow` of one column.
+inline Record group(std::uint16_t type, int firstRow, int lastRow, int column,
+                    const Bytes& tokens = {0x1E, 0x01, 0x00}) {
+    return {type, le(firstRow, 2) + le(lastRow, 2) + le(column, 1) + le(column, 1)
+                      + (type == kSidShrFmla ? le(0, 1) + le(lastRow - firstRow + 1, 1) : le(0, 6))
+                      + le(tokens.size(), 2) + tokens};
 }
 inline Record rowRecord(int row, std::uint16_t heightTwips, std::uint8_t flags, std::uint16_t xf = 15) {
     return {kSidRow, le(row, 2) + le(0, 4) + le(heightTwips, 2) + le(0, 4) + Bytes{flags, 0x01} + le(xf, 2)};

@@ -6,6 +6,7 @@
 
 #include "workbook/xls/cell_text.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace pellix::xls::testing {
@@ -22,7 +23,9 @@ void expectRow0(const Workbook& workbook, const ReadCase& c) {
         EXPECT_EQ(workbook.cell(0, 0, static_cast<int>(column)), c.row0[column]) << "column " << column;
 }
 
-TEST(ReadCells, EveryCellKindReadsAsItsValue) {
+// Every cell kind reads as its value, and a cell stored twice as its later copy, as xlrd reads it;
+// an edit elsewhere writes each back (a duplicate once) so that xlrd reads the same.
+TEST(ReadCells, EveryCellKindAndTheLaterCopyOfADuplicateCellReadAsXlrdReadsThem) {
     const Bytes boolean = {1, 0, 1, 0, 0, 0, 0xFF, 0xFF}, error = {2, 0, 0x07, 0, 0, 0, 0xFF, 0xFF},
                 emptyText = {3, 0, 0, 0, 0, 0, 0xFF, 0xFF};
     const CellValue empty, yes = CellValue::ofBoolean(true), divided = CellValue::ofError(0x07);
@@ -51,45 +54,7 @@ TEST(ReadCells, EveryCellKindReadsAsItsValue) {
         {"FORMULA boolean", {formula(0, 0, boolean)}, {yes}},
         {"FORMULA error", {formula(0, 0, error)}, {divided}},
         {"FORMULA empty text", {formula(0, 0, emptyText)}, {str("")}},
-    };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        BookPlan book;
-        book.strings = {u"first", u"二番目"};
-        book.sheets[0].cells = c.cells;
-        expectRow0(openBook(buildFile(book)), c);
-    }
-}
-
-// Split inside 8-bit characters switching to 16-bit at the break, and a rich string with
-// phonetic data whose runs cross the next CONTINUE.
-TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
-    BookPlan book;
-    book.sst = std::vector<Record>{{kSidSst, le(3, 4) + le(3, 4) + le(6, 2) + Bytes{0, 'a', 'b', 'c'}},
-                                   {kSidContinue, Bytes{1, 'd', 0, 'e', 0, 'f', 0} + le(2, 2) + Bytes{0x0C} + le(1, 2)
-                                                      + le(4, 4) + Bytes{'x', 'y', 0, 0}},
-                                   {kSidContinue, {0, 0, 1, 2, 3, 4, 1, 0, 0x00, 'z'}}};
-    for (int column = 0; column < 3; ++column)
-        book.sheets[0].cells.push_back(cell(kSidLabelSst, 0, column, le(column, 4)));
-    expectRow0(openBook(buildFile(book)), {"", {}, {str("abcdef"), str("xy"), str("z")}});
-}
-
-TEST(ReadCells, TheWindowRecordChoosesTheActiveSheetAndAnIndexPastTheSheetsMeansTheFirst) {
-    BookPlan book;
-    book.sheets = {SheetPlan{"One", {rk(0, 0, 1)}, {}, {}, false}, SheetPlan{"Two", {rk(0, 0, 2)}, {}, {}, false}};
-    book.active = 1;
-    const Workbook workbook = openBook(buildFile(book));
-    EXPECT_EQ((std::tuple{workbook.sheetCount(), workbook.activeSheet(), workbook.sheetName(1)}),
-              (std::tuple{2, 1, std::string("Two")}));
-    EXPECT_EQ((std::vector{workbook.cell(0, 0, 0), workbook.cell(1, 0, 0)}), (std::vector{num(1), num(2)}));
-    book.active = 7;
-    EXPECT_EQ(openBook(buildFile(book)).activeSheet(), 0);
-}
-
-// A cell stored twice reads as its later copy, as xlrd reads it; an edit elsewhere writes it back once.
-TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce) {
-    const CellValue empty;
-    const std::vector<ReadCase> cases = {
+        // Cells stored twice.
         {"number over number", {number(0, 0, 1.5), number(0, 0, 2.5)}, {num(2.5)}},
         {"text over number", {rk(0, 0, 1), cell(kSidLabelSst, 0, 0, le(0, 4))}, {str("a")}},
         {"number over text", {cell(kSidLabelSst, 0, 0, le(0, 4)), rk(0, 0, 5)}, {num(5)}},
@@ -110,19 +75,37 @@ TEST(ReadCells, TheLaterCopyOfADuplicateCellWinsAndTheSavedSheetHoldsItOnce) {
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
-        BookPlan book;
-        book.formats = {cellFormat(1, 0)};
-        book.strings = {u"a"};
-        book.sheets[0].cells = c.cells;
-        const Bytes original = buildFile(book);
+        const Bytes original =
+            buildFile({.sheets = {{.cells = c.cells}}, .strings = {u"a", u"二番目"}, .formats = {cellFormat(1, 0)}});
         Workbook workbook = openBook(original);
         expectRow0(workbook, c);
         workbook.setCell(0, 4, 4, num(1));
         const Bytes saved = workbook.toBytes();
         expectRow0(openBook(saved), c);
         EXPECT_THAT(newProblems(original, saved), ::testing::IsEmpty());
-        EXPECT_EQ(xlrdDifferences(original, saved, {"E5"}), "");
+        if (c.name != std::string("LABEL with lone surrogates")) {  // which xlrd cannot decode
+            EXPECT_EQ(xlrdDifferences(original, saved, {"E5"}), "");
+        }
     }
+}
+
+// Split inside 8-bit characters switching to 16-bit at the break, and a rich string with
+// phonetic data whose runs cross the next CONTINUE.
+TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
+    BookPlan book;
+    book.sst = std::vector<Record>{{kSidSst, le(3, 4) + le(3, 4) + le(6, 2) + Bytes{0, 'a', 'b', 'c'}},
+                                   {kSidContinue, Bytes{1, 'd', 0, 'e', 0, 'f', 0} + le(2, 2) + Bytes{0x0C} + le(1, 2)
+                                                      + le(4, 4) + Bytes{'x', 'y', 0, 0}},
+                                   {kSidContinue, {0, 0, 1, 2, 3, 4, 1, 0, 0x00, 'z'}}};
+    for (int column = 0; column < 3; ++column)
+        book.sheets[0].cells.push_back(cell(kSidLabelSst, 0, column, le(column, 4)));
+    expectRow0(openBook(buildFile(book)), {"", {}, {str("abcdef"), str("xy"), str("z")}});
+}
+
+// The window record names the active sheet (the real workbooks with another sheet active show
+// that it is read); an index past the sheets means the first.
+TEST(ReadCells, AnActiveSheetPastTheSheetsMeansTheFirst) {
+    EXPECT_EQ(openBook(buildFile({.sheets = {{}, {.name = "Two"}}, .active = 7})).activeSheet(), 0);
 }
 
 TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
@@ -131,15 +114,8 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
         writeU16(stream.data() + 4, version);
         return wrapStream(stream, 512, name);
     };
-    BookPlan encrypted;
-    encrypted.globals = {Record{kSidFilePass, {0x01, 0x00, 0x01, 0x00, 0x01, 0x00}}};
     Bytes cutHeader = buildFile(BookPlan{});
     cutHeader.resize(300);
-    BookPlan shortString;  // claims 40 characters, holds 18
-    shortString.sst = std::vector<Record>{{kSidSst, le(1, 4) + le(1, 4) + le(40, 2) + Bytes(19, 0)}};
-    BookPlan pastTable;
-    pastTable.strings = {u"only"};
-    pastTable.sheets[0].cells = {cell(kSidLabelSst, 2, 1, le(5, 4))};
     Bytes misplaced = buildStream(BookPlan{});
     for (const Record& record : recordsOf(misplaced))
         if (record.type == kSidBoundSheet8)
@@ -147,17 +123,13 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
     // Cells, rows and columns naming a cell format past the last of the 16, on a sheet that is
     // not the active one: a fill would append that format.
     const auto missingFormat = [](const Record& record) {
-        BookPlan book;
-        book.sheets.push_back(SheetPlan{"Second", {number(0, 0, 1)}, {}, {}, false});
+        BookPlan book{.sheets = {{}, {.name = "Second", .cells = {number(0, 0, 1)}}}};
         (record.type == kSidRow       ? book.sheets[1].rows
          : record.type == kSidColInfo ? book.sheets[1].tail
                                       : book.sheets[1].cells)
             .push_back(record);
         return buildFile(book);
     };
-    BookPlan hidden;  // a later copy must not hide the cell that defines a shared formula
-    hidden.sheets[0].cells = {groupMember(0, 0, f64(7), 0, 0), sharedFormula(0, 1, 0), groupMember(1, 0, f64(7), 0, 0),
-                              rk(0, 0, 1)};
     const std::vector<std::pair<Bytes, std::string>> cases = {
         {{}, "is not a spreadsheet workbook"},
         {{'P', 'K', 3, 4, 0, 0, 0, 0}, "is not a spreadsheet workbook"},
@@ -166,7 +138,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
          "was saved in an older spreadsheet format (BIFF4) that is not supported"},
         {withVersion(0x0500, "Book"), "was saved in an older spreadsheet format (BIFF5) that is not supported"},
         {withVersion(0x0500, "Workbook"), "was saved in an older spreadsheet format (BIFF5) that is not supported"},
-        {buildFile(encrypted), "is password-protected"},
+        {buildFile({.globals = {{kSidFilePass, {0x01, 0x00, 0x01, 0x00, 0x01, 0x00}}}}), "is password-protected"},
         {cutHeader, "is damaged: the file is cut short (300 bytes)"},
         {missingFormat(number(4, 2, 1, 16)), "is damaged: cell C5 refers to cell format 16, but the workbook has 16"},
         {missingFormat(mulBlank(4, 1, {15, 15, 300})),
@@ -175,10 +147,15 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
          "is damaged: row 7 refers to cell format 17, but the workbook has 16"},
         {missingFormat({kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 4)}),
          "is damaged: column A refers to cell format 16, but the workbook has 16"},
-        {buildFile(shortString), "is damaged: shared string 0 runs past the record end (need 22 bytes, have 0)"},
-        {buildFile(pastTable), "is damaged: cell B3 refers to shared string 5, but the table holds 1"},
+        // A string that claims 40 characters and holds 18.
+        {buildFile({.sst = std::vector<Record>{{kSidSst, le(1, 4) + le(1, 4) + le(40, 2) + Bytes(19, 0)}}}),
+         "is damaged: shared string 0 runs past the record end (need 22 bytes, have 0)"},
+        {buildFile({.sheets = {{.cells = {cell(kSidLabelSst, 2, 1, le(5, 4))}}}, .strings = {u"only"}}),
+         "is damaged: cell B3 refers to shared string 5, but the table holds 1"},
         {wrapStream(misplaced), "is damaged: sheet \"Sheet1\" starts at offset "},
-        {buildFile(hidden),
+        // A later copy must not hide the cell that defines a shared formula.
+        {buildFile({.sheets = {{.cells = {groupMember(0, 0, f64(7), 0, 0), group(kSidShrFmla, 0, 1, 0),
+                                          groupMember(1, 0, f64(7), 0, 0), rk(0, 0, 1)}}}}),
          "is damaged: cell A1 is stored twice, and the copy the later one hides defines a shared "
          "formula, array or table (record at offset "},
     };
@@ -186,40 +163,26 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
 }
 
 TEST(RkNumbers, ValuesTakeTheCompactFormOnlyWhenItDecodesBackExactly) {
-    const std::vector<std::pair<double, bool>> cases = {
-        {0, true},     {7, true},          {-7, true},        {1.5, true},      {123456789, true},
-        {0.1, true},   {3.14, true},       {12.345, true},    {1.0 / 3, false}, {2.5e-5, false},
-        {1e15, false}, {-536870912, true}, {536870912, true}, {1e300, false},   {-0.0, true},
-    };
-    for (const auto& [value, compact] : cases) {
+    const std::vector<double> compact = {0, 7, -7, 1.5, 123456789, 0.1, 3.14, 12.345, -536870912, 536870912, -0.0},
+                              wide = {1.0 / 3, 2.5e-5, 1e15, 1e300};
+    for (const double value : compact + wide) {
         const auto coded = encodeRk(value);
-        ASSERT_EQ(coded.has_value(), compact) << value;
+        ASSERT_EQ(coded.has_value(), std::count(compact.begin(), compact.end(), value) > 0) << value;
         const double back = coded ? decodeRk(*coded) : value;
         EXPECT_EQ(std::memcmp(&back, &value, sizeof back), 0) << value;
     }
 }
 
-TEST(CellText, ColumnLettersAndCellNames) {
-    const std::pair<int, const char*> columns[] = {{0, "A"},   {25, "Z"},  {26, "AA"},
-                                                   {51, "AZ"}, {52, "BA"}, {255, "IV"}};
-    for (const auto& [column, letters] : columns) EXPECT_EQ(columnName(column), letters) << column;
-    EXPECT_EQ(cellName(kMaxRows - 1, kMaxColumns - 1), "IV65536");
-}
-
-TEST(CellText, ValuesAsTheSheetShowsThem) {
-    const std::pair<CellValue, const char*> cases[] = {
-        {CellValue::empty(), ""},
-        {num(123456789012345678.0), "1.23456789012346e+17"},
-        {num(0.000012345), "1.2345e-05"},
-        {num(-2.5), "-2.5"},
-        {str("2連勝中"), "2連勝中"},
-        {CellValue::ofBoolean(true), "TRUE"},
-        {CellValue::ofBoolean(false), "FALSE"},
-        {CellValue::ofError(0x07), "#DIV/0!"},
-        {CellValue::ofError(0x2A), "#N/A"},
-        {CellValue::ofError(0x2B), "#ERR!"},
-    };
-    for (const auto& [value, shown] : cases) EXPECT_EQ(shownText(value), shown);
+TEST(CellText, ColumnLettersCellNamesAndValuesAsTheSheetShowsThem) {
+    std::string texts;
+    for (int column : {0, 25, 26, 51, 52}) texts += columnName(column) + " ";
+    EXPECT_EQ(texts + cellName(kMaxRows - 1, kMaxColumns - 1), "A Z AA AZ BA IV65536");
+    texts.clear();
+    for (const CellValue& value : {CellValue::empty(), num(123456789012345678.0), num(0.000012345), num(-2.5),
+                                   str("2連勝中"), CellValue::ofBoolean(true), CellValue::ofBoolean(false),
+                                   CellValue::ofError(0x07), CellValue::ofError(0x2A), CellValue::ofError(0x2B)})
+        texts += shownText(value) + "|";
+    EXPECT_EQ(texts, "|1.23456789012346e+17|1.2345e-05|-2.5|2連勝中|TRUE|FALSE|#DIV/0!|#N/A|#ERR!|");
 }
 
 }  // namespace

@@ -23,19 +23,20 @@ TEST(Addresses, RangeAndRowTextsReadAsTheirBlocksAndColumnsAsLetters) {
     for (const char* bad : {"", "0", "2:", ":3", "a:b", "65537"}) EXPECT_XLS_ERROR(parseRowsAddress(bad), "");
 }
 
-// What the cells, fills and heights come to is for the score routines' tests, on the sample workbook.
+// What the cells, fills and heights come to is for the score routines' tests, on the sample
+// workbook; here a workbook without shared strings gets a table for its first text.
 TEST(XlApp, CellsNeedAnOpenWorkbookAndAFailedOpenLeavesNoneOpen) {
     const testing::ScratchFolder folder;
     testing::writeFile(folder / "data.xls", xls::testing::buildFile({}));
     XlApp xlApp;
     EXPECT_XLS_ERROR(xlApp.cells(1, 1), "");  // nothing open yet
     XlBook& xlBook = xlApp.Application().Workbooks().Open(folder / "data.xls");
-    xlApp.cells(19, 2).setValue(42);
+    xlApp.cells(19, 2).setValue("Challenger");
     xlBook.saveas(folder / "data.xls");
     xlBook.Close();
     EXPECT_XLS_ERROR(xlApp.cells(19, 2).Value(), "");  // closed
     xlApp.Application().Workbooks().Open(folder / "data.xls");
-    EXPECT_EQ(xlApp.cells(19, 2).Value(), CellValue::ofNumber(42));
+    EXPECT_EQ(xlApp.cells(19, 2).Value(), CellValue::ofText("Challenger"));
     EXPECT_XLS_ERROR(xlApp.cells(0, 1), "");
     EXPECT_XLS_ERROR(xlApp.Application().Workbooks().Open(folder / "missing.xls"), "missing.xls");
     EXPECT_XLS_ERROR(xlApp.cells(1, 1), "");
