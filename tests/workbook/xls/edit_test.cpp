@@ -63,8 +63,13 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
     workbook.setCell(0, 1, 4, str("2連勝中"));  // a new cell takes the default format
     workbook.setCell(0, 0, 1, num(5));          // beside a text formula and its STRING
     workbook.setCell(0, 0, 2, str("new"));
+    // Values an RK cannot hold, and the two kinds that share one record.
+    const std::vector<CellValue> others{num(2.0 / 3), num(-1e300), CellValue::ofBoolean(true), CellValue::ofError(7)};
+    for (int k = 0; k < 4; ++k) workbook.setCell(0, 3, k, others[k]);
     for (int k = 0; k < 8; ++k) workbook.setCell(0, 4 + k, 2 + k % 4, num(99));
     const Workbook saved = reopen(workbook);
+    EXPECT_EQ((std::vector{saved.cell(0, 3, 0), saved.cell(0, 3, 1), saved.cell(0, 3, 2), saved.cell(0, 3, 3)}),
+              others);
     EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
               (std::vector{num(42), CellValue(), str("2連勝中"), str("keep me")}));
     // 42 as an RK, C2 gone, the formatted blank, the new text in the table, the new cell in row 3.
@@ -213,7 +218,7 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
         EXPECT_EQ(reopen(workbook).cell(0, written, 1), num(100));
         for (const Record& record : recordsOf(workbookStreamOf(saved))) {  // no group left
             EXPECT_NE(record.type, kSidShrFmla);
-            if (record.type == kSidFormula) EXPECT_EQ(record.data[14] & 0x08, 0);
+            EXPECT_EQ(record.type == kSidFormula ? record.data[14] & 0x08 : 0, 0);  // nor a shared flag
         }
         EXPECT_EQ(xlrdDifferences(original, saved, {cellName(written, 1)}), "");
     }
