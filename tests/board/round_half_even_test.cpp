@@ -11,9 +11,10 @@ namespace {
 
 TEST(RoundHalfToEven, HalvesGoToTheEvenNeighbourInEveryRoundingMode) {
     const std::pair<double, double> cases[] = {
-        {0.5, 0},  {1.5, 2},  {2.5, 2},    {-0.5, 0},        {-1.5, -2},         {-2.5, -2},
-        {2.49, 2}, {2.51, 3}, {-2.51, -3}, {32767.5, 32768}, {-32768.5, -32768}, {4503599627370495.5, 4503599627370496},
-        {7, 7},
+        {0.5, 0},           {1.5, 2},    {2.5, 2},
+        {-0.5, 0},          {-1.5, -2},  {0.49999999999999994, 0},
+        {-2.5, -2},         {-2.51, -3}, {32767.5, 32768},
+        {-32768.5, -32768}, {7, 7},      {4503599627370495.5, 4503599627370496},
     };
     const int saved = std::fegetround();
     for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {

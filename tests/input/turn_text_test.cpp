@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <limits>
 #include <string>
 
 namespace pellix {
@@ -21,35 +20,6 @@ TEST(TurnText, WhatReadsAsANumber) {
     EXPECT_EQ(readNumber("1" + std::string(400, '0')), std::nullopt);
 }
 
-// Halves to even as the board rounds; what matters here is the 16-bit range and values that are
-// not numbers at all.
-TEST(TurnText, RoundsHalvesToEvenWithinSixteenBits) {
-    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
-    const std::pair<double, std::optional<std::int16_t>> cases[] = {
-        {2.5, 2},         {-1.5, -2},    {7.6, 8},           {0.49999999999999994, 0},
-        {32767.4, 32767}, {32767.5, {}}, {-32768.5, -32768}, {-32768.6, {}},
-        {inf, {}},        {nan, {}},
-    };
-    for (const auto& [value, turn] : cases) EXPECT_EQ(roundToTurn(value), turn) << value;
-}
-
-// Fifteen significant digits: 0.1 + 0.2 shows as 0.3, 2101.4 not as 2101.4000000000001.
-TEST(TurnText, FormatsPlainDecimalsThatReadBack) {
-    const std::pair<double, std::string> cases[] = {
-        {7, "7"},
-        {-3.25, "-3.25"},
-        {-0.0, "0"},
-        {0.30000000000000004, "0.3"},
-        {2101.4, "2101.4"},
-        {1e20, "100000000000000000000"},
-        {-1e-20, "-0.00000000000000000001"},
-    };
-    for (const auto& [value, text] : cases) {
-        EXPECT_EQ(formatNumber(value), text) << value;
-        EXPECT_DOUBLE_EQ(readNumber(text).value_or(-1), value);
-    }
-}
-
 TEST(TurnText, CountdownCaptionCountsDownFromItsFirstCharacter) {
     const std::pair<std::string, std::optional<std::string>> cases[] = {
         {"3秒前", "2秒前"},  {"1秒前", "0秒前"}, {"0秒前", {}}, {"9", "8秒前"}, {"３秒前", "2秒前"},
@@ -58,14 +28,15 @@ TEST(TurnText, CountdownCaptionCountsDownFromItsFirstCharacter) {
     for (const auto& [caption, next] : cases) EXPECT_EQ(nextCountdownCaption(caption), next) << caption;
 }
 
-// The limits apply to the rounded value, the step to the exact one.
+// The limits apply to the rounded value, the step to the exact one; the result shows fifteen
+// significant digits, so 2100.4 + 1 reads "2101.4", not "2101.4000000000001".
 TEST(TurnText, StepsWithinTheLimits) {
     using enum TurnStep;
     const std::tuple<std::string, TurnStep, std::optional<std::string>> cases[] = {
-        {"7", Previous, "6"},   {"7", Next, "8"},          {"1", Previous, "0"},       {"0", Previous, {}},
-        {"-3", Next, "-2"},     {"0.6", Previous, "-0.4"}, {"0.5", Previous, {}},      {"7.5", Previous, "6.5"},
-        {"2100", Next, "2101"}, {"2101", Next, {}},        {"2100.5", Next, "2101.5"}, {"2100.6", Next, {}},
-        {" ４１ ", Next, "42"}, {"abc", Next, {}},         {"32768", Previous, {}},    {"-32768", Next, "-32767"},
+        {"7", Previous, "6"},      {"1", Previous, "0"},       {"0", Previous, {}},        {"-3", Next, "-2"},
+        {"0.6", Previous, "-0.4"}, {"0.5", Previous, {}},      {"7.5", Previous, "6.5"},   {"2100", Next, "2101"},
+        {"2101", Next, {}},        {"2100.4", Next, "2101.4"}, {"2100.5", Next, "2101.5"}, {"2100.6", Next, {}},
+        {" ４１ ", Next, "42"},    {"abc", Next, {}},          {"32768", Previous, {}},    {"-32768", Next, "-32767"},
     };
     for (const auto& [text, step, result] : cases)
         EXPECT_EQ(stepTurnText(text, step), result) << '"' << text << '"' << (step == Previous ? " <" : " >");
@@ -88,7 +59,6 @@ TEST(TurnText, TheTurnToRecordOrWhyNot) {
     const std::string message = turnToCommit("2060.6").message;
     EXPECT_NE(message.find("「2060.6」"), std::string::npos) << message;
     EXPECT_NE(message.find("1 から 2060"), std::string::npos) << message;
-    EXPECT_EQ(nextTurnText(41), "42");
 }
 
 }  // namespace
