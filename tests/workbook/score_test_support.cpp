@@ -1,6 +1,6 @@
 #include "score_test_support.h"
 
-#include <cstdio>
+#include <cstdlib>
 
 namespace pellix::testing {
 
@@ -28,13 +28,10 @@ Saved::Saved(const std::filesystem::path& file) : book(xls::Workbook::open(file)
 std::string runPython(const std::string& script) {
     const ScratchFolder folder;
     writeFile(folder / "check.py", script);
-    FILE* pipe = ::popen(("/usr/bin/python3 " + (folder / "check.py").string() + " 2>&1").c_str(), "r");
-    std::string output;
-    char buffer[4096];
-    for (std::size_t count; pipe && (count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        output.append(buffer, count);
-    if (pipe) ::pclose(pipe);
-    return output;
+    const std::string output = (folder / "output").string();
+    const int status =
+        std::system(("/usr/bin/python3 " + (folder / "check.py").string() + " > " + output + " 2>&1").c_str());
+    return (status == 0 ? "" : "failed: ") + readFile(output);
 }
 
 }  // namespace pellix::testing

@@ -87,7 +87,8 @@ struct Saved {
     std::map<std::pair<int, int>, int> fills;
 };
 
-// Runs /usr/bin/python3 on the script; returns what it printed, error messages included.
+// Runs /usr/bin/python3 on the script; returns what it printed, error messages included, after
+// "failed: " when it did not end well.
 std::string runPython(const std::string& script);
 
 }  // namespace pellix::testing
