@@ -30,7 +30,6 @@ TEST_F(Commit, RefusedTurnsWriteNothingAndACommitIsAnnounced) {
 
     host.clear();
     ASSERT_TRUE(commit(1, 5));
-    EXPECT_EQ(host.statuses.back(), "Status : OK");
     EXPECT_EQ(host.sounds, (std::vector<std::string>{"キラキラ.wav", "きん.wav"}));
     // Relinked once; "Normal" leaves the bench alone.
     EXPECT_EQ(std::tuple(host.relinks, host.benchSorts, host.failures.size()), std::tuple(1, 0, 0u));
@@ -102,8 +101,7 @@ TEST_F(Commit, RandomGamesAgreeWithASecondModel) {
                     EXPECT_EQ(saved.at(t + 40, cellmap::markColumn(player)),
                               player == row[0] ? CellValue::ofText("C") : CellValue::empty())
                         << "turn " << t << " player " << player;
-            EXPECT_EQ(board.Players[21].Order, -1);  // the placeholders stand aside, tokens 13..20 further
-            EXPECT_EQ(board.Players[15].Order, -2);
+            EXPECT_EQ(board.Players[21].Order, -1);  // the placeholders stand aside on the bench
         }
         ++turn;
     }

@@ -61,9 +61,7 @@ TEST_F(Operations, ViewFormatsAndTheResetLeaveTheOwnersCells) {
 
     // A reset made in "Hyper" leaves the file, the caption and the banner all in "Normal".
     ASSERT_TRUE(ApplyViewFormat(ctx, true).ok);
-    host.clear();
     ASSERT_TRUE(ResetData(ctx).ok);
-    EXPECT_EQ(host.sounds, std::vector<std::string>{"きん.wav"});
     EXPECT_EQ(std::tuple(host.turnText, host.caption, host.prizeVisible), std::tuple("1", "Normal", false));
     EXPECT_EQ(ownersCells(), before);
     const testing::Saved saved(dataPath);
