@@ -47,7 +47,6 @@ TEST(ProgramFolder, ChoosesByCommandLineThenPortableFolderThenDataFolder) {
         const char* expected;
         bool created;
     } cases[] = {
-        {{}, "", "home/.local/share/pellix", true},
         {{}, "usr/bin", "usr/bin", false},
         {{"--board"}, "home/.local/share/pellix", "home/.local/share/pellix", false},
         {{"--board", "ROOT/club"}, "club", "club", false},
@@ -83,7 +82,6 @@ TEST(ProgramFolder, AFolderThatCannotBeUsedIsNamed) {
         std::string expected;
     } cases[] = {
         {{"ROOT/file/club"}, {}, {}, "cannot create the folder ROOT/file/club: Not a directory"},
-        {{}, tree.root / "file/pellix", {}, "cannot create the folder ROOT/file/pellix: Not a directory"},
         {{"ROOT/file"}, {}, {}, "ROOT/file is not a folder"},
         {{}, {}, {}, "cannot find the user's data folder: neither XDG_DATA_HOME nor HOME is set"},
         {{},
