@@ -73,7 +73,6 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     const auto line = [&](int at) { return board->standings()[at]; };
     EXPECT_EQ(line(1).standing, QStringLiteral("6連勝中"));
     EXPECT_EQ(line(1).name, QString::fromStdString(form.playerName(2)));
-    EXPECT_NE(line(0).fill, line(2).fill);  // one colour for slots 1 and 2, another for 3 and 4
     EXPECT_EQ(board->titles(), (LiveTitles{{6, {2}}, {7, {2}}, {2, {5}}}));
 
     // Hidden and opened again during the next countdown: it shows the countdown, nobody named.
