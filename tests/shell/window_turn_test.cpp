@@ -1,5 +1,6 @@
-// A turn through the window, offscreen: the countdown, each way of closing it (the window's own
-// close among them), input that comes in while it closes, refusals, the display switch and the
+// A turn through the window, offscreen: the countdown, the ways of closing it that the real window
+// does not play end to end (the window's own close, keys with modifiers), input that comes in while
+// it closes, refusals, the display switch and the
 // data reset, drops and a failed commit. The turn machine's and the engine's rules have their own
 // tests; here each is seen once through the window. Timers are never waited for: their handlers
 // are called directly.
