@@ -7,8 +7,6 @@
 #include "shell/audience_board.h"
 #include "test_support.h"
 
-#include <QFontInfo>
-
 namespace pellix {
 namespace {
 
@@ -46,8 +44,6 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
         const QRect screen = form.screen()->availableGeometry();
         ASSERT_EQ(screen.size(), QSize(1366, 740));
         EXPECT_TRUE(screen.contains(form.frameGeometry()));
-        EXPECT_EQ(QFontInfo(form.cmdSave->font()).family(), QStringLiteral("IPAPGothic"));
-        EXPECT_EQ(QFontInfo(form.txtTurn->font()).family(), QStringLiteral("IPAGothic"));
         const QRect box = form.txtTurn->geometry();
         const QRect caption(QPoint(box.right() + 1, form.Label1->y()), form.Label1->geometry().bottomRight());
         const auto dark = [](QColor pixel) { return pixel.lightness() < 100; };
@@ -77,7 +73,6 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     const auto line = [&](int at) { return board->standings()[at]; };
     EXPECT_EQ(line(1).standing, QStringLiteral("6連勝中"));
     EXPECT_EQ(line(1).name, QString::fromStdString(form.playerName(2)));
-    EXPECT_NE(line(0).fill, line(2).fill);  // one colour for slots 1 and 2, another for 3 and 4
     EXPECT_EQ(board->titles(), (LiveTitles{{6, {2}}, {7, {2}}, {2, {5}}}));
 
     // Hidden and opened again during the next countdown: it shows the countdown, nobody named.

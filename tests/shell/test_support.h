@@ -52,10 +52,6 @@ struct Recorders {
 class RecordingForm : public Recorders, public MainForm {
 public:
     explicit RecordingForm(const ProgramFolder& folder) : MainForm(folder.path(), seams()) {}
-    // Players 1..4 dropped onto the placeholders in slots 1..4.
-    void fillCourt() {
-        for (int k = 1; k <= 4; ++k) picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
-    }
 };
 
 }  // namespace pellix::testing
