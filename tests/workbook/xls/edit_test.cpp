@@ -63,13 +63,15 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
     workbook.setCell(0, 1, 4, str("2連勝中"));  // a new cell takes the default format
     workbook.setCell(0, 0, 1, num(5));          // beside a text formula and its STRING
     workbook.setCell(0, 0, 2, str("new"));
-    // Values an RK cannot hold, and the two kinds that share one record.
-    const std::vector<CellValue> others{num(2.0 / 3), num(-1e300), CellValue::ofBoolean(true), CellValue::ofError(7)};
-    for (int k = 0; k < 4; ++k) workbook.setCell(0, 3, k, others[k]);
+    // The two kinds that share one record, and numbers on both sides of what an RK holds exactly
+    // (a number cell takes the compact form only when it decodes back to the same bits).
+    std::vector<CellValue> others{CellValue::ofBoolean(true), CellValue::ofError(7)};
+    for (double value : {2.0 / 3, -1e300, 0.1, 12.345, -536870912.0, 536870912.0, 1e15, 2.5e-5, 123456789.0})
+        others.push_back(num(value));
+    for (std::size_t k = 0; k < others.size(); ++k) workbook.setCell(0, 3, k, others[k]);
     for (int k = 0; k < 8; ++k) workbook.setCell(0, 4 + k, 2 + k % 4, num(99));
     const Workbook saved = reopen(workbook);
-    EXPECT_EQ((std::vector{saved.cell(0, 3, 0), saved.cell(0, 3, 1), saved.cell(0, 3, 2), saved.cell(0, 3, 3)}),
-              others);
+    for (std::size_t k = 0; k < others.size(); ++k) EXPECT_EQ(saved.cell(0, 3, k), others[k]) << k;
     EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
               (std::vector{num(42), CellValue(), str("2連勝中"), str("keep me")}));
     // 42 as an RK, C2 gone, the formatted blank, the new text in the table, the new cell in row 3.

@@ -8,17 +8,15 @@
 namespace pellix {
 namespace {
 
+// The score routines' own addresses are read in their tests; here the forms they do not write.
 TEST(Addresses, RangeAndRowTextsReadAsTheirBlocksAndColumnsAsLetters) {
-    const std::vector<std::pair<const char*, std::array<int, 4>>> ranges = {
-        {"B2:D13", {2, 2, 13, 4}}, {"J41:AH41", {41, 10, 41, 34}},        {"b19", {19, 2, 19, 2}},
-        {"C2:D13", {2, 3, 13, 4}}, {"IV65536", {65536, 256, 65536, 256}}, {"D13:B2", {2, 2, 13, 4}}};
-    for (const auto& [text, block] : ranges) {
+    for (const auto& [text, block] : std::vector<std::pair<const char*, std::array<int, 4>>>{
+             {"b19", {19, 2, 19, 2}}, {"IV65536", {65536, 256, 65536, 256}}, {"D13:B2", {2, 2, 13, 4}}}) {
         const CellBlock parsed = parseRangeAddress(text);
         EXPECT_EQ((std::array{parsed.firstRow, parsed.firstColumn, parsed.lastRow, parsed.lastColumn}), block) << text;
     }
     for (const char* bad : {"", "B", "19", "B0", "IW1", "B2:", "B2 :D13", "B2:D13:E1", "A65537", "B-2"})
         EXPECT_XLS_ERROR(parseRangeAddress(bad), "");
-    EXPECT_EQ(parseRowsAddress("2:13"), std::pair(2, 13));
     EXPECT_EQ(parseRowsAddress("14"), std::pair(14, 14));
     for (const char* bad : {"", "0", "2:", ":3", "a:b", "65537"}) EXPECT_XLS_ERROR(parseRowsAddress(bad), "");
 }
