@@ -1,9 +1,7 @@
 // Reading: every cell kind, shared strings split across CONTINUE records, cells stored twice, the
-// files that must be refused with their own message, and the texts the window shows for values.
+// files that must be refused with their own message.
 
 #include "kit.h"
-
-#include "workbook/xls/cell_text.h"
 
 namespace pellix::xls::testing {
 namespace {
@@ -145,15 +143,6 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
          "formula, array or table (record at offset "},
     };
     for (const auto& [bytes, message] : cases) EXPECT_XLS_ERROR(openBook(bytes), "data.xls " + message);
-}
-
-TEST(CellText, ValuesAsTheSheetShowsThem) {
-    std::string texts;
-    for (const CellValue& value : {CellValue::empty(), num(123456789012345678.0), num(0.000012345), num(-2.5),
-                                   str("2連勝中"), CellValue::ofBoolean(true), CellValue::ofBoolean(false),
-                                   CellValue::ofError(0x07), CellValue::ofError(0x2A), CellValue::ofError(0x2B)})
-        texts += shownText(value) + "|";
-    EXPECT_EQ(texts, "|1.23456789012346e+17|1.2345e-05|-2.5|2連勝中|TRUE|FALSE|#DIV/0!|#N/A|#ERR!|");
 }
 
 }  // namespace
