@@ -25,26 +25,21 @@ Workbook reopen(const Workbook& workbook) {
 std::pair<int, int> formatOf(const Workbook& workbook, int row, int column) {
     for (const Record& r : recordsOf(workbookStreamOf(workbook.toBytes()))) {
         if (!kCellRecords.count(r.type)) continue;
-        const bool many = r.type == kSidMulRk || r.type == kSidMulBlank;
-        const int first = readU16(r.data.data() + 2), last = many ? readU16(&r.data.back() - 1) : first;
+        const int first = readU16(r.data.data() + 2),
+                  last = r.type == kSidMulRk || r.type == kSidMulBlank ? readU16(&r.data.back() - 1) : first;
         if (readU16(r.data.data()) == row && first <= column && column <= last)
             return {r.type, readU16(r.data.data() + 4 + (column - first) * (r.type == kSidMulRk ? 6 : 2))};
     }
     return {0, -1};
 }
 
-BookPlan formattedBook()  // formats 16: font 1, 17: number format 10, 18: font 2, 19: font 3
-{
-    BookPlan book;
-    book.formats = {cellFormat(1, 0), cellFormat(0, 10), cellFormat(2, 0), cellFormat(3, 0)};
-    return book;
-}
+// Formats 16: font 1, 17: number format 10, 18: font 2, 19: font 3.
+const std::vector<Bytes> kFormats = {cellFormat(1, 0), cellFormat(0, 10), cellFormat(2, 0), cellFormat(3, 0)};
 
 // Rows 5 to 8 hold MULRKs and rows 9 to 12 MULBLANKs over C:F in formats 16 to 19, each edited
 // in another column.
 TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeavesOnlyAFormattedBlank) {
-    BookPlan book = formattedBook();
-    book.strings = {u"old"};
+    BookPlan book{.strings = {u"old"}, .formats = kFormats};
     book.sheets[0].cells = {formula(0, 0, kTextResult),
                             Record{kSidString, ustr(u"keep me")},
                             rk(0, 1, 1),
@@ -91,13 +86,11 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
 }
 
 TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustomOrHidden) {
-    BookPlan book = formattedBook();
-    book.xfCrc = true;
+    BookPlan book{.formats = kFormats, .xfCrc = true};
     book.sheets[0].cells = {rk(0, 0, 1, 17)};
     book.sheets[0].rows = {rowRecord(3, 400, 0x40)};
     Workbook workbook = openBook(buildFile(book));
-    for (int row = 1; row <= 12; ++row) workbook.setRowHeight(0, row, 16.5);
-    workbook.setRowHeight(0, 13, 0);
+    workbook.setRowHeight(0, 3, 16.5);
     workbook.setRowHeight(0, 3, 0);  // 16.5 first, hidden after: the height stays
     for (int row = 0; row < 100; ++row)
         for (int column = 0; column < 50; ++column) workbook.setFill(0, row, column, 35);
@@ -128,8 +121,7 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustom
 // Unedited, the stream is kept byte for byte; edited, only that sheet changes and the sheets
 // behind it move whole (INDEX aside), with every block, DBCELL and INDEX recomputed, in 4 KiB sectors.
 TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
-    BookPlan book = formattedBook();
-    book.strings = {u"a", u"b"};
+    BookPlan book{.strings = {u"a", u"b"}, .formats = kFormats};
     for (int row = 0; row <= 40; ++row) book.sheets[0].cells.push_back(rk(row, 1, row));
     book.sheets[0].cells.push_back(mulRk(41, 0, {{15, 1}, {16, 2}}));
     book.sheets.push_back({.name = "Second", .cells = {rk(0, 0, 77), cell(kSidLabelSst, 1, 0, le(1, 4), 16)}});

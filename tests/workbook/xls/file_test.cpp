@@ -7,7 +7,6 @@
 #include "workbook/xls/compound_document.h"
 
 #include <csignal>
-#include <functional>
 #include <sys/resource.h>
 
 namespace pellix::xls::testing {
@@ -110,8 +109,7 @@ struct Container {
 };
 
 TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSayingWhere) {
-    using Damage = std::function<void(Container&)>;
-    const std::vector<std::tuple<int, Damage, std::string>> cases = {
+    const std::vector<std::tuple<int, void (*)(Container&), std::string>> cases = {
         // rows of cells, the damage, the refusal or "" when it opens. Chains that run on past
         // their stream's end (into the VBA stream, the Workbook, another's mini sectors) and
         // allocation counts larger than the file open.

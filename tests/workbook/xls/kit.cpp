@@ -237,10 +237,9 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
                 problem("cell " + cellName(row, column) + " out of order");
             if (!w.blockRows.empty() && row / 32 != readU16(w.blockRows[0]->data.data()) / 32)
                 problem("a cell sits in the wrong row block");
-            if (w.dimensions != nullptr && w.dimensions->data.size() == 14
-                && (row < readU32(w.dimensions->data.data()) || row >= readU32(w.dimensions->data.data() + 4)
-                    || column < readU16(w.dimensions->data.data() + 8)
-                    || last >= readU16(w.dimensions->data.data() + 10)))
+            if (const Record* d = w.dimensions; d != nullptr && d->data.size() == 14
+                                                && (row < readU32(&d->data[0]) || row >= readU32(&d->data[4])
+                                                    || column < readU16(&d->data[8]) || last >= readU16(&d->data[10])))
                 problem("a cell lies outside DIMENSIONS");
             w.lastCell = std::int64_t{row} * 65536 + last;
             w.firstCellOfRow.try_emplace(row, record.offset);

@@ -108,14 +108,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
             writeU32(misplaced.data() + record.offset + 4, readU32(record.data.data()) + 2);
     // Cells, rows and columns naming a cell format past the last of the 16, on a sheet that is
     // not the active one: a fill would append that format.
-    const auto missingFormat = [](const Record& record) {
-        BookPlan book{.sheets = {{}, {.name = "Second", .cells = {number(0, 0, 1)}}}};
-        (record.type == kSidRow       ? book.sheets[1].rows
-         : record.type == kSidColInfo ? book.sheets[1].tail
-                                      : book.sheets[1].cells)
-            .push_back(record);
-        return buildFile(book);
-    };
+    const auto second = [](SheetPlan sheet) { return buildFile({.sheets = {{}, sheet}}); };
     const std::vector<std::pair<Bytes, std::string>> cases = {
         {{}, "is not a spreadsheet workbook"},
         {{'P', 'K', 3, 4, 0, 0, 0, 0}, "is not a spreadsheet workbook"},
@@ -123,12 +116,13 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
         {wrapStream(biff5), "was saved in an older spreadsheet format (BIFF5) that is not supported"},
         {buildFile({.globals = {{kSidFilePass, {0x01, 0x00, 0x01, 0x00, 0x01, 0x00}}}}), "is password-protected"},
         {cutHeader, "is damaged: the file is cut short (300 bytes)"},
-        {missingFormat(number(4, 2, 1, 16)), "is damaged: cell C5 refers to cell format 16, but the workbook has 16"},
-        {missingFormat(mulBlank(4, 1, {15, 15, 300})),
+        {second({.cells = {number(4, 2, 1, 16)}}),
+         "is damaged: cell C5 refers to cell format 16, but the workbook has 16"},
+        {second({.cells = {mulBlank(4, 1, {15, 15, 300})}}),
          "is damaged: cell D5 refers to cell format 300, but the workbook has 16"},
-        {missingFormat(rowRecord(6, 300, 0x80, 17)),
+        {second({.rows = {rowRecord(6, 300, 0x80, 17)}}),
          "is damaged: row 7 refers to cell format 17, but the workbook has 16"},
-        {missingFormat({kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 4)}),
+        {second({.tail = {{kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 4)}}}),
          "is damaged: column A refers to cell format 16, but the workbook has 16"},
         // A string that claims 40 characters and holds 18.
         {buildFile({.sst = std::vector<Record>{{kSidSst, le(1, 4) + le(1, 4) + le(40, 2) + Bytes(19, 0)}}}),
