@@ -72,7 +72,6 @@ TEST(Save, EveryOtherPartOfTheDocumentAndTheStreamsNameSurvive) {
         SCOPED_TRACE(name);
         const Bytes original = wrapStream(buildStream(book), 512, name);
         Workbook workbook = openBook(original);
-        EXPECT_EQ(workbook.cell(0, 1, 0), str("kept"));
         workbook.setCell(0, 2, 0, num(3));
         const Bytes saved = workbook.toBytes();
         const CompoundDocument before = readCompoundDocument(original, ""), after = readCompoundDocument(saved, "");

@@ -10,8 +10,6 @@
 
 namespace pellix::xls::testing {
 
-using pellix::testing::readFile;
-
 // The cell records and the data size of each, 0 where it varies.
 const std::map<std::uint16_t, std::size_t> kCellRecords = {
     {kSidRk, 10},     {kSidNumber, 14}, {kSidBlank, 6},   {kSidLabelSst, 10}, {kSidBoolErr, 8},
@@ -55,9 +53,7 @@ std::uint32_t xfCrcOf(const std::vector<Bytes>& xfs) {
     return crc;
 }
 
-void put(Bytes& out, const Record& record) {
-    out = out + le(record.type, 2) + le(record.data.size(), 2) + record.data;
-}
+const auto put = [](Bytes& out, const Record& r) { out = out + le(r.type, 2) + le(r.data.size(), 2) + r.data; };
 
 Record bof(std::uint16_t kind) {
     return {kSidBof, le(0x0600, 2) + le(kind, 2) + le(0x07CC0DBB, 4) + le(0x80C9, 4) + le(0x0206, 4)};
@@ -311,7 +307,8 @@ std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std
                           + (folder / "saved.xls").string() + "'";
     for (const std::string& place : edited) command += " " + place;
     const int status = std::system((command + " > '" + (folder / "report").string() + "' 2>&1").c_str());
-    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + readFile(folder / "report");
+    return status == 0 ? std::string()
+                       : "exit " + std::to_string(status) + ": " + pellix::testing::readFile(folder / "report");
 }
 
 }  // namespace pellix::xls::testing

@@ -20,8 +20,6 @@ void expectRow0(const Workbook& workbook, const ReadCase& c) {
 // Every cell kind reads as its value, and a cell stored twice as its later copy, as xlrd reads it;
 // an edit elsewhere writes each back (a duplicate once) so that xlrd reads the same.
 TEST(ReadCells, EveryCellKindAndTheLaterCopyOfADuplicateCellReadAsXlrdReadsThem) {
-    const Bytes boolean = {1, 0, 1, 0, 0, 0, 0xFF, 0xFF}, error = {2, 0, 0x07, 0, 0, 0, 0xFF, 0xFF},
-                emptyText = {3, 0, 0, 0, 0, 0, 0xFF, 0xFF};
     const CellValue empty, yes = CellValue::ofBoolean(true), divided = CellValue::ofError(0x07);
     const std::vector<ReadCase> cases = {
         {"NUMBER", {number(0, 0, 1.0 / 3)}, {num(1.0 / 3), empty}},
@@ -45,9 +43,9 @@ TEST(ReadCells, EveryCellKindAndTheLaterCopyOfADuplicateCellReadAsXlrdReadsThem)
         {"BOOLERR #DIV/0!", {cell(kSidBoolErr, 0, 0, {0x07, 1})}, {divided}},
         {"FORMULA number", {formula(0, 0, f64(2.5))}, {num(2.5)}},
         {"FORMULA text", {formula(0, 0, kTextResult), Record{kSidString, ustr(u"結果")}}, {str("結果")}},
-        {"FORMULA boolean", {formula(0, 0, boolean)}, {yes}},
-        {"FORMULA error", {formula(0, 0, error)}, {divided}},
-        {"FORMULA empty text", {formula(0, 0, emptyText)}, {str("")}},
+        {"FORMULA boolean", {formula(0, 0, {1, 0, 1, 0, 0, 0, 0xFF, 0xFF})}, {yes}},
+        {"FORMULA error", {formula(0, 0, {2, 0, 0x07, 0, 0, 0, 0xFF, 0xFF})}, {divided}},
+        {"FORMULA empty text", {formula(0, 0, {3, 0, 0, 0, 0, 0, 0xFF, 0xFF})}, {str("")}},
         // Cells stored twice.
         {"number over number", {number(0, 0, 1.5), number(0, 0, 2.5)}, {num(2.5)}},
         {"text over number", {rk(0, 0, 1), cell(kSidLabelSst, 0, 0, le(0, 4))}, {str("a")}},
