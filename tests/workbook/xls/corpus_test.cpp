@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <regex>
 
 namespace pellix::xls::testing {
 namespace {
@@ -71,10 +72,7 @@ TEST_P(CorpusFile, OpensSavesAndEditsAsXlrdReadsItOrIsRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(RealFiles, CorpusFile, ::testing::ValuesIn(corpusFiles()), [](const auto& info) {
-    std::string name = info.param.substr(0, info.param.size() - 4);
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-    return name;
+    return std::regex_replace(info.param.substr(0, info.param.size() - 4), std::regex("[^A-Za-z0-9]"), "_");
 });
 
 }  // namespace

@@ -25,26 +25,21 @@ Workbook reopen(const Workbook& workbook) {
 std::pair<int, int> formatOf(const Workbook& workbook, int row, int column) {
     for (const Record& r : recordsOf(workbookStreamOf(workbook.toBytes()))) {
         if (!kCellRecords.count(r.type)) continue;
-        const bool many = r.type == kSidMulRk || r.type == kSidMulBlank;
-        const int first = readU16(r.data.data() + 2), last = many ? readU16(&r.data.back() - 1) : first;
+        const int first = readU16(r.data.data() + 2),
+                  last = r.type == kSidMulRk || r.type == kSidMulBlank ? readU16(&r.data.back() - 1) : first;
         if (readU16(r.data.data()) == row && first <= column && column <= last)
             return {r.type, readU16(r.data.data() + 4 + (column - first) * (r.type == kSidMulRk ? 6 : 2))};
     }
     return {0, -1};
 }
 
-BookPlan formattedBook()  // formats 16: font 1, 17: number format 10, 18: font 2, 19: font 3
-{
-    BookPlan book;
-    book.formats = {cellFormat(1, 0), cellFormat(0, 10), cellFormat(2, 0), cellFormat(3, 0)};
-    return book;
-}
+// Formats 16: font 1, 17: number format 10, 18: font 2, 19: font 3.
+const std::vector<Bytes> kFormats = {cellFormat(1, 0), cellFormat(0, 10), cellFormat(2, 0), cellFormat(3, 0)};
 
 // Rows 5 to 8 hold MULRKs and rows 9 to 12 MULBLANKs over C:F in formats 16 to 19, each edited
 // in another column.
 TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeavesOnlyAFormattedBlank) {
-    BookPlan book = formattedBook();
-    book.strings = {u"old"};
+    BookPlan book{.strings = {u"old"}, .formats = kFormats};
     book.sheets[0].cells = {formula(0, 0, kTextResult),
                             Record{kSidString, ustr(u"keep me")},
                             rk(0, 1, 1),
@@ -63,13 +58,15 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
     workbook.setCell(0, 1, 4, str("2連勝中"));  // a new cell takes the default format
     workbook.setCell(0, 0, 1, num(5));          // beside a text formula and its STRING
     workbook.setCell(0, 0, 2, str("new"));
-    // Values an RK cannot hold, and the two kinds that share one record.
-    const std::vector<CellValue> others{num(2.0 / 3), num(-1e300), CellValue::ofBoolean(true), CellValue::ofError(7)};
-    for (int k = 0; k < 4; ++k) workbook.setCell(0, 3, k, others[k]);
+    // The two kinds that share one record, and numbers on both sides of what an RK holds exactly
+    // (a number cell takes the compact form only when it decodes back to the same bits).
+    std::vector<CellValue> others{CellValue::ofBoolean(true), CellValue::ofError(7)};
+    for (double value : {2.0 / 3, -1e300, 0.1, 12.345, -536870912.0, 536870912.0, 1e15, 2.5e-5, 123456789.0})
+        others.push_back(num(value));
+    for (std::size_t k = 0; k < others.size(); ++k) workbook.setCell(0, 3, k, others[k]);
     for (int k = 0; k < 8; ++k) workbook.setCell(0, 4 + k, 2 + k % 4, num(99));
     const Workbook saved = reopen(workbook);
-    EXPECT_EQ((std::vector{saved.cell(0, 3, 0), saved.cell(0, 3, 1), saved.cell(0, 3, 2), saved.cell(0, 3, 3)}),
-              others);
+    for (std::size_t k = 0; k < others.size(); ++k) EXPECT_EQ(saved.cell(0, 3, k), others[k]) << k;
     EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
               (std::vector{num(42), CellValue(), str("2連勝中"), str("keep me")}));
     // 42 as an RK, C2 gone, the formatted blank, the new text in the table, the new cell in row 3.
@@ -89,23 +86,18 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
 }
 
 TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustomOrHidden) {
-    BookPlan book = formattedBook();
-    book.xfCrc = true;
+    BookPlan book{.formats = kFormats, .xfCrc = true};
     book.sheets[0].cells = {rk(0, 0, 1, 17)};
     book.sheets[0].rows = {rowRecord(3, 400, 0x40)};
     Workbook workbook = openBook(buildFile(book));
-    for (int row = 1; row <= 12; ++row) workbook.setRowHeight(0, row, 16.5);
-    workbook.setRowHeight(0, 13, 0);
+    workbook.setRowHeight(0, 3, 16.5);
     workbook.setRowHeight(0, 3, 0);  // 16.5 first, hidden after: the height stays
-    EXPECT_XLS_ERROR(workbook.setRowHeight(0, 2, -1), "");
     for (int row = 0; row < 100; ++row)
         for (int column = 0; column < 50; ++column) workbook.setFill(0, row, column, 35);
     EXPECT_EQ(workbook.cellFormatCount(), 22);  // one new format for the default cells, one for A1's
     for (int round = 0; round < 3; ++round)
         for (int colour : {2, 35, 40, 38}) workbook.setFill(0, 5, 5, colour);
     EXPECT_EQ(workbook.cellFormatCount(), 25);
-    EXPECT_XLS_ERROR(workbook.setFill(0, 0, 0, 0), "");
-    EXPECT_XLS_ERROR(workbook.setFill(0, 0, 0, 57), "");
     const Workbook saved = reopen(workbook);  // the XFCRC recomputed
     // A1 keeps its value; F6 (the 256th cell of 5000) ends at the last colour; row 4, first made
     // 16.5 points high and then hidden, keeps the height. The fuzz checks read fills and heights
@@ -126,26 +118,22 @@ TEST(EditCells, AFillKeepsTheRestOfTheFormatSharingFormatsAndRowHeightsAreCustom
     EXPECT_EQ(xfs[17], cellFormat(0, 10));
 }
 
-// Unedited, the stream is kept byte for byte; edited, only that sheet changes and the sheets
-// behind it move whole (INDEX aside), with every block, DBCELL and INDEX recomputed, in 4 KiB sectors.
+// Edited, only that sheet changes and the sheets behind it move whole (INDEX aside), with every
+// block, DBCELL and INDEX recomputed, in 4 KiB sectors.
 TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
-    BookPlan book = formattedBook();
-    book.strings = {u"a", u"b"};
+    BookPlan book{.strings = {u"a", u"b"}, .formats = kFormats};
     for (int row = 0; row <= 40; ++row) book.sheets[0].cells.push_back(rk(row, 1, row));
     book.sheets[0].cells.push_back(mulRk(41, 0, {{15, 1}, {16, 2}}));
     book.sheets.push_back({.name = "Second", .cells = {rk(0, 0, 77), cell(kSidLabelSst, 1, 0, le(1, 4), 16)}});
     book.sheets.push_back({.name = "Chart", .chart = true});
     const Bytes original = buildStream(book);
     Workbook workbook = openBook(wrapStream(original, 4096));
-    EXPECT_EQ(dump(workbookStreamOf(workbook.toBytes())), dump(original));
     workbook.setCell(0, 5, 8, num(0.5));    // inside the first block
     workbook.setCell(0, 100, 200, num(1));  // a new block, past DIMENSIONS
     workbook.setCell(0, 200, 3, str(std::string(300, 'x')));
     const Bytes file = workbook.toBytes(), saved = workbookStreamOf(file);
     EXPECT_EQ(Bytes(file.begin() + 0x1A, file.begin() + 0x20), (Bytes{4, 0, 0xFE, 0xFF, 12, 0}));  // 4 KiB sectors
-    const Workbook reread = reopen(workbook);
-    EXPECT_EQ((std::vector{reread.cell(0, 5, 8), reread.cell(0, 100, 200), reread.cell(0, 40, 1)}),
-              (std::vector{num(0.5), num(1), num(40)}));
+    EXPECT_THAT(streamProblems(saved), IsEmpty());      // the edits reading back is for the fuzz checks
     const auto secondSheet = [](const Bytes& stream) {  // its records from its BOF on, INDEX left out
         const std::string records = dump(stream);
         const std::size_t sheet = records.find("\n0809 ", records.find("\n0809 ") + 1);
@@ -164,12 +152,8 @@ TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {
                                         : "𠮷野家🎾"));
         workbook.setCell(0, i, 0, str(texts.back()));
     }
-    workbook.setCell(0, 0, 1, str("first"));  // an existing string is reused
     const Workbook saved = reopen(workbook);
-    const auto records = recordsOf(workbookStreamOf(workbook.toBytes()));
-    EXPECT_GE(std::count_if(records.begin(), records.end(), [](const Record& r) { return r.type == kSidContinue; }), 3);
     for (int i = 0; i < 1500; ++i) ASSERT_EQ(saved.cell(0, i, 0), str(texts[i])) << i;
-    EXPECT_EQ(saved.cell(0, 0, 1), str("first"));
 }
 
 TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept) {

@@ -7,6 +7,7 @@
 #include "support.h"
 
 #include <algorithm>
+#include <regex>
 
 namespace pellix::fuzz {
 namespace {
@@ -31,10 +32,8 @@ TEST_P(ReplayedInput, ReadsOrIsRefusedCleanlyAndEditsSaveAndReadBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, ReplayedInput, ::testing::ValuesIn(replayedFiles()), [](const auto& info) {
-    std::string name = info.param.parent_path().filename().string() + "_" + info.param.stem().string();
-    std::replace_if(
-        name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-    return name;
+    const std::string name = info.param.parent_path().filename().string() + "_" + info.param.stem().string();
+    return std::regex_replace(name, std::regex("[^A-Za-z0-9]"), "_");
 });
 
 }  // namespace

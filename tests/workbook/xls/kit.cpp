@@ -10,8 +10,6 @@
 
 namespace pellix::xls::testing {
 
-using pellix::testing::readFile;
-
 // The cell records and the data size of each, 0 where it varies.
 const std::map<std::uint16_t, std::size_t> kCellRecords = {
     {kSidRk, 10},     {kSidNumber, 14}, {kSidBlank, 6},   {kSidLabelSst, 10}, {kSidBoolErr, 8},
@@ -44,12 +42,6 @@ Record mulBlank(int row, int first, const std::vector<std::uint16_t>& formats) {
 
 namespace {
 
-int lastColumnOf(const Record& record) {
-    const int first = readU16(record.data.data() + 2);
-    const int each = record.type == kSidMulRk ? 6 : record.type == kSidMulBlank ? 2 : 0;
-    return each == 0 ? first : first + static_cast<int>((record.data.size() - 6) / each) - 1;
-}
-
 // The XF list's CRC, bit by bit: polynomial 0xAF, most significant bit first, no final xor.
 std::uint32_t xfCrcOf(const std::vector<Bytes>& xfs) {
     std::uint32_t crc = 0;
@@ -61,9 +53,7 @@ std::uint32_t xfCrcOf(const std::vector<Bytes>& xfs) {
     return crc;
 }
 
-void put(Bytes& out, const Record& record) {
-    out = out + le(record.type, 2) + le(record.data.size(), 2) + record.data;
-}
+const auto put = [](Bytes& out, const Record& r) { out = out + le(r.type, 2) + le(r.data.size(), 2) + r.data; };
 
 Record bof(std::uint16_t kind) {
     return {kSidBof, le(0x0600, 2) + le(kind, 2) + le(0x07CC0DBB, 4) + le(0x80C9, 4) + le(0x0206, 4)};
@@ -212,19 +202,16 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
             problems.push_back("record " + std::to_string(record.type) + " longer than 8224 bytes");
         const std::uint32_t row = record.data.size() >= 4 ? readU16(record.data.data()) : 0;
         if (record.type == kSidBof && depth++ == 0 && substream++ > 0) {
-            const auto named = sheetAt.find(record.offset);
-            if (named != sheetAt.end() && readU16(record.data.data() + 2) == kBofWorksheet) {
-                sheet = named->second;
+            if (const auto named = sheetAt.find(record.offset); named != sheetAt.end()) {
+                sheet = readU16(record.data.data() + 2) == kBofWorksheet ? named->second : "";
                 w = fresh;
+                sheetAt.erase(named);
             }
-            if (named != sheetAt.end()) sheetAt.erase(named);
         } else if (record.type == kSidEof && depth > 0 && --depth == 0 && !sheet.empty()) {
             if (w.index != nullptr
-                && (Bytes(w.index->data.begin() + 16, w.index->data.end()) != w.dbCells
-                    || readU32(w.index->data.data() + 12) != w.defColWidth
-                    || (w.lastRow >= 0
-                        && Bytes(w.index->data.begin(), w.index->data.begin() + 12)
-                               != le(0, 4) + le(w.firstRow, 4) + le(w.lastRow + 1, 4))))
+                && w.index->data
+                       != le(0, 4) + le(std::max<std::int64_t>(w.firstRow, 0), 4) + le(w.lastRow + 1, 4)
+                              + le(w.defColWidth, 4) + w.dbCells)
                 problem("INDEX does not point at the rows, DBCELLs and DEFCOLWIDTH");
             sheet.clear();
         } else if (!sheet.empty() && depth == 1 && record.type == kSidRow) {
@@ -236,17 +223,19 @@ std::vector<std::string> streamProblems(const Bytes& stream, bool checkXfCrc) {
             w.blockRows.push_back(&record);
         } else if (const auto cell = kCellRecords.find(record.type);
                    !sheet.empty() && depth == 1 && cell != kCellRecords.end()) {
-            const std::uint32_t column = readU16(record.data.data() + 2), last = lastColumnOf(record);
+            // The last column from the record's size, not from its own last-column field.
+            const std::size_t each = record.type == kSidMulRk ? 6 : record.type == kSidMulBlank ? 2 : 0;
+            const std::uint32_t column = readU16(record.data.data() + 2),
+                                last = each ? column + (record.data.size() - 6) / each - 1 : column;
             if (cell->second != 0 && record.data.size() != cell->second)
                 problem("cell " + cellName(row, column) + " has a record of the wrong size");
             if (std::int64_t{row} * 65536 + column <= w.lastCell)
                 problem("cell " + cellName(row, column) + " out of order");
             if (!w.blockRows.empty() && row / 32 != readU16(w.blockRows[0]->data.data()) / 32)
                 problem("a cell sits in the wrong row block");
-            if (w.dimensions != nullptr && w.dimensions->data.size() == 14
-                && (row < readU32(w.dimensions->data.data()) || row >= readU32(w.dimensions->data.data() + 4)
-                    || column < readU16(w.dimensions->data.data() + 8)
-                    || last >= readU16(w.dimensions->data.data() + 10)))
+            if (const Record* d = w.dimensions; d != nullptr && d->data.size() == 14
+                                                && (row < readU32(&d->data[0]) || row >= readU32(&d->data[4])
+                                                    || column < readU16(&d->data[8]) || last >= readU16(&d->data[10])))
                 problem("a cell lies outside DIMENSIONS");
             w.lastCell = std::int64_t{row} * 65536 + last;
             w.firstCellOfRow.try_emplace(row, record.offset);
@@ -318,7 +307,8 @@ std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std
                           + (folder / "saved.xls").string() + "'";
     for (const std::string& place : edited) command += " " + place;
     const int status = std::system((command + " > '" + (folder / "report").string() + "' 2>&1").c_str());
-    return status == 0 ? std::string() : "exit " + std::to_string(status) + ": " + readFile(folder / "report");
+    return status == 0 ? std::string()
+                       : "exit " + std::to_string(status) + ": " + pellix::testing::readFile(folder / "report");
 }
 
 }  // namespace pellix::xls::testing

@@ -12,36 +12,19 @@
 #include "workbook/xls/workbook.h"
 
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <array>
 #include <bit>
 #include <map>
-#include <cstdint>
 #include <optional>
-#include <ostream>
-#include <string>
-#include <vector>
-
-namespace pellix::xls {
-
-inline void PrintTo(const CellValue& v, std::ostream* out) {
-    *out << int(v.kind) << " " << v.number << " \"" << v.text << "\" " << v.boolean << " " << int(v.error);
-}
-
-}  // namespace pellix::xls
 
 namespace pellix::xls::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 using pellix::testing::ScratchFolder;
 
-inline CellValue num(double value) {
-    return CellValue::ofNumber(value);
-}
-inline CellValue str(std::string text) {
-    return CellValue::ofText(std::move(text));
-}
+inline const auto num = [](double value) { return CellValue::ofNumber(value); };
+inline const auto str = [](std::string text) { return CellValue::ofText(std::move(text)); };
 
 struct Record {
     std::uint16_t type = 0;
@@ -54,13 +37,9 @@ template <typename T>
 std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) {
     return a.insert(a.end(), b.begin(), b.end()), a;
 }
-inline Bytes f64(double value) {
-    return le(std::bit_cast<std::uint64_t>(value), 8);
-}
+inline const auto f64 = [](double value) { return le(std::bit_cast<std::uint64_t>(value), 8); };
 Bytes ustr(const std::u16string& text);  // XLUnicodeString, 8-bit when every character fits
-inline std::uint32_t rkInt(int value) {
-    return static_cast<std::uint32_t>(value) << 2 | 2u;
-}
+inline const auto rkInt = [](int value) { return static_cast<std::uint32_t>(value) << 2 | 2u; };
 inline const Bytes kTextResult = {0, 0, 0, 0, 0, 0, 0xFF, 0xFF};  // a formula's cached text result
 
 inline Record cell(std::uint16_t type, int row, int column, const Bytes& body, std::uint16_t xf = 15) {
@@ -116,12 +95,8 @@ struct BookPlan {
 Bytes buildStream(const BookPlan& book);
 // The stream in a compound document beside a SummaryInformation stream and a storage with a class id.
 Bytes wrapStream(const Bytes& stream, int sectorSize = 512, const char* name = "Workbook");
-inline Bytes buildFile(const BookPlan& book) {
-    return wrapStream(buildStream(book));
-}
-inline Workbook openBook(const Bytes& file) {
-    return Workbook::fromBytes(file, "data.xls");
-}
+inline const auto buildFile = [](const BookPlan& book) { return wrapStream(buildStream(book)); };
+inline const auto openBook = [](const Bytes& file) { return Workbook::fromBytes(file, "data.xls"); };
 
 extern const std::map<std::uint16_t, std::size_t> kCellRecords;  // cell record types and their fixed sizes
 inline constexpr std::array<std::uint8_t, 16> kRootClassId = {0x20, 0x08, 0x02, 0, 0, 0, 0, 0,

@@ -13,7 +13,6 @@ import os
 import re
 import struct
 import sys
-from itertools import islice
 
 import xlrd
 from xlrd import compdoc, formula
@@ -81,7 +80,7 @@ def describe(path):
         document = compdoc.CompDoc(handle.read(), logfile=quiet)
         stream = document.get_named_stream("Workbook") or document.get_named_stream("Book") or b""
     globals_end = next(position for position, (kind, _) in enumerate(records(stream, 0)) if kind == 0x000A)
-    starts = [struct.unpack_from("<I", data)[0] for kind, data in islice(records(stream, 0), globals_end) if kind == 0x0085]
+    starts = [struct.unpack_from("<I", data)[0] for kind, data in list(records(stream, 0))[:globals_end] if kind == 0x0085]
     sheets = []
     for sheet, start in zip(book.sheets(), starts):
         formulas = formula_texts(book, stream, start)
