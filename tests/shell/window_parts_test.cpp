@@ -26,7 +26,7 @@ TEST(SheetView, ShowsTheSheetTheWayASpreadsheetDoes) {
         return model.data(model.index(row, column), role);
     };
 
-    EXPECT_EQ(shown(2099, 33).toString(), QStringLiteral("1e+20"));  // the values' texts have their own test
+    EXPECT_EQ(shown(2099, 33).toString(), QStringLiteral("1e+20"));  // a number shown as a spreadsheet shows it
     EXPECT_EQ(shown(1, 1, Qt::BackgroundRole).value<QBrush>().color(), QColor(0xCC, 0xFF, 0xCC));
     EXPECT_FALSE(shown(1, 3, Qt::BackgroundRole).isValid());
     EXPECT_TRUE(shown(4, 2, Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight);
