@@ -64,11 +64,4 @@ Standing computeStanding(int turn, int player, const TurnHistory& history) {
                                                            : offCourtStanding(turn, player, history);
 }
 
-std::array<Standing, 13> computeStandings(int turn, const TurnHistory& history) {
-    std::array<Standing, 13> standings{};
-    for (int player = 1; player <= cellmap::kPlayers; ++player)
-        standings[player] = computeStanding(turn, player, history);
-    return standings;
-}
-
 }  // namespace pellix

@@ -48,7 +48,5 @@ int winningStreak(int turn, int player, const TurnHistory& history);
 
 // The standing of one player after `turn` has been written.
 Standing computeStanding(int turn, int player, const TurnHistory& history);
-// Standings of players 1..12 (index 0 unused).
-std::array<Standing, 13> computeStandings(int turn, const TurnHistory& history);
 
 }  // namespace pellix
