@@ -38,7 +38,7 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     form.move(0, 0);
     form.show();
     form.activateWindow();
-    QTest::qWaitFor([&] { return form.windowHandle()->isExposed() && form.isActiveWindow(); }, 5000);
+    (void)QTest::qWaitFor([&] { return form.windowHandle()->isExposed() && form.isActiveWindow(); }, 5000);
     form.Form_Load();
     if (QGuiApplication::platformName() == QLatin1String("xcb")) {
         const QRect screen = form.screen()->availableGeometry();

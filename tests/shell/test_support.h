@@ -41,10 +41,12 @@ struct Recorders {
     // The button the message boxes are answered with; NoButton: their default button.
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
     FormSeams seams() {
-        return {sound, [this](const QString& text, QMessageBox::StandardButtons, QMessageBox::StandardButton fallback) {
+        return {sound,
+                [this](const QString& text, QMessageBox::StandardButtons, QMessageBox::StandardButton fallback) {
                     messageBoxes.push_back(text);
                     return answer == QMessageBox::NoButton ? fallback : answer;
-                }};
+                },
+                {}};
     }
 };
 
