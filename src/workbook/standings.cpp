@@ -1,7 +1,5 @@
 #include "workbook/standings.h"
 
-#include "workbook/cell_map.h"
-
 namespace pellix {
 
 const char* const kLostAtOnce = "瞬\u3000殺\u3000\u3000";

@@ -5,7 +5,6 @@
 
 #include "workbook/xls/workbook.h"
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>

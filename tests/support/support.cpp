@@ -1,5 +1,6 @@
 #include "support.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -48,6 +49,15 @@ void writeFile(const fs::path& file, std::string_view bytes) {
 
 void writeFile(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
     writeFile(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::string pythonOutput(const fs::path& script, const std::vector<std::string>& arguments) {
+    const ScratchFolder folder;
+    const auto quoted = [](const std::string& text) { return "'" + text + "'"; };
+    std::string command = "/usr/bin/python3 " + quoted(script.string());
+    for (const std::string& argument : arguments) command += " " + quoted(argument);
+    const int status = std::system((command + " > " + quoted((folder / "output").string()) + " 2>&1").c_str());
+    return (status == 0 ? "" : "failed: ") + readFile(folder / "output");
 }
 
 }  // namespace pellix::testing

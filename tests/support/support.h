@@ -38,6 +38,10 @@ std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
 void writeFile(const std::filesystem::path& file, const std::vector<std::uint8_t>& bytes);
 
+// Runs /usr/bin/python3 on the script file with the arguments; returns what it printed, error
+// messages included, after "failed: " when it did not end well.
+std::string pythonOutput(const std::filesystem::path& script, const std::vector<std::string>& arguments = {});
+
 // The message of the XlsError that `run` throws; a test failure (and "") when it throws none.
 template <typename Run>
 std::string xlsErrorOf(Run&& run, const char* statement) {

@@ -1,7 +1,5 @@
 #include "score_test_support.h"
 
-#include <cstdlib>
-
 namespace pellix::testing {
 
 std::filesystem::path withSampleWorkbook(const ScratchFolder& folder) {
@@ -28,10 +26,7 @@ Saved::Saved(const std::filesystem::path& file) : book(xls::Workbook::open(file)
 std::string runPython(const std::string& script) {
     const ScratchFolder folder;
     writeFile(folder / "check.py", script);
-    const std::string output = (folder / "output").string();
-    const int status =
-        std::system(("/usr/bin/python3 " + (folder / "check.py").string() + " > " + output + " 2>&1").c_str());
-    return (status == 0 ? "" : "failed: ") + readFile(output);
+    return pythonOutput(folder / "check.py");
 }
 
 }  // namespace pellix::testing

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -303,12 +302,10 @@ std::string xlrdDifferences(const Bytes& original, const Bytes& saved, const std
     const ScratchFolder folder;
     pellix::testing::writeFile(folder / "original.xls", original);
     pellix::testing::writeFile(folder / "saved.xls", saved);
-    std::string command = "/usr/bin/python3 '" PELLIX_XLRD_COMPARE "' '" + (folder / "original.xls").string() + "' '"
-                          + (folder / "saved.xls").string() + "'";
-    for (const std::string& place : edited) command += " " + place;
-    const int status = std::system((command + " > '" + (folder / "report").string() + "' 2>&1").c_str());
-    return status == 0 ? std::string()
-                       : "exit " + std::to_string(status) + ": " + pellix::testing::readFile(folder / "report");
+    std::vector<std::string> arguments{(folder / "original.xls").string(), (folder / "saved.xls").string()};
+    arguments.insert(arguments.end(), edited.begin(), edited.end());
+    const std::string output = pellix::testing::pythonOutput(PELLIX_XLRD_COMPARE, arguments);
+    return output.starts_with("failed: ") ? output : std::string();
 }
 
 }  // namespace pellix::xls::testing
