@@ -11,6 +11,10 @@ void TurnMachine::decide() {
         if (busy()) host_.refused(Refusal::Busy, {});
         return;
     }
+    if (!host_.workbookOpen()) {
+        host_.refused(Refusal::NoWorkbook, {});
+        return;
+    }
     if (board_.courtHasPlaceholder()) {
         host_.refused(Refusal::CourtIncomplete, {});
         return;
@@ -23,9 +27,24 @@ void TurnMachine::decide() {
             check.message);
         return;
     }
+    if (!confirmedRerecord(check.turn)) return;
     turn_ = check.turn;
     phase_ = TurnPhase::Countdown;
     host_.countdownStarted();
+}
+
+// Recording a turn below the last recorded one gives up the turns after it as the next ones are
+// recorded: the scorer is asked first. The question is an operation of its own, so that input
+// that comes while it is open waits or is refused, as during any other.
+bool TurnMachine::confirmedRerecord(std::int16_t turn) {
+    const int last = host_.lastRecordedTurn();
+    if (turn >= last) return true;
+    phase_ = TurnPhase::Operation;
+    const bool confirmed = host_.confirmRerecord(turn, last);
+    const bool closeCame = windowCloseWanted_;
+    endOperation();
+    // A drop that waited may have brought a placeholder back; a window close goes ahead.
+    return confirmed && !closeCame && !board_.courtHasPlaceholder();
 }
 
 void TurnMachine::tick() {
@@ -33,7 +52,8 @@ void TurnMachine::tick() {
 }
 
 void TurnMachine::timeUp() {
-    if (phase_ == TurnPhase::Countdown) close(0);
+    if (phase_ != TurnPhase::Countdown) return;
+    close(gesture_.dragging ? namedByDrag(gesture_, gesture_.under) : 0);
 }
 
 void TurnMachine::missButton() {
@@ -45,9 +65,11 @@ void TurnMachine::courtSlotClicked(int slot) {
     if (const std::optional<std::int16_t> player = playerNamedBySlotClick(board_, slot)) close(*player);
 }
 
-void TurnMachine::dragOver(int token) {
-    if (phase_ != TurnPhase::Countdown) return;
-    if (const std::optional<std::int16_t> player = playerNamedByDragOver(board_, token)) close(*player);
+std::int16_t TurnMachine::namedByDrag(const Gesture& gesture, PointerTarget under) const {
+    std::optional<std::int16_t> player;
+    if (under.kind == PointerTarget::Kind::Token) player = playerNamedByDragOver(board_, under.index);
+    if (under.kind == PointerTarget::Kind::CourtSlot) player = playerNamedBySlotClick(board_, under.index);
+    return player.value_or(static_cast<std::int16_t>(gesture.crossed));
 }
 
 void TurnMachine::press(int token) {
@@ -66,7 +88,12 @@ void TurnMachine::move(bool beyondDragDistance, PointerTarget under) {
         gesture_.dragging = true;
         host_.dragStarted(gesture_.token);
     }
-    if (under.kind == PointerTarget::Kind::Token) dragOver(under.index);
+    gesture_.under = under;
+    if (phase_ != TurnPhase::Countdown || under.kind != PointerTarget::Kind::Token) return;
+    // Crossing a court player names nobody yet: the path to the slot of the player who missed
+    // often crosses another player on the way.
+    if (const std::optional<std::int16_t> player = playerNamedByDragOver(board_, under.index))
+        gesture_.crossed = *player;
 }
 
 void TurnMachine::release(PointerTarget under) {
@@ -75,12 +102,21 @@ void TurnMachine::release(PointerTarget under) {
     if (ended.token == 0) return;
     if (ended.dragging) {
         host_.dragEnded();
-        drop(under, ended.token);
+        const std::int16_t named = phase_ == TurnPhase::Countdown ? namedByDrag(ended, under) : 0;
+        if (named == 0) {
+            drop(under, ended.token);
+            return;
+        }
+        // The turn is recorded with the court as it stood; the drop, its target fixed now, follows.
+        if (const int token = dropTarget(under); token != 0 && isPlayerToken(ended.token))
+            waitingDrops_.push_back({token, ended.token});
+        close(named);
         return;
     }
     // A click: the press and the release on the same token. A court player clicked during a
     // countdown is named, as a click on his slot names him.
-    if (under == PointerTarget::token(ended.token)) dragOver(ended.token);
+    if (under != PointerTarget::token(ended.token) || phase_ != TurnPhase::Countdown) return;
+    if (const std::optional<std::int16_t> player = playerNamedByDragOver(board_, ended.token)) close(*player);
 }
 
 void TurnMachine::cancelGesture() {
@@ -89,16 +125,18 @@ void TurnMachine::cancelGesture() {
     if (ended.dragging) host_.dragEnded();
 }
 
+int TurnMachine::dropTarget(PointerTarget target) const {
+    if (target.kind == PointerTarget::Kind::Token && tokenExists(target.index)) return target.index;
+    // The token standing in the slot when the drop comes is the target, also for a drop that has
+    // to wait.
+    if (target.kind == PointerTarget::Kind::CourtSlot && target.index >= 1 && target.index <= 4)
+        return board_.CourtSlot[target.index];
+    return 0;
+}
+
 void TurnMachine::drop(PointerTarget target, int source) {
     if (!isPlayerToken(source)) return;
-    int token = 0;
-    if (target.kind == PointerTarget::Kind::Token && tokenExists(target.index)) {
-        token = target.index;
-    } else if (target.kind == PointerTarget::Kind::CourtSlot && target.index >= 1 && target.index <= 4) {
-        // The token standing in the slot when the drop comes is the target, also for a drop that
-        // has to wait.
-        token = board_.CourtSlot[target.index];
-    }
+    const int token = dropTarget(target);
     if (token == 0) return;
     if (busy()) {
         waitingDrops_.push_back({token, source});
@@ -108,11 +146,21 @@ void TurnMachine::drop(PointerTarget target, int source) {
 }
 
 bool TurnMachine::beginOperation() {
+    if (phase_ == TurnPhase::Idle && !host_.workbookOpen()) {
+        host_.refused(Refusal::NoWorkbook, {});
+        return false;
+    }
     if (phase_ == TurnPhase::Idle) {
         phase_ = TurnPhase::Operation;
         return true;
     }
     host_.refused(phase_ == TurnPhase::Countdown ? Refusal::NotBetweenTurns : Refusal::Busy, {});
+    return false;
+}
+
+bool TurnMachine::turnStepAllowed() {
+    if (host_.workbookOpen()) return true;
+    host_.refused(Refusal::NoWorkbook, {});
     return false;
 }
 
@@ -130,7 +178,7 @@ bool TurnMachine::windowCloseRequested() {
         return true;
     case TurnPhase::Countdown:
         windowCloseWanted_ = true;
-        close(0);
+        timeUp();
         return false;
     case TurnPhase::Closing:
     case TurnPhase::Operation:

@@ -39,6 +39,7 @@ enum class Refusal {
     CourtIncomplete,  // a placeholder still stands on the court
     NotBetweenTurns,  // a workbook operation asked for during a countdown
     Busy,             // input while a close or an operation runs
+    NoWorkbook,       // the workbook could not be opened at start-up: nothing can be recorded
 };
 
 // What the window does for the machine. The calls come in the order the machine makes them.
@@ -46,6 +47,13 @@ class TurnHost {
 public:
     virtual ~TurnHost() = default;
     virtual std::string turnText() const = 0;
+    // False after a start-up that could not open the workbook: nothing may write it.
+    virtual bool workbookOpen() const = 0;
+    // The last turn the workbook holds (its B19), 0 when none.
+    virtual int lastRecordedTurn() const = 0;
+    // Turn `turn` is below the last recorded one: the turns after it will be overwritten by the
+    // next ones. True when the scorer goes ahead.
+    virtual bool confirmRerecord(std::int16_t turn, int lastRecorded) = 0;
     // The countdown has started: the turn controls go off, the countdown shows, the timers run.
     virtual void countdownStarted() = 0;
     // A second of the countdown has passed.
@@ -79,6 +87,7 @@ public:
     TurnPhase phase() const { return phase_; }
 
     // The decide button, the countdown's seconds and its end, the miss button, a court slot click.
+    // A countdown that ends while a drag is held names the player the drag names at that moment.
     void decide();
     void tick();
     void timeUp();
@@ -87,6 +96,9 @@ public:
 
     // The pointer on a token: pressed, moved (beyond the distance that starts a drag or not, over
     // `under`), released over `under`. A press and release without a drag is a click on the token.
+    // During a countdown a drag names the court player it is released on (his token or his slot),
+    // else the last court player it crossed; the turn closes at the release, and the drop follows
+    // once the turn is recorded, so a drag released on the player who missed also substitutes.
     void press(int token);
     void move(bool beyondDragDistance, PointerTarget under);
     void release(PointerTarget under);
@@ -94,13 +106,15 @@ public:
     void cancelGesture();
     bool dragging() const { return gesture_.dragging; }
 
-    // A token dragged over token `token`, and a token dropped.
-    void dragOver(int token);
+    // A token dropped.
     void drop(PointerTarget target, int source);
 
     // Another workbook operation (the display switch, the reset): only between turns.
     bool beginOperation();
     void endOperation();
+
+    // ≪ and ≫: the turn to record next is only stepped while there is a workbook to record it in.
+    bool turnStepAllowed();
 
     // The window asks to close; true when it may close now.
     bool windowCloseRequested();
@@ -109,6 +123,8 @@ private:
     struct Gesture {
         int token = 0;  // 0: no press
         bool dragging = false;
+        PointerTarget under;  // where the pointer was last seen
+        int crossed = 0;      // the last court player the drag crossed during the countdown
     };
     struct Drop {
         int target;
@@ -116,6 +132,11 @@ private:
     };
 
     bool busy() const { return phase_ == TurnPhase::Closing || phase_ == TurnPhase::Operation; }
+    // The court player a drag names if it ends over `under`; 0 for nobody.
+    std::int16_t namedByDrag(const Gesture& gesture, PointerTarget under) const;
+    // The token a drop on `target` lands on, fixed when the drop comes; 0 for none.
+    int dropTarget(PointerTarget target) const;
+    bool confirmedRerecord(std::int16_t turn);
     void close(std::int16_t named);
     void settle(bool closeWanted);
     void closeWindowIfWanted();

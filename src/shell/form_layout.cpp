@@ -22,7 +22,7 @@ constexpr std::array kControls{
     ControlLayout{"Label1",       0, K::Label,        10560,   360,  3735,  855,  4, "第          節",                             nullptr,          kPGothic36,                        true,  true},
     ControlLayout{"lblVer",       0, K::Label,        10920,  1680,  3255,  255, 23, "Pellix乱打 入力用紙　ver 0.15.061110",        nullptr,          kDefault,                          true,  true},
     ControlLayout{"lblView",      0, K::Label,        12720,  2040,  1455,  255, 25, "ポイント表示形式",                           nullptr,          kDefault,                          true,  true},
-    ControlLayout{"lblGuide",     0, K::Label,         6480,  1560,  2775,  420, -1, "",                                            nullptr,          {kProportionalGothic, 14, 700},    true,  true},
+    ControlLayout{"lblGuide",     0, K::Label,         6480,  1560,  4320,  420, -1, "",                                            nullptr,          {kProportionalGothic, 14, 700},    true,  true},
     ControlLayout{"lblPrize",     0, K::Label,         1560, 10320, 15480,  255, 28, "各種称号",                                   nullptr,          kDefault,                          false, true},
     ControlLayout{"cmdMiss",      0, K::CommandButton, 6480,   120,  2775, 1815, 27, "通常ミス",                                   nullptr,          {kProportionalGothic, 27.75, 700}, false, true},
     ControlLayout{"cmdSave",      0, K::CommandButton, 6480,  2040,  2775, 1575,  1, "決定",                                       nullptr,          kPGothic36,                        true,  false},

@@ -1,6 +1,7 @@
 #include "shell/main_form.h"
 
 #include "shell/court_area.h"
+#include "shell/fitting_label.h"
 #include "shell/form_layout.h"
 #include "shell/input_flush.h"
 #include "shell/sheet_view.h"
@@ -80,6 +81,21 @@ protected:
         painter.drawText(room, Qt::AlignLeft | Qt::AlignTop, caption.left(1));
         painter.drawText(room, Qt::AlignRight | Qt::AlignTop, caption.right(1));
     }
+};
+
+// The titles picture: a click on it (the press and the release on the picture) is its own event.
+class TitlesPicture : public QLabel {
+public:
+    TitlesPicture(std::function<void()> clicked, QWidget* parent) : QLabel(parent), clicked_(std::move(clicked)) {}
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        QLabel::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) clicked_();
+    }
+
+private:
+    std::function<void()> clicked_;
 };
 
 }  // namespace
@@ -182,7 +198,7 @@ QWidget* MainForm::createControl(const layout::ControlLayout& control) {
     case layout::ControlKind::TextBox:
         return txtTurn = new QLineEdit(qText(control.text), this);
     case layout::ControlKind::PictureBox:
-        picQVN = new QLabel(this);
+        picQVN = new TitlesPicture([this] { picQVN_Click(); }, this);
         picQVN->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         picQVN->setFocusPolicy(Qt::TabFocus);
         // The flat look: the system's window colour behind, its window-text colour in front.
@@ -211,8 +227,8 @@ QWidget* MainForm::createControl(const layout::ControlLayout& control) {
 
 QLabel* MainForm::createLabel(const layout::ControlLayout& control) {
     const std::string_view name = control.name;
-    auto* label =
-        name == "Label1" ? new SpreadCaption(qText(control.text), this) : new QLabel(qText(control.text), this);
+    QLabel* label = name == "Label1" ? static_cast<QLabel*>(new SpreadCaption(qText(control.text), this))
+                                     : new FittingLabel(qText(control.text), this);
     label->setTextFormat(Qt::PlainText);
     label->setFocusPolicy(Qt::NoFocus);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -287,26 +303,16 @@ void MainForm::connectHandlers() {
     connect(timDown, &VbTimer::Timer, this, [this] { timDown_Timer(); });
     connect(timMiss, &VbTimer::Timer, this, [this] { timMiss_Timer(); });
     // The release over the decide button comes before its click, as the button's own events run.
-    cmdSave->installEventFilter(this);
-    picQVN->installEventFilter(this);
+    connect(cmdSave, &QPushButton::released, this, [this] { cmdSave_MouseUp(); });
 }
 
+// The keys of the whole window pass here once, before any control sees them; every other event
+// is its own widget's.
 bool MainForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget->window() == this && handleKey(*static_cast<QKeyEvent*>(event), widget == txtTurn))
             return true;
-        return QWidget::eventFilter(watched, event);
-    }
-    if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == cmdSave) {
-            cmdSave_MouseUp();
-        } else if (watched == picQVN) {
-            const auto* mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton && picQVN->rect().contains(mouse->position().toPoint())) {
-                picQVN_Click();
-            }
-        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -469,9 +475,11 @@ void MainForm::Form_Load() {
         ask(QString::fromStdString("Form_Load\n\n" + startupFailure(DataPath, error.what())), QMessageBox::Ok,
             QMessageBox::Ok, QMessageBox::Warning);
         xlApp.reset();
+        // Nothing can be recorded: no turn number to offer, and the status line says what to do.
+        txtTurn->clear();
         showPlainFaces();
         updateGuide();
-        SetStatus("Status : data.xls を開けませんでした");
+        SetStatus("Status : data.xls を直して、起動しなおしてください");
     }
 }
 
@@ -547,7 +555,24 @@ QMessageBox::StandardButton MainForm::ask(const QString& text, QMessageBox::Stan
     }
     QMessageBox box(icon, QStringLiteral("Pellix"), text, buttons, this);
     box.setDefaultButton(defaultButton);
+    placeClearOfStatus(box);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void MainForm::placeClearOfStatus(QWidget& box) const {
+    // Centred over the window, but below the status line, which goes on saying what happens.
+    box.adjustSize();
+    constexpr int kGap = 8;
+    const QPoint status = lblStatus->mapToGlobal(QPoint(0, lblStatus->height()));
+    const QPoint centre = mapToGlobal(rect().center());
+    QPoint at(centre.x() - box.width() / 2, std::max(status.y() + kGap, centre.y() - box.height() / 2));
+    if (const QScreen* shown = screen()) {
+        // Never off the screen: at its bottom edge it may cover the status line after all.
+        const QRect room = shown->availableGeometry();
+        at.setY(std::min(at.y(), room.bottom() - box.height()));
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - box.width())));
+    }
+    box.move(at);
 }
 
 // ---- ScoreHost ----

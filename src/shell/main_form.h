@@ -8,7 +8,7 @@
 //   main_form.cpp           the controls and their layout, Form_Load, Form_Unload, the other
 //                           ScoreHost members, placeToken, scoreContext
 //   main_form_input.cpp     cmdSave_Click, timDown_Timer, timMiss_Timer, cmdMiss_Click,
-//                           picCourt_Click, picUser_DragOver, cmdSave_MouseUp, cmdPrev_Click,
+//                           picCourt_Click, cmdSave_MouseUp, cmdPrev_Click,
 //                           cmdNext_Click, and the turn's side of the TurnHost
 //   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, the pointer on the tokens,
 //                           carryOutDrop, sortBench
@@ -89,7 +89,6 @@ public:
     void timMiss_Timer();
     void cmdMiss_Click();
     void picCourt_Click(int Index);
-    void picUser_DragOver(int Index);
     void cmdSave_MouseUp();
 
     // Turn navigation.
@@ -135,6 +134,9 @@ public:
 
     // TurnHost (main_form_input.cpp, carryOutDrop and the drag picture in main_form_board.cpp)
     std::string turnText() const override;
+    bool workbookOpen() const override;
+    int lastRecordedTurn() const override;
+    bool confirmRerecord(std::int16_t turn, int lastRecorded) override;
     void countdownStarted() override;
     void countdownTicked() override;
     void closeBegins(std::int16_t named) override;
@@ -228,6 +230,8 @@ private:
                                     QMessageBox::StandardButton defaultButton,
                                     QMessageBox::Icon icon = QMessageBox::NoIcon);
     void connectHandlers();
+    // Where a message box opens: clear of the status line where the screen has room.
+    void placeClearOfStatus(QWidget& box) const;
 
     std::filesystem::path programFolder_;
     FormSeams seams_;
@@ -241,6 +245,8 @@ private:
     int markedToken_ = 0;
     int chosenSlot_ = 0;  // the court slot chosen from the keyboard for a substitution, 0 when none
     void chooseSlot(int slot);
+    // The player named at the last miss is named no more: his frame, the guide and the board.
+    void forgetNamedPlayer();
     void showKeyHelp();
     // The picture files the load asked for and could not show, for the status line.
     std::vector<std::string> missingPictures_;

@@ -4,6 +4,7 @@
 #include "input/key_map.h"
 #include "input/turn_text.h"
 #include "workbook/cell_map.h"
+#include "workbook/live_titles.h"
 #include "shell/input_flush.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
@@ -49,9 +50,6 @@ void MainForm::cmdMiss_Click() {
 void MainForm::picCourt_Click(int Index) {
     turn_->courtSlotClicked(Index);
 }
-void MainForm::picUser_DragOver(int Index) {
-    turn_->dragOver(Index);
-}
 
 void MainForm::cmdSave_MouseUp() {
     if (inputFlush_) inputFlush_->flush();
@@ -65,6 +63,7 @@ void MainForm::cmdNext_Click() {
 }
 
 void MainForm::stepTurn(TurnStep step) {
+    if (!turn_->turnStepAllowed()) return;
     const std::string text = txtTurn->text().toStdString();
     if (const std::optional<std::string> stepped = stepTurnText(text, step)) {
         txtTurn->setText(toQString(*stepped));
@@ -181,11 +180,29 @@ std::string MainForm::turnText() const {
     return txtTurn->text().toStdString();
 }
 
+bool MainForm::workbookOpen() const {
+    return xlApp != nullptr;
+}
+
+int MainForm::lastRecordedTurn() const {
+    return ShownRecord(OLEWorkSheet->sheetModel().sheet()).lastTurn();
+}
+
+bool MainForm::confirmRerecord(std::int16_t turn, int lastRecorded) {
+    const QString later = turn + 1 == lastRecorded ? QStringLiteral("第 %1 節").arg(lastRecorded)
+                                                   : QStringLiteral("第 %1 節から第 %2 節").arg(turn + 1).arg(lastRecorded);
+    return ask(QStringLiteral("第 %1 節を記録しなおします。\n\n記録済みの%2は、このあと記録する節で上書きされます。\n"
+                              "よろしいですか？")
+                   .arg(turn)
+                   .arg(later),
+               QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel, QMessageBox::Question)
+           == QMessageBox::Ok;
+}
+
 void MainForm::countdownStarted() {
     // Every control is in its countdown state before the first status message, which lets queued
     // input run: a click on a court player in it closes a countdown that is complete.
-    if (markedToken_ != 0 && picUser[markedToken_]) picUser[markedToken_]->setMarked(false);
-    markedToken_ = 0;
+    forgetNamedPlayer();
     chooseSlot(0);
     lblGuide->clear();  // the miss button stands there during the countdown
     cmdSave->setEnabled(false);
@@ -201,6 +218,13 @@ void MainForm::countdownStarted() {
         spectator_->showCountdown(cmdSave->text());
     }
     SetStatus("Status : Shout \"Come on !\"");
+}
+
+void MainForm::forgetNamedPlayer() {
+    if (markedToken_ != 0 && picUser[markedToken_]) picUser[markedToken_]->setMarked(false);
+    markedToken_ = 0;
+    updateGuide();
+    if (spectator_) spectator_->showNamed(0);
 }
 
 void MainForm::countdownTicked() {
@@ -273,6 +297,10 @@ void MainForm::refused(Refusal why, const std::string& message) {
         break;
     case Refusal::Busy:
         // The status line is showing the work that is running.
+        break;
+    case Refusal::NoWorkbook:
+        showFailure("data.xls を開けなかったので、記録できません。\n\n"
+                    "data.xls を直すか置き換えてから、Pellix を起動しなおしてください。");
         break;
     }
 }

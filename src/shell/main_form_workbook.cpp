@@ -51,7 +51,7 @@ void MainForm::picQVN_Click() {
         != QMessageBox::Ok)
         return;
     ScoreContext context = scoreContext();
-    (void)ResetData(context);
+    if (ResetData(context).ok) forgetNamedPlayer();
 }
 
 }  // namespace pellix

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QStyle>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -128,9 +129,69 @@ SheetView::SheetView(QWidget* parent) : QTableView(parent) {
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setHighlightSections(false);
 
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    // The kept rows: a second view of the same sheet over the top of this one, with no column
+    // letters and no scroll bars of its own; it scrolls sideways with this one.
+    kept_ = new QTableView(this);
+    kept_->setObjectName(QStringLiteral("keptRows"));
+    kept_->setModel(&model_);
+    kept_->setSelectionModel(selectionModel());
+    kept_->setFocusPolicy(Qt::NoFocus);
+    kept_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    kept_->setWordWrap(false);
+    kept_->setFont(font());
+    kept_->setFrameShape(QFrame::NoFrame);
+    kept_->horizontalHeader()->hide();
+    kept_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    kept_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    kept_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    kept_->verticalHeader()->setMinimumSectionSize(1);
+    kept_->verticalHeader()->setHighlightSections(false);
+    kept_->horizontalHeader()->setMinimumSectionSize(1);
+    kept_->viewport()->installEventFilter(this);
+    viewport()->stackUnder(kept_);
+    connect(horizontalScrollBar(), &QScrollBar::valueChanged, kept_->horizontalScrollBar(), &QScrollBar::setValue);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { matchKeptRows(); });
+
     xls::SheetShown empty;
     empty.name = "Sheet1";
     showSheet(std::move(empty));
+}
+
+int SheetView::keptHeight() const {
+    int height = 0;
+    for (int row = 0; row < std::min(kKeptRows, model_.rowCount()); ++row)
+        if (!isRowHidden(row)) height += rowHeight(row);
+    return height;
+}
+
+bool SheetView::keepsRows() const {
+    return viewport()->height() >= keptHeight() + 2 * verticalHeader()->defaultSectionSize();
+}
+
+void SheetView::updateGeometries() {
+    QTableView::updateGeometries();
+    if (kept_) matchKeptRows();
+}
+
+void SheetView::matchKeptRows() {
+    const bool keep = keepsRows() && verticalScrollBar()->value() > 0;
+    kept_->setVisible(keep);
+    if (!keep) return;
+    kept_->verticalHeader()->setFixedWidth(verticalHeader()->width());
+    kept_->setGeometry(viewport()->x() - verticalHeader()->width(), viewport()->y(),
+                       verticalHeader()->width() + viewport()->width(), keptHeight());
+    kept_->horizontalScrollBar()->setValue(horizontalScrollBar()->value());
+}
+
+bool SheetView::eventFilter(QObject* watched, QEvent* event) {
+    // The wheel over the kept rows scrolls the turn rows beneath them.
+    if (kept_ && watched == kept_->viewport() && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
 }
 
 void SheetView::CreateLink(const std::filesystem::path& file) {
@@ -149,9 +210,22 @@ void SheetView::CreateLink(const std::filesystem::path& file) {
 
 void SheetView::bringRowIntoView(int row) {
     if (row < 1 || row > model_.rowCount()) return;
-    const int left = horizontalScrollBar()->value();
-    scrollTo(model_.index(row - 1, std::max(0, columnAt(0))), QAbstractItemView::EnsureVisible);
-    horizontalScrollBar()->setValue(left);
+    QScrollBar* bar = verticalScrollBar();
+    if (!keepsRows()) {
+        bar->setValue(bar->minimum());
+        return;
+    }
+    if (row <= kKeptRows || isRowHidden(row - 1)) return;
+    // In pixels from the sheet's top; the band beneath the kept rows is what the scorer sees.
+    const int top = verticalHeader()->sectionPosition(row - 1);
+    const int bottom = top + rowHeight(row - 1);
+    const int kept = keptHeight();
+    const int offset = bar->value();
+    if (top < offset + kept) {
+        bar->setValue(top - kept);
+    } else if (bottom > offset + viewport()->height()) {
+        bar->setValue(bottom - viewport()->height());
+    }
 }
 
 int SheetView::zeroWidth() const {
@@ -211,6 +285,15 @@ void SheetView::showSheet(xls::SheetShown sheet) {
             }
         }
     }
+    // The kept rows' view shows the same sizes, hidden rows and columns.
+    for (int row = 0; row < std::min(kKeptRows + 1, model_.rowCount()); ++row) {
+        kept_->verticalHeader()->resizeSection(row, vertical->sectionSize(row));
+        kept_->verticalHeader()->setSectionHidden(row, vertical->isSectionHidden(row));
+    }
+    for (int column = 0; column < model_.columnCount(); ++column) {
+        kept_->horizontalHeader()->resizeSection(column, horizontal->sectionSize(column));
+        kept_->horizontalHeader()->setSectionHidden(column, horizontal->isSectionHidden(column));
+    }
     spillTexts();
     scrollToTop();
     horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
@@ -221,6 +304,7 @@ void SheetView::spillTexts() {
     // it: the cell spans as many of them as the text needs. A neighbour with a value or a fill
     // stops it.
     clearSpans();
+    kept_->clearSpans();
     const QFontMetrics metrics(font());
     const QHeaderView* horizontal = horizontalHeader();
     // The item's own margins on both sides of the text, as the style draws them.
@@ -236,7 +320,9 @@ void SheetView::spillTexts() {
             width += horizontal->sectionSize(cell.column + span);
             ++span;
         }
-        if (span > 1) setSpan(cell.row, cell.column, 1, span);
+        if (span <= 1) continue;
+        setSpan(cell.row, cell.column, 1, span);
+        if (cell.row < kKeptRows) kept_->setSpan(cell.row, cell.column, 1, span);
     }
 }
 

@@ -4,6 +4,8 @@
 // a spreadsheet shows it (column letters, row numbers, values, fill colours, row heights and
 // column widths), with the top-left of the sheet in view when it is first linked and the scroll
 // position kept when it is read again. Before anything is linked it shows an empty "Sheet1".
+// Rows 1 to 13 (the standings) stay in view as a spreadsheet's frozen panes keep them: the turn
+// rows scroll beneath them, whenever the view has room for them and two rows more.
 
 #include "workbook/xls/workbook.h"
 
@@ -52,19 +54,32 @@ public:
     void CreateLink(const std::filesystem::path& file);
     // Shows one sheet as the engine describes it.
     void showSheet(xls::SheetShown sheet);
-    // Scrolls as little as it takes to show sheet row `row` (1-based).
+    // Scrolls as little as it takes to show sheet row `row` (1-based) beneath the rows kept in
+    // view; in a view too short to keep them and show more, it shows the standings instead.
     void bringRowIntoView(int row);
+    // Sheet rows 1..kKeptRows stay in view while the view is tall enough for them and two more.
+    static constexpr int kKeptRows = 13;
+    bool keepsRows() const;
 
     const SheetModel& sheetModel() const { return model_; }
     // Pixel sizes as this screen shows them.
     int rowHeightPixels(int heightTwips) const;
     int columnWidthPixels(int width256) const;
 
+protected:
+    void updateGeometries() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     int zeroWidth() const;
     void spillTexts();
+    // The kept rows' height in pixels, hidden rows taking none.
+    int keptHeight() const;
+    // The view of the kept rows laid over the top of this one, sized and scrolled as it is.
+    void matchKeptRows();
 
     SheetModel model_;
+    QTableView* kept_ = nullptr;
     bool linked_ = false;
 };
 

@@ -110,6 +110,8 @@ void TokenWidget::paintEvent(QPaintEvent* event) {
     }
     if (!marked_) return;
     const int width = std::max(3, this->width() / 16);
+    // Only the frame: the badge's brush must not fill the picture over.
+    painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(QColor(220, 0, 0), width));
     painter.drawRect(rect().adjusted(width / 2, width / 2, -(width + 1) / 2, -(width + 1) / 2));
 }

@@ -32,9 +32,18 @@ public:
     std::string log;
     std::string text = "41";
     bool recordSucceeds = true;
+    bool workbook = true;
+    int last = 0;          // the last recorded turn
+    bool goAhead = false;  // the answer to the question before a turn below it is recorded again
     std::map<std::string, std::string> during;  // a script to play inside a call, by the call's first word
 
     std::string turnText() const override { return text; }
+    bool workbookOpen() const override { return workbook; }
+    int lastRecordedTurn() const override { return last; }
+    bool confirmRerecord(std::int16_t turn, int lastRecorded) override {
+        note("ask " + std::to_string(turn) + " " + std::to_string(lastRecorded));
+        return goAhead;
+    }
     void countdownStarted() override { note("countdown"); }
     void countdownTicked() override { note("tick"); }
     void closeBegins(std::int16_t named) override { note("close " + std::to_string(named)); }
@@ -63,7 +72,8 @@ public:
     }
 
     // Words of input: "press:5", "nudge:t5" (a move within the drag distance), "move:s2",
-    // "release:t5", "click:3" (a court slot), "drop:7:s1" (token 7 dropped on slot 1), "text:abc".
+    // "release:t5", "click:3" (a court slot), "drop:7:s1" (token 7 dropped on slot 1), "text:abc",
+    // "last:45" (the last recorded turn), "yes" (go ahead when asked).
     void play(const std::string& script) {
         std::istringstream words(script);
         for (std::string word; words >> word;) {
@@ -84,6 +94,10 @@ public:
                 {"click", [&] { machine.courtSlotClicked(std::stoi(arg)); }},
                 {"drop", [&] { machine.drop(target(arg.substr(arg.find(':') + 1)), std::stoi(arg)); }},
                 {"text", [&] { text = arg; }},
+                {"last", [&] { last = std::stoi(arg); }},
+                {"yes", [&] { goAhead = true; }},
+                {"noWorkbook", [&] { workbook = false; }},
+                {"step", [&] { note(machine.turnStepAllowed() ? "step" : "no step"); }},
                 {"recordFails", [&] { recordSucceeds = false; }},
                 {"placeholderBack", [&] { board.dropOnToken(1, 21); }},
             };
@@ -94,7 +108,8 @@ public:
 
 const std::string kClosedBy0 = "countdown, close 0, record 41 0, idle, ended";
 
-// Refusal numbers: 0 not a number, 1 out of range, 2 court incomplete, 3 not between turns, 4 busy.
+// Refusal numbers: 0 not a number, 1 out of range, 2 court incomplete, 3 not between turns, 4 busy,
+// 5 no workbook.
 TEST(TurnMachine, ScriptsCallTheHostInOrder) {
     // The script, the scripts to play inside calls, the calls.
     const std::tuple<std::string, std::map<std::string, std::string>, std::string> cases[] = {
@@ -111,10 +126,30 @@ TEST(TurnMachine, ScriptsCallTheHostInOrder) {
         {"press:6 move:s2 release:s2", {}, "drag 6, drag ends, drop 6 on 2"},
         // A second press ends the first gesture without a drop (its release never came).
         {"press:5 move:t6 press:7 move:t8 release:t8", {}, "drag 5, drag ends, drag 7, drag ends, drop 7 on 8"},
-        // A drag across a court player names him; the drop that ends the drag waits for the record.
-        {"decide press:5 move:t6 move:t3",
+        // During a countdown a drag names the court player it is released on, whatever it crossed on
+        // the way (his token or his slot's area), else the last court player it crossed; the turn
+        // closes at the release and the drop follows the record.
+        {"decide press:5 move:t4 move:t1 release:t1", {},
+         "countdown, drag 5, drag ends, close 1, record 41 1, idle, drop 5 on 1, ended"},
+        {"decide press:10 move:t4 move:t3 move:s1 release:s1", {},
+         "countdown, drag 10, drag ends, close 1, record 41 1, idle, drop 10 on 1, ended"},
+        {"decide press:5 move:t4 move:t3 move:t6 release:t6", {},
+         "countdown, drag 5, drag ends, close 3, record 41 3, idle, drop 5 on 6, ended"},
+        {"decide press:5 move:t3 move:- release:-", {}, "countdown, drag 5, drag ends, close 3, record 41 3, idle, ended"},
+        {"decide press:5 move:t6 release:t6 miss", {}, "countdown, drag 5, drag ends, drop 5 on 6, " + kClosedBy0.substr(11)},
+        // A court player dragged off court names himself; crossings before the countdown do not count.
+        {"decide press:2 move:t2 move:t6 release:t6", {},
+         "countdown, drag 2, drag ends, close 2, record 41 2, idle, drop 2 on 6, ended"},
+        {"press:5 move:t3 decide move:t6 release:t6 miss", {},
+         "drag 5, countdown, drag ends, drop 5 on 6, close 0, record 41 0, idle, ended"},
+        // The countdown ends while a drag is held: the player it names then is named, and the drop
+        // lands when it is released.
+        {"decide press:5 move:t4 move:s2 timeUp move:t8 release:t8", {},
+         "countdown, drag 5, close 2, record 41 2, idle, ended, drag ends, drop 5 on 8"},
+        {"decide press:5 move:t4 move:- timeUp release:-", {}, "countdown, drag 5, close 4, record 41 4, idle, ended, drag ends"},
+        {"decide press:5 move:t6 timeUp",
          {{"record", "move:t3 release:t3"}},
-         "countdown, drag 5, close 3, record 41 3, drag ends, idle, drop 5 on 3, ended"},
+         "countdown, drag 5, close 0, record 41 0, drag ends, idle, drop 5 on 3, ended"},
         // Drops during the close keep the target of their arrival.
         {"decide miss",
          {{"record", "drop:7:s1 drop:8:s1 drop:9:t99"}},
@@ -138,6 +173,16 @@ TEST(TurnMachine, ScriptsCallTheHostInOrder) {
          {},
          "countdown, close 0, record 41 0, idle, not recorded, ended, not recorded, close waits"},
         {"text:abc decide text:0 decide text:41 placeholderBack decide", {}, "refused 0, refused 1, refused 2"},
+        // Without a workbook nothing that would write it starts.
+        {"noWorkbook decide begin step", {}, "refused 5, refused 5, no operation, refused 5, no step"},
+        // A turn below the last recorded one is recorded again only when the scorer says so; input
+        // that comes while he is asked waits, as during any operation.
+        {"last:41 decide miss", {}, kClosedBy0},
+        {"last:45 decide miss", {}, "ask 41 45"},
+        {"last:45 yes decide miss",
+         {{"ask", "decide drop:7:s1"}},
+         "ask 41 45, refused 4, drop 7 on 1, " + kClosedBy0},
+        {"last:45 yes decide", {{"ask", "placeholderBack"}}, "ask 41 45"},
         // Another workbook operation runs only between turns; drops and a window close wait for it.
         {"begin begin decide drop:6:s2 closeWindow end decide begin timeUp",
          {},

@@ -2,6 +2,8 @@
 
 #include "test_support.h"
 
+#include <QScrollBar>
+
 namespace pellix {
 namespace {
 
@@ -40,24 +42,43 @@ TEST(SheetView, ShowsTheSheetTheWayASpreadsheetDoes) {
     EXPECT_EQ(view.columnSpan(1, 1), 1);
 }
 
-// The first link shows the top-left; a re-read keeps where the scorer scrolled to, the row just
-// written can be brought into view, and a file that cannot be read keeps what was shown.
-TEST(SheetView, TheLinkedFileIsReadAgainWhereItWas) {
+// The first link shows the top-left; a turn row brought into view shows beneath rows 1 to 13,
+// which stay where they are; a re-read keeps where the scorer scrolled to, and a file that cannot
+// be read keeps what was shown. A view too short for the standings and two rows shows the
+// standings instead.
+TEST(SheetView, TheStandingsStayInViewAboveTheTurnRows) {
     ProgramFolder folder;
     testing::writeFile(folder / "broken.xls", std::string(4096, 'x'));
     SheetView view;
-    view.resize(1000, 300);
+    view.resize(1000, 500);
     view.show();
     view.CreateLink(folder.dataPath());
-    view.scrollTo(view.sheetModel().index(25, 30), QAbstractItemView::PositionAtTop);
-    const int left = view.columnAt(0);
-    view.bringRowIntoView(3);
+    const auto* kept = view.findChild<QTableView*>(QStringLiteral("keptRows"));
+    ASSERT_TRUE(kept);
+    EXPECT_FALSE(kept->isVisible());  // at the top the rows are seen where they are
+    view.scrollTo(view.sheetModel().index(5, 30));
+    const int left = view.horizontalScrollBar()->value();
+    view.bringRowIntoView(90);
+
+    ASSERT_TRUE(kept->isVisible());
+    const QRect turn = view.visualRect(view.sheetModel().index(89, 1));
+    EXPECT_EQ(kept->geometry().top(), view.viewport()->y());
+    EXPECT_EQ(kept->rowAt(0), 0);
+    EXPECT_EQ(kept->rowViewportPosition(12) + kept->rowHeight(12), kept->height());
+    EXPECT_GE(turn.top(), kept->height());
+    EXPECT_LE(turn.bottom(), view.viewport()->height());
+    EXPECT_EQ(kept->horizontalScrollBar()->value(), left);
+
     view.CreateLink(folder.dataPath());
     EXPECT_THROW(view.CreateLink(folder / "broken.xls"), xls::XlsError);
-    EXPECT_EQ(view.rowAt(0), 2);
-    EXPECT_EQ(view.columnAt(0), left);
-    EXPECT_GT(left, 0);
+    EXPECT_EQ(view.visualRect(view.sheetModel().index(89, 1)), turn);
+    EXPECT_EQ(view.horizontalScrollBar()->value(), left);
     EXPECT_EQ(view.sheetModel().data(view.sheetModel().index(21, 2), Qt::DisplayRole), QStringLiteral("p01.gif"));
+
+    view.resize(1000, 300);
+    view.bringRowIntoView(90);
+    EXPECT_EQ(view.rowAt(0), 0);
+    EXPECT_FALSE(kept->isVisible());
 }
 
 }  // namespace

@@ -75,13 +75,13 @@ TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
         form.cmdMiss_Click();
         form.timMiss_Timer();
         form.timDown_Timer();
-        form.picUser_DragOver(4);
+        form.turn().release(PointerTarget::token(4));
         form.picCourt_Click(1);
         form.picUser_DragDrop(1, 7);   // bench token 7 onto court player 1
         form.picCourt_DragDrop(2, 8);  // bench token 8 onto court slot 2
         form.close();
     });
-    form.picUser_DragOver(3);
+    form.picCourt_Click(3);
 
     EXPECT_EQ(folder.turnRow(41), "123400000000 C3");
     EXPECT_EQ(folder.turnRow(42), "000000000000");  // no second turn
