@@ -92,6 +92,57 @@ TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return form.xlApp == nullptr; }, 2000));
 }
 
+// Recording again a turn below the last recorded one asks first, naming the turns the next ones
+// will overwrite; Cancel, the default, starts nothing.
+TEST_F(TurnRoad, ATurnBelowTheLastRecordedAsksFirst) {
+    folder.setCell(cellmap::kTurnRow, cellmap::kTurnColumn, CellValue::ofNumber(11));
+    form.OLEWorkSheet->CreateLink(folder.dataPath());
+    form.txtTurn->setText(QStringLiteral("7"));
+    form.cmdSave_Click();
+    ASSERT_EQ(form.messageBoxes.size(), 1u);
+    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("第 8 節から第 11 節"))) << form.messageBoxes[0].toStdString();
+    expectIdle("7");
+    form.answer = QMessageBox::Ok;
+    form.cmdSave_Click();
+    EXPECT_EQ(form.cmdSave->text(), QStringLiteral("3秒前"));
+    form.cmdMiss_Click();
+    expectIdle("8");
+    EXPECT_EQ(folder.turnRow(7), "123400000000");
+}
+
+// One click on the titles picture asks once; after a confirmed reset nobody is named any more.
+// A real box opens clear of the status line.
+TEST_F(TurnRoad, OneClickOnTheTitlesAsksOnceAndTheResetForgetsTheNamed) {
+    startCountdown();
+    form.picCourt_Click(2);
+    ASSERT_TRUE(form.picUser[2]->marked());
+    form.answer = QMessageBox::Ok;
+    QTest::mouseClick(form.picQVN, Qt::LeftButton);
+    EXPECT_EQ(form.messageBoxes, std::vector<QString>{QStringLiteral("データを初期化しますか？")});
+    EXPECT_FALSE(form.picUser[2]->marked());
+    EXPECT_FALSE(form.lblGuide->text().startsWith(QStringLiteral("C :")));
+    EXPECT_EQ(folder.turnRow(41), "000000000000");
+
+    testing::ProgramFolder other;
+    MainForm real(other.path(), {std::make_shared<testing::RecordingSound>(), {}, {}});
+    real.show();
+    real.Form_Load();
+    QRect box;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* open = QApplication::activeModalWidget()) {
+            box = open->frameGeometry();
+            open->close();
+        }
+    });
+    closer.start(10);
+    for (int k = 1; k <= 4; ++k) real.picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
+    real.txtTurn->setText(QStringLiteral("0"));
+    real.cmdSave_Click();  // out of range: said in a box
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_FALSE(box.intersects(QRect(real.lblStatus->mapToGlobal(QPoint()), real.lblStatus->size())));
+}
+
 // A turn text that cannot start the countdown is explained: in the status line when it is no
 // number, in a box that gives the turns that can be recorded when it is out of range.
 TEST_F(TurnRoad, RefusedTurnTextsAreExplained) {

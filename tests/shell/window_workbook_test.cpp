@@ -73,8 +73,24 @@ TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
         EXPECT_TRUE(message.contains(QString::fromStdString(data.string())));
         EXPECT_TRUE(message.contains(QString::fromUtf8(advice))) << message.toStdString();
         EXPECT_EQ(form.xlApp, nullptr);
-        EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を開けませんでした"));
+        EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を直して、起動しなおしてください"));
         EXPECT_FALSE(form.courtPicture().isNull());
+
+        // Nothing that would write the workbook starts: each says why in one box.
+        EXPECT_EQ(form.txtTurn->text(), QString());
+        for (int k = 1; k <= 4; ++k) form.picCourt_DragDrop(k, k);
+        form.txtTurn->setText(QStringLiteral("5"));
+        form.cmdSave_Click();
+        form.cmdPrev_Click();
+        form.cmdNext_Click();
+        form.chkView->click();
+        form.picQVN_Click();
+        ASSERT_EQ(form.messageBoxes.size(), 6u);
+        for (std::size_t box = 1; box < 6; ++box)
+            EXPECT_TRUE(form.messageBoxes[box].startsWith(QStringLiteral("data.xls を開けなかったので"))) << box;
+        EXPECT_EQ(form.cmdSave->text(), QStringLiteral("決定"));
+        EXPECT_EQ(form.txtTurn->text(), QStringLiteral("5"));
+        EXPECT_FALSE(form.chkView->isChecked());
     }
 }
 
