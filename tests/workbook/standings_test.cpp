@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <random>
 #include <string>
 #include <utility>
 
@@ -77,30 +76,6 @@ TEST(Standings, TextColourAndOrderOfOnePlayer) {
         const Standing s = computeStanding(turn, 3, history.view());
         EXPECT_EQ(std::tuple(s.text, s.rowColor, s.lostColor, int{s.order}), expected) << name;
         EXPECT_EQ(s.takesPart, std::get<3>(expected) != -2) << name;
-    }
-}
-
-// Whoever goes through the turns in order steps the walk forward instead of walking back from
-// each turn; both must find the same runs, whatever the cells hold.
-TEST(Standings, TheWalkForwardFindsWhatTheWalkBackFinds) {
-    std::mt19937 random(2060);
-    const CellValue kinds[] = {CellValue::ofNumber(3), CellValue::empty(), CellValue::ofText(""),
-                               CellValue::ofText("x"), CellValue::ofNumber(0)};
-    for (int game = 0; game < 40; ++game) {
-        History history;
-        std::size_t kind = 0;
-        for (int turn = -1; turn <= 80; ++turn) {
-            if (random() % 3 == 0) kind = random() % std::size(kinds);  // runs of a few turns
-            history.cells[turn] = kinds[kind];
-        }
-        const TurnHistory view = history.view();
-        PlayerPast past;
-        for (int turn = 1; turn <= 80; ++turn) {
-            const PlayerPast walked = walkBack(turn, 3, view);
-            ASSERT_EQ(std::pair(past.onCourtRun, past.emptyRun), std::pair(walked.onCourtRun, walked.emptyRun))
-                << "game " << game << " turn " << turn;
-            past = past.after(view.position(turn, 3));
-        }
     }
 }
 
