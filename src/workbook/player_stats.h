@@ -13,11 +13,11 @@
 namespace pellix {
 
 struct PlayerStats {
-    int player = 0;      // 1..12
-    std::string name;    // column B of his status row, as the sheet shows it
-    int onCourt = 0;     // turns with his slot number in their row
-    int named = 0;       // turns with his "C" in their row
-    int lostAtOnce = 0;  // turns from 2 on whose commit writes "瞬　殺　　" for him
+    int player = 0;         // 1..12
+    std::string name;       // column B of his status row, as the sheet shows it
+    int onCourt = 0;        // turns with his slot number in their row
+    int named = 0;          // turns with his "C" in their row
+    int lostAtOnce = 0;     // turns from 2 on whose commit writes "瞬　殺　　" for him
     int longestStreak = 0;  // the largest N of "N連勝中" a commit writes for him
     int longestWait = 0;    // the largest N of "Nターン待ち"
     // His standing after turn t at [t - 1], as one signed number for a chart: N for "N連勝中",

@@ -19,8 +19,8 @@
 namespace pellix {
 
 void PrintTo(const PlayerStats& s, std::ostream* out) {
-    *out << ::testing::PrintToString(std::tuple(s.player, s.name, s.onCourt, s.named, s.lostAtOnce,
-                                                s.longestStreak, s.longestWait, s.standingAfter));
+    *out << ::testing::PrintToString(std::tuple(s.player, s.name, s.onCourt, s.named, s.lostAtOnce, s.longestStreak,
+                                                s.longestWait, s.standingAfter));
 }
 
 namespace {
