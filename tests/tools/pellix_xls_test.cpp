@@ -34,9 +34,8 @@ TEST_F(PellixXlsStats, TheTableReadsBackAsCsvAndDamagedFilesAreRefused) {
     court({5, 2, 3, 4});
     ASSERT_TRUE(commit(2));
     const testing::Saved saved(dataPath);
-    const xls::SheetShown sheet = saved.book.shown(saved.sheet);
     std::string expected = "player\x1fname\x1fon_court\x1fnamed\x1flost_at_once\x1flongest_streak\x1flongest_wait";
-    for (const PlayerStats& s : computeStats(ShownRecord(sheet)).players) {
+    for (const PlayerStats& s : computeStats(ShownRecord(saved.book.shown(saved.sheet))).players) {
         expected += "\x1e" + std::to_string(s.player) + "\x1f" + s.name;
         for (int number : {s.onCourt, s.named, s.lostAtOnce, s.longestStreak, s.longestWait})
             expected += "\x1f" + std::to_string(number);

@@ -74,8 +74,7 @@ TEST(Stats, AgreeWithGamesOfKnownAnswers) {
         {"nothing recorded", game(0, kEvening, {3}), {{3, "", 0, 0, 0, 0, 0, {}}}},
     };
     for (const auto& [name, record, expected] : cases) {
-        const xls::SheetShown sheet = testing::sheetOf(record);
-        EXPECT_EQ(computeStats(ShownRecord(sheet)).players, expected) << name;
+        EXPECT_EQ(computeStats(ShownRecord(testing::sheetOf(record))).players, expected) << name;
     }
 }
 
@@ -111,8 +110,7 @@ TEST_F(Game, StatsSayWhatTheCommitsWrote) {
     ASSERT_NO_FATAL_FAILURE(play(297));
 
     const testing::Saved saved(dataPath);
-    const xls::SheetShown sheet = saved.book.shown(saved.sheet);
-    const StatsTable table = computeStats(ShownRecord(sheet));
+    const StatsTable table = computeStats(ShownRecord(saved.book.shown(saved.sheet)));
     ASSERT_EQ(table.players.size(), taking.size());
     int onCourtOfAll = 0;
     for (const PlayerStats& stats : table.players) {
