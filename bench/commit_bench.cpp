@@ -4,6 +4,7 @@
 // "commit_relinked" adds the sheet view's re-read of the saved file. "floor" is the least any
 // save can cost on the same file: read its bytes and write them back atomically.
 
+#include "bench_workbooks.h"
 #include "workbook/score_routines.h"
 #include "workbook/xl_app.h"
 #include "workbook/xls/atomic_file.h"
@@ -21,55 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using pellix::XlApp;
-
-const fs::path kBase = PELLIX_BENCH_BASE;
-
-fs::path benchFolder() {
-    static const fs::path folder = [] {
-        const char* chosen = std::getenv("PELLIX_BENCH_DIR");
-        fs::path path = chosen ? fs::path(chosen) : fs::temp_directory_path() / "pellix-bench";
-        fs::create_directories(path);
-        return path;
-    }();
-    return folder;
-}
-
-struct Court {
-    std::array<int, 5> slot{};  // slot k = 1..4 holds player slot[k]
-    int miss = 0;
-};
-
-Court courtOfTurn(std::mt19937& random) {
-    Court court;
-    std::array<int, 12> players{};
-    for (int p = 0; p < 12; ++p) players[static_cast<std::size_t>(p)] = p + 1;
-    std::shuffle(players.begin(), players.end(), random);
-    for (int k = 1; k <= 4; ++k) court.slot[static_cast<std::size_t>(k)] = players[static_cast<std::size_t>(k - 1)];
-    if (random() % 2) court.miss = court.slot[1 + random() % 4];
-    return court;
-}
-
-// A score workbook with `turns` recorded turns, made once per size from the base workbook.
-fs::path workbookWithTurns(int turns) {
-    static std::map<int, fs::path> made;
-    if (auto found = made.find(turns); found != made.end()) return found->second;
-    const fs::path path = benchFolder() / ("turns_" + std::to_string(turns) + ".xls");
-    fs::copy_file(kBase, path, fs::copy_options::overwrite_existing);
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add);
-    XlApp xlApp;
-    auto& xlBook = xlApp.Application().Workbooks().Open(path);
-    std::mt19937 random(20260);
-    for (int turn = 1; turn <= turns; ++turn) {
-        const Court court = courtOfTurn(random);
-        for (int k = 1; k <= 4; ++k) xlApp.cells(turn + 40, court.slot[static_cast<std::size_t>(k)] + 9).setValue(k);
-        if (court.miss > 0) xlApp.cells(turn + 40, court.miss + 22).setValue("C");
-    }
-    xlApp.cells(19, 2).setValue(turns);
-    xlBook.saveas(path);
-    xlBook.Close();
-    made[turns] = path;
-    return path;
-}
+using pellix::bench::Court;
+using pellix::bench::courtOfTurn;
+using pellix::bench::workbookWithTurns;
 
 // The window as far as a commit needs it, without a window: status messages and sounds go
 // nowhere; the relink re-reads the saved file as the sheet view does, when asked to.

@@ -3,7 +3,9 @@
 //
 //   pellix-xls dump FILE          the active sheet's cells and its rows with their own height
 //   pellix-xls edit FILE OP...    B19=7  D4=2連勝中  J41:AH41=  fill:B2:D13=35  height:2:13=16.5
+//   pellix-xls stats FILE         the taking-part players' statistics over turns 1..B19, as CSV
 
+#include "workbook/player_stats.h"
 #include "workbook/xl_app.h"
 #include "workbook/xls/cell_text.h"
 
@@ -130,9 +132,24 @@ int edit(const std::string& file, int count, char** operations) {
     return 0;
 }
 
+int stats(const std::string& file) {
+    pellix::XlApp xlApp;
+    pellix::XlBook& xlBook = xlApp.Application().Workbooks().Open(file);
+    const auto shown = xlBook.workbook().shown(xlBook.workbook().activeSheet());
+    std::cout << pellix::statsCsv(pellix::computeStats(pellix::ShownRecord(shown))) << std::flush;
+    xlBook.Close();
+    // A table cut short (a full disk, a closed pipe) must not pass for the whole one.
+    if (!std::cout) {
+        std::cerr << "pellix-xls: cannot write the table to standard output\n";
+        return 1;
+    }
+    return 0;
+}
+
 int usage() {
     std::cerr << "usage: pellix-xls dump FILE\n"
-                 "       pellix-xls edit FILE OP...   (B19=7  D4=text  J41:AH41=  fill:B2:D13=35  height:2:13=16.5)\n";
+                 "       pellix-xls edit FILE OP...   (B19=7  D4=text  J41:AH41=  fill:B2:D13=35  height:2:13=16.5)\n"
+                 "       pellix-xls stats FILE\n";
     return 2;
 }
 
@@ -144,6 +161,7 @@ int main(int argc, char** argv) {
     try {
         if (command == "dump" && argc == 3) return dump(argv[2]);
         if (command == "edit" && argc >= 4) return edit(argv[2], argc - 3, argv + 3);
+        if (command == "stats" && argc == 3) return stats(argv[2]);
     } catch (const pellix::XlsError& error) {
         std::cerr << error.what() << '\n';
         return 1;

@@ -13,10 +13,11 @@ inline constexpr int kPlayers = 12;
 inline constexpr int kTurnRow = 19;
 inline constexpr int kTurnColumn = 2;
 
-// Status rows: player i on row i + 1, B..D; the standing text in D.
+// Status rows: player i on row i + 1, B..D; his name in B (the owner's), the standing text in D.
 constexpr int statusRow(int player) {
     return player + 1;
 }
+inline constexpr int kNameColumn = 2;
 inline constexpr int kStandingColumn = 4;
 inline constexpr const char* kStatusArea = "B2:D13";
 inline constexpr const char* kStatusTexts = "C2:D13";

@@ -20,15 +20,14 @@ void consider(Title& title, int value, int player) {
     title.holders.push_back(player);
 }
 
-// The mark the commit writes is "C"; a hand-typed "c" or " C " in the sheet means the same.
+}  // namespace
+
 bool isNamedMark(const xls::CellValue& value) {
     if (value.kind != xls::ValueKind::Text) return false;
     const auto first = value.text.find_first_not_of(' ');
     const auto last = value.text.find_last_not_of(' ');
     return first != std::string::npos && first == last && (value.text[first] == 'C' || value.text[first] == 'c');
 }
-
-}  // namespace
 
 const xls::CellShown* ShownRecord::cell(int row, int column) const {
     const auto place = std::pair(row - 1, column - 1);

@@ -44,6 +44,9 @@ private:
     const xls::SheetShown& sheet_;
 };
 
+// A "C" mark in a turn row. The commit writes "C"; a hand-typed "c" or " C " means the same.
+bool isNamedMark(const xls::CellValue& value);
+
 // The titles over turns 1..lastTurn of `record`.
 LiveTitles computeLiveTitles(const ShownRecord& record);
 

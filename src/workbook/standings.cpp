@@ -12,54 +12,64 @@ bool isEmptyCell(const xls::CellValue& value) {
     return value.kind == xls::ValueKind::Empty || (value.kind == xls::ValueKind::Text && value.text.empty());
 }
 
-namespace {
-
-Standing onCourtStanding(int turn, int player, const TurnHistory& history) {
-    Standing standing;
-    standing.takesPart = true;
-    const int streak = winningStreak(turn, player, history);
-    standing.text = streak > 0 ? std::to_string(streak) + "連勝中" : "Challenger";
-    standing.order = -1;
-    const xls::CellValue slot = history.position(turn, player);
-    standing.rowColor = (slot.kind == xls::ValueKind::Number && slot.number < 3) ? kLightGreen : kTan;
-    return standing;
+PlayerPast PlayerPast::after(const xls::CellValue& position) const {
+    // A note typed into the cell is neither a slot nor empty: it breaks both runs.
+    return {greaterThanZero(position) ? onCourtRun + 1 : 0, isEmptyCell(position) ? emptyRun + 1 : 0};
 }
 
-Standing offCourtStanding(int turn, int player, const TurnHistory& history) {
+PlayerPast walkBack(int turn, int player, const TurnHistory& history) {
+    PlayerPast past;
+    for (int j = turn - 1; j >= 1 && greaterThanZero(history.position(j, player)); --j) ++past.onCourtRun;
+    if (past.onCourtRun == 0)
+        for (int j = turn - 1; j >= 1 && isEmptyCell(history.position(j, player)); --j) ++past.emptyRun;
+    return past;
+}
+
+Standing standingOf(const xls::CellValue& position, const PlayerPast& past, const xls::CellValue& twoTurnsBack) {
     Standing standing;
     standing.takesPart = true;
-    // Turns waited, the current one included: the first step back already gives 2.
-    for (int j = turn - 1; j >= 1 && isEmptyCell(history.position(j, player)); --j) {
-        standing.text = std::to_string(turn - j + 1) + "ターン待ち";
-        standing.order = static_cast<std::int16_t>(turn - j + 1);
-    }
-    if (standing.text.empty()) {
+    if (greaterThanZero(position)) {
+        // The streak counts the turns just before this one on court without a break.
+        standing.order = -1;
+        standing.rowColor = (position.number < 3) ? kLightGreen : kTan;
+        if (past.onCourtRun > 0) {
+            standing.kind = StandingKind::Streak;
+            standing.count = past.onCourtRun;
+            standing.text = std::to_string(past.onCourtRun) + "連勝中";
+        } else {
+            standing.kind = StandingKind::Challenger;
+            standing.text = "Challenger";
+        }
+    } else if (past.emptyRun > 0) {
+        // Turns waited, the current one included: one empty turn before already gives 2.
+        standing.kind = StandingKind::Waiting;
+        standing.count = past.emptyRun + 1;
+        standing.text = std::to_string(standing.count) + "ターン待ち";
+        standing.order = static_cast<std::int16_t>(standing.count);
+    } else {
         // On court in the turn before (or this is turn 1): off court two turns back as well
         // means the player came on and went straight off.
-        if (isEmptyCell(history.position(turn - 2, player))) {
+        standing.order = 1;
+        if (isEmptyCell(twoTurnsBack)) {
+            standing.kind = StandingKind::LostAtOnce;
             standing.text = kLostAtOnce;
             standing.lostColor = kRose;
+        } else {
+            standing.kind = StandingKind::JustLeft;
         }
-        standing.order = 1;
     }
     return standing;
 }
-
-}  // namespace
 
 int winningStreak(int turn, int player, const TurnHistory& history) {
     if (!greaterThanZero(history.position(turn, player))) return 0;
-    // The walk back counts the turns just before this one that the player spent on court
-    // without a break.
-    int streak = 0;
-    for (int j = turn - 1; j >= 1 && greaterThanZero(history.position(j, player)); --j) ++streak;
-    return streak;
+    return walkBack(turn, player, history).onCourtRun;
 }
 
 Standing computeStanding(int turn, int player, const TurnHistory& history) {
     if (!greaterThanZero(history.entry(player))) return {};
-    return greaterThanZero(history.position(turn, player)) ? onCourtStanding(turn, player, history)
-                                                           : offCourtStanding(turn, player, history);
+    return standingOf(history.position(turn, player), walkBack(turn, player, history),
+                      history.position(turn - 2, player));
 }
 
 }  // namespace pellix

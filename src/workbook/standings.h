@@ -24,8 +24,20 @@ inline constexpr int kLightGreen = 35;  // on court in slot 1 or 2
 inline constexpr int kTan = 40;         // on court in slot 3 or 4
 inline constexpr int kRose = 38;        // lost at once
 
+// What the standing says, for those who count with it rather than show it.
+enum class StandingKind {
+    NotTakingPart,
+    Streak,      // "N連勝中"
+    Challenger,  // on court, off court in the turn before
+    Waiting,     // "Nターン待ち"
+    LostAtOnce,  // "瞬　殺　　"
+    JustLeft,    // off court after more than one turn on it: the empty text
+};
+
 struct Standing {
     bool takesPart = false;
+    StandingKind kind = StandingKind::NotTakingPart;
+    int count = 0;             // the N of a streak or a wait, else 0
     std::string text;          // column D of the status row
     int rowColor = kNoColor;   // B..D: kLightGreen or kTan for a player on court
     int lostColor = kNoColor;  // C..D: kRose for a player who lost at once
@@ -40,6 +52,26 @@ struct TurnHistory {
     // The position cell of player 1..12 in turn t (row t + 40; t may be -2..turn).
     std::function<xls::CellValue(int turn, int player)> position;
 };
+
+// What the walks back find before a turn: the turns just before it that the player spent on court
+// without a break, and those in which his position cell was empty without a break (at most one
+// of the two is not 0). Turn 1 has nothing before it: the walks stop there.
+struct PlayerPast {
+    int onCourtRun = 0;
+    int emptyRun = 0;
+    bool operator==(const PlayerPast&) const = default;
+
+    // The past of the next turn, given this turn's position cell: the walk back in its forward
+    // form, for those who go through the turns in order.
+    PlayerPast after(const xls::CellValue& position) const;
+};
+
+// The walk back from `turn` over the turns before it, as the commit makes it.
+PlayerPast walkBack(int turn, int player, const TurnHistory& history);
+
+// The rule: the standing of a taking-part player from his position cell in the turn, what lies
+// before the turn, and his position cell two turns back (rows 39 and 40 for turns 1 and 2).
+Standing standingOf(const xls::CellValue& position, const PlayerPast& past, const xls::CellValue& twoTurnsBack);
 
 // The player's winning streak in `turn`: the turns just before it that he spent on court without
 // a break (the "N" of "N連勝中"); 0 when he is off court in `turn` or came on in it.

@@ -2,6 +2,8 @@
 
 #include "workbook/live_titles.h"
 
+#include "score_test_support.h"
+
 #include "workbook/cell_map.h"
 
 #include <gtest/gtest.h>
@@ -13,32 +15,9 @@
 namespace pellix {
 namespace {
 
+using testing::Record;
+using testing::sheetOf;
 using xls::CellValue;
-
-// A record in the sheet's cells: B19 and, for each turn, one character per player: '1'..'4' the
-// slot, 'a'..'d' the slot with the player named by a "C" mark, '*' named off the court, '.' off.
-struct Record {
-    CellValue lastTurn;
-    std::vector<std::string> turns;
-    std::map<std::pair<int, int>, CellValue> extra;  // (row, column) 1-based: odd cells typed by hand
-};
-
-xls::SheetShown sheetOf(const Record& record) {
-    std::map<std::pair<int, int>, CellValue> cells = record.extra;
-    cells[{cellmap::kTurnRow, cellmap::kTurnColumn}] = record.lastTurn;
-    for (std::size_t t = 0; t < record.turns.size(); ++t) {
-        const int row = cellmap::turnRow(static_cast<int>(t) + 1);
-        for (int player = 1; player <= cellmap::kPlayers; ++player) {
-            const char c = record.turns[t][player - 1];
-            const int slot = c >= 'a' && c <= 'd' ? c - 'a' + 1 : c >= '1' && c <= '4' ? c - '0' : 0;
-            if (slot) cells[{row, cellmap::positionColumn(player)}] = CellValue::ofNumber(slot);
-            if (c == '*' || (c >= 'a' && c <= 'd')) cells[{row, cellmap::markColumn(player)}] = CellValue::ofText("C");
-        }
-    }
-    xls::SheetShown sheet;
-    for (const auto& [place, value] : cells) sheet.cells.push_back({place.first - 1, place.second - 1, value});
-    return sheet;
-}
 
 // Players 1..6 take turns; player 2 stays on court throughout.
 const std::vector<std::string> kEvening = {"123d........", "12c.4.......", "a2..34......", ".24.a3......",

@@ -1,5 +1,7 @@
 #include "score_test_support.h"
 
+#include "workbook/cell_map.h"
+
 namespace pellix::testing {
 
 std::filesystem::path withSampleWorkbook(const ScratchFolder& folder) {
@@ -21,6 +23,24 @@ void ScoreFixture::edit(const std::function<void(XlApp&)>& edits) {
 
 Saved::Saved(const std::filesystem::path& file) : book(xls::Workbook::open(file)), sheet(book.activeSheet()) {
     for (const auto& cell : book.shown(sheet).cells) fills[{cell.row + 1, cell.column + 1}] = cell.fillColorIndex;
+}
+
+xls::SheetShown sheetOf(const Record& record) {
+    std::map<std::pair<int, int>, xls::CellValue> cells = record.extra;
+    cells[{cellmap::kTurnRow, cellmap::kTurnColumn}] = record.lastTurn;
+    for (std::size_t t = 0; t < record.turns.size(); ++t) {
+        const int row = cellmap::turnRow(static_cast<int>(t) + 1);
+        for (int player = 1; player <= cellmap::kPlayers; ++player) {
+            const char c = record.turns[t][player - 1];
+            const int slot = c >= 'a' && c <= 'd' ? c - 'a' + 1 : c >= '1' && c <= '4' ? c - '0' : 0;
+            if (slot) cells[{row, cellmap::positionColumn(player)}] = xls::CellValue::ofNumber(slot);
+            if (c == '*' || (c >= 'a' && c <= 'd'))
+                cells[{row, cellmap::markColumn(player)}] = xls::CellValue::ofText("C");
+        }
+    }
+    xls::SheetShown sheet;
+    for (const auto& [place, value] : cells) sheet.cells.push_back({place.first - 1, place.second - 1, value});
+    return sheet;
 }
 
 std::string runPython(const std::string& script) {

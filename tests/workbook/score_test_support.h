@@ -87,6 +87,16 @@ struct Saved {
     std::map<std::pair<int, int>, int> fills;
 };
 
+// A record in the sheet's cells, as the engine shows a sheet: B19 and, for each turn, one character
+// per player: '1'..'4' the slot, 'a'..'d' the slot with the player named by a "C" mark, '*' named
+// off the court, '.' off.
+struct Record {
+    xls::CellValue lastTurn;
+    std::vector<std::string> turns;
+    std::map<std::pair<int, int>, xls::CellValue> extra;  // (row, column) 1-based: other cells, odd ones typed by hand
+};
+xls::SheetShown sheetOf(const Record& record);
+
 // Runs /usr/bin/python3 on the script; returns what it printed, error messages included, after
 // "failed: " when it did not end well.
 std::string runPython(const std::string& script);
