@@ -215,6 +215,10 @@ void VersionStore::load() {
         }
     } catch (const xls::XlsError&) {
     }
+    // An operation writes nothing down before it replaces data.xls: the version it keeps, still
+    // there at the current state's number, is what shows that one was under way.
+    std::error_code error2;
+    if (move == Move::None && fs::exists(versionFile(position_), error2)) move = Move::Operation;
     if (move != Move::None) recover(move, target);
 }
 
@@ -258,8 +262,20 @@ void VersionStore::writeState(Move move, int target) {
                                                    : "restore";
         text += std::string("moving ") + kind + " " + std::to_string(target) + "\n";
     }
-    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-    xls::writeFileAtomically(history_ / "state", bytes, "history/state");
+    // Replaced by a rename, so a kill at any instant leaves the old or the new state. Not flushed
+    // to disk: after a power cut an older state is read, and the version files themselves show
+    // which replacement landed, as after a kill.
+    const fs::path temporary = history_ / ".state.new";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw xls::XlsError("cannot save history/state: " + std::string(std::strerror(errno)));
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    const int error = written ? 0 : errno ? errno : EIO;
+    ::close(fd);
+    if (!written || ::rename(temporary.c_str(), (history_ / "state").c_str()) != 0) {
+        const int cause = written ? errno : error;
+        ::unlink(temporary.c_str());
+        throw xls::XlsError("cannot save history/state: " + std::string(std::strerror(cause)));
+    }
 }
 
 void VersionStore::keep(const fs::path& replaced, int state) {
@@ -275,13 +291,7 @@ void VersionStore::keep(const fs::path& replaced, int state) {
 
 void VersionStore::beginOperation() {
     kept_ = false;
-    moving_ = false;
-    if (!usable_) return;
-    try {
-        writeState(Move::Operation, position_ + 1);
-        moving_ = true;
-    } catch (const xls::XlsError&) {
-    }
+    moving_ = usable_;
 }
 
 xls::BeforeReplace VersionStore::keeper() {
@@ -457,7 +467,6 @@ void VersionStore::appendJournal(const OperationNote& note, const std::string& k
         if (wrote <= 0) break;
         done += static_cast<std::size_t>(wrote);
     }
-    ::fdatasync(fd);
     ::close(fd);
 }
 

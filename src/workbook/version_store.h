@@ -15,15 +15,19 @@
 //                          hard link to the file the save replaces (a copy where the file system
 //                          has none), so keeping one costs no copy.
 //   history/state          "pellix-history 1", "position N" (the current state) and, only while
-//                          data.xls is being replaced, "moving KIND M": the move under way (an
-//                          operation, an undo, a redo or a restore, towards state M). Written
-//                          atomically before and after every replacement, so a program killed at
-//                          any instant finds at the next start whether the replacement landed
-//                          and finishes or forgets it. Without a readable state file, the state
-//                          after the highest-numbered file is taken as current.
+//                          an undo, a redo or a restore replaces data.xls, "moving KIND M" (KIND
+//                          undo, redo or restore, towards state M). Replaced by a rename after
+//                          every move and before an undo, redo or restore, so that a program
+//                          killed at any instant finds at the next start whether the replacement
+//                          landed (does data.xls hold what it was replaced with?) and finishes or
+//                          forgets it. An operation writes no "moving" line: the version it keeps
+//                          under the current state's number, which no state at rest has, shows
+//                          that it was under way. Without a readable state file, the state after
+//                          the highest-numbered file is taken as current.
 //   history/journal.csv    one line an operation, appended and flushed once it has succeeded:
 //                          time,operation,turn,slot1,slot2,slot3,slot4,named,kept (UTF-8, fields
-//                          quoted as RFC 4180 does, lines ending in CR LF, a header line first).
+//                          quoted as RFC 4180 does, lines ending in CR LF, a header line first;
+//                          handed to the system at once, not forced to disk).
 //                          `kept` is the file name of the version the operation kept, empty when
 //                          none could be kept. The descriptions of undo and redo come from here.
 //
@@ -143,7 +147,7 @@ private:
     int lowest_ = 0;   // the lowest-numbered version on disk (position_ when none)
     int highest_ = 0;  // the highest-numbered one (position_ when none)
     bool usable_ = true;
-    bool moving_ = false;  // an operation's move is written down: its version may be kept
+    bool moving_ = false;  // an operation is under way and its version may be kept
     bool kept_ = false;    // set by the keeper of the operation under way
     std::map<int, OperationNote> notes_;  // by the state they replaced
 };
