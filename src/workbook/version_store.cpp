@@ -174,7 +174,7 @@ void VersionStore::load() {
     }
 
     Move move = Move::None;
-    int target = 0;
+    int target = 0, stale = 0;
     std::optional<int> position;
     std::istringstream state([&] {
         try {
@@ -190,15 +190,17 @@ void VersionStore::load() {
         int number = 0;
         if (state >> word >> number && word == "position" && number >= 0) position = number;
         std::string kind;
-        if (position && state >> word >> kind >> number && word == "moving") {
+        if (position && state >> word && word == "moving" && state >> kind >> number) {
             const std::pair<const char*, Move> kinds[] = {
-                {"operation", Move::Operation}, {"undo", Move::Undo}, {"redo", Move::Redo}, {"restore", Move::Restore}};
+                {"undo", Move::Undo}, {"redo", Move::Redo}, {"restore", Move::Restore}};
             for (const auto& [name, candidate] : kinds)
                 if (kind == name) move = candidate, target = number;
+        } else if (position && word == "stale" && state >> number) {
+            stale = number;
         }
     }
-    // Without its state file the history still reads: the newest version is the one before now.
-    position_ = position.value_or(highest ? *highest + 1 : 0);
+    // Without a state file (none written yet, or lost), the versions are walked from the oldest.
+    position_ = position.value_or(lowest.value_or(0));
     lowest_ = std::min(lowest.value_or(position_), position_);
     highest_ = std::max(highest.value_or(position_), position_);
 
@@ -215,11 +217,25 @@ void VersionStore::load() {
         }
     } catch (const xls::XlsError&) {
     }
-    // An operation writes nothing down before it replaces data.xls: the version it keeps, still
-    // there at the current state's number, is what shows that one was under way.
-    std::error_code error2;
-    if (move == Move::None && fs::exists(versionFile(position_), error2)) move = Move::Operation;
-    if (move != Move::None) recover(move, target);
+    if (move != Move::None) return recover(move, target);
+
+    // Operations write nothing down: each one that kept a version since the state file was
+    // written moved the current state one up. The last of them may not have landed: its version is
+    // then data.xls itself.
+    const int written = position_;
+    for (int n = stale; n > position_; --n) removeQuietly(versionFile(n));
+    std::error_code exists;
+    while (fs::exists(versionFile(position_), exists)) ++position_;
+    if (position_ > written && sameContent(dataPath_, versionFile(position_ - 1)))
+        removeQuietly(versionFile(--position_));
+    highest_ = std::max(highest_, position_);
+    if (position_ != written || stale > written) {
+        try {
+            writeState(Move::None, 0);
+        } catch (const xls::XlsError&) {
+            usable_ = false;
+        }
+    }
 }
 
 // A replacement that a killed run (or a failed save) left half done: whether data.xls holds
@@ -253,13 +269,11 @@ void VersionStore::recover(Move move, int target) {
     }
 }
 
-void VersionStore::writeState(Move move, int target) {
+void VersionStore::writeState(Move move, int target, int staleUpTo) {
     std::string text = std::string(kStateHeader) + "\nposition " + std::to_string(position_) + "\n";
+    if (staleUpTo > position_) text += "stale " + std::to_string(staleUpTo) + "\n";
     if (move != Move::None) {
-        const char* kind = move == Move::Operation ? "operation"
-                           : move == Move::Undo    ? "undo"
-                           : move == Move::Redo    ? "redo"
-                                                   : "restore";
+        const char* kind = move == Move::Undo ? "undo" : move == Move::Redo ? "redo" : "restore";
         text += std::string("moving ") + kind + " " + std::to_string(target) + "\n";
     }
     // Replaced by a rename, so a kill at any instant leaves the old or the new state. Not flushed
@@ -280,8 +294,12 @@ void VersionStore::writeState(Move move, int target) {
 
 void VersionStore::keep(const fs::path& replaced, int state) {
     const fs::path file = versionFile(state);
-    removeQuietly(file);
-    const int error = link_(replaced, file);
+    int error = link_(replaced, file);
+    // A file left where the version goes (by a copy that a kill cut short) gives way.
+    if (error == EEXIST) {
+        removeQuietly(file);
+        error = link_(replaced, file);
+    }
     if (error == 0) return;
     if (!linksUnavailable(error))
         throw xls::XlsError("cannot keep " + replaced.filename().string() + " in history: " + std::strerror(error));
@@ -292,6 +310,15 @@ void VersionStore::keep(const fs::path& replaced, int state) {
 void VersionStore::beginOperation() {
     kept_ = false;
     moving_ = usable_;
+    // The versions an undo left above the current state would read as this operation's own
+    // after a kill: they are marked for removal first.
+    if (moving_ && highest_ > position_) {
+        try {
+            writeState(Move::None, 0, highest_);
+        } catch (const xls::XlsError&) {
+            moving_ = false;
+        }
+    }
 }
 
 xls::BeforeReplace VersionStore::keeper() {
@@ -311,15 +338,19 @@ bool VersionStore::finishOperation(const OperationNote& note) {
     const bool kept = moving_ && kept_;
     if (moving_) {
         // What could have been redone belongs to another past now.
+        const bool hadStale = highest_ > position_;
         removeAbove(position_);
         if (kept) notes_[position_] = note;
         ++position_;
         highest_ = std::max(highest_, position_);
         moving_ = false;
-        try {
-            writeState(Move::None, 0);
-        } catch (const xls::XlsError&) {
-            // The next start finds the move and sees from data.xls that it landed.
+        // A kept version says by itself that the state moved up; a missing one must be written.
+        if (hadStale || !kept) {
+            try {
+                writeState(Move::None, 0);
+            } catch (const xls::XlsError&) {
+                usable_ = false;
+            }
         }
         prune();
     }
@@ -445,20 +476,22 @@ void VersionStore::appendJournal(const OperationNote& note, const std::string& k
     for (const std::string& name : note.court) line += "," + csvField(name);
     line += "," + csvField(note.named) + "," + kept + "\r\n";
 
-    std::error_code error;
-    fs::create_directories(history_, error);
-    const fs::path journal = history_ / "journal.csv";
-    const int fd = ::open(journal.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return;
-    struct stat info {};
     std::string text;
-    if (::fstat(fd, &info) == 0 && info.st_size == 0) {
-        text = kJournalHeader;
-    } else {
-        // A line cut short (the machine went off mid-write) must not swallow the next one.
-        char last = '\n';
-        if (::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n') text = "\r\n";
+    if (journal_ < 0) {
+        std::error_code error;
+        fs::create_directories(history_, error);
+        journal_ = ::open((history_ / "journal.csv").c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        if (journal_ < 0) return;
+        struct stat info {};
+        if (::fstat(journal_, &info) == 0 && info.st_size == 0) {
+            text = kJournalHeader;
+        } else {
+            // A line cut short (the machine went off mid-write) must not swallow the next one.
+            char last = '\n';
+            if (::pread(journal_, &last, 1, info.st_size - 1) == 1 && last != '\n') text = "\r\n";
+        }
     }
+    const int fd = journal_;
     text += line;
     std::size_t done = 0;
     while (done < text.size()) {
@@ -467,7 +500,10 @@ void VersionStore::appendJournal(const OperationNote& note, const std::string& k
         if (wrote <= 0) break;
         done += static_cast<std::size_t>(wrote);
     }
-    ::close(fd);
+}
+
+VersionStore::~VersionStore() {
+    if (journal_ >= 0) ::close(journal_);
 }
 
 }  // namespace pellix

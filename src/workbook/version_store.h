@@ -14,16 +14,18 @@
 //                          be undone to, the files above it redone to. A version is kept as a
 //                          hard link to the file the save replaces (a copy where the file system
 //                          has none), so keeping one costs no copy.
-//   history/state          "pellix-history 1", "position N" (the current state) and, only while
-//                          an undo, a redo or a restore replaces data.xls, "moving KIND M" (KIND
-//                          undo, redo or restore, towards state M). Replaced by a rename after
-//                          every move and before an undo, redo or restore, so that a program
-//                          killed at any instant finds at the next start whether the replacement
-//                          landed (does data.xls hold what it was replaced with?) and finishes or
-//                          forgets it. An operation writes no "moving" line: the version it keeps
-//                          under the current state's number, which no state at rest has, shows
-//                          that it was under way. Without a readable state file, the state after
-//                          the highest-numbered file is taken as current.
+//   history/state          "pellix-history 1" and "position N": the current state as last written
+//                          down. Operations do not rewrite it: every version kept at N, N+1, ...
+//                          since then is an operation that moved the state one up (the last of
+//                          them, if data.xls is still that very file, was killed before its
+//                          rename and is forgotten). "stale M" marks the versions N+1..M that a
+//                          new operation after an undo is about to remove. While an undo, a redo
+//                          or a restore replaces data.xls, "moving KIND M" names it (towards
+//                          state M): a program killed at any instant finds at the next start
+//                          whether the replacement landed (does data.xls hold what it was
+//                          replaced with?) and finishes or forgets it. Replaced by a rename, not
+//                          forced to disk: after a power cut an older state reads the same way.
+//                          Without a readable state file, the walk starts at the oldest file.
 //   history/journal.csv    one line an operation, appended and flushed once it has succeeded:
 //                          time,operation,turn,slot1,slot2,slot3,slot4,named,kept (UTF-8, fields
 //                          quoted as RFC 4180 does, lines ending in CR LF, a header line first;
@@ -95,6 +97,9 @@ public:
     // it and finishes or forgets a replacement that a killed run left half done. Never throws:
     // a history that cannot be read or written only means nothing can be undone.
     VersionStore(std::filesystem::path dataPath, const Clock& clock, LinkFunction link = {});
+    ~VersionStore();
+    VersionStore(const VersionStore&) = delete;
+    VersionStore& operator=(const VersionStore&) = delete;
 
     const std::filesystem::path& historyFolder() const { return history_; }
     int position() const { return position_; }
@@ -132,7 +137,7 @@ private:
     std::filesystem::path versionFile(int state) const;
     void load();
     void recover(Move move, int target);
-    void writeState(Move move, int target);
+    void writeState(Move move, int target, int staleUpTo = 0);
     void keep(const std::filesystem::path& replaced, int state);
     StepDescription step(Move move, int target);
     void appendJournal(const OperationNote& note, const std::string& kept);
@@ -150,6 +155,7 @@ private:
     bool moving_ = false;  // an operation is under way and its version may be kept
     bool kept_ = false;    // set by the keeper of the operation under way
     std::map<int, OperationNote> notes_;  // by the state they replaced
+    int journal_ = -1;                    // open for appending once the first line is written
 };
 
 }  // namespace pellix

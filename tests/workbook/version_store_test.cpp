@@ -119,6 +119,31 @@ TEST(VersionStore, WithoutLinksVersionsAreCopiedAndWithoutRoomTheOperationRunsUn
     }
 }
 
+// An operation whose program was killed before its journal line: after its version was kept but
+// before its rename, or after the rename. A restart knows from the files alone which, also when
+// the operation came after an undo and had versions to remove.
+TEST(VersionStore, ARestartAfterAKilledOperationFindsWhetherItLanded) {
+    for (const bool renamed : {false, true})
+        for (const bool afterUndo : {false, true}) {
+            PlainFolder folder;
+            auto store = std::make_unique<VersionStore>(folder.data, folder.clock);
+            ASSERT_TRUE(folder.operate(*store, "v1"));
+            ASSERT_TRUE(folder.operate(*store, "v2"));
+            if (afterUndo) store->undo();
+            const std::string before = readFile(folder.data);
+            store->beginOperation();
+            writeFile(folder.folder / "new", "v9");
+            store->keeper()(folder.data);
+            if (renamed) fs::rename(folder.folder / "new", folder.data);
+            store = std::make_unique<VersionStore>(folder.data, folder.clock);
+            const std::string where = std::string(renamed ? "renamed" : "not renamed") + (afterUndo ? " after undo" : "");
+            EXPECT_EQ(store->position(), (afterUndo ? 1 : 2) + renamed) << where;
+            EXPECT_FALSE(store->redoable()) << where;
+            store->undo();
+            EXPECT_EQ(readFile(folder.data), renamed ? before : afterUndo ? "v0" : "v1") << where;
+        }
+}
+
 TEST(VersionStore, TheVersionsOfTheLast200OperationsAreKept) {
     PlainFolder folder;
     VersionStore store(folder.data, folder.clock);
