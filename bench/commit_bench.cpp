@@ -2,10 +2,13 @@
 // CommitTurn: open, the turn cell, the emptied turn row, four slot numbers and the mark, the
 // status colours and texts, the walk back over the history for twelve players, save, close.
 // "commit_relinked" adds the sheet view's re-read of the saved file. "floor" is the least any
-// save can cost on the same file: read its bytes and write them back atomically.
+// save can cost on the same file: read its bytes and write them back atomically. "commit_kept"
+// is "commit" with the version store keeping each replaced version in history/ (a hard link and
+// the store's state file, pruned at 200 versions) and journalling the commit.
 
 #include "bench_workbooks.h"
 #include "workbook/score_routines.h"
+#include "workbook/version_store.h"
 #include "workbook/xl_app.h"
 #include "workbook/xls/atomic_file.h"
 
@@ -77,6 +80,31 @@ void commitRepeatedly(benchmark::State& state, bool relinkReads) {
 void commit(benchmark::State& state) {
     commitRepeatedly(state, false);
 }
+
+// The same commits on a copy in a folder of its own, whose history/ the store fills.
+void commitKept(benchmark::State& state) {
+    const int turns = static_cast<int>(state.range(0));
+    const fs::path folder = benchFolder() / ("kept_" + std::to_string(turns));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    QuietHost host(false);
+    host.dataPath = folder / "data.xls";
+    fs::copy_file(workbookWithTurns(turns), host.dataPath);
+    pellix::SystemClock clock;
+    pellix::VersionStore store(host.dataPath, clock);
+    XlApp xlApp;
+    xlApp.DisplayAlerts = false;
+    pellix::Board board;
+    std::mt19937 random(7);
+    for (auto _ : state) {
+        const Court court = courtOfTurn(random);
+        for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(court.slot[static_cast<std::size_t>(k)], k);
+        pellix::ScoreContext context{host, &xlApp, host.dataPath, board, static_cast<std::int16_t>(court.miss), &store};
+        const pellix::OperationResult result = pellix::CommitTurn(context, static_cast<std::int16_t>(turns));
+        if (!result.ok || result.notKept) state.SkipWithError("the commit failed or kept nothing");
+    }
+    state.counters["file_bytes"] = static_cast<double>(fs::file_size(host.dataPath));
+}
 void commitRelinked(benchmark::State& state) {
     commitRepeatedly(state, true);
 }
@@ -93,6 +121,7 @@ void floor(benchmark::State& state) {
 }  // namespace
 
 BENCHMARK(commit)->Name("commit")->Arg(10)->Arg(500)->Arg(2060)->Unit(benchmark::kMillisecond);
+BENCHMARK(commitKept)->Name("commit_kept")->Arg(10)->Arg(500)->Arg(2060)->Unit(benchmark::kMillisecond);
 BENCHMARK(commitRelinked)->Name("commit_relinked")->Arg(10)->Arg(500)->Arg(2060)->Unit(benchmark::kMillisecond);
 BENCHMARK(floor)->Name("floor")->Arg(10)->Arg(500)->Arg(2060)->Unit(benchmark::kMillisecond);
 

@@ -2,6 +2,7 @@
 
 #include "workbook/cell_map.h"
 #include "workbook/standings.h"
+#include "workbook/xls/cell_text.h"
 
 #include <fstream>
 #include <iterator>
@@ -14,6 +15,7 @@ namespace {
 const char* const kChime = "きん.wav";
 const char* const kCommitSound = "キラキラ.wav";
 const std::string kFailedStatus = "Status : 失敗しました - ";
+constexpr int kNameColumn = 2;  // B2:B13, the players' names
 
 // What the stand-in's failures say is in English and names the file; the scorer reads the
 // Japanese lead first and keeps the detail for whoever looks after the workbook.
@@ -88,6 +90,34 @@ std::string lockMessage(const WorkbookLock& lock) {
     return text;
 }
 
+// What the journal keeps of an operation, read from the workbook as it stood before its writes.
+OperationNote noteOf(const ScoreContext& context, const WorkbookOperation& operation, XlApp& xlApp) {
+    using namespace cellmap;
+    const auto name = [&](int player) -> std::string {
+        if (player < 1 || player > kPlayers) return {};
+        const CellValue value = xlApp.cells(statusRow(player), kNameColumn).Value();
+        if (value.kind == ValueKind::Text) return value.text;
+        if (value.kind == ValueKind::Number) return xls::numberText(value.number);
+        return {};
+    };
+    OperationNote note;
+    note.operation = operation.journalAs;
+    note.turn = operation.turn;
+    if (note.turn < 0) {
+        const CellValue last = xlApp.cells(kTurnRow, kTurnColumn).Value();
+        note.turn = last.kind == ValueKind::Number ? static_cast<int>(last.number) : 0;
+    }
+    for (int k = 1; k <= 4; ++k) note.court[k - 1] = name(context.board.CourtSlot[k]);
+    note.named = name(operation.named);
+    return note;
+}
+
+OperationResult noStore(ScoreContext& context, const char* cause) {
+    OperationResult result{false, "", cause};
+    context.host.showFailure(result.message());
+    return result;
+}
+
 }  // namespace
 
 std::string OperationResult::message() const {
@@ -125,7 +155,10 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
         ~BusyGuard() { host.setBusy(false); }
     } busy(host);
 
+    VersionStore* const versions = operation.replace ? nullptr : context.versions;
+    bool keeping = false;
     auto fail = [&](const std::string& cause) {
+        if (keeping) versions->abandonOperation();
         if (context.xlApp && context.xlApp->book() && context.xlApp->book()->isOpen()) context.xlApp->book()->Close();
         OperationResult result{false, step, cause};
         // The status line must not go on naming a step as if it were still running.
@@ -136,20 +169,40 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
 
     announce("Set Excel Application");
     if (!operation.startSound.empty()) host.playSound(operation.startSound);
-    if (!context.xlApp)
-        return fail(
-            "data.xls を起動時に開けなかったため、ブックにつながっていません。"
-            "data.xls を確かめてから、プログラムを起動しなおしてください。");
-    XlApp& xlApp = *context.xlApp;
-    try {
-        XlBook& xlBook = xlApp.Application().Workbooks().Open(context.DataPath);
-        operation.writes(xlApp, announce);
-        announce("Excel Application Saveing");
-        if (const auto lock = findWorkbookLock(context.DataPath)) return fail(lockMessage(*lock));
-        xlBook.saveas(context.DataPath);
-        xlBook.Close();
-    } catch (const std::exception& error) {
-        return fail(error.what());
+    OperationResult result;
+    if (operation.replace) {
+        try {
+            announce("Excel Application Saveing");
+            if (const auto lock = findWorkbookLock(context.DataPath)) return fail(lockMessage(*lock));
+            operation.replace();
+        } catch (const std::exception& error) {
+            return fail(error.what());
+        }
+    } else {
+        if (!context.xlApp)
+            return fail(
+                "data.xls を起動時に開けなかったため、ブックにつながっていません。"
+                "data.xls を確かめてから、プログラムを起動しなおしてください。");
+        XlApp& xlApp = *context.xlApp;
+        OperationNote note;
+        try {
+            XlBook& xlBook = xlApp.Application().Workbooks().Open(context.DataPath);
+            if (versions) note = noteOf(context, operation, xlApp);
+            operation.writes(xlApp, announce);
+            announce("Excel Application Saveing");
+            if (const auto lock = findWorkbookLock(context.DataPath)) return fail(lockMessage(*lock));
+            if (versions) {
+                versions->beginOperation();
+                keeping = true;
+                xlBook.saveas(context.DataPath, versions->keeper());
+            } else {
+                xlBook.saveas(context.DataPath);
+            }
+            xlBook.Close();
+        } catch (const std::exception& error) {
+            return fail(error.what());
+        }
+        if (versions) result.notKept = !versions->finishOperation(note);
     }
     if (operation.afterSave) operation.afterSave();
 
@@ -163,7 +216,7 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
     if (operation.afterRelink) operation.afterRelink();
     announce("Status : OK");
     host.playSound(kChime);
-    return {};
+    return result;
 }
 
 OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
@@ -186,6 +239,8 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
 
     WorkbookOperation operation;
     operation.startSound = kCommitSound;
+    operation.turn = turn;
+    operation.named = context.MissIndex;
     operation.writes = [&](XlApp& xlApp, const Announce& announce) {
         using namespace cellmap;
         Board& board = context.board;
@@ -228,8 +283,11 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
 
 OperationResult ResetData(ScoreContext& context) {
     WorkbookOperation operation;
-    operation.writes = [](XlApp& xlApp, const Announce& announce) {
+    operation.journalAs = Operation::Reset;
+    operation.writes = [&context](XlApp& xlApp, const Announce& announce) {
         using namespace cellmap;
+        // The whole record is kept before it is wiped; a reset that cannot keep it does not run.
+        if (context.versions) context.versions->archiveForReset();
         announce("Writing Worksheet Turn");
         xlApp.cells(kTurnRow, kTurnColumn).setValue(0.0);
         announce("Writing Worksheet Range Clear");
@@ -252,6 +310,7 @@ OperationResult ResetData(ScoreContext& context) {
 
 OperationResult ApplyViewFormat(ScoreContext& context, bool mode) {
     WorkbookOperation operation;
+    operation.journalAs = Operation::DisplaySwitch;
     operation.writes = [mode](XlApp& xlApp, const Announce& announce) {
         using namespace cellmap;
         announce("Writing Worksheet Change Rowheight");
@@ -270,6 +329,20 @@ OperationResult ApplyViewFormat(ScoreContext& context, bool mode) {
         context.host.setViewCaption(mode ? "Hyper" : "Normal");
         context.host.setPrizeVisible(mode);
     };
+    return runWorkbookOperation(context, operation);
+}
+
+OperationResult UndoOperation(ScoreContext& context) {
+    if (!context.versions || !context.versions->undoable()) return noStore(context, "取り消せる操作がありません。");
+    WorkbookOperation operation;
+    operation.replace = [&context] { context.versions->undo(); };
+    return runWorkbookOperation(context, operation);
+}
+
+OperationResult RedoOperation(ScoreContext& context) {
+    if (!context.versions || !context.versions->redoable()) return noStore(context, "やり直せる操作がありません。");
+    WorkbookOperation operation;
+    operation.replace = [&context] { context.versions->redo(); };
     return runWorkbookOperation(context, operation);
 }
 

@@ -7,6 +7,7 @@
 
 #include "board/board.h"
 #include "workbook/score_host.h"
+#include "workbook/version_store.h"
 #include "workbook/xl_app.h"
 
 #include <cstdint>
@@ -23,12 +24,16 @@ struct ScoreContext {
     std::filesystem::path DataPath;
     Board& board;
     std::int16_t MissIndex = 0;
+    // Where the versions that operations replace are kept; null keeps none (nothing can be undone).
+    VersionStore* versions = nullptr;
 };
 
 struct OperationResult {
     bool ok = true;
     std::string step;             // the status text of the step that failed
     std::string cause;            // what went wrong
+    // The operation ran but the version it replaced could not be kept: it cannot be undone.
+    bool notKept = false;
     std::string message() const;  // what the scorer is shown
 };
 
@@ -42,6 +47,11 @@ extern const char* const kTitlesBanner;
 [[nodiscard]] OperationResult CommitTurn(ScoreContext& context, std::int16_t turn);
 [[nodiscard]] OperationResult ResetData(ScoreContext& context);
 [[nodiscard]] OperationResult ApplyViewFormat(ScoreContext& context, bool mode);
+// Put back the version before the last operation, or the one an undo took back, through the
+// same frame (the sheet view re-reads the file afterwards). Fail when `context.versions` keeps
+// nothing to go back or forth to.
+[[nodiscard]] OperationResult UndoOperation(ScoreContext& context);
+[[nodiscard]] OperationResult RedoOperation(ScoreContext& context);
 
 // Shows a step in the status line; the frame remembers it to name the step if it fails.
 using Announce = std::function<void(const std::string& status)>;
@@ -55,6 +65,14 @@ struct WorkbookOperation {
     std::function<void(XlApp&, const Announce&)> writes;
     std::function<void()> afterSave;  // window changes that must only show once the file holds them
     std::function<void()> afterRelink;
+    // How the journal names the operation, its turn (-1: the last turn recorded before it) and
+    // the player named at the miss (0: none).
+    Operation journalAs = Operation::Commit;
+    int turn = -1;
+    int named = 0;
+    // Replaces the file by other means than opening and writing it (undo and redo); the frame
+    // then neither opens nor saves the workbook.
+    std::function<void()> replace;
 };
 
 [[nodiscard]] OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperation& operation);

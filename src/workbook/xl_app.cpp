@@ -90,6 +90,11 @@ void XlBook::saveas(const std::filesystem::path& FileName) {
     workbook_.saveAs(FileName);
 }
 
+void XlBook::saveas(const std::filesystem::path& FileName, const xls::BeforeReplace& beforeReplace) {
+    if (!open_) throw XlsError("cannot save " + FileName.filename().string() + ": the workbook is already closed");
+    xls::writeFileAtomically(FileName, workbook_.toBytes(), FileName.filename().string(), beforeReplace);
+}
+
 void XlBook::Close() {
     open_ = false;
 }

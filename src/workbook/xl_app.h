@@ -15,6 +15,7 @@
 // columns are 1-based, as in the spreadsheet's own object model. Every failure throws
 // xls::XlsError with a message that names the file and the cause.
 
+#include "workbook/xls/atomic_file.h"
 #include "workbook/xls/workbook.h"
 
 #include <filesystem>
@@ -48,6 +49,8 @@ public:
     explicit XlBook(xls::Workbook workbook);
     // Writes the workbook over `FileName`, atomically.
     void saveas(const std::filesystem::path& FileName);
+    // The same, handing the file it replaces to `beforeReplace` just before the replacement.
+    void saveas(const std::filesystem::path& FileName, const xls::BeforeReplace& beforeReplace);
     // Closes without saving; the stand-in keeps no workbook open afterwards.
     void Close();
     bool isOpen() const { return open_; }

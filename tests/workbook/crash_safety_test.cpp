@@ -5,9 +5,11 @@
 #include "score_test_support.h"
 #include "workbook/cell_map.h"
 #include "workbook/score_routines.h"
+#include "workbook/version_store.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -95,6 +97,79 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
     xls::Workbook::open(dataPath).saveAs(dataPath);
     EXPECT_EQ(folder.entries(), 1u) << "temporary files left behind";
     std::printf("crash safety: %d commits landed unreported\n", unreported);
+}
+
+
+// The child: undoes everything and redoes it all again, over and over, reporting each step once
+// it has returned, until it is killed.
+[[noreturn]] void undoAndRedoForever(const std::filesystem::path& dataPath, int report) {
+    ::alarm(60);
+    struct : Clock {
+        LocalTime now() const override { return {}; }
+    } clock;
+    VersionStore store(dataPath, clock);
+    for (int steps = 0;; ++steps) {
+        const bool back = store.undoable().has_value();
+        if (back) store.undo();
+        else if (store.redoable()) while (store.redoable()) store.redo(), ++steps;
+        else ::_exit(1);
+        if (::write(report, &steps, sizeof steps) != sizeof steps) ::_exit(1);
+    }
+}
+
+// SIGKILL at any instant of an undo or a redo leaves data.xls as one of the versions, whole, and
+// a history that a restart reads back into the same place: every other version kept, and each
+// where it belongs.
+TEST(CrashSafety, KilledWhileUndoingOrRedoingLeavesOneOfTheVersionsAndItsHistory) {
+    testing::ScratchFolder folder;
+    const auto dataPath = testing::withSampleWorkbook(folder);
+    struct : Clock {
+        LocalTime now() const override { return {}; }
+    } clock;
+    constexpr int kStates = 5;
+    std::vector<std::string> states{testing::readFile(dataPath)};
+    {
+        VersionStore store(dataPath, clock);
+        testing::RecordingHost host;
+        Board board;
+        XlApp xlApp;
+        for (int turn = 1; turn < kStates; ++turn) {
+            for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(playerIn(turn, k), k);
+            ScoreContext context{host, &xlApp, dataPath, board, 0, &store};
+            ASSERT_TRUE(CommitTurn(context, static_cast<std::int16_t>(turn)).ok);
+            states.push_back(testing::readFile(dataPath));
+        }
+    }
+    std::mt19937 random(11);
+    std::vector<int> seen(kStates);
+    for (int round = 0; round < 150; ++round) {
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        const pid_t child = ::fork();
+        if (child == 0) undoAndRedoForever(dataPath, pipeFds[1]);
+        ::close(pipeFds[1]);
+        int step = 0;
+        ASSERT_EQ(::read(pipeFds[0], &step, sizeof step), ssize_t(sizeof step)) << "no step came";
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(pipeFds[0]);
+
+        const auto holds = std::find(states.begin(), states.end(), testing::readFile(dataPath));
+        ASSERT_NE(holds, states.end()) << "round " << round << ": data.xls is none of the versions";
+        const int position = static_cast<int>(holds - states.begin());
+        ++seen[position];
+        const VersionStore store(dataPath, clock);
+        ASSERT_EQ(store.position(), position) << "round " << round;
+        for (int state = 0; state < kStates; ++state) {
+            char name[16];
+            std::snprintf(name, sizeof name, "%08d.xls", state);
+            const auto file = store.historyFolder() / name;
+            if (state == position) ASSERT_FALSE(std::filesystem::exists(file)) << "round " << round << " " << name;
+            else ASSERT_EQ(testing::readFile(file), states[state]) << "round " << round << " " << name;
+        }
+    }
+    for (int state = 0; state < kStates; ++state) std::printf("undo and redo killed at version %d: %d times\n", state, seen[state]);
 }
 
 }  // namespace

@@ -140,6 +140,11 @@ int giveMode(int fd, const std::optional<struct stat>& original) {
 
 void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                          const std::string& displayName) {
+    writeFileAtomically(path, bytes, displayName, BeforeReplace());
+}
+
+void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                         const std::string& displayName, const BeforeReplace& beforeReplace) {
     const std::filesystem::path target = saveTarget(path);
     const std::optional<struct stat> original = replacedFile(target, displayName);
 
@@ -159,6 +164,14 @@ void writeFileAtomically(const std::filesystem::path& path, std::span<const std:
     if (const int error = writeAll(file.get(), bytes)) abandon(error);
     if (const int error = giveMode(file.get(), original)) abandon(error);
     if (::fsync(file.get()) != 0) abandon(errno);
+    if (beforeReplace && original) {
+        try {
+            beforeReplace(target);
+        } catch (...) {
+            ::unlink(temporary.c_str());
+            throw;
+        }
+    }
     // Renamed while still open and locked, so no other save mistakes it for an abandoned one.
     if (::rename(temporary.c_str(), target.c_str()) != 0) abandon(errno);
     ::close(file.release());

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,5 +20,13 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path, const
 // XlsError "cannot save NAME: <cause>".
 void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
                          const std::string& displayName);
+
+// Called with the file a save is about to replace (the file a link names), once the new file is
+// complete and on disk and just before the rename: the last moment the old version can still be
+// linked elsewhere. Not called when there is no file to replace. An exception it throws abandons
+// the save as any other failure does, and is passed on as it is.
+using BeforeReplace = std::function<void(const std::filesystem::path& replaced)>;
+void writeFileAtomically(const std::filesystem::path& path, std::span<const std::uint8_t> bytes,
+                         const std::string& displayName, const BeforeReplace& beforeReplace);
 
 }  // namespace pellix::xls
