@@ -15,6 +15,8 @@ namespace {
 
 const fs::path kBase = PELLIX_BENCH_BASE;
 
+}  // namespace
+
 fs::path benchFolder() {
     static const fs::path folder = [] {
         const char* chosen = std::getenv("PELLIX_BENCH_DIR");
@@ -24,8 +26,6 @@ fs::path benchFolder() {
     }();
     return folder;
 }
-
-}  // namespace
 
 Court courtOfTurn(std::mt19937& random) {
     Court court;

@@ -17,6 +17,9 @@ struct Court {
 
 Court courtOfTurn(std::mt19937& random);
 
+// The folder the benchmarks' workbooks are made in.
+std::filesystem::path benchFolder();
+
 std::filesystem::path workbookWithTurns(int turns);
 
 }  // namespace pellix::bench

@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using pellix::XlApp;
+using pellix::bench::benchFolder;
 using pellix::bench::Court;
 using pellix::bench::courtOfTurn;
 using pellix::bench::workbookWithTurns;

@@ -94,7 +94,7 @@ TEST(WindowTexts, TokensKeepTheirPicturesInEveryState) {
         const QRect middle(widget->width() / 5, widget->height() * 2 / 5, widget->width() * 2 / 5,
                            widget->height() / 2);
         const QImage plain = widget->grab().toImage().copy(middle);
-        for (const auto [marked, letter] : {std::pair(true, 0), {false, 'A'}, {true, 'B'}}) {
+        for (const auto& [marked, letter] : {std::pair(true, 0), {false, 'A'}, {true, 'B'}}) {
             widget->setMarked(marked);
             widget->setKeyLetter(letter);
             EXPECT_EQ(widget->grab().toImage().copy(middle), plain) << token << " marked " << marked << " " << letter;
