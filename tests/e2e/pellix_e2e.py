@@ -111,9 +111,13 @@ class Window:
             x, y = x1, y1
         xdotool(*gesture, "sleep", 0.1 * self.pace, "mouseup", 1, "sleep", 0.2 * self.pace)
 
+    # The program's open message boxes (each is titled "Pellix" alone).
+    def boxes(self):
+        return [w for w in windows("^Pellix$") if w != self.window]
+
     # Answers the open message boxes with `keys`, waiting up to `timeout` for one.
     def answer_boxes(self, *keys, timeout=0):
-        boxes = wait(lambda: [w for w in windows() if w != self.window], timeout)
+        boxes = wait(self.boxes, timeout)
         for box in boxes:
             xdotool("windowfocus", "--sync", box, "sleep", 0.2 * self.pace, "key", "--clearmodifiers", *keys,
                     "sleep", 0.3 * self.pace)

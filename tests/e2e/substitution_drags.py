@@ -1,0 +1,130 @@
+#!/usr/bin/python3
+# During a countdown the scorer drags a bench or guest player in a straight line onto the court
+# player who missed: whatever other player the line crosses on the way, the player he is released
+# on is named, the turn is recorded with the court as it stood, and the dragged player takes his
+# slot. Every bench and guest token is dragged onto every court slot so, one turn each; a swipe
+# across one court player that ends on the bench names him. Then the reset is asked once per
+# click: answered Cancel (Escape, and a click on its button) and OK (by keys), no box stays open
+# and no second one comes.
+#
+#     xvfb-run -a -s "-screen 0 1280x1024x24" tests/e2e/substitution_drags.py --app build/app
+
+import sys
+import time
+
+import pellix_e2e as e2e
+
+
+def main():
+    args = e2e.arguments()
+    window = e2e.Window(args)
+    places, court, problems = dict(e2e.PLACES), [None, 21, 22, 23, 24], []
+
+    def land(incoming, outgoing):
+        places[incoming], places[outgoing] = places[outgoing], places[incoming]
+        if outgoing in court:
+            court[court.index(outgoing)] = incoming
+
+    def slot_centre(slot):
+        left, top = e2e.COURT[slot]
+        return left + 2775 // 2, top + 1815 // 2
+
+    # One turn: the countdown, then `gesture`; the turn must hold the court as it stood and `named`.
+    def turn_with(turn, gesture, named, what):
+        before = court[1:]
+        e2e.xdotool("key", "space", "sleep", 0.3 * window.pace)
+        gesture()
+        if not e2e.turn_reached(window.data, turn):
+            problems.append("turn %d (%s) never reached the workbook" % (turn, what))
+            return False
+        time.sleep(0.2)
+        row = e2e.record(window.data)[1](turn)
+        expected = ({player: slot for slot, player in enumerate(before, 1)}, [named])
+        if row != expected:
+            problems.append("turn %d (%s) holds %s, expected %s" % (turn, what, row, expected))
+        return True
+
+    def one_box_then(*keys):
+        boxes = e2e.wait(window.boxes, 10)
+        if len(boxes) != 1:
+            problems.append("the titles picture opened %d boxes" % len(boxes))
+        if boxes and keys:
+            e2e.xdotool("windowfocus", "--sync", boxes[0], "sleep", 0.2, "key", "--clearmodifiers", *keys)
+        return boxes
+
+    def no_box_left(what):
+        time.sleep(1.0)
+        left = window.boxes()
+        if left:
+            problems.append("%s: %d boxes still open" % (what, len(left)))
+            window.answer_boxes("Escape")
+
+    try:
+        window.click(e2e.NOWHERE)
+        e2e.xdotool("key", "--delay", 120, "1", "a", "2", "b", "3", "c", "4", "d", "sleep", 0.5)
+        for k in range(1, 5):
+            land(k, 20 + k)
+        # Each wanted pair as soon as its token is off court; when none is, a token already dragged
+        # there takes the slot of a player still wanted, to bring him off.
+        turn, wanted = 1, {(token, slot) for token in range(1, 13) for slot in range(1, 5)}
+        while wanted and turn < 80:
+            ready = sorted((token, slot) for token, slot in wanted if token not in court)
+            if ready:
+                token, slot = ready[0]
+            else:
+                slot = next(s for s in range(1, 5) if any(t == court[s] for t, _ in wanted))
+                token = next(t for t in range(1, 13) if t not in court)
+            named, start = court[slot], e2e.centre(places[token])
+            if not turn_with(turn, lambda: window.drag(start, slot_centre(slot)), named,
+                             "player %d dragged onto slot %d" % (token, slot)):
+                raise RuntimeError("stopped")
+            land(token, named)
+            wanted.discard((token, slot))
+            turn += 1
+        if wanted:
+            problems.append("never dragged: %s" % sorted(wanted))
+
+        # A swipe from one bench token across the player in slot 2, released on another bench token:
+        # he is named, and the two bench tokens change places.
+        bench = sorted((t for t in range(1, 13) if t not in court and places[t][1] == e2e.BENCH_TOP),
+                       key=lambda t: places[t][0])
+        first, second, named = bench[0], bench[1], court[2]
+        # Along the gap between the court and the bench, up to him and back the same way.
+        gap, column = 3960, e2e.centre(places[named])[0]
+        way = [(e2e.centre(places[first])[0], gap), (column, gap), e2e.centre(places[named]), (column, gap),
+               (e2e.centre(places[second])[0], gap), e2e.centre(places[second])]
+        turn_with(turn, lambda: window.drag(e2e.centre(places[first]), *way, steps=8), named,
+                  "a swipe released on the bench")
+        land(first, second)
+        turn += 1
+
+        last = e2e.record(window.data)[0]
+        window.click(e2e.RESET)
+        one_box_then("Escape")
+        no_box_left("the reset answered with Escape")
+        window.click(e2e.RESET)
+        boxes = one_box_then()
+        if boxes:
+            geometry = dict(line.split("=") for line in e2e.xdotool("getwindowgeometry", "--shell", boxes[0]).split())
+            right = int(geometry["X"]) + int(geometry["WIDTH"])
+            bottom = int(geometry["Y"]) + int(geometry["HEIGHT"])
+            # Cancel is the last button of the row, at the box's lower right corner.
+            e2e.xdotool("mousemove", right - 55, bottom - 25, "sleep", 0.2, "click", 1)
+        no_box_left("the reset's Cancel clicked")
+        if e2e.record(window.data)[0] != last:
+            problems.append("a cancelled reset changed the record")
+        window.click(e2e.RESET)
+        one_box_then("shift+Tab", "space")
+        no_box_left("the reset answered OK")
+        if not e2e.turn_reached(window.data, 0):
+            problems.append("the reset answered OK did not clear the record")
+    except RuntimeError:
+        pass
+    finally:
+        problems += window.close()
+    print(*(["all straight drags named the player released on"] + ["PROBLEM: " + p for p in problems]), sep="\n")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
