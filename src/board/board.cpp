@@ -100,6 +100,11 @@ void Board::SortBench(const std::function<void()>& painted) {
     }
 }
 
+void Board::resetOrders() {
+    for (int token = 1; token < kFirstPlaceholder; ++token) Players[token].Order = kOrderNotTakingPart;
+    for (int token = kFirstPlaceholder; token <= kTokenCount; ++token) Players[token].Order = kOrderPlaceholder;
+}
+
 bool Board::SwapIfOutOfOrder(int a, int b, const std::function<void()>& painted) {
     if (!tokenExists(a) || !tokenExists(b)) return false;
     if (places_[a].top != kBenchTop || places_[b].top != kBenchTop) return false;

@@ -15,6 +15,10 @@ struct PlayerRecord {
     std::int16_t Order = 0;  // bench ordering key, written by every turn commit
 };
 
+// The Order every commit starts from: players who take no part, and the placeholders.
+inline constexpr std::int16_t kOrderNotTakingPart = -2;
+inline constexpr std::int16_t kOrderPlaceholder = -1;
+
 struct TokenPlace {
     double left = 0;  // twips
     double top = 0;   // twips
@@ -59,6 +63,9 @@ public:
     // A token dropped on court slot area `slot` (1..4): the same as a drop on the token there.
     DropOutcome dropOnCourtSlot(int source, int slot);
     bool courtHasPlaceholder() const;
+    // Every Order as a commit starts from it: kOrderNotTakingPart for the players (and the
+    // numbers without a token), kOrderPlaceholder for the placeholders.
+    void resetOrders();
 
     // Re-orders the tokens on the bench row by descending Order, exchanging two tokens' Left at
     // a time; `painted` runs after every exchange so the window can show it at once.

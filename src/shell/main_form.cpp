@@ -156,6 +156,7 @@ MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget
     dragPicture_->hide();
     setToolTips();
     installSpectatorShortcuts();
+    installHistoryActions();
     // The countdown on the disabled decide button stays readable.
     QPalette decide = cmdSave->palette();
     decide.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x20, 0x20, 0x20));
@@ -449,6 +450,7 @@ void MainForm::Form_Load() {
             board.Players[k + kFirstPlaceholder - 1].Slot = static_cast<std::int16_t>(k);
         }
         MissIndex = 0;
+        versions_ = std::make_unique<VersionStore>(DataPath, clock_);
         xlApp = seams_.createXlApp ? seams_.createXlApp() : std::make_unique<XlApp>();
         if (!xlApp) {
             throw std::runtime_error("no workbook connection");
@@ -545,7 +547,7 @@ void MainForm::Form_Unload() {
 }
 
 ScoreContext MainForm::scoreContext() {
-    return ScoreContext{*this, xlApp.get(), DataPath, board, MissIndex};
+    return ScoreContext{*this, xlApp.get(), DataPath, board, MissIndex, versions_.get()};
 }
 
 QMessageBox::StandardButton MainForm::ask(const QString& text, QMessageBox::StandardButtons buttons,

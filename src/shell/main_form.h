@@ -22,7 +22,9 @@
 #include "input/turn_machine.h"
 #include "input/turn_text.h"
 #include "workbook/score_host.h"
+#include "workbook/live_titles.h"
 #include "workbook/score_routines.h"
+#include "workbook/version_store.h"
 #include "workbook/xl_app.h"
 
 #include <QCheckBox>
@@ -39,6 +41,8 @@
 #include <string>
 #include <vector>
 #include <memory>
+#include <optional>
+#include <utility>
 
 class QKeyEvent;
 
@@ -66,6 +70,9 @@ struct FormSeams {
     // Creating the workbook connection at start-up; empty: a new XlApp. A test makes it throw to
     // see a failed start-up.
     std::function<std::unique_ptr<XlApp>()> createXlApp;
+    // The correction of a recorded turn: the turn and who missed in it (0: nobody), or nothing
+    // when the scorer cancels; empty: the window's own dialog.
+    std::function<std::optional<std::pair<int, int>>(const ShownRecord& record)> chooseCorrection;
 };
 
 // What the start-up box says when data.xls cannot be opened: what failed, the file's full path
@@ -116,6 +123,15 @@ public:
     void chkView_Click();
     void picQVN_Click();
 
+    // The history (main_form_workbook.cpp): undo and redo the last operation (Ctrl+Z, Ctrl+Y or
+    // Ctrl+Shift+Z), correct who missed in a recorded turn (Ctrl+E), and put the last recorded
+    // turn's players back on court (Ctrl+R); also on the window's context menu.
+    void undoLast();
+    void redoLast();
+    void correctTurn();
+    void restoreLastCourt();
+    VersionStore* versions() const { return versions_.get(); }
+
     // ScoreHost
     void SetStatus(const std::string& message) override;
     void playSound(const std::string& fileName) override;
@@ -131,6 +147,8 @@ public:
     bool setCourtPicture(const std::filesystem::path& file) override;
     void setPrizeCaption(const std::string& caption) override;
     void setBusy(bool busy) override;  // main_form_workbook.cpp
+    bool writeDespiteLock(const std::filesystem::path& lockFile, const std::string& holder,
+                          const std::string& since) override;
 
     // TurnHost (main_form_input.cpp, carryOutDrop and the drag picture in main_form_board.cpp)
     std::string turnText() const override;
@@ -263,6 +281,21 @@ private:
     void boardFollows();
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;
+
+    // The history of the program folder; null until start-up has fixed the folder.
+    SystemClock clock_;
+    std::unique_ptr<VersionStore> versions_;
+    // Lock files the scorer said to write past, until the program ends.
+    std::vector<std::filesystem::path> locksWrittenPast_;
+    void installHistoryActions();
+    void stepHistory(bool undo);
+    // data.xls is still a workbook; when it went away or was spoilt, offers to put back the last
+    // version kept. False when the operation must not run.
+    bool workbookStillThere();
+    // The four players by slot (0: leave the slot), each as if dragged there.
+    void standOnCourt(const std::array<int, 5>& players);
+    // What every finished operation says besides: that it cannot be undone.
+    bool finished(const OperationResult& result);
 };
 
 }  // namespace pellix

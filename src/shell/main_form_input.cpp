@@ -103,7 +103,20 @@ Key keyOf(const QKeyEvent& event) {
 }  // namespace
 
 bool MainForm::handleKey(const QKeyEvent& event, bool inTurnBox) {
-    // Shortcuts with Ctrl or Alt belong to the controls; a held key names nobody twice.
+    // The history's keys, also in the turn box (whose own undo would only take back typing).
+    if ((event.modifiers() & ~Qt::ShiftModifier) == Qt::ControlModifier) {
+        const bool shift = event.modifiers() & Qt::ShiftModifier;
+        void (MainForm::*handler)() = nullptr;
+        if (event.key() == Qt::Key_Z) handler = shift ? &MainForm::redoLast : &MainForm::undoLast;
+        if (event.key() == Qt::Key_Y && !shift) handler = &MainForm::redoLast;
+        if (event.key() == Qt::Key_E && !shift) handler = &MainForm::correctTurn;
+        if (event.key() == Qt::Key_R && !shift) handler = &MainForm::restoreLastCourt;
+        if (handler) {
+            if (!event.isAutoRepeat()) (this->*handler)();
+            return true;
+        }
+    }
+    // Other shortcuts with Ctrl or Alt belong to the controls; a held key names nobody twice.
     if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     const KeyAction action = keyAction(keyOf(event), turn_->phase(), chosenSlot_, inTurnBox);
     if (action.kind == KeyAction::Kind::None) return false;
@@ -169,6 +182,9 @@ void MainForm::showKeyHelp() {
                        "\t(選手 1 が A、選手 12 が L。コートを選ぶと各選手に文字が出ます)\n"
                        "Page Up / Page Down\t≪ / ≫\n"
                        "Esc\t選んだコートをやめる\n"
+                       "Ctrl+Z / Ctrl+Y\t元に戻す / やり直す (Ctrl+Shift+Z でも)\n"
+                       "Ctrl+E\t記録した節のミスを訂正する\n"
+                       "Ctrl+R\t最後に記録した節のコートに戻す\n"
                        "F11\t観客用ボードを出す / 消す (Shift+F11 で全画面)\n"
                        "F1\tこの一覧"),
         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
@@ -252,9 +268,10 @@ void MainForm::closeBegins(std::int16_t named) {
 }
 
 bool MainForm::recordTurn(std::int16_t turn, std::int16_t named) {
+    if (!workbookStillThere()) return false;
     MissIndex = named;
     ScoreContext context = scoreContext();
-    return CommitTurn(context, turn).ok;
+    return finished(CommitTurn(context, turn));
 }
 
 void MainForm::restoreIdleControls(std::int16_t turn, bool recorded) {

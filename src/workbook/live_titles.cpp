@@ -45,9 +45,7 @@ xls::CellValue ShownRecord::value(int row, int column) const {
 }
 
 int ShownRecord::lastTurn() const {
-    const xls::CellValue turn = value(cellmap::kTurnRow, cellmap::kTurnColumn);
-    if (turn.kind != xls::ValueKind::Number || !std::isfinite(turn.number)) return 0;
-    return static_cast<int>(std::clamp(std::trunc(turn.number), 0.0, double(cellmap::kLastResetTurn)));
+    return lastTurnIn(value(cellmap::kTurnRow, cellmap::kTurnColumn));
 }
 
 TurnHistory ShownRecord::history() const {
@@ -56,6 +54,23 @@ TurnHistory ShownRecord::history() const {
                 const int row = cellmap::turnRow(turn);
                 return row >= 1 ? value(row, cellmap::positionColumn(player)) : xls::CellValue{};
             }};
+}
+
+std::array<int, 5> ShownRecord::court(int turn) const {
+    std::array<int, 5> slots{};
+    for (int player = 1; player <= cellmap::kPlayers; ++player) {
+        const xls::CellValue position = value(cellmap::turnRow(turn), cellmap::positionColumn(player));
+        if (position.kind != xls::ValueKind::Number) continue;
+        const double slot = position.number;
+        if (slot >= 1 && slot <= 4 && slot == std::trunc(slot)) slots[static_cast<std::size_t>(slot)] = player;
+    }
+    return slots;
+}
+
+int ShownRecord::named(int turn) const {
+    for (int player = 1; player <= cellmap::kPlayers; ++player)
+        if (isNamedMark(value(cellmap::turnRow(turn), cellmap::markColumn(player)))) return player;
+    return 0;
 }
 
 LiveTitles computeLiveTitles(const ShownRecord& record) {

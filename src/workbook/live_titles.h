@@ -7,6 +7,7 @@
 #include "workbook/standings.h"
 #include "workbook/xls/workbook.h"
 
+#include <array>
 #include <vector>
 
 namespace pellix {
@@ -39,6 +40,10 @@ public:
     int lastTurn() const;
     // The entry cells and the position cells, as the standings read them.
     TurnHistory history() const;
+    // Turn `turn`'s row: the player in court slot 1..4 (0 where the row names none), and the
+    // player marked "C" (0 for nobody).
+    std::array<int, 5> court(int turn) const;
+    int named(int turn) const;
 
 private:
     const xls::SheetShown& sheet_;

@@ -43,32 +43,6 @@ std::optional<std::string> asText(const CellValue& value) {
     }
 }
 
-// A number, an empty cell (0) or a text that reads wholly as a number.
-std::optional<double> asNumber(const CellValue& value) {
-    switch (value.kind) {
-    case ValueKind::Empty:
-        return 0.0;
-    case ValueKind::Number:
-        return value.number;
-    case ValueKind::Text: {
-        const char* begin = value.text.c_str();
-        char* end = nullptr;
-        const double number = std::strtod(begin, &end);
-        if (end == begin) {
-            return std::nullopt;
-        }
-        while (*end != '\0' && std::isspace(static_cast<unsigned char>(*end))) {
-            ++end;
-        }
-        if (*end != '\0' || !std::isfinite(number)) {
-            return std::nullopt;
-        }
-        return number;
-    }
-    default:
-        return std::nullopt;
-    }
-}
 
 // The picture a workbook names, in the image folder. The names were written on a system that
 // ignores letter case and separates folders with backslashes: honour both.

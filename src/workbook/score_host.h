@@ -36,6 +36,13 @@ public:
     // Set while a workbook operation runs, from its first status message to its last: input that
     // would start another operation or change the court is refused meanwhile.
     virtual void setBusy(bool busy) = 0;
+    // Another program's lock file stands beside data.xls (`lockFile`, held by `holder` since
+    // `since`): true when the scorer says to write all the same (a lock a crash left behind).
+    virtual bool writeDespiteLock(const std::filesystem::path& lockFile, const std::string& holder,
+                                  const std::string& since) {
+        (void)lockFile, (void)holder, (void)since;
+        return false;
+    }
 };
 
 }  // namespace pellix

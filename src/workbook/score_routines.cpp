@@ -4,7 +4,9 @@
 #include "workbook/standings.h"
 #include "workbook/xls/cell_text.h"
 
+#include <ctime>
 #include <fstream>
+#include <sys/stat.h>
 #include <iterator>
 #include <system_error>
 
@@ -80,14 +82,29 @@ std::string holderFromOwnerFile(const std::string& content) {
     return {};
 }
 
+// When a file was last written, in local time; empty when that cannot be told.
+std::string writtenAt(const std::filesystem::path& file) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0) return {};
+    std::tm local{};
+    if (!::localtime_r(&status.st_mtime, &local)) return {};
+    char text[32];
+    return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) ? std::string(text) : std::string();
+}
+
 std::string lockMessage(const WorkbookLock& lock) {
     std::string text = "data.xls は別のプログラムで開かれています";
-    if (!lock.holder.empty()) text += "（" + lock.holder + "）";
+    if (!lock.holder.empty() || !lock.since.empty())
+        text += "（" + lock.holder + (lock.holder.empty() || lock.since.empty() ? "" : "、") + lock.since + " から）";
     text +=
         "。そのプログラムで data.xls を閉じてから、もう一度操作してください。\n"
         "(lock file "
         + lock.lockFile.filename().string() + ")";
     return text;
+}
+
+bool mayWriteDespite(ScoreHost& host, const WorkbookLock& lock) {
+    return host.writeDespiteLock(lock.lockFile, lock.holder, lock.since);
 }
 
 // What the journal keeps of an operation, read from the workbook as it stood before its writes.
@@ -103,13 +120,34 @@ OperationNote noteOf(const ScoreContext& context, const WorkbookOperation& opera
     OperationNote note;
     note.operation = operation.journalAs;
     note.turn = operation.turn;
-    if (note.turn < 0) {
-        const CellValue last = xlApp.cells(kTurnRow, kTurnColumn).Value();
-        note.turn = last.kind == ValueKind::Number ? static_cast<int>(last.number) : 0;
-    }
+    if (note.turn < 0) note.turn = lastTurnIn(xlApp.cells(kTurnRow, kTurnColumn).Value());
     for (int k = 1; k <= 4; ++k) note.court[k - 1] = name(context.board.CourtSlot[k]);
     note.named = name(operation.named);
     return note;
+}
+
+// The status area as a commit of `turn` leaves it: every taking-part player's standing with its
+// colours, and every token's Order.
+void writeStandings(XlApp& xlApp, int turn, Board& board, const Announce& announce) {
+    using namespace cellmap;
+    board.resetOrders();
+    xlApp.range(kStatusArea).Interior().setColorIndex(kWhite);
+    xlApp.range(kStatusTexts).setValue("");
+    const TurnHistory history{
+        [&](int player) { return xlApp.cells(kEntryRow, entryColumn(player)).Value(); },
+        [&](int t, int player) { return xlApp.cells(turnRow(t), positionColumn(player)).Value(); },
+    };
+    for (int i = 1; i <= kPlayers; ++i) {
+        announce("Writing Worksheet Status Data(" + std::to_string(i) + ")");
+        const Standing standing = computeStanding(turn, i, history);
+        if (!standing.takesPart) continue;
+        board.Players[i].Order = standing.order;
+        const std::string row = std::to_string(statusRow(i));
+        if (standing.rowColor != kNoColor) xlApp.range("B" + row + ":D" + row).Interior().setColorIndex(standing.rowColor);
+        if (standing.lostColor != kNoColor)
+            xlApp.range("C" + row + ":D" + row).Interior().setColorIndex(standing.lostColor);
+        xlApp.cells(statusRow(i), kStandingColumn).setValue(standing.text);
+    }
 }
 
 OperationResult noStore(ScoreContext& context, const char* cause) {
@@ -130,14 +168,16 @@ std::optional<WorkbookLock> findWorkbookLock(const std::filesystem::path& workbo
     std::error_code error;
     const std::filesystem::path officeLock = folder / (".~lock." + name + "#");
     if (std::filesystem::exists(officeLock, error))
-        return WorkbookLock{officeLock, "LibreOffice" + [&] {
+        return WorkbookLock{officeLock,
+                            "LibreOffice" + [&] {
                                 const std::string holder = holderFromOfficeLock(readSmallFile(officeLock));
                                 return holder.empty() ? std::string() : ", " + holder;
-                            }()};
+                            }(),
+                            writtenAt(officeLock)};
     const std::filesystem::path ownerFile = folder / ("~$" + name);
     if (std::filesystem::exists(ownerFile, error)) {
         const std::string holder = holderFromOwnerFile(readSmallFile(ownerFile));
-        return WorkbookLock{ownerFile, holder};
+        return WorkbookLock{ownerFile, holder, writtenAt(ownerFile)};
     }
     return std::nullopt;
 }
@@ -173,7 +213,8 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
     if (operation.replace) {
         try {
             announce("Excel Application Saveing");
-            if (const auto lock = findWorkbookLock(context.DataPath)) return fail(lockMessage(*lock));
+            if (const auto lock = findWorkbookLock(context.DataPath); lock && !mayWriteDespite(host, *lock))
+                return fail(lockMessage(*lock));
             operation.replace();
         } catch (const std::exception& error) {
             return fail(error.what());
@@ -190,7 +231,8 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
             if (versions) note = noteOf(context, operation, xlApp);
             operation.writes(xlApp, announce);
             announce("Excel Application Saveing");
-            if (const auto lock = findWorkbookLock(context.DataPath)) return fail(lockMessage(*lock));
+            if (const auto lock = findWorkbookLock(context.DataPath); lock && !mayWriteDespite(host, *lock))
+                return fail(lockMessage(*lock));
             if (versions) {
                 versions->beginOperation();
                 keeping = true;
@@ -252,33 +294,50 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
         xlApp.range("J" + std::to_string(r) + ":AH" + std::to_string(r)).setValue("");
         for (int k = 1; k <= 4; ++k)
             xlApp.cells(r, positionColumn(board.CourtSlot[k])).setValue(static_cast<double>(k));
-        for (int p = 1; p <= 20; ++p) board.Players[p].Order = -2;
-        for (int p = 21; p <= 24; ++p) board.Players[p].Order = -1;
         if (context.MissIndex > 0) xlApp.cells(r, markColumn(context.MissIndex)).setValue("C");
-        xlApp.range(kStatusArea).Interior().setColorIndex(kWhite);
-        xlApp.range(kStatusTexts).setValue("");
-
-        const TurnHistory history{
-            [&](int player) { return xlApp.cells(kEntryRow, entryColumn(player)).Value(); },
-            [&](int t, int player) { return xlApp.cells(turnRow(t), positionColumn(player)).Value(); },
-        };
-        for (int i = 1; i <= kPlayers; ++i) {
-            announce("Writing Worksheet Status Data(" + std::to_string(i) + ")");
-            const Standing standing = computeStanding(turn, i, history);
-            if (!standing.takesPart) continue;
-            board.Players[i].Order = standing.order;
-            const std::string row = std::to_string(statusRow(i));
-            if (standing.rowColor != kNoColor)
-                xlApp.range("B" + row + ":D" + row).Interior().setColorIndex(standing.rowColor);
-            if (standing.lostColor != kNoColor)
-                xlApp.range("C" + row + ":D" + row).Interior().setColorIndex(standing.lostColor);
-            xlApp.cells(statusRow(i), kStandingColumn).setValue(standing.text);
-        }
+        writeStandings(xlApp, turn, board, announce);
     };
     operation.afterRelink = [&] {
         if (context.host.viewCaption() == "Hyper") context.host.sortBench();
     };
     return runWorkbookOperation(context, operation);
+}
+
+OperationResult CorrectTurn(ScoreContext& context, int turn, int named) {
+    WorkbookOperation operation;
+    operation.startSound = kCommitSound;
+    operation.journalAs = Operation::Correction;
+    operation.turn = turn;
+    operation.named = named;
+    operation.writes = [&context, turn, named](XlApp& xlApp, const Announce& announce) {
+        using namespace cellmap;
+        const int last = lastTurnIn(xlApp.cells(kTurnRow, kTurnColumn).Value());
+        if (turn < 1 || turn > last)
+            throw std::runtime_error("第 " + std::to_string(turn) + " 節は記録されていません (記録は第 "
+                                     + std::to_string(last) + " 節まで)");
+        const int r = turnRow(turn);
+        if (named != 0 && !greaterThanZero(xlApp.cells(r, positionColumn(named)).Value()))
+            throw std::runtime_error("選手 " + std::to_string(named) + " は第 " + std::to_string(turn)
+                                     + " 節のコートにいません");
+        announce("Writing Worksheet Miss Data");
+        for (int player = 1; player <= kPlayers; ++player) xlApp.cells(r, markColumn(player)).setValue("");
+        if (named != 0) xlApp.cells(r, markColumn(named)).setValue("C");
+        // The standings of the last turn, as if the turns had been recorded so from the start.
+        writeStandings(xlApp, last, context.board, announce);
+    };
+    operation.afterRelink = [&] {
+        if (context.host.viewCaption() == "Hyper") context.host.sortBench();
+    };
+    return runWorkbookOperation(context, operation);
+}
+
+void setOrdersAsOf(Board& board, int turn, const TurnHistory& history) {
+    if (turn < 1) return;
+    board.resetOrders();
+    for (int i = 1; i <= cellmap::kPlayers; ++i) {
+        const Standing standing = computeStanding(turn, i, history);
+        if (standing.takesPart) board.Players[i].Order = standing.order;
+    }
 }
 
 OperationResult ResetData(ScoreContext& context) {

@@ -7,6 +7,7 @@
 
 #include "board/board.h"
 #include "workbook/score_host.h"
+#include "workbook/standings.h"
 #include "workbook/version_store.h"
 #include "workbook/xl_app.h"
 
@@ -47,6 +48,13 @@ extern const char* const kTitlesBanner;
 [[nodiscard]] OperationResult CommitTurn(ScoreContext& context, std::int16_t turn);
 [[nodiscard]] OperationResult ResetData(ScoreContext& context);
 [[nodiscard]] OperationResult ApplyViewFormat(ScoreContext& context, bool mode);
+// Rewrites who missed in recorded turn `turn` (1..B19): `named` (0 for nobody) must stand on
+// court in that turn's row. The standings, fills and Orders are worked out again as of the last
+// recorded turn, as if the turns had been recorded so from the start.
+[[nodiscard]] OperationResult CorrectTurn(ScoreContext& context, int turn, int named);
+// Every Order as a commit of `turn` leaves it (nothing changes for a turn below 1): for a
+// version put back by an undo or a redo, whose commit is not run again.
+void setOrdersAsOf(Board& board, int turn, const TurnHistory& history);
 // Put back the version before the last operation, or the one an undo took back, through the
 // same frame (the sheet view re-reads the file afterwards). Fail when `context.versions` keeps
 // nothing to go back or forth to.
@@ -82,6 +90,7 @@ struct WorkbookOperation {
 struct WorkbookLock {
     std::filesystem::path lockFile;
     std::string holder;
+    std::string since;  // when the lock file was last written, local time "YYYY-MM-DD HH:MM"
 };
 std::optional<WorkbookLock> findWorkbookLock(const std::filesystem::path& workbook);
 

@@ -1,5 +1,10 @@
 #include "workbook/standings.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
 namespace pellix {
 
 const char* const kLostAtOnce = "瞬\u3000殺\u3000\u3000";
@@ -70,6 +75,39 @@ Standing computeStanding(int turn, int player, const TurnHistory& history) {
     if (!greaterThanZero(history.entry(player))) return {};
     return standingOf(history.position(turn, player), walkBack(turn, player, history),
                       history.position(turn - 2, player));
+}
+
+// A number, an empty cell (0) or a text that reads wholly as a number.
+std::optional<double> asNumber(const xls::CellValue& value) {
+    switch (value.kind) {
+    case xls::ValueKind::Empty:
+        return 0.0;
+    case xls::ValueKind::Number:
+        return value.number;
+    case xls::ValueKind::Text: {
+        const char* begin = value.text.c_str();
+        char* end = nullptr;
+        const double number = std::strtod(begin, &end);
+        if (end == begin) {
+            return std::nullopt;
+        }
+        while (*end != '\0' && std::isspace(static_cast<unsigned char>(*end))) {
+            ++end;
+        }
+        if (*end != '\0' || !std::isfinite(number)) {
+            return std::nullopt;
+        }
+        return number;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+int lastTurnIn(const xls::CellValue& turnCell) {
+    const std::optional<double> turn = asNumber(turnCell);
+    if (!turn) return 0;
+    return static_cast<int>(std::clamp(std::trunc(*turn), 0.0, double(cellmap::kLastResetTurn)));
 }
 
 }  // namespace pellix

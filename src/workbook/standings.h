@@ -3,10 +3,12 @@
 // Every player's standing after a turn, worked out from the history of turn rows alone. Plain
 // C++: the commit feeds it the cells it reads, tests feed it tables.
 
+#include "workbook/cell_map.h"
 #include "workbook/xls/workbook.h"
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace pellix {
@@ -17,6 +19,10 @@ namespace pellix {
 bool greaterThanZero(const xls::CellValue& value);
 // An empty cell, or one holding the empty text.
 bool isEmptyCell(const xls::CellValue& value);
+// A number, an empty cell (0) or a text that reads wholly as a number; nothing else.
+std::optional<double> asNumber(const xls::CellValue& value);
+// The last recorded turn as the program reads B19 everywhere: 0..2060, 0 when B19 holds no number.
+int lastTurnIn(const xls::CellValue& turnCell);
 
 inline constexpr int kNoColor = 0;
 inline constexpr int kWhite = 2;        // the reset colour of the status area

@@ -46,7 +46,7 @@ TEST(LiveTitles, AgreeWithRecordsOfKnownAnswers) {
            {{cellmap::turnRow(1), cellmap::markColumn(3)}, CellValue::ofText(" c ")},
            {{cellmap::turnRow(2), cellmap::markColumn(4)}, CellValue::ofText("CC")}}},
          {{1, {1}}, {2, {1}}, {1, {3}}}},
-        {"B19 that is no number", {CellValue::ofText("5"), kEvening, {}}, {}},
+        {"B19 that is no number", {CellValue::ofText("five"), kEvening, {}}, {}},
         // B19 beyond the last turn that can be recorded.
         {"B19 too large", {CellValue::ofNumber(99999), {"1..........."}, {}}, {{0, {}}, {1, {1}}, {0, {}}}},
     };
