@@ -40,13 +40,18 @@ struct Recorders {
     std::vector<QString> messageBoxes;
     // The button the message boxes are answered with; NoButton: their default button.
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
+    // The correction the scorer chooses; empty: he cancels.
+    std::function<std::optional<std::pair<int, int>>(const ShownRecord&)> correction;
     FormSeams seams() {
         return {sound,
                 [this](const QString& text, QMessageBox::StandardButtons, QMessageBox::StandardButton fallback) {
                     messageBoxes.push_back(text);
                     return answer == QMessageBox::NoButton ? fallback : answer;
                 },
-                {}};
+                {},
+                [this](const ShownRecord& record) {
+                    return correction ? correction(record) : std::optional<std::pair<int, int>>();
+                }};
     }
 };
 

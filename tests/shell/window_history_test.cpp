@@ -1,0 +1,132 @@
+// Mistakes are cheap in the window, offscreen: a turn recorded with the wrong name is undone and
+// recorded again, the reset keeps the record in archive/ and is undone, undo survives a restart,
+// a recorded turn's miss is corrected, the last court comes back, and a data.xls that went away
+// or another program's stale lock does not stop the game.
+
+#include "test_support.h"
+
+#include <QKeyEvent>
+
+namespace pellix {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+
+void press(MainForm& form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+    form.handleKey(QKeyEvent(QEvent::KeyPress, key, modifiers), false);
+}
+
+// Players 1..4 in slots 1..4, turn `turn` closed by naming the player in `slot` (0: 通常ミス).
+void playTurn(testing::RecordingForm& form, int slot) {
+    for (int k = 1; k <= 4; ++k)
+        if (form.board.CourtSlot[k] != k) form.picCourt_DragDrop(k, k);
+    form.cmdSave_Click();
+    if (slot) {
+        form.picCourt_Click(slot);
+    } else {
+        form.cmdMiss_Click();
+    }
+}
+
+// The wrong name taken back and the right one recorded: the workbook is the one a right first
+// record gives. A redo after an undo gives back the recorded turn; the undo brings back the turn
+// box, the court the turn's row records, and no named player.
+TEST(History, AWrongNameIsTakenBackAndRecordedAgain) {
+    testing::ProgramFolder right, wrong;
+    {
+        testing::RecordingForm form(right);
+        form.Form_Load();
+        playTurn(form, 3);
+    }
+    testing::RecordingForm form(wrong);
+    form.Form_Load();
+    const std::string before = readFile(wrong.dataPath());
+    playTurn(form, 2);
+    const std::string recorded = readFile(wrong.dataPath());
+    form.picCourt_DragDrop(2, 9);  // the named player already substituted
+    press(form, Qt::Key_Z);
+    EXPECT_EQ(readFile(wrong.dataPath()), before);
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("1"));
+    EXPECT_EQ(form.board.CourtSlot, (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
+    EXPECT_FALSE(form.picUser[2]->marked());
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節の記録 を元に戻しました"));
+    press(form, Qt::Key_Y);
+    EXPECT_EQ(readFile(wrong.dataPath()), recorded);
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("2"));
+    press(form, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);  // nothing left to redo
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : やり直せる操作はありません"));
+    press(form, Qt::Key_Z);
+    playTurn(form, 3);
+    EXPECT_EQ(readFile(wrong.dataPath()), readFile(right.dataPath()));
+    EXPECT_TRUE(form.messageBoxes.empty());
+}
+
+// The reset keeps the whole record in archive/ and is undone like any operation, also by a window
+// started again on the folder; a recorded turn's miss is corrected; Ctrl+R puts the last court
+// back.
+TEST(History, TheResetArchivesAndEverythingCanBeUndoneAfterARestart) {
+    testing::ProgramFolder folder;
+    std::string beforeReset;
+    {
+        testing::RecordingForm form(folder);
+        form.Form_Load();
+        playTurn(form, 2);
+        playTurn(form, 0);
+        beforeReset = readFile(folder.dataPath());
+        form.answer = QMessageBox::Ok;
+        form.picQVN_Click();
+        EXPECT_TRUE(form.messageBoxes.back().contains(QString::fromStdString((folder / "archive").string())));
+    }
+    ASSERT_EQ(std::distance(fs::directory_iterator(folder / "archive"), fs::directory_iterator()), 1);
+    EXPECT_EQ(readFile(fs::directory_iterator(folder / "archive")->path()), beforeReset);
+
+    testing::RecordingForm form(folder);
+    form.Form_Load();
+    press(form, Qt::Key_Z);
+    EXPECT_EQ(readFile(folder.dataPath()), beforeReset);
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("3"));
+
+    form.correction = [](const ShownRecord& record) {
+        EXPECT_EQ(record.court(1), (std::array<int, 5>{0, 1, 2, 3, 4}));
+        EXPECT_EQ(record.named(1), 2);
+        return std::optional<std::pair<int, int>>({1, 4});
+    };
+    press(form, Qt::Key_E);
+    EXPECT_EQ(folder.turnRow(1), "123400000000 C4");
+    EXPECT_EQ(folder.turnRow(2), "123400000000");
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節を訂正しました"));
+
+    for (int k = 1; k <= 4; ++k) form.picCourt_DragDrop(k, k + 4);
+    press(form, Qt::Key_R);
+    EXPECT_EQ(form.board.CourtSlot, (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(form.cmdSave->isEnabled());
+}
+
+// A data.xls deleted while the program runs: the next operation says so and offers the last
+// version kept; another program's lock left behind is named with its date, and written past once
+// the scorer says so, for the rest of the evening.
+TEST(History, AVanishedWorkbookOrAStaleLockDoesNotStopTheGame) {
+    testing::ProgramFolder folder;
+    testing::RecordingForm form(folder);
+    form.Form_Load();
+    const std::string before = readFile(folder.dataPath());
+    playTurn(form, 1);
+    fs::remove(folder.dataPath());
+    form.answer = QMessageBox::Ok;
+    playTurn(form, 1);
+    ASSERT_EQ(form.messageBoxes.size(), 1u);
+    EXPECT_TRUE(form.messageBoxes[0].startsWith(QStringLiteral("data.xls がありません")));
+    EXPECT_EQ(readFile(folder.dataPath()), before);
+    EXPECT_EQ(form.txtTurn->text(), QStringLiteral("2"));
+
+    testing::writeFile(folder / ".~lock.data.xls#", ",Old Laptop,scorer,hall,01.12.2026 19:00,file:///x;");
+    playTurn(form, 0);
+    playTurn(form, 0);
+    ASSERT_EQ(form.messageBoxes.size(), 2u);
+    EXPECT_TRUE(form.messageBoxes[1].contains(QStringLiteral("LibreOffice, Old Laptop"))) << form.messageBoxes[1].toStdString();
+    EXPECT_EQ(folder.turnRow(3), "123400000000");
+}
+
+}  // namespace
+}  // namespace pellix
