@@ -121,5 +121,64 @@ TEST_F(Commit, RandomGamesAgreeWithASecondModel) {
               expected);
 }
 
+// A turn recorded with the wrong name and corrected afterwards, turns later, leaves the workbook
+// an independent reader sees (values and fills) and the Orders of a game in which that turn was
+// recorded right from the start.
+TEST(Correction, EqualsAGameRecordedRightFromTheStart) {
+    const std::string dump =
+        "import sys, xlrd\n"
+        "b = xlrd.open_workbook(sys.argv[1], formatting_info=True)\n"
+        "s = [s for s in b.sheets() if s.sheet_selected][0]\n"
+        "for r in range(s.nrows):\n"
+        "    for c in range(s.ncols):\n"
+        "        xf = b.xf_list[s.cell_xf_index(r, c)]\n"
+        "        print(r, c, repr(s.cell_value(r, c)), xf.background.pattern_colour_index)\n";
+    std::mt19937 random(20261208);
+    for (int game = 0; game < 3; ++game) {
+        testing::ScratchFolder folders[2];
+        testing::RecordingHost hosts[2];
+        Board boards[2];
+        XlApp app;
+        const std::filesystem::path paths[2] = {testing::withSampleWorkbook(folders[0]),
+                                                testing::withSampleWorkbook(folders[1])};
+        const int corrected = 1 + static_cast<int>(random() % 50);
+        int rightName = 0;
+        for (int turn = 1; turn <= 50; ++turn) {
+            std::vector<int> players{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+            std::shuffle(players.begin(), players.end(), random);
+            const int named = random() % 3 == 0 ? 0 : players[random() % 4];
+            if (turn == corrected) rightName = players[(std::find(players.begin(), players.begin() + 4, named) - players.begin() + 1) % 4];
+            for (int g = 0; g < 2; ++g) {
+                for (int k = 1; k <= 4; ++k) boards[g].dropOnCourtSlot(players[static_cast<std::size_t>(k - 1)], k);
+                const int miss = g == 1 && turn == corrected ? rightName : named;
+                ScoreContext context{hosts[g], &app, paths[g], boards[g], static_cast<std::int16_t>(miss)};
+                ASSERT_TRUE(CommitTurn(context, static_cast<std::int16_t>(turn)).ok);
+            }
+        }
+        ScoreContext context{hosts[0], &app, paths[0], boards[0], 0};
+        ASSERT_TRUE(CorrectTurn(context, corrected, rightName).ok) << hosts[0].failures.back();
+        SCOPED_TRACE("turn " + std::to_string(corrected) + " corrected to " + std::to_string(rightName));
+        const std::filesystem::path script = folders[0] / "dump.py";
+        testing::writeFile(script, dump);
+        EXPECT_EQ(testing::pythonOutput(script, {paths[0].string()}), testing::pythonOutput(script, {paths[1].string()}));
+        for (int token = 1; token <= kTokenCount; ++token)
+            EXPECT_EQ(boards[0].Players[token].Order, boards[1].Players[token].Order) << token;
+    }
+    // A turn not yet recorded, or a player who was not on court, is refused with the file as it was.
+    testing::ScratchFolder folder;
+    testing::RecordingHost host;
+    Board board;
+    XlApp app;
+    const std::filesystem::path path = testing::withSampleWorkbook(folder);
+    ScoreContext context{host, &app, path, board, 0};
+    for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
+    ASSERT_TRUE(CommitTurn(context, 1).ok);
+    const std::string before = testing::readFile(path);
+    EXPECT_FALSE(CorrectTurn(context, 2, 0).ok);
+    EXPECT_FALSE(CorrectTurn(context, 1, 5).ok);
+    EXPECT_EQ(testing::readFile(path), before);
+    EXPECT_EQ(host.failures.size(), 2u);
+}
+
 }  // namespace
 }  // namespace pellix
