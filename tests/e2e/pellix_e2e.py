@@ -74,10 +74,11 @@ def turn_reached(path, turn, timeout=15):
 # The program beside a scratch copy of the sample program folder, in a real window.
 class Window:
 
-    def __init__(self, args):
+    # On a scratch copy of the sample, or of `folder` (a program folder a test kept).
+    def __init__(self, args, folder=None):
         self.pace = 4 if args.slow else 1
         self.work = tempfile.mkdtemp(prefix="pellix-e2e-")
-        shutil.copytree(args.sample, self.work, dirs_exist_ok=True)
+        shutil.copytree(folder or args.sample, self.work, dirs_exist_ok=True)
         shutil.copy(os.path.join(args.app, "pellix"), self.work)
         self.data = os.path.join(self.work, "data.xls")
         os.chmod(self.data, 0o644)
