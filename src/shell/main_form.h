@@ -5,14 +5,16 @@
 // the score routines, which are plain C++.
 //
 // Where the members are defined:
-//   main_form.cpp           the controls and their layout, Form_Load, Form_Unload, the other
-//                           ScoreHost members, placeToken, scoreContext
+//   main_form.cpp           the controls and their layout, the window's own events, placeToken
+//   main_form_host.cpp      Form_Load, Form_Unload, the guide line, the message boxes, the
+//                           ScoreHost members, scoreContext
 //   main_form_input.cpp     cmdSave_Click, timDown_Timer, timMiss_Timer, cmdMiss_Click,
 //                           picCourt_Click, cmdSave_MouseUp, cmdPrev_Click,
 //                           cmdNext_Click, and the turn's side of the TurnHost
 //   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, the pointer on the tokens,
 //                           carryOutDrop, sortBench
-//   main_form_workbook.cpp  chkView_Click, picQVN_Click, setBusy
+//   main_form_workbook.cpp  chkView_Click, picQVN_Click, the history: undo, redo, correction,
+//                           the last court, a vanished workbook, a stale lock
 //   audience_board.cpp      toggleSpectatorBoard and what keeps the spectator board up to date
 //
 // The phase of a turn belongs to the turn machine (input/turn_machine.h): every handler forwards

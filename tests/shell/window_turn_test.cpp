@@ -125,7 +125,7 @@ TEST_F(TurnRoad, OneClickOnTheTitlesAsksOnceAndTheResetForgetsTheNamed) {
     EXPECT_EQ(folder.turnRow(41), "000000000000");
 
     testing::ProgramFolder other;
-    MainForm real(other.path(), {std::make_shared<testing::RecordingSound>(), {}, {}});
+    MainForm real(other.path(), {std::make_shared<testing::RecordingSound>(), {}, {}, {}});
     real.show();
     real.Form_Load();
     QRect box;
