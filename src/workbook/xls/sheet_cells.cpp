@@ -120,64 +120,53 @@ std::vector<std::uint8_t> valueRecord(int row, int column, std::uint16_t format,
 SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> records, const SharedStrings& strings,
                        const std::string& displayName)
     : stream_(stream), records_(records), displayName_(displayName) {
-    const std::vector<std::uint16_t> cellsPerRow = locateCellTable();
-    // Each row's list is allocated once.
-    rows_.resize(cellsPerRow.size());
-    for (std::size_t row = 0; row < cellsPerRow.size(); ++row)
-        if (cellsPerRow[row] > 0) rows_[row].cells.reserve(cellsPerRow[row]);
-    parseCellTable(strings);
+    readCellTable(strings);
+}
+
+SheetCells::CellEntry SheetCells::entryOfRecord(std::size_t record, std::size_t next) const {
+    const RecordView& view = records_[record];
+    const std::uint8_t* data = stream_ + view.offset + 4;
+    CellEntry entry;
+    entry.first = readU16(data + 2);
+    entry.last = entry.first;
+    if (view.type == kSidMulRk || view.type == kSidMulBlank)
+        entry.last = static_cast<std::uint16_t>(entry.first + (view.size - 6) / (view.type == kSidMulRk ? 6 : 2) - 1);
+    entry.type = view.type;
+    entry.source = view.offset;
+    entry.length = records_[next - 1].end() - view.offset;
+    return entry;
+}
+
+void SheetCells::materialize(RowEntry& row) const {
+    if (!row.isRun()) return;
+    const std::size_t begin = row.runBegin;
+    const std::size_t end = row.runEnd;
+    row.runBegin = row.runEnd = 0;
+    row.cells.reserve(row.cells.size() + row.runCells);
+    for (std::size_t i = begin; i < end;) {
+        const std::size_t next = afterFollowUps(i, end);
+        row.cells.push_back(entryOfRecord(i, next));
+        i = next;
+    }
+}
+
+template <typename Visit>
+void SheetCells::forEachEntry(const RowEntry& row, Visit visit) const {
+    if (!row.isRun()) {
+        for (const CellEntry& entry : row.cells) visit(entry);
+        return;
+    }
+    for (std::size_t i = row.runBegin; i < row.runEnd;) {
+        const std::size_t next = afterFollowUps(i, row.runEnd);
+        visit(entryOfRecord(i, next));
+        i = next;
+    }
 }
 
 std::size_t SheetCells::afterFollowUps(std::size_t record, std::size_t limit) const {
     std::size_t next = record + 1;
     while (next < limit && isFollowUp(records_[next].type)) ++next;
     return next;
-}
-
-std::vector<std::uint16_t> SheetCells::locateCellTable() {
-    std::size_t first = kNone;
-    std::size_t end = kNone;
-    std::size_t dimensions = kNone;
-    std::size_t window2 = kNone;
-    std::vector<std::uint16_t> cellsPerRow;
-    int depth = 0;
-    for (std::size_t i = 0; i < records_.size(); ++i) {
-        const RecordView& record = records_[i];
-        const std::uint8_t* data = stream_ + record.offset + 4;
-        if (record.type == kSidBof) {
-            ++depth;
-            continue;
-        }
-        if (record.type == kSidEof) {
-            --depth;
-            continue;
-        }
-        if (depth != 1) continue;
-        if (isTableRecord(record.type)) {
-            if (first == kNone) first = i;
-            if (record.type != kSidDbCell && record.size >= 2) {
-                const std::size_t row = readU16(data);
-                if (row >= cellsPerRow.size()) cellsPerRow.resize(row + 1, 0);
-                if (record.type != kSidRow && cellsPerRow[row] < 0xFFFF) ++cellsPerRow[row];
-            }
-            end = afterFollowUps(i, records_.size());
-            i = end - 1;
-        } else if (record.type == kSidDimensions && first == kNone) {
-            dimensions = i;
-        } else if (record.type == kSidWindow2 && window2 == kNone) {
-            window2 = i;
-        } else {
-            readSheetSetting(record);
-        }
-    }
-    if (first == kNone) {
-        // No cells yet: new rows go after DIMENSIONS, where spreadsheet programs put them.
-        first = dimensions != kNone ? dimensions + 1 : window2 != kNone ? window2 : records_.size() - 1;
-        end = first;
-    }
-    tableBegin_ = first;
-    tableEnd_ = end;
-    return cellsPerRow;
 }
 
 void SheetCells::readSheetSetting(const RecordView& record) {
@@ -192,39 +181,75 @@ void SheetCells::readSheetSetting(const RecordView& record) {
     }
 }
 
-void SheetCells::parseCellTable(const SharedStrings& strings) {
+// One pass over the sheet: the cell table runs from its first ROW, cell or DBCELL record to the
+// last one with its follow-up records. Other records inside it (a chart's substream, records
+// unknown here) stay after the cell they followed; those after the table belong to the rest of
+// the sheet, so they are held back until a later table record shows they lie inside it.
+void SheetCells::readCellTable(const SharedStrings& strings) {
+    std::size_t first = kNone;
+    std::size_t end = kNone;
+    std::size_t dimensions = kNone;
+    std::size_t window2 = kNone;
     std::optional<CellPlace> lastCell;
-    int depth = 1;
-    for (std::size_t i = tableBegin_; i < tableEnd_; ++i) {
+    std::vector<std::size_t> held;
+    const auto hold = [&](std::size_t i) {
+        if (first != kNone) held.push_back(i);
+    };
+    int depth = 0;
+    for (std::size_t i = 0; i < records_.size(); ++i) {
         const RecordView& record = records_[i];
-        if (depth > 1 || record.type == kSidBof || record.type == kSidEof) {
-            if (record.type == kSidBof)
-                ++depth;
-            else if (record.type == kSidEof)
-                --depth;
-            keepUnknown(record, lastCell);
+        if (record.type == kSidBof) {
+            ++depth;
+            hold(i);
             continue;
         }
-        if (record.type == kSidRow) {
-            readRowRecord(record);
+        if (record.type == kSidEof) {
+            if (--depth >= 1) hold(i);
             continue;
         }
-        if (record.type == kSidDbCell) continue;
-        if (!isCellRecord(record.type)) {
-            keepUnknown(record, lastCell);
+        if (depth != 1) {
+            hold(i);
             continue;
         }
-        const std::size_t next = afterFollowUps(i, tableEnd_);
-        lastCell = parseCellRecord(record, records_[next - 1].end(), strings);
+        if (!isTableRecord(record.type)) {
+            if (record.type == kSidDimensions && first == kNone)
+                dimensions = i;
+            else if (record.type == kSidWindow2 && window2 == kNone)
+                window2 = i;
+            else
+                readSheetSetting(record);
+            hold(i);
+            continue;
+        }
+        if (first == kNone) first = i;
+        for (std::size_t inside : held) keepUnknown(records_[inside], lastCell);
+        held.clear();
+        const std::size_t next = afterFollowUps(i, records_.size());
+        if (record.type == kSidRow || record.type == kSidDbCell) {
+            if (record.type == kSidRow) readRowRecord(record);
+            for (std::size_t followUp = i + 1; followUp < next; ++followUp) keepUnknown(records_[followUp], lastCell);
+        } else {
+            lastCell = parseCellRecord(i, next, strings);
+        }
+        end = next;
         i = next - 1;
     }
+    if (first == kNone) {
+        // No cells yet: new rows go after DIMENSIONS, where spreadsheet programs put them.
+        first = dimensions != kNone ? dimensions + 1 : window2 != kNone ? window2 : records_.size() - 1;
+        end = first;
+    }
+    tableBegin_ = first;
+    tableEnd_ = end;
 }
 
 void SheetCells::keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell) {
     const Range range{record.offset, 4u + record.size};
     std::vector<Range>* into = &lead_;
     if (lastCell) {
-        auto entry = find(rows_[static_cast<std::size_t>(lastCell->row)], lastCell->column);
+        RowEntry& row = rows_[static_cast<std::size_t>(lastCell->row)];
+        materialize(row);
+        auto entry = find(row, lastCell->column);
         if (entry->tail < 0) {
             entry->tail = static_cast<std::int32_t>(tails_.size());
             tails_.emplace_back();
@@ -246,8 +271,8 @@ void SheetCells::readRowRecord(const RecordView& record) {
     row.hasRecord = true;
 }
 
-SheetCells::CellPlace SheetCells::parseCellRecord(const RecordView& record, std::uint32_t end,
-                                                  const SharedStrings& strings) {
+SheetCells::CellPlace SheetCells::parseCellRecord(std::size_t index, std::size_t next, const SharedStrings& strings) {
+    const RecordView& record = records_[index];
     const std::uint8_t* data = stream_ + record.offset + 4;
     if (record.size < minimumSize(record.type))
         damaged("the cell record at offset " + std::to_string(record.offset) + " is cut short");
@@ -265,13 +290,29 @@ SheetCells::CellPlace SheetCells::parseCellRecord(const RecordView& record, std:
         damaged("cell " + cellName(row, column) + " refers to shared string " + std::to_string(readU32(data + 6))
                 + ", but the table holds " + std::to_string(strings.count()));
     }
-    CellEntry entry;
-    entry.first = static_cast<std::uint16_t>(column);
-    entry.last = static_cast<std::uint16_t>(last);
-    entry.type = record.type;
-    entry.source = record.offset;
-    entry.length = end - record.offset;
-    insertParsed(row, entry, record.offset);
+    RowEntry& entries = ensureRow(row);
+    // The usual case: the row's first cell starts a run, and each next cell right after it, in
+    // column order, lengthens the run.
+    if (!entries.hasCells()) {
+        entries.runBegin = static_cast<std::uint32_t>(index);
+        entries.runEnd = static_cast<std::uint32_t>(next);
+        entries.runFirst = static_cast<std::uint16_t>(column);
+        entries.runLast = static_cast<std::uint16_t>(last);
+        entries.runCells = static_cast<std::uint32_t>(last - column + 1);
+        return {row, column};
+    }
+    if (entries.isRun() && entries.runEnd == index && entries.runLast < column) {
+        entries.runEnd = static_cast<std::uint32_t>(next);
+        entries.runLast = static_cast<std::uint16_t>(last);
+        entries.runCells += static_cast<std::uint32_t>(last - column + 1);
+        return {row, column};
+    }
+    materialize(entries);
+    const CellEntry entry = entryOfRecord(index, next);
+    if (entries.cells.back().last < entry.first)
+        entries.cells.push_back(entry);
+    else
+        insertParsed(row, entry, record.offset);
     return {row, column};
 }
 
@@ -281,10 +322,6 @@ void SheetCells::damaged(const std::string& what) const {
 
 void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffset) {
     std::vector<CellEntry>& cells = ensureRow(row).cells;
-    if (cells.empty() || cells.back().last < entry.first) {
-        cells.push_back(entry);
-        return;
-    }
     // Out of column order is tolerated. A cell stored twice (some writers leave such copies)
     // reads as its later copy: the record stream is read in order and each cell record sets its
     // cell, as xlrd does. The earlier copy is dropped; a MULRK or MULBLANK keeps its other cells,
@@ -318,19 +355,9 @@ void SheetCells::insertParsed(int row, CellEntry entry, std::uint32_t recordOffs
     cells.insert(at, left.begin(), left.end());
 }
 
-SheetCells::RowEntry& SheetCells::ensureRow(int row) {
-    if (static_cast<std::size_t>(row) >= rows_.size()) rows_.resize(static_cast<std::size_t>(row) + 1);
-    return rows_[static_cast<std::size_t>(row)];
-}
 
-std::vector<SheetCells::CellEntry>::iterator SheetCells::find(RowEntry& row, int column) {
-    auto after = std::upper_bound(row.cells.begin(), row.cells.end(), column,
-                                  [](int c, const CellEntry& e) { return c < e.first; });
-    if (after == row.cells.begin() || std::prev(after)->last < column) return row.cells.end();
-    return std::prev(after);
-}
-
-std::vector<SheetCells::CellEntry>::const_iterator SheetCells::find(const RowEntry& row, int column) const {
+std::vector<SheetCells::CellEntry>::iterator SheetCells::find(RowEntry& row, int column) const {
+    materialize(row);
     auto after = std::upper_bound(row.cells.begin(), row.cells.end(), column,
                                   [](int c, const CellEntry& e) { return c < e.first; });
     if (after == row.cells.begin() || std::prev(after)->last < column) return row.cells.end();
@@ -459,9 +486,11 @@ void SheetCells::ungroup(int row, int column, CellPlace anchor) {
         auto& anchorRow = rows_[static_cast<std::size_t>(anchor.row)];
         if (auto at = find(anchorRow, anchor.column); at != anchorRow.cells.end()) holder = groupIn(*at);
     }
-    for (std::size_t r = 0; r < rows_.size() && holder.entry == nullptr; ++r)
+    for (std::size_t r = 0; r < rows_.size() && holder.entry == nullptr; ++r) {
+        materialize(rows_[r]);
         for (CellEntry& entry : rows_[r].cells)
             if (holder.entry == nullptr) holder = groupIn(entry);
+    }
     if (holder.entry == nullptr) return;  // a PtgExp naming no group: nothing is shared, the cell is written as asked
 
     const std::uint8_t* group = bytesOf(*holder.entry) + holder.at;
@@ -507,6 +536,7 @@ void SheetCells::rebuildSharedFormulaCells(int row, int column, CellPlace anchor
     const std::span<const std::uint8_t> shared(group + 14, count);
     const std::vector<std::uint8_t> extra(group + 14 + count, group + 4 + groupSize);
     for (int r = firstRow; r <= lastRow && static_cast<std::size_t>(r) < rows_.size(); ++r) {
+        materialize(rows_[static_cast<std::size_t>(r)]);
         for (CellEntry& entry : rows_[static_cast<std::size_t>(r)].cells) {
             if (entry.first < firstColumn || entry.first > lastColumn || entry.type != kSidFormula) continue;
             const std::uint8_t* bytes = bytesOf(entry);
@@ -533,14 +563,14 @@ void SheetCells::rebuildSharedFormulaCells(int row, int column, CellPlace anchor
 
 CellValue SheetCells::value(int row, int column, const SharedStrings& strings) const {
     if (static_cast<std::size_t>(row) >= rows_.size()) return CellValue::empty();
-    const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
+    RowEntry& entries = rows_[static_cast<std::size_t>(row)];
     auto entry = find(entries, column);
     return entry == entries.cells.end() ? CellValue::empty() : valueOf(*entry, column, strings);
 }
 
 std::uint16_t SheetCells::format(int row, int column) const {
     if (static_cast<std::size_t>(row) < rows_.size()) {
-        const RowEntry& entries = rows_[static_cast<std::size_t>(row)];
+        RowEntry& entries = rows_[static_cast<std::size_t>(row)];
         if (auto entry = find(entries, column); entry != entries.cells.end()) return formatOf(*entry, column);
     }
     return emptyFormat(row, column);
@@ -711,23 +741,50 @@ void SheetCells::setRowHeight(int row, int heightTwips) {
 void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, const CellFormats& formats) const {
     shown.defaultRowHeightTwips = defaultRowHeight_;
     shown.defaultColumnWidth = defaultColumnWidth_;
+    std::size_t cellCount = 0;
+    std::size_t rowCount = 0;
+    for (const RowEntry& row : rows_) {
+        rowCount += row.hasRecord;
+        if (row.isRun()) cellCount += row.runCells;
+        for (const CellEntry& entry : row.cells) cellCount += static_cast<std::size_t>(entry.last - entry.first) + 1;
+    }
+    shown.rows.reserve(rowCount);
+    shown.cells.reserve(cellCount);
+    // The fill of each format, looked up once: a sheet uses few formats for many cells.
+    struct Fill {
+        int colorIndex = -1;
+        std::uint32_t rgb = 0;
+        bool known = false;
+    };
+    std::vector<Fill> fills(formats.count());
+    const auto fillOf = [&](std::uint16_t format) -> const Fill& {
+        static const Fill none;
+        if (format >= fills.size()) return none;
+        Fill& fill = fills[format];
+        if (!fill.known) {
+            fill.colorIndex = formats.fillColorIndex(format);
+            if (fill.colorIndex >= 0) fill.rgb = formats.colorRgb(fill.colorIndex);
+            fill.known = true;
+        }
+        return fill;
+    };
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         const RowEntry& row = rows_[r];
         if (row.hasRecord)
             shown.rows.push_back({static_cast<int>(r), readU16(row.record.data() + 6) & 0x7FFF,
                                   (row.record[12] & kRowCustomHeight) != 0, (row.record[12] & kRowHidden) != 0});
-        for (const CellEntry& entry : row.cells) {
+        forEachEntry(row, [&](const CellEntry& entry) {
             for (int column = entry.first; column <= entry.last; ++column) {
-                CellShown cell;
+                CellShown& cell = shown.cells.emplace_back();
                 cell.row = static_cast<int>(r);
                 cell.column = column;
                 cell.value = valueOf(entry, column, strings);
                 cell.formula = entry.type == kSidFormula;
-                cell.fillColorIndex = formats.fillColorIndex(formatOf(entry, column));
-                if (cell.fillColorIndex >= 0) cell.fillRgb = formats.colorRgb(cell.fillColorIndex);
-                shown.cells.push_back(std::move(cell));
+                const Fill& fill = fillOf(formatOf(entry, column));
+                cell.fillColorIndex = fill.colorIndex;
+                if (fill.colorIndex >= 0) cell.fillRgb = fill.rgb;
             }
-        }
+        });
     }
     for (const ColumnFormat& columns : columnFormats_)
         shown.columns.push_back({columns.first, columns.last, columns.width, (columns.flags & 0x01) != 0});
@@ -738,7 +795,7 @@ void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, cons
 std::vector<int> SheetCells::writtenRows() const {
     std::vector<int> rows;
     for (std::size_t r = 0; r < rows_.size(); ++r)
-        if (rows_[r].hasRecord || !rows_[r].cells.empty()) rows.push_back(static_cast<int>(r));
+        if (rows_[r].hasRecord || rows_[r].hasCells()) rows.push_back(static_cast<int>(r));
     return rows;
 }
 
@@ -792,12 +849,12 @@ void SheetCells::writeDimensions(StreamSink& sink, const RecordView& original) c
     std::uint32_t firstRow = 0, endRow = 0;
     std::uint16_t firstColumn = 0xFFFF, endColumn = 0;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
-        const auto& cells = rows_[r].cells;
-        if (cells.empty()) continue;
+        const RowEntry& row = rows_[r];
+        if (!row.hasCells()) continue;
         if (endRow == 0) firstRow = static_cast<std::uint32_t>(r);
         endRow = static_cast<std::uint32_t>(r + 1);
-        firstColumn = std::min(firstColumn, cells.front().first);
-        endColumn = std::max<std::uint16_t>(endColumn, static_cast<std::uint16_t>(cells.back().last + 1));
+        firstColumn = std::min(firstColumn, row.firstColumn());
+        endColumn = std::max<std::uint16_t>(endColumn, static_cast<std::uint16_t>(row.lastColumn() + 1));
     }
     if (endRow == 0) firstColumn = 0;
     const std::uint8_t* data = stream_ + original.offset + 4;
@@ -837,14 +894,37 @@ void SheetCells::writeRowBlock(StreamSink& sink, std::span<const int> rows, std:
     // its cells would start.
     std::vector<std::uint16_t> offsets;
     offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - (blockStart + 20), 0xFFFF)));
+    // Cells read from the file and not edited mostly lie back to back in the stream: each run of
+    // them is copied at once.
+    std::uint32_t runBegin = 0;
+    std::uint32_t runEnd = 0;
+    const auto flush = [&] {
+        sink.put(stream_ + runBegin, runEnd - runBegin);
+        runBegin = runEnd = 0;
+    };
+    const auto copy = [&](std::uint32_t offset, std::uint32_t length) {
+        if (runEnd != offset || runEnd == 0) {
+            flush();
+            runBegin = offset;
+        }
+        runEnd = offset + length;
+    };
     for (std::size_t m = 0; m < rows.size(); ++m) {
         const std::uint32_t rowStart = sink.position();
-        for (const CellEntry& entry : rows_[static_cast<std::size_t>(rows[m])].cells) {
-            sink.put(bytesOf(entry), entry.length);
+        const RowEntry& row = rows_[static_cast<std::size_t>(rows[m])];
+        if (row.isRun())
+            copy(records_[row.runBegin].offset, records_[row.runEnd - 1].end() - records_[row.runBegin].offset);
+        for (const CellEntry& entry : row.cells) {
+            if (entry.owned) {
+                flush();
+                sink.put(bytesOf(entry), entry.length);
+            } else {
+                copy(entry.source, entry.length);
+            }
             if (entry.tail >= 0)
-                for (const Range& range : tails_[static_cast<std::size_t>(entry.tail)])
-                    sink.put(stream_ + range.offset, range.length);
+                for (const Range& range : tails_[static_cast<std::size_t>(entry.tail)]) copy(range.offset, range.length);
         }
+        flush();
         if (m + 1 < rows.size())
             offsets.push_back(static_cast<std::uint16_t>(std::min<std::uint32_t>(sink.position() - rowStart, 0xFFFF)));
     }
@@ -870,8 +950,8 @@ void SheetCells::writeRowRecord(StreamSink& sink, int rowNumber) const {
         writeU16(record.data() + 14, kDefaultCellFormat);
     }
     if (row.changed || !row.hasRecord) {
-        writeU16(record.data() + 2, row.cells.empty() ? 0 : row.cells.front().first);
-        writeU16(record.data() + 4, row.cells.empty() ? 0 : static_cast<std::uint16_t>(row.cells.back().last + 1));
+        writeU16(record.data() + 2, row.hasCells() ? row.firstColumn() : 0);
+        writeU16(record.data() + 4, row.hasCells() ? static_cast<std::uint16_t>(row.lastColumn() + 1) : 0);
     }
     sink.putHeader(kSidRow, 16);
     sink.put(record.data(), 16);
