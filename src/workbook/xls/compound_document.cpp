@@ -135,11 +135,12 @@ public:
         directory_ = walk(readU32(header + 0x30), kDirectoryOwner, "the directory");
         const std::uint8_t* root = directoryEntry(0);
         if (root == nullptr || root[0x42] != 5) fail("its compound document has no root entry");
-        // libgsf takes the root's siblings for further roots and refuses them with this message.
-        if (readU32(root + 0x44) != kNoStream || readU32(root + 0x48) != kNoStream)
-            fail("its compound document structure is inconsistent (Root directory is not marked as such.)");
         readMiniStream(header, root);
         walkStreams(root, cutoff);
+        // Trees libgsf refused once the chains were sound are refused in its words: the root's
+        // siblings taken for further roots, entries of no known type, streams with entries under them.
+        if (readU32(root + 0x44) != kNoStream || readU32(root + 0x48) != kNoStream)
+            fail("its compound document structure is inconsistent (Root directory is not marked as such.)");
         CompoundDocument document;
         document.sectorSize = static_cast<int>(sectorSize_);
         std::copy_n(root + 0x50, 16, document.rootClassId.begin());
@@ -210,8 +211,6 @@ private:
         const std::uint64_t size = readU32(node + 0x78);
         const std::uint32_t start = readU32(node + 0x74);
         const std::string what = "the stream \"" + entryName(node) + "\"";
-        if (readU32(node + 0x4C) != kNoStream)
-            fail("its compound document structure is inconsistent (A non directory stream with children ?)");
         if (size >= cutoff) {
             auto chain = walk(start, nextOwner++, what, sectorsFor(size, sectorSize_));
             if (chain.size() * sectorSize_ < size) fail(what + " is longer than its chain of sectors");
@@ -273,6 +272,8 @@ private:
                     std::snprintf(hex, sizeof hex, "%x", type);
                     return std::string(hex);
                 }() + ")");
+            if (type == 2 && readU32(node + 0x4C) != kNoStream)
+                fail("its compound document structure is inconsistent (A non directory stream with children ?)");
             Listed entry{node, orderKey(node)};
             const auto at = std::find_if(listed.begin(), listed.end(), [&](const Listed& other) {
                 return entry.key.size() != other.key.size() ? entry.key.size() < other.key.size()

@@ -163,6 +163,11 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
          "the chain of the stream \"\x05SummaryInformation\" runs into another's mini sectors (mini sector "},
         {20, [](Container& c) { c.set(c.entry('W') + 0x44, 1); },
          "its compound document directory is cyclic or points past its end"},
+        // Directory trees libgsf refused, refused in its words.
+        {20, [](Container& c) { c.set(c.entry('R') + 0x44, 1); },
+         "its compound document structure is inconsistent (Root directory is not marked as such.)"},
+        {20, [](Container& c) { c.set(c.entry('\x05') + 0x40, c.u32(c.entry('\x05') + 0x40) & 0xFF00FFFF); },
+         "its compound document structure is inconsistent (Unknown stream type 0x0)"},
     };
     for (std::size_t k = 0; k < cases.size(); ++k) {
         const auto& [cells, damage, refusal] = cases[k];
