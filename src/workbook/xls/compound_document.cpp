@@ -239,8 +239,7 @@ private:
                 const std::size_t inMini = static_cast<std::size_t>(sector) * kMiniSectorSize;
                 at = offsetOf(miniStream_[inMini / sectorSize_]) + inMini % sectorSize_;
             }
-            if (at + count > bytes_.size())
-                fail("the stream \"" + entryName(node) + "\" cannot be read to its end");
+            if (at + count > bytes_.size()) fail("the stream \"" + entryName(node) + "\" cannot be read to its end");
             std::memcpy(data.data() + done, bytes_.data() + at, count);
             done += count;
             if (done == data.size()) break;

@@ -141,7 +141,7 @@ private:
     std::size_t tableBegin_ = 0;  // record indexes of the cell table
     std::size_t tableEnd_ = 0;
     mutable std::vector<RowEntry> rows_;  // rows stay runs until needed, also by const readers
-    std::vector<Range> lead_;  // unknown records inside the table before its first cell
+    std::vector<Range> lead_;             // unknown records inside the table before its first cell
     std::vector<std::vector<Range>> tails_;
     std::vector<std::vector<std::uint8_t>> owned_;
     struct ColumnFormat {

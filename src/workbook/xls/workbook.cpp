@@ -237,7 +237,8 @@ void Workbook::Impl::readWorksheetReferences() {
                 }
                 break;
             case kSidRow:
-                if (depth == 1 && record.size >= 16 && (body[12] & 0x80) && (readU16(body + 14) & 0x0FFF) >= formatCount)
+                if (depth == 1 && record.size >= 16 && (body[12] & 0x80)
+                    && (readU16(body + 14) & 0x0FFF) >= formatCount)
                     badFormatReference(record);
                 break;
             case kSidColInfo:
