@@ -3,13 +3,17 @@
 //
 //   pellix-xls dump FILE          the active sheet's cells and its rows with their own height
 //   pellix-xls edit FILE OP...    B19=7  D4=2連勝中  J41:AH41=  fill:B2:D13=35  height:2:13=16.5
+//   pellix-xls records FILE       the workbook stream, one record a line
 
 #include "workbook/xl_app.h"
+#include "workbook/xls/atomic_file.h"
 #include "workbook/xls/cell_text.h"
+#include "workbook/xls/record_dump.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -130,9 +134,18 @@ int edit(const std::string& file, int count, char** operations) {
     return 0;
 }
 
+int records(const std::string& file) {
+    const std::filesystem::path path = file;
+    const std::string name = path.filename().string();
+    for (const std::string& line : pellix::xls::dumpRecords(pellix::xls::readWholeFile(path, name), name))
+        std::cout << line << '\n';
+    return 0;
+}
+
 int usage() {
     std::cerr << "usage: pellix-xls dump FILE\n"
-                 "       pellix-xls edit FILE OP...   (B19=7  D4=text  J41:AH41=  fill:B2:D13=35  height:2:13=16.5)\n";
+                 "       pellix-xls edit FILE OP...   (B19=7  D4=text  J41:AH41=  fill:B2:D13=35  height:2:13=16.5)\n"
+                 "       pellix-xls records FILE\n";
     return 2;
 }
 
@@ -144,6 +157,7 @@ int main(int argc, char** argv) {
     try {
         if (command == "dump" && argc == 3) return dump(argv[2]);
         if (command == "edit" && argc >= 4) return edit(argv[2], argc - 3, argv + 3);
+        if (command == "records" && argc == 3) return records(argv[2]);
     } catch (const pellix::XlsError& error) {
         std::cerr << error.what() << '\n';
         return 1;
