@@ -3,7 +3,7 @@
 // Every player's standing after a turn, worked out from the history of turn rows alone. Plain
 // C++: the commit feeds it the cells it reads, tests feed it tables.
 
-#include "workbook/xls/workbook.h"
+#include "workbook/xls/cell_value.h"
 
 #include <cstdint>
 #include <functional>
