@@ -87,9 +87,13 @@ void SheetCells::readCellTable(const SharedStrings& strings) {
             continue;
         }
         if (!isTableRecord(record.type)) {
-            if (record.type == kSidDimensions && first == kNone)
+            if (record.type == kSidDimensions && first == kNone) {
                 dimensions = i;
-            else if (record.type == kSidWindow2 && window2 == kNone)
+                // The rows it claims, as a first guess of how many there are: the list then
+                // need not grow row by row (a damaged count costs at most the sheet's limit).
+                if (record.size >= 8)
+                    rows_.reserve(std::min<std::size_t>(readU32(stream_ + record.offset + 8), kMaxRows));
+            } else if (record.type == kSidWindow2 && window2 == kNone)
                 window2 = i;
             else
                 readSheetSetting(record);
@@ -146,24 +150,34 @@ void SheetCells::readRowRecord(const RecordView& record) {
     row.hasRecord = true;
 }
 
+// Why a cell record cannot be read, said where it lies; kept apart from the reading of every
+// record, which runs over each cell of the sheet on every open.
+[[noreturn, gnu::noinline, gnu::cold]] void SheetCells::refuseCellRecord(const RecordView& record,
+                                                                         const SharedStrings& strings) const {
+    const std::uint8_t* data = stream_ + record.offset + 4;
+    const std::string where = "the cell record at offset " + std::to_string(record.offset);
+    if (record.size < minimumSize(record.type)) damaged(where + " is cut short");
+    if (record.type == kSidLabelSst)
+        damaged("cell " + cellName(readU16(data), readU16(data + 2)) + " refers to shared string "
+                + std::to_string(readU32(data + 6)) + ", but the table holds " + std::to_string(strings.count()));
+    const std::size_t each = record.type == kSidMulRk ? 6 : 2;
+    if ((record.size - 6) % each != 0) damaged(where + " has a broken length");
+    damaged(where + " runs past the last column");
+}
+
 SheetCells::CellPlace SheetCells::parseCellRecord(std::size_t index, std::size_t next, const SharedStrings& strings) {
     const RecordView& record = records_[index];
     const std::uint8_t* data = stream_ + record.offset + 4;
-    if (record.size < minimumSize(record.type))
-        damaged("the cell record at offset " + std::to_string(record.offset) + " is cut short");
+    if (record.size < minimumSize(record.type)) refuseCellRecord(record, strings);
     const int row = readU16(data);
     const int column = readU16(data + 2);
     int last = column;
     if (record.type == kSidMulRk || record.type == kSidMulBlank) {
         const std::size_t each = record.type == kSidMulRk ? 6 : 2;
-        if ((record.size - 6) % each != 0)
-            damaged("the cell record at offset " + std::to_string(record.offset) + " has a broken length");
         last = column + static_cast<int>((record.size - 6) / each) - 1;
-        if (last > 0xFFFF)
-            damaged("the cell record at offset " + std::to_string(record.offset) + " runs past the last column");
+        if ((record.size - 6) % each != 0 || last > 0xFFFF) refuseCellRecord(record, strings);
     } else if (record.type == kSidLabelSst && readU32(data + 6) >= strings.count()) {
-        damaged("cell " + cellName(row, column) + " refers to shared string " + std::to_string(readU32(data + 6))
-                + ", but the table holds " + std::to_string(strings.count()));
+        refuseCellRecord(record, strings);
     }
     RowEntry& entries = ensureRow(row);
     // The usual case: the row's first cell starts a run, and each next cell right after it, in

@@ -226,23 +226,22 @@ private:
     // mini stream. Its last sector may be cut short by the end of the file, its bytes may not.
     std::vector<std::uint8_t> streamData(const std::uint8_t* node, std::uint32_t cutoff) const {
         const std::uint64_t size = readU32(node + 0x78);
-        std::vector<std::uint8_t> data(static_cast<std::size_t>(size));
+        std::vector<std::uint8_t> data;
         if (size == 0) return data;
+        data.reserve(static_cast<std::size_t>(size));
         const std::vector<std::uint32_t>& chain = chains_.at(node);
         const bool mini = size < cutoff;
         const std::size_t unit = mini ? kMiniSectorSize : sectorSize_;
-        std::size_t done = 0;
         for (std::uint32_t sector : chain) {
-            const std::size_t count = std::min<std::size_t>(unit, data.size() - done);
+            const std::size_t count = std::min<std::size_t>(unit, size - data.size());
             std::size_t at = offsetOf(sector);
             if (mini) {
                 const std::size_t inMini = static_cast<std::size_t>(sector) * kMiniSectorSize;
                 at = offsetOf(miniStream_[inMini / sectorSize_]) + inMini % sectorSize_;
             }
             if (at + count > bytes_.size()) fail("the stream \"" + entryName(node) + "\" cannot be read to its end");
-            std::memcpy(data.data() + done, bytes_.data() + at, count);
-            done += count;
-            if (done == data.size()) break;
+            data.insert(data.end(), bytes_.data() + at, bytes_.data() + at + count);
+            if (data.size() == size) break;
         }
         return data;
     }

@@ -332,14 +332,10 @@ void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, cons
                                   (row.record[12] & kRowCustomHeight) != 0, (row.record[12] & kRowHidden) != 0});
         forEachEntry(row, [&](const CellEntry& entry) {
             for (int column = entry.first; column <= entry.last; ++column) {
-                CellShown& cell = shown.cells.emplace_back();
-                cell.row = static_cast<int>(r);
-                cell.column = column;
-                cell.value = valueOf(entry, column, strings);
-                cell.formula = entry.type == kSidFormula;
                 const Fill& fill = fillOf(formatOf(entry, column));
-                cell.fillColorIndex = fill.colorIndex;
-                if (fill.colorIndex >= 0) cell.fillRgb = fill.rgb;
+                shown.cells.push_back({static_cast<int>(r), column, valueOf(entry, column, strings),
+                                       entry.type == kSidFormula, fill.colorIndex,
+                                       fill.colorIndex >= 0 ? fill.rgb : 0u});
             }
         });
     }

@@ -104,6 +104,7 @@ private:
     void keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell);
     void readRowRecord(const RecordView& record);
     CellPlace parseCellRecord(std::size_t record, std::size_t next, const SharedStrings& strings);
+    [[noreturn]] void refuseCellRecord(const RecordView& record, const SharedStrings& strings) const;
     std::size_t groupRecordOf(const CellEntry& entry) const;
     void ungroup(int row, int column, CellPlace anchor);
     void rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
