@@ -209,7 +209,10 @@ std::string decode(std::uint16_t id, const std::uint8_t* data, std::size_t size)
         std::string text = cellName(readU16(data), readU16(data + 2)) + ":"
                            + cellName(readU16(data), readU16(data + 2) + static_cast<int>(count) - 1);
         if (id == kSidMulRk)
-            for (std::size_t k = 0; k < count; ++k) text += " " + numberText(decodeRk(readU32(data + 6 + 6 * k)));
+            for (std::size_t k = 0; k < count; ++k) {
+                text += ' ';
+                text += numberText(decodeRk(readU32(data + 6 + 6 * k)));
+            }
         return text;
     }
     case kSidRow:
