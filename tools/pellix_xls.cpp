@@ -4,14 +4,18 @@
 //   pellix-xls dump FILE          the active sheet's cells and its rows with their own height
 //   pellix-xls edit FILE OP...    B19=7  D4=2連勝中  J41:AH41=  fill:B2:D13=35  height:2:13=16.5
 //   pellix-xls stats FILE         the taking-part players' statistics over turns 1..B19, as CSV
+//   pellix-xls records FILE       the workbook stream, one record a line
 
 #include "workbook/player_stats.h"
 #include "workbook/xl_app.h"
+#include "workbook/xls/atomic_file.h"
 #include "workbook/xls/cell_text.h"
+#include "workbook/xls/record_dump.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -146,10 +150,19 @@ int stats(const std::string& file) {
     return 0;
 }
 
+int records(const std::string& file) {
+    const std::filesystem::path path = file;
+    const std::string name = path.filename().string();
+    for (const std::string& line : pellix::xls::dumpRecords(pellix::xls::readWholeFile(path, name), name))
+        std::cout << line << '\n';
+    return 0;
+}
+
 int usage() {
     std::cerr << "usage: pellix-xls dump FILE\n"
                  "       pellix-xls edit FILE OP...   (B19=7  D4=text  J41:AH41=  fill:B2:D13=35  height:2:13=16.5)\n"
-                 "       pellix-xls stats FILE\n";
+                 "       pellix-xls stats FILE\n"
+                 "       pellix-xls records FILE\n";
     return 2;
 }
 
@@ -162,6 +175,7 @@ int main(int argc, char** argv) {
         if (command == "dump" && argc == 3) return dump(argv[2]);
         if (command == "edit" && argc >= 4) return edit(argv[2], argc - 3, argv + 3);
         if (command == "stats" && argc == 3) return stats(argv[2]);
+        if (command == "records" && argc == 3) return records(argv[2]);
     } catch (const pellix::XlsError& error) {
         std::cerr << error.what() << '\n';
         return 1;

@@ -7,35 +7,6 @@
 
 namespace pellix::xls {
 
-bool isCellRecord(std::uint16_t type) {
-    switch (type) {
-    case kSidFormula:
-    case kSidNumber:
-    case kSidRk:
-    case kSidMulRk:
-    case kSidLabelSst:
-    case kSidLabel:
-    case kSidRString:
-    case kSidBlank:
-    case kSidMulBlank:
-    case kSidBoolErr:
-        return true;
-    default:
-        return false;
-    }
-}
-
-double decodeRk(std::uint32_t rk) {
-    double value;
-    if (rk & 2) {
-        value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
-    } else {
-        const std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
-        std::memcpy(&value, &bits, sizeof value);
-    }
-    return (rk & 1) ? value / 100 : value;
-}
-
 namespace {
 
 bool sameBits(double a, double b) {

@@ -6,6 +6,7 @@
 #include "workbook/xls/cell_text.h"
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,10 +70,36 @@ struct RecordView {
     std::uint32_t end() const { return offset + 4 + size; }
 };
 
-bool isCellRecord(std::uint16_t type);
+// Inline: every record of a sheet goes through this on each open.
+inline bool isCellRecord(std::uint16_t type) {
+    switch (type) {
+    case kSidFormula:
+    case kSidNumber:
+    case kSidRk:
+    case kSidMulRk:
+    case kSidLabelSst:
+    case kSidLabel:
+    case kSidRString:
+    case kSidBlank:
+    case kSidMulBlank:
+    case kSidBoolErr:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // RkNumber: the compact number coding of RK and MULRK ([MS-XLS] 2.5.217).
-double decodeRk(std::uint32_t rk);
+inline double decodeRk(std::uint32_t rk) {
+    double value;
+    if (rk & 2) {
+        value = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+    } else {
+        const std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&value, &bits, sizeof value);
+    }
+    return (rk & 1) ? value / 100 : value;
+}
 // The RK coding of `value` when one decodes back to it bit for bit.
 std::optional<std::uint32_t> encodeRk(double value);
 

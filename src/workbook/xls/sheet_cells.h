@@ -70,11 +70,23 @@ private:
         std::uint32_t length = 0;  // the record with its follow-up records
         std::int32_t tail = -1;    // index into tails_: unknown records that followed this cell
     };
+    // A row's cells are read from the file only when something needs them one by one. Until
+    // then a row whose cell records lie back to back in column order, with nothing else among
+    // them, is only that run of records: a save copies it whole, the sheet view reads it in place.
     struct RowEntry {
-        std::vector<CellEntry> cells;  // sorted by column
+        std::vector<CellEntry> cells;  // sorted by column; empty while the row is a run
         std::array<std::uint8_t, 16> record{};
         bool hasRecord = false;
         bool changed = false;
+        std::uint32_t runBegin = 0;  // record indexes of the run, none when equal
+        std::uint32_t runEnd = 0;
+        std::uint16_t runFirst = 0;  // its first and last column
+        std::uint16_t runLast = 0;
+        std::uint32_t runCells = 0;
+        bool isRun() const { return runEnd > runBegin; }
+        bool hasCells() const { return isRun() || !cells.empty(); }
+        std::uint16_t firstColumn() const { return isRun() ? runFirst : cells.front().first; }
+        std::uint16_t lastColumn() const { return isRun() ? runLast : cells.back().last; }
     };
 
     const std::uint8_t* bytesOf(const CellEntry& entry) const;
@@ -85,23 +97,30 @@ private:
         int column = 0;
     };
     std::optional<CellPlace> groupAnchor(const CellEntry& entry) const;
-    // Reading: where the cell table lies and how many cells each row holds, then its records.
-    std::vector<std::uint16_t> locateCellTable();
+    // Reading: the cell table's records, and where it lies in the sheet.
+    void readCellTable(const SharedStrings& strings);
     void readSheetSetting(const RecordView& record);
-    void parseCellTable(const SharedStrings& strings);
     std::size_t afterFollowUps(std::size_t record, std::size_t limit) const;
     void keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell);
     void readRowRecord(const RecordView& record);
-    CellPlace parseCellRecord(const RecordView& record, std::uint32_t end, const SharedStrings& strings);
+    CellPlace parseCellRecord(std::size_t record, std::size_t next, const SharedStrings& strings);
+    [[noreturn]] void refuseCellRecord(const RecordView& record, const SharedStrings& strings) const;
     std::size_t groupRecordOf(const CellEntry& entry) const;
     void ungroup(int row, int column, CellPlace anchor);
     void rebuildSharedFormulaCells(int row, int column, CellPlace anchor, const std::uint8_t* group,
                                    std::vector<std::pair<CellEntry*, std::vector<std::uint8_t>>>& rebuilt);
     void own(CellEntry& entry, std::vector<std::uint8_t> bytes);
     std::vector<std::uint8_t> withoutGroupRecords(const CellEntry& entry, std::vector<std::uint8_t> formula) const;
-    RowEntry& ensureRow(int row);
-    std::vector<CellEntry>::iterator find(RowEntry& row, int column);
-    std::vector<CellEntry>::const_iterator find(const RowEntry& row, int column) const;
+    RowEntry& ensureRow(int row) {
+        if (static_cast<std::size_t>(row) >= rows_.size()) rows_.resize(static_cast<std::size_t>(row) + 1);
+        return rows_[static_cast<std::size_t>(row)];
+    }
+    // The row's cells as entries, read from its run if it still is one.
+    void materialize(RowEntry& row) const;
+    CellEntry entryOfRecord(std::size_t record, std::size_t next) const;
+    template <typename Visit>
+    void forEachEntry(const RowEntry& row, Visit visit) const;
+    std::vector<CellEntry>::iterator find(RowEntry& row, int column) const;
     // Puts the cell record `bytes` (none: no record) in place of the cell's record, if any.
     void replaceCell(RowEntry& cells, int row, int column, std::vector<CellEntry>::iterator existing,
                      std::vector<std::uint8_t> bytes);
@@ -122,8 +141,8 @@ private:
     std::string displayName_;
     std::size_t tableBegin_ = 0;  // record indexes of the cell table
     std::size_t tableEnd_ = 0;
-    std::vector<RowEntry> rows_;
-    std::vector<Range> lead_;  // unknown records inside the table before its first cell
+    mutable std::vector<RowEntry> rows_;  // rows stay runs until needed, also by const readers
+    std::vector<Range> lead_;             // unknown records inside the table before its first cell
     std::vector<std::vector<Range>> tails_;
     std::vector<std::vector<std::uint8_t>> owned_;
     struct ColumnFormat {

@@ -69,7 +69,7 @@ struct Workbook::Impl {
     void addSheet(std::size_t boundSheetRecord);
     std::size_t readSharedStrings(std::size_t record);
     void readWorksheetReferences();
-    void checkFormatReferences(const RecordView& record) const;
+    [[noreturn]] void badFormatReference(const RecordView& record) const;
     SheetCells& sheetCells(int sheet) const;
     void checkCell(int sheet, int row, int column) const;
     std::vector<std::uint8_t> workbookStream() const;
@@ -205,16 +205,51 @@ std::size_t Workbook::Impl::readSharedStrings(std::size_t record) {
 }
 
 // Counts the worksheets' shared-string cells and checks the formats their cells, rows and
-// columns name.
+// columns name. Every record of every sheet passes here on each open, so the check reads only
+// the format fields and builds a message only for a reference that fails.
 void Workbook::Impl::readWorksheetReferences() {
+    const std::uint8_t* data = stream.data();
+    const std::size_t formatCount = formats.count();
     for (std::size_t s = 1; s < substreams.size(); ++s) {
         if (substreams[s].kind != kBofWorksheet) continue;
         int depth = 0;
         for (std::size_t i = substreams[s].firstRecord; i < substreams[s].endRecord; ++i) {
-            labelsRead += records[i].type == kSidLabelSst;
-            depth += records[i].type == kSidBof;
-            depth -= records[i].type == kSidEof;
-            if (depth == 1) checkFormatReferences(records[i]);
+            const RecordView& record = records[i];
+            const std::uint8_t* body = data + record.offset + 4;
+            switch (record.type) {
+            case kSidBof:
+                ++depth;
+                break;
+            case kSidEof:
+                --depth;
+                break;
+            case kSidLabelSst:
+                ++labelsRead;
+                if (depth == 1 && record.size >= 6 && readU16(body + 4) >= formatCount) badFormatReference(record);
+                break;
+            case kSidMulRk:
+            case kSidMulBlank:
+                if (depth == 1 && record.size >= 6) {
+                    const std::size_t each = record.type == kSidMulRk ? 6 : 2;
+                    const std::size_t count = (record.size - 6u) / each;
+                    for (std::size_t k = 0; k < count; ++k)
+                        if (readU16(body + 4 + each * k) >= formatCount) badFormatReference(record);
+                }
+                break;
+            case kSidRow:
+                if (depth == 1 && record.size >= 16 && (body[12] & 0x80)
+                    && (readU16(body + 14) & 0x0FFF) >= formatCount)
+                    badFormatReference(record);
+                break;
+            case kSidColInfo:
+                if (depth == 1 && record.size >= 10 && (readU16(body + 6) & 0x0FFF) >= formatCount)
+                    badFormatReference(record);
+                break;
+            default:
+                if (depth == 1 && isCellRecord(record.type) && record.size >= 6 && readU16(body + 4) >= formatCount)
+                    badFormatReference(record);
+                break;
+            }
         }
     }
 }
@@ -222,7 +257,7 @@ void Workbook::Impl::readWorksheetReferences() {
 // A cell, row or column may name a cell format the workbook does not have. Formats added by a
 // fill go after the last one, so such a reference would start to mean the new format and give
 // cells nobody touched a fill: refused like any other damage.
-void Workbook::Impl::checkFormatReferences(const RecordView& record) const {
+void Workbook::Impl::badFormatReference(const RecordView& record) const {
     const std::uint8_t* body = stream.data() + record.offset + 4;
     const auto check = [&](std::uint16_t format, const auto& where) {
         if (format >= formats.count())
@@ -245,6 +280,7 @@ void Workbook::Impl::checkFormatReferences(const RecordView& record) const {
     } else if (record.type == kSidColInfo && record.size >= 10) {
         check(readU16(body + 6) & 0x0FFF, [&] { return "column " + columnName(readU16(body)); });
     }
+    XLS_INVARIANT(false && "a format reference found bad was not refused");
 }
 
 SheetCells& Workbook::Impl::sheetCells(int sheet) const {

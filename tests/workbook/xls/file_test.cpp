@@ -1,13 +1,17 @@
 // Files on disk: the atomic save (permissions kept, read-only, failing and half-written saves
-// leave the old file and no temporary file), every other
+// leave the old file and no temporary file, abandoned temporary files cleaned up), every other
 // part of the compound document kept, and the container's damage checks.
 
 #include "kit.h"
 
 #include "workbook/xls/compound_document.h"
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace pellix::xls::testing {
 namespace {
@@ -49,6 +53,26 @@ TEST(Save, ReplacesTheFileAtomicallyKeepingItsPermissions) {
     ::setrlimit(RLIMIT_FSIZE, &previous);
     EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(folder.entries(), 1u);
+}
+
+// A save removes the temporary files that dead saves left beside the workbook (unlocked, a second
+// old or more, named for it) and leaves alone one that another save still holds locked.
+TEST(Save, RemovesAbandonedTemporariesButNotOneStillLocked) {
+    const ScratchFolder folder;
+    const fs::path path = folder / "data.xls";
+    writeFile(path, buildFile({}));
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* name : {".data.xls.abcdef", ".data.xls.locked", ".data.xls.recent", ".other.xls.abcdef"}) {
+        writeFile(folder / name, "x");
+        if (std::string(name) != ".data.xls.recent") fs::last_write_time(folder / name, old);
+    }
+    const int lock = ::open((folder / ".data.xls.locked").c_str(), O_RDONLY | O_CLOEXEC);  // a save still writing
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    editAndSave(path);
+    ::close(lock);
+    EXPECT_FALSE(fs::exists(folder / ".data.xls.abcdef"));
+    EXPECT_TRUE(fs::exists(folder / ".data.xls.locked"));
+    EXPECT_EQ(folder.entries(), 4u);  // the workbook, the locked, recent and other one
 }
 
 // Every entry of the document but the workbook stream, flattened: name, bytes, class id, time.
@@ -139,6 +163,11 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
          "the chain of the stream \"\x05SummaryInformation\" runs into another's mini sectors (mini sector "},
         {20, [](Container& c) { c.set(c.entry('W') + 0x44, 1); },
          "its compound document directory is cyclic or points past its end"},
+        // Directory trees libgsf refused, refused in its words.
+        {20, [](Container& c) { c.set(c.entry('R') + 0x44, 1); },
+         "its compound document structure is inconsistent (Root directory is not marked as such.)"},
+        {20, [](Container& c) { c.set(c.entry('\x05') + 0x40, c.u32(c.entry('\x05') + 0x40) & 0xFF00FFFF); },
+         "its compound document structure is inconsistent (Unknown stream type 0x0)"},
     };
     for (std::size_t k = 0; k < cases.size(); ++k) {
         const auto& [cells, damage, refusal] = cases[k];
