@@ -10,7 +10,7 @@
 #include "workbook/score_routines.h"
 #include "workbook/version_store.h"
 #include "workbook/xl_app.h"
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,7 +52,6 @@ public:
     bool setQvnPicture(const fs::path&) override { return true; }
     bool setCourtPicture(const fs::path&) override { return true; }
     void setPrizeCaption(const std::string&) override {}
-    void setBusy(bool) override {}
     fs::path dataPath;
 
 private:
@@ -66,7 +65,6 @@ void commitRepeatedly(benchmark::State& state, bool relinkReads) {
     QuietHost host(relinkReads);
     host.dataPath = workbookWithTurns(turns);
     XlApp xlApp;
-    xlApp.DisplayAlerts = false;
     pellix::Board board;
     std::mt19937 random(7);
     for (auto _ : state) {
@@ -94,7 +92,6 @@ void commitKept(benchmark::State& state) {
     pellix::SystemClock clock;
     pellix::VersionStore store(host.dataPath, clock);
     XlApp xlApp;
-    xlApp.DisplayAlerts = false;
     pellix::Board board;
     std::mt19937 random(7);
     for (auto _ : state) {

@@ -8,7 +8,7 @@
 
 #include "workbook/player_stats.h"
 #include "workbook/xl_app.h"
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 #include "workbook/xls/cell_text.h"
 #include "workbook/xls/record_dump.h"
 
@@ -74,7 +74,6 @@ std::string valueText(const CellValue& value) {
 
 int dump(const std::string& file) {
     pellix::XlApp xlApp;
-    xlApp.DisplayAlerts = false;
     pellix::XlBook& xlBook = xlApp.Application().Workbooks().Open(file);
     const auto shown = xlBook.workbook().shown(xlBook.workbook().activeSheet());
     auto row = shown.rows.begin();
@@ -128,7 +127,6 @@ void apply(pellix::XlApp& xlApp, const std::string& operation) {
 
 int edit(const std::string& file, int count, char** operations) {
     pellix::XlApp xlApp;
-    xlApp.DisplayAlerts = false;
     pellix::XlBook& xlBook = xlApp.Application().Workbooks().Open(file);
     for (int i = 0; i < count; ++i) apply(xlApp, operations[i]);
     xlBook.saveas(file);

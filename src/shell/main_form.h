@@ -148,7 +148,6 @@ public:
     bool setQvnPicture(const std::filesystem::path& file) override;
     bool setCourtPicture(const std::filesystem::path& file) override;
     void setPrizeCaption(const std::string& caption) override;
-    void setBusy(bool busy) override;  // main_form_workbook.cpp
     bool writeDespiteLock(const std::filesystem::path& lockFile, const std::string& holder,
                           const std::string& since) override;
 

@@ -75,7 +75,6 @@ void MainForm::Form_Load() {
         if (!xlApp) {
             throw std::runtime_error("no workbook connection");
         }
-        xlApp->DisplayAlerts = false;
         ScoreContext context = scoreContext();
         LoadSheet(context);
         OLEWorkSheet->CreateLink(DataPath);

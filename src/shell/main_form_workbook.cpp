@@ -58,8 +58,6 @@ bool looksLikeWorkbook(const std::filesystem::path& file) {
 
 }  // namespace
 
-void MainForm::setBusy(bool) {}
-
 bool MainForm::finished(const OperationResult& result) {
     if (result.ok && result.notKept)
         SetStatus("Status : OK - この操作は元に戻せません (history に前の版を残せませんでした)");

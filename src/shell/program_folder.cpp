@@ -1,6 +1,6 @@
 #include "shell/program_folder.h"
 
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <cerrno>
 #include <cstdlib>

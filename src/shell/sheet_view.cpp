@@ -1,7 +1,6 @@
 #include "shell/sheet_view.h"
 
 #include "shell/form_layout.h"
-#include "workbook/xls/cell_text.h"
 
 #include <QBrush>
 #include <QColor>
@@ -33,7 +32,7 @@ bool cellBefore(const xls::CellShown& cell, std::pair<int, int> place) {
 }  // namespace
 
 QString shownValue(const xls::CellValue& value) {
-    return QString::fromStdString(xls::shownText(value));
+    return QString::fromStdString(shownText(value));
 }
 
 void SheetModel::setSheet(xls::SheetShown sheet) {
@@ -49,10 +48,10 @@ void SheetModel::setSheet(xls::SheetShown sheet) {
         lastRow = std::max(lastRow, row.row);
     }
     for (const xls::ColumnsShown& columns : sheet_.columns) {
-        lastColumn = std::max(lastColumn, std::min(columns.last, xls::kMaxColumns - 1));
+        lastColumn = std::max(lastColumn, std::min(columns.last, kSheetColumns - 1));
     }
-    rows_ = std::clamp(lastRow + 1 + kSpareRows, kMinimumRows, xls::kMaxRows);
-    columns_ = std::clamp(lastColumn + 1 + kSpareColumns, kMinimumColumns, xls::kMaxColumns);
+    rows_ = std::clamp(lastRow + 1 + kSpareRows, kMinimumRows, kSheetRows);
+    columns_ = std::clamp(lastColumn + 1 + kSpareColumns, kMinimumColumns, kSheetColumns);
     endResetModel();
 }
 
@@ -108,7 +107,7 @@ QVariant SheetModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole) {
         return {};
     }
-    return orientation == Qt::Horizontal ? QString::fromStdString(xls::columnName(section))
+    return orientation == Qt::Horizontal ? QString::fromStdString(columnLetters(section))
                                          : QString::number(section + 1);
 }
 
@@ -196,11 +195,11 @@ bool SheetView::eventFilter(QObject* watched, QEvent* event) {
 
 void SheetView::CreateLink(const std::filesystem::path& file) {
     // Read everything first, so that a file that cannot be read leaves the view as it was.
-    const xls::Workbook workbook = xls::Workbook::open(file);
+    xls::SheetShown sheet = readShownSheet(file);
     const bool again = linked_;
     const int top = verticalScrollBar()->value();
     const int left = horizontalScrollBar()->value();
-    showSheet(workbook.shown(workbook.activeSheet()));
+    showSheet(std::move(sheet));
     linked_ = true;
     if (again) {
         verticalScrollBar()->setValue(top);

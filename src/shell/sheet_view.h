@@ -7,7 +7,7 @@
 // Rows 1 to 13 (the standings) stay in view as a spreadsheet's frozen panes keep them: the turn
 // rows scroll beneath them, whenever the view has room for them and two rows more.
 
-#include "workbook/xls/workbook.h"
+#include "workbook/sheet_snapshot.h"
 
 #include <QAbstractTableModel>
 #include <QTableView>

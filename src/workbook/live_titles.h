@@ -5,7 +5,7 @@
 // Plain C++: the window feeds it the sheet it has already read, tests feed it tables.
 
 #include "workbook/standings.h"
-#include "workbook/xls/cell_value.h"
+#include "values/cell_value.h"
 
 #include <array>
 #include <vector>

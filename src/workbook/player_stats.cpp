@@ -1,7 +1,7 @@
 #include "workbook/player_stats.h"
 
 #include "workbook/cell_map.h"
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 #include "workbook/xls/cell_text.h"
 
 #include <algorithm>

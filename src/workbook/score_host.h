@@ -33,9 +33,6 @@ public:
     virtual bool setQvnPicture(const std::filesystem::path& file) = 0;
     virtual bool setCourtPicture(const std::filesystem::path& file) = 0;
     virtual void setPrizeCaption(const std::string& caption) = 0;  // lblPrize.Caption
-    // Set while a workbook operation runs, from its first status message to its last: input that
-    // would start another operation or change the court is refused meanwhile.
-    virtual void setBusy(bool busy) = 0;
     // Another program's lock file stands beside data.xls (`lockFile`, held by `holder` since
     // `since`): true when the scorer says to write all the same (a lock a crash left behind).
     virtual bool writeDespiteLock(const std::filesystem::path& lockFile, const std::string& holder,

@@ -189,11 +189,6 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
         step = status;
         host.SetStatus(status);
     };
-    struct BusyGuard {
-        ScoreHost& host;
-        explicit BusyGuard(ScoreHost& h) : host(h) { host.setBusy(true); }
-        ~BusyGuard() { host.setBusy(false); }
-    } busy(host);
 
     VersionStore* const versions = operation.replace ? nullptr : context.versions;
     bool keeping = false;

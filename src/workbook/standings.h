@@ -4,7 +4,7 @@
 // C++: the commit feeds it the cells it reads, tests feed it tables.
 
 #include "workbook/cell_map.h"
-#include "workbook/xls/cell_value.h"
+#include "values/cell_value.h"
 
 #include <cstdint>
 #include <functional>

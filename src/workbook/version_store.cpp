@@ -1,6 +1,6 @@
 #include "workbook/version_store.h"
 
-#include "workbook/xls/xls_error.h"
+#include "files/xls_error.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -39,7 +39,7 @@
 // The versions of the last 200 operations are kept; older ones are removed. A new operation
 // after an undo removes the versions that could have been redone.
 
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 
 #include <array>
 #include <filesystem>

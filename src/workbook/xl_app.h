@@ -4,7 +4,7 @@
 // operations by the same names, carried out in process by the workbook engine. No spreadsheet
 // program is ever started.
 //
-//   XlApp xlApp;                         xlApp.DisplayAlerts = false;
+//   XlApp xlApp;
 //   XlBook& xlBook = xlApp.Application().Workbooks().Open(DataPath);
 //   xlApp.cells(19, 2).setValue(7);      xlApp.range("J41:AH41").setValue("");
 //   xlApp.range("B2:D13").Interior().setColorIndex(2);
@@ -15,7 +15,7 @@
 // columns are 1-based, as in the spreadsheet's own object model. Every failure throws
 // xls::XlsError with a message that names the file and the cause.
 
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 #include "workbook/xls/workbook.h"
 
 #include <filesystem>
@@ -126,10 +126,9 @@ private:
     XlApp& app_;
 };
 
+// Saves overwrite data.xls without asking: no prompt ever comes from the stand-in.
 class XlApp {
 public:
-    bool DisplayAlerts = true;
-
     XlApp& Application() { return *this; }
     XlWorkbooks Workbooks() { return XlWorkbooks(*this); }
 

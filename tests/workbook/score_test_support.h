@@ -29,7 +29,6 @@ public:
     std::string caption = "Normal";
     std::string turnText = "7878";
     bool prizeVisible = false;
-    bool busy = false;
 
     void SetStatus(const std::string& message) override { statuses.push_back(message); }
     void playSound(const std::string& fileName) override { sounds.push_back(fileName); }
@@ -44,7 +43,6 @@ public:
     bool setQvnPicture(const std::filesystem::path&) override { return true; }
     bool setCourtPicture(const std::filesystem::path&) override { return true; }
     void setPrizeCaption(const std::string&) override {}
-    void setBusy(bool value) override { busy = value; }
     void clear() {
         statuses.clear();
         sounds.clear();

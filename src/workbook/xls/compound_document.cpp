@@ -2,7 +2,7 @@
 
 #include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
-#include "workbook/xls/xls_error.h"
+#include "files/xls_error.h"
 
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>

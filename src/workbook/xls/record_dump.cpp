@@ -4,7 +4,7 @@
 #include "workbook/xls/byte_order.h"
 #include "workbook/xls/cell_text.h"
 #include "workbook/xls/compound_document.h"
-#include "workbook/xls/xls_error.h"
+#include "files/xls_error.h"
 
 #include <algorithm>
 #include <cstdio>

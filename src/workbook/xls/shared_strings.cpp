@@ -2,7 +2,7 @@
 
 #include "text/utf8.h"
 #include "workbook/xls/byte_order.h"
-#include "workbook/xls/xls_error.h"
+#include "files/xls_error.h"
 
 #include <algorithm>
 

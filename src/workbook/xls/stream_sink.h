@@ -5,7 +5,7 @@
 // the measured size.
 
 #include "workbook/xls/byte_order.h"
-#include "workbook/xls/xls_error.h"
+#include "files/xls_error.h"
 
 #include <cstdint>
 #include <cstring>

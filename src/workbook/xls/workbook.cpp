@@ -1,7 +1,7 @@
 #include "workbook/xls/workbook.h"
 
 #include "text/utf8.h"
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 #include "workbook/xls/biff.h"
 #include "workbook/xls/byte_order.h"
 #include "workbook/xls/cell_formats.h"

@@ -8,8 +8,8 @@
 // message names the file and what is wrong with it (xls_error.h); only a broken rule of the
 // engine's own code stops the program instead.
 
-#include "workbook/xls/cell_value.h"
-#include "workbook/xls/xls_error.h"
+#include "values/cell_value.h"
+#include "files/xls_error.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,6 +1,6 @@
-#include "workbook/xls/atomic_file.h"
+#include "files/atomic_file.h"
 
-#include "workbook/xls/xls_error.h"
+#include "files/xls_error.h"
 
 #include <cerrno>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "workbook/xls/xls_error.h"
+#include "files/xls_error.h"
 
 #include <cstdio>
 #include <cstdlib>
