@@ -46,7 +46,6 @@ QTableView* newTable(QStandardItemModel* model, const QString& name, QWidget* pa
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table->horizontalHeader()->setStretchLastSection(true);
     return table;
 }
 
@@ -148,13 +147,18 @@ StatisticsView::StatisticsView(const SheetModel& sheet, std::filesystem::path pr
     middle->addWidget(playersTable);
     middle->addWidget(charts);
     middle->setStretchFactor(1, 1);
+    middle->setSizes({450, 650});
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmdReport);
     bottom->addWidget(reportNote, 1);
+    auto* parts = new QSplitter(Qt::Vertical, this);
+    parts->addWidget(middle);
+    parts->addWidget(totalsPart_);
+    parts->setStretchFactor(0, 1);
+    parts->setSizes({470, 230});
     auto* whole = new QVBoxLayout(this);
     whole->addWidget(summary);
-    whole->addWidget(middle, 3);
-    whole->addWidget(totalsPart_, 1);
+    whole->addWidget(parts, 1);
     whole->addLayout(bottom);
     resize(1100, 760);
 

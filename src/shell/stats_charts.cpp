@@ -182,9 +182,15 @@ void paintCountBars(QPainter& painter, const QRectF& area, const StatsTable& tab
                            textSize * 1.3);
         painter.setPen(playerColor(stats.player));
         painter.drawText(label, Qt::AlignHCenter | Qt::AlignTop, QString::number(stats.player));
+        // A long name is drawn smaller, down to two thirds, and only then shortened.
         painter.setPen(Qt::black);
-        const QString name = metrics.elidedText(QString::fromStdString(stats.name), Qt::ElideRight, group);
-        painter.drawText(label.translated(0, textSize * 1.4), Qt::AlignHCenter | Qt::AlignTop, name);
+        const QString name = QString::fromStdString(stats.name);
+        const double fitted = std::clamp(textSize * group / std::max(1.0, metrics.horizontalAdvance(name)),
+                                         textSize * 2 / 3, textSize);
+        painter.setFont(textFont(fitted));
+        painter.drawText(label.translated(0, textSize * 1.4), Qt::AlignHCenter | Qt::AlignTop,
+                         QFontMetricsF(painter.font()).elidedText(name, Qt::ElideRight, group));
+        painter.setFont(textFont(textSize));
     }
     painter.setPen(QPen(kAxis, 0));
     painter.drawRect(plot);
