@@ -170,6 +170,7 @@ void MainForm::showKeyHelp() {
                        "Page Up / Page Down\t≪ / ≫\n"
                        "Esc\t選んだコートをやめる\n"
                        "F11\t観客用ボードを出す / 消す (Shift+F11 で全画面)\n"
+                       "F9\t統計とレポート\n"
                        "F1\tこの一覧"),
         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
 }

@@ -1,7 +1,6 @@
 #include "shell/stats_charts.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 #include <array>
@@ -100,19 +99,33 @@ void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable&
     painter.drawText(QRectF(plot.right() + textSize * 0.2, plot.bottom() - textSize * 1.4, textSize * 1.4, textSize * 1.4),
                      Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("節"));
 
-    // Turn t holds the standing after it from t - 1 to t: a step line, as the sheet changes.
     double legendX = plot.left();
+    // Turn t holds the standing after it from t - 1 to t: a step line, as the sheet changes. Each
+    // run of one level is one line, and lines (not a polyline) without antialiasing keep a record of
+    // 2060 turns to a few milliseconds a player.
+    painter.setRenderHint(QPainter::Antialiasing, false);
     for (const PlayerStats* stats : shown) {
-        QPainterPath path;
-        path.moveTo(xOf(0), yOf(0));
+        QVector<QLineF> steps;
+        int level = 0;
+        double from = xOf(0);
+        const auto runTo = [&](double x) {
+            if (x > from) steps << QLineF(from, yOf(level), x, yOf(level));
+        };
         for (std::size_t index = 0; index < stats->standingAfter.size(); ++index) {
-            const double value = stats->standingAfter[index];
-            path.lineTo(xOf(static_cast<double>(index)), yOf(value));
-            path.lineTo(xOf(static_cast<double>(index + 1)), yOf(value));
+            const int value = stats->standingAfter[index];
+            if (value == level) continue;
+            const double x = xOf(static_cast<double>(index));
+            runTo(x);
+            steps << QLineF(x, yOf(level), x, yOf(value));
+            level = value;
+            from = x;
         }
+        runTo(xOf(table.lastTurn));
         const QColor color = playerColor(stats->player);
-        painter.setPen(QPen(color, std::max(1.0, textSize / 6)));
-        painter.drawPath(path);
+        QPen pen(color, textSize < 9 ? 1 : 2);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.drawLines(steps);
 
         const QString label = QStringLiteral("%1 %2").arg(stats->player).arg(QString::fromStdString(stats->name));
         const QRectF swatch(legendX, area.top() + textSize * 0.5, textSize, textSize * 0.8);
