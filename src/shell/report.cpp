@@ -235,10 +235,6 @@ void writeReport(const std::filesystem::path& file, const ReportContent& content
     }
 }
 
-bool asksForReport(const std::vector<std::string>& arguments) {
-    return std::ranges::find(arguments, kReportOption) != arguments.end();
-}
-
 int runReportCommand(const std::vector<std::string>& arguments, const FolderPlaces& places) {
     const auto option = std::ranges::find(arguments, kReportOption);
     std::vector<std::string> rest(arguments.begin(), option);

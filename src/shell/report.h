@@ -45,7 +45,6 @@ QByteArray reportPdf(const ReportContent& content);
 
 // The report option: `pellix --report OUT [FOLDER]`.
 inline constexpr const char* kReportOption = "--report";
-bool asksForReport(const std::vector<std::string>& arguments);
 
 // Carries out `--report` (`arguments` without the program's name): the folder named, else the
 // program's own folder when it holds data.xls, else the user's data folder, as the window chooses

@@ -165,7 +165,7 @@ StatisticsView::StatisticsView(const SheetModel& sheet, std::filesystem::path pr
     connect(&sheet_, &QAbstractItemModel::modelReset, this, [this] {
         if (isVisible()) refresh();
     });
-    connect(&reader_, &QFutureWatcher<std::vector<ArchivedGame>>::finished, this, &StatisticsView::archiveRead);
+    connect(&reader_, &QFutureWatcher<std::vector<ReadGame>>::finished, this, &StatisticsView::archiveRead);
 }
 
 StatisticsView::~StatisticsView() {
@@ -236,19 +236,31 @@ void StatisticsView::readArchive() {
     }
     std::vector<std::filesystem::path> unread;
     for (const auto& file : archivedGameFiles(programFolder_))
-        if (!archived_.contains(file)) unread.push_back(file);
+        if (!readBefore(file)) unread.push_back(file);
     if (!unread.empty()) {
         reader_.setFuture(QtConcurrent::run([unread] {
-            std::vector<ArchivedGame> games;
-            for (const auto& file : unread) games.push_back(readArchivedGame(file));
+            std::vector<ReadGame> games;
+            for (const auto& file : unread) {
+                std::error_code error;
+                const auto written = std::filesystem::last_write_time(file, error);
+                const auto size = std::filesystem::file_size(file, error);
+                games.push_back({written, size, readArchivedGame(file)});
+            }
             return games;
         }));
     }
     fillTotals();
 }
 
+bool StatisticsView::readBefore(const std::filesystem::path& file) const {
+    const auto found = archived_.find(file);
+    std::error_code error;
+    return found != archived_.end() && found->second.written == std::filesystem::last_write_time(file, error) &&
+           found->second.size == std::filesystem::file_size(file, error);
+}
+
 void StatisticsView::archiveRead() {
-    for (ArchivedGame& game : reader_.result()) archived_[game.file] = std::move(game);
+    for (ReadGame& read : reader_.result()) archived_[read.game.file] = std::move(read);
     if (std::exchange(readAgain_, false)) {
         readArchive();
     } else {
@@ -259,7 +271,7 @@ void StatisticsView::archiveRead() {
 void StatisticsView::fillTotals() {
     std::vector<ArchivedGame> games;
     for (const auto& file : archivedGameFiles(programFolder_))
-        if (const auto found = archived_.find(file); found != archived_.end()) games.push_back(found->second);
+        if (const auto found = archived_.find(file); found != archived_.end()) games.push_back(found->second.game);
     totals_ = totalsOver(games, table_);
 
     totalsModel_->removeRows(0, totalsModel_->rowCount());

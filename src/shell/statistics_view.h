@@ -19,6 +19,8 @@
 #include <QFutureWatcher>
 #include <QWidget>
 
+#include <cstdint>
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -87,8 +89,16 @@ private:
     std::filesystem::path programFolder_;
     StatsTable table_;
     std::optional<GamesTotals> totals_;
-    std::map<std::filesystem::path, ArchivedGame> archived_;  // each archived file read once
-    QFutureWatcher<std::vector<ArchivedGame>> reader_;
+    // Each archived file as read, with its size and time then: read again only when they change
+    // (the owner replaced a file that could not be read).
+    struct ReadGame {
+        std::filesystem::file_time_type written;
+        std::uintmax_t size = 0;
+        ArchivedGame game;
+    };
+    std::map<std::filesystem::path, ReadGame> archived_;
+    bool readBefore(const std::filesystem::path& file) const;
+    QFutureWatcher<std::vector<ReadGame>> reader_;
     bool readAgain_ = false;
     QStandardItemModel* players_ = nullptr;
     QStandardItemModel* totalsModel_ = nullptr;
