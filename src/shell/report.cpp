@@ -51,8 +51,8 @@ double paintTable(QPainter& painter, double top, const std::vector<double>& widt
             const double width = widths[static_cast<std::size_t>(column)];
             const QRectF cell(x + 4, y, width - 8, kRowHeight);
             const Qt::Alignment alignment = column < textColumns ? Qt::AlignLeft : Qt::AlignRight;
-            const QString shown = painter.fontMetrics().elidedText(cells[column], Qt::ElideRight,
-                                                                  static_cast<int>(cell.width()));
+            const QString shown =
+                painter.fontMetrics().elidedText(cells[column], Qt::ElideRight, static_cast<int>(cell.width()));
             painter.drawText(cell, alignment | Qt::AlignVCenter, shown);
             x += width;
         }
@@ -99,10 +99,9 @@ void paintFirstPage(QPainter& painter, const ReportContent& content) {
                      QStringLiteral("Pellix 乱打 成績表"));
     painter.setFont(reportFont(11));
     double y = kMargin + 36;
-    painter.drawText(QPointF(kMargin, y + 11),
-                     QStringLiteral("日付 %1　　記録された節 %2")
-                         .arg(content.date.toString(QStringLiteral("yyyy年M月d日")))
-                         .arg(content.table.lastTurn));
+    painter.drawText(QPointF(kMargin, y + 11), QStringLiteral("日付 %1　　記録された節 %2")
+                                                   .arg(content.date.toString(QStringLiteral("yyyy年M月d日")))
+                                                   .arg(content.table.lastTurn));
     y += 24;
 
     const std::array<std::tuple<QString, const Title*, QString>, 3> titles = {{
@@ -238,7 +237,8 @@ void writeReport(const std::filesystem::path& file, const ReportContent& content
 int runReportCommand(const std::vector<std::string>& arguments, const FolderPlaces& places) {
     const auto option = std::ranges::find(arguments, kReportOption);
     std::vector<std::string> rest(arguments.begin(), option);
-    if (option != arguments.end() && option + 1 != arguments.end()) rest.insert(rest.end(), option + 2, arguments.end());
+    if (option != arguments.end() && option + 1 != arguments.end())
+        rest.insert(rest.end(), option + 2, arguments.end());
     if (option == arguments.end() || option + 1 == arguments.end() || rest.size() > 1) {
         std::fputs("usage: pellix --report OUT.pdf|OUT.csv [FOLDER]\n", stderr);
         return 2;

@@ -255,8 +255,8 @@ void StatisticsView::readArchive() {
 bool StatisticsView::readBefore(const std::filesystem::path& file) const {
     const auto found = archived_.find(file);
     std::error_code error;
-    return found != archived_.end() && found->second.written == std::filesystem::last_write_time(file, error) &&
-           found->second.size == std::filesystem::file_size(file, error);
+    return found != archived_.end() && found->second.written == std::filesystem::last_write_time(file, error)
+           && found->second.size == std::filesystem::file_size(file, error);
 }
 
 void StatisticsView::archiveRead() {

@@ -67,9 +67,9 @@ public:
     QTableView* totalsTable = nullptr;   // "totalsTable"
     StatsChart* standingChart = nullptr;
     StatsChart* countChart = nullptr;
-    QLabel* summary = nullptr;       // the turns recorded, the totals' games
-    QLabel* skippedNote = nullptr;   // the archived games left out
-    QLabel* reportNote = nullptr;    // where the last report went
+    QLabel* summary = nullptr;      // the turns recorded, the totals' games
+    QLabel* skippedNote = nullptr;  // the archived games left out
+    QLabel* reportNote = nullptr;   // where the last report went
     QPushButton* cmdReport = nullptr;
 
 signals:

@@ -42,15 +42,15 @@ void paintNothingRecorded(QPainter& painter, const QRectF& area, double textSize
 }  // namespace
 
 QColor playerColor(int player) {
-    static const std::array<QColor, 12> kColors = {
-        QColor(214, 39, 40),  QColor(255, 127, 14), QColor(188, 160, 0),  QColor(44, 160, 44),
-        QColor(23, 190, 207), QColor(31, 119, 180), QColor(148, 103, 189), QColor(227, 119, 194),
-        QColor(140, 86, 75),  QColor(196, 30, 120), QColor(0, 128, 110),  QColor(90, 60, 50)};
+    static const std::array<QColor, 12> kColors = {QColor(214, 39, 40),   QColor(255, 127, 14),  QColor(188, 160, 0),
+                                                   QColor(44, 160, 44),   QColor(23, 190, 207),  QColor(31, 119, 180),
+                                                   QColor(148, 103, 189), QColor(227, 119, 194), QColor(140, 86, 75),
+                                                   QColor(196, 30, 120),  QColor(0, 128, 110),   QColor(90, 60, 50)};
     return kColors[static_cast<std::size_t>(std::clamp(player, 1, 12) - 1)];
 }
 
-void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable& table,
-                        const std::vector<int>& players, double textSize) {
+void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable& table, const std::vector<int>& players,
+                        double textSize) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(area, Qt::white);
@@ -84,9 +84,9 @@ void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable&
         painter.setPen(QPen(value == 0 ? kAxis : kGrid, 0));
         painter.drawLine(QPointF(plot.left(), yOf(value)), QPointF(plot.right(), yOf(value)));
         painter.setPen(kAxis);
-        painter.drawText(QRectF(area.left(), yOf(value) - textSize, plot.left() - area.left() - textSize * 0.3,
-                                textSize * 2),
-                         Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
+        painter.drawText(
+            QRectF(area.left(), yOf(value) - textSize, plot.left() - area.left() - textSize * 0.3, textSize * 2),
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
     }
     const int turnStep = tickStep(table.lastTurn, 8);
     for (int turn = 0; turn <= table.lastTurn; turn += turnStep) {
@@ -96,8 +96,9 @@ void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable&
                          Qt::AlignHCenter | Qt::AlignTop, QString::number(turn));
     }
     painter.drawRect(plot);
-    painter.drawText(QRectF(plot.right() + textSize * 0.2, plot.bottom() - textSize * 1.4, textSize * 1.4, textSize * 1.4),
-                     Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("節"));
+    painter.drawText(
+        QRectF(plot.right() + textSize * 0.2, plot.bottom() - textSize * 1.4, textSize * 1.4, textSize * 1.4),
+        Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("節"));
 
     double legendX = plot.left();
     // Turn t holds the standing after it from t - 1 to t: a step line, as the sheet changes. Each
@@ -159,9 +160,9 @@ void paintCountBars(QPainter& painter, const QRectF& area, const StatsTable& tab
         painter.setPen(QPen(value == 0 ? kAxis : kGrid, 0));
         painter.drawLine(QPointF(plot.left(), yOf(value)), QPointF(plot.right(), yOf(value)));
         painter.setPen(kAxis);
-        painter.drawText(QRectF(area.left(), yOf(value) - textSize, plot.left() - area.left() - textSize * 0.3,
-                                textSize * 2),
-                         Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
+        painter.drawText(
+            QRectF(area.left(), yOf(value) - textSize, plot.left() - area.left() - textSize * 0.3, textSize * 2),
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
     }
 
     // The legend.
@@ -198,8 +199,8 @@ void paintCountBars(QPainter& painter, const QRectF& area, const StatsTable& tab
         // A long name is drawn smaller, down to two thirds, and only then shortened.
         painter.setPen(Qt::black);
         const QString name = QString::fromStdString(stats.name);
-        const double fitted = std::clamp(textSize * group / std::max(1.0, metrics.horizontalAdvance(name)),
-                                         textSize * 2 / 3, textSize);
+        const double fitted =
+            std::clamp(textSize * group / std::max(1.0, metrics.horizontalAdvance(name)), textSize * 2 / 3, textSize);
         painter.setFont(textFont(fitted));
         painter.drawText(label.translated(0, textSize * 1.4), Qt::AlignHCenter | Qt::AlignTop,
                          QFontMetricsF(painter.font()).elidedText(name, Qt::ElideRight, group));

@@ -25,8 +25,8 @@ QColor playerColor(int player);
 
 // The standings of `players` (their numbers) after every turn, one step line each: up for a
 // winning streak ("N連勝中" is N), down for waiting ("Nターン待ち" is -N), on 0 otherwise.
-void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable& table,
-                        const std::vector<int>& players, double textSize);
+void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable& table, const std::vector<int>& players,
+                        double textSize);
 
 // Turns on court and "C" marks of every player, as two bars side by side with their numbers.
 void paintCountBars(QPainter& painter, const QRectF& area, const StatsTable& table, double textSize);

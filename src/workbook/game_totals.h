@@ -33,10 +33,10 @@ struct PlayerTotals {
 };
 
 struct GamesTotals {
-    int games = 0;  // the games summed: the archived ones read and the current one
-    int turns = 0;  // their recorded turns
-    std::vector<PlayerTotals> players;       // in the order they first appear, the current game first
-    std::vector<ArchivedGame> skipped;       // the archived games that could not be read
+    int games = 0;                      // the games summed: the archived ones read and the current one
+    int turns = 0;                      // their recorded turns
+    std::vector<PlayerTotals> players;  // in the order they first appear, the current game first
+    std::vector<ArchivedGame> skipped;  // the archived games that could not be read
     bool operator==(const GamesTotals&) const = default;
 };
 

@@ -101,7 +101,13 @@ TEST_F(Report, ThePdfHoldsEveryPlayerAndEveryPageIsPainted) {
     fs::create_directory(folder / "archive");
     fs::copy_file(folder.dataPath(), folder / "archive" / "data-20261201-210000.xls");
     testing::writeFile(folder / "archive" / "data-20261202-210000.xls", before.substr(0, 2000));
-    EXPECT_EQ(check(scratch / "totals.pdf", rows + "試合\x1f" "2\x1f節\x1f" "14\n佐藤　一郎\x1f" "2\x1f" "10\n",
+    EXPECT_EQ(check(scratch / "totals.pdf",
+                    rows
+                        + "試合\x1f"
+                          "2\x1f節\x1f"
+                          "14\n佐藤　一郎\x1f"
+                          "2\x1f"
+                          "10\n",
                     {folder.path().string()}),
               "exit 0 [pellix: left out of the totals: data-20261202-210000.xls is damaged: "
               "its compound document's allocation table list is cut short]\npages 3 painted True\n");
@@ -110,9 +116,11 @@ TEST_F(Report, ThePdfHoldsEveryPlayerAndEveryPageIsPainted) {
 
 TEST_F(Report, TheCsvReadsBackAsTheTableWithFormulasKeptAsText) {
     std::string expected = "player\x1fname\x1fon_court\x1fnamed\x1flost_at_once\x1flongest_streak\x1flongest_wait";
-    const std::map<std::string, std::string> shownAs = {{"=1+2", "'=1+2"}, {"-ゲスト", "'-ゲスト"}, {"@石井", "'@石井"}};
+    const std::map<std::string, std::string> shownAs = {
+        {"=1+2", "'=1+2"}, {"-ゲスト", "'-ゲスト"}, {"@石井", "'@石井"}};
     for (const PlayerStats& s : table.players) {
-        expected += "\x1e" + std::to_string(s.player) + "\x1f" + (shownAs.contains(s.name) ? shownAs.at(s.name) : s.name);
+        expected +=
+            "\x1e" + std::to_string(s.player) + "\x1f" + (shownAs.contains(s.name) ? shownAs.at(s.name) : s.name);
         for (int number : {s.onCourt, s.named, s.lostAtOnce, s.longestStreak, s.longestWait})
             expected += "\x1f" + std::to_string(number);
     }
@@ -124,14 +132,22 @@ TEST_F(Report, TheCsvReadsBackAsTheTableWithFormulasKeptAsText) {
 TEST_F(Report, FailuresAreReportedAndLeaveNoFile) {
     const std::string folderPath = folder.path().string();
     const std::tuple<const char*, fs::path, std::vector<std::string>, std::string> cases[] = {
-        {"a folder without data.xls", scratch / "a.pdf", {(scratch / "nowhere").string()},
-         "exit 1 [pellix: cannot open data.xls: No such file or directory (in " + (scratch / "nowhere").string() +
-             ")]\n"},
-        {"a folder that cannot be written", scratch / "missing" / "a.pdf", {folderPath},
+        {"a folder without data.xls",
+         scratch / "a.pdf",
+         {(scratch / "nowhere").string()},
+         "exit 1 [pellix: cannot open data.xls: No such file or directory (in " + (scratch / "nowhere").string()
+             + ")]\n"},
+        {"a folder that cannot be written",
+         scratch / "missing" / "a.pdf",
+         {folderPath},
          "exit 1 [pellix: cannot save a.pdf: No such file or directory]\n"},
-        {"neither PDF nor CSV", scratch / "a.txt", {folderPath},
+        {"neither PDF nor CSV",
+         scratch / "a.txt",
+         {folderPath},
          "exit 1 [pellix: a.txt: a report is written as .pdf or .csv]\n"},
-        {"two folders", scratch / "a.pdf", {folderPath, folderPath},
+        {"two folders",
+         scratch / "a.pdf",
+         {folderPath, folderPath},
          "exit 2 [usage: pellix --report OUT.pdf|OUT.csv [FOLDER]]\n"},
     };
     for (const auto& [name, out, folderArgument, expected] : cases) {

@@ -21,13 +21,15 @@ inline void writeEvening(const std::filesystem::path& dataPath, const std::vecto
         book.setCell(sheet, row - 1, column - 1, value);
     };
     for (std::size_t index = 0; index < names.size(); ++index)
-        put(cellmap::statusRow(static_cast<int>(index) + 1), cellmap::kNameColumn, xls::CellValue::ofText(names[index]));
+        put(cellmap::statusRow(static_cast<int>(index) + 1), cellmap::kNameColumn,
+            xls::CellValue::ofText(names[index]));
     put(cellmap::kTurnRow, cellmap::kTurnColumn, xls::CellValue::ofNumber(static_cast<double>(turns.size())));
     for (std::size_t turn = 1; turn <= turns.size(); ++turn)
         for (int player = 1; player <= cellmap::kPlayers; ++player) {
             const char mark = turns[turn - 1][static_cast<std::size_t>(player - 1)];
             const int row = cellmap::turnRow(static_cast<int>(turn));
-            if (mark >= '1' && mark <= '4') put(row, cellmap::positionColumn(player), xls::CellValue::ofNumber(mark - '0'));
+            if (mark >= '1' && mark <= '4')
+                put(row, cellmap::positionColumn(player), xls::CellValue::ofNumber(mark - '0'));
             if (mark >= 'a' && mark <= 'd') {
                 put(row, cellmap::positionColumn(player), xls::CellValue::ofNumber(mark - 'a' + 1));
                 put(row, cellmap::markColumn(player), xls::CellValue::ofText("C"));

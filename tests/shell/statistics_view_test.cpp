@@ -27,8 +27,9 @@ int pixelsOf(const QImage& picture, QColor color) {
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x) {
             const QColor seen = picture.pixelColor(x, y);
-            count += std::abs(seen.red() - color.red()) + std::abs(seen.green() - color.green()) +
-                         std::abs(seen.blue() - color.blue()) < 30;
+            count += std::abs(seen.red() - color.red()) + std::abs(seen.green() - color.green())
+                         + std::abs(seen.blue() - color.blue())
+                     < 30;
         }
     return count;
 }
@@ -112,9 +113,11 @@ TEST(StatisticsView, ShowsTheTotalsOverTheArchiveAndNamesAGameItCannotRead) {
     EXPECT_EQ(view.totals()->turns, 14);
     ASSERT_EQ(view.totals()->skipped.size(), 1u);
     EXPECT_TRUE(view.skippedNote->isVisible());
-    EXPECT_TRUE(view.skippedNote->text().contains(QStringLiteral("data-20261202-210000.xls"))) << view.skippedNote->text().toStdString();
+    EXPECT_TRUE(view.skippedNote->text().contains(QStringLiteral("data-20261202-210000.xls")))
+        << view.skippedNote->text().toStdString();
     EXPECT_EQ(view.totalsTable->model()->rowCount(), 10);
-    EXPECT_TRUE(view.summary->text().contains(QStringLiteral("通算 2 試合 14 節"))) << view.summary->text().toStdString();
+    EXPECT_TRUE(view.summary->text().contains(QStringLiteral("通算 2 試合 14 節")))
+        << view.summary->text().toStdString();
 
     // A game archived while the view is open (a reset) is read at the next refresh.
     fs::copy_file(folder.dataPath(), folder / "archive" / "data-20261203-210000.xls");
@@ -131,7 +134,8 @@ TEST(StatisticsView, ShowsTheTotalsOverTheArchiveAndNamesAGameItCannotRead) {
     // The report from the window: written where the scorer chose, data.xls untouched.
     view.chooseReportFile = [&] { return folder.path() / "report.pdf"; };
     view.cmdReport->click();
-    EXPECT_TRUE(view.reportNote->text().startsWith(QStringLiteral("保存しました"))) << view.reportNote->text().toStdString();
+    EXPECT_TRUE(view.reportNote->text().startsWith(QStringLiteral("保存しました")))
+        << view.reportNote->text().toStdString();
     EXPECT_EQ(testing::readFile(folder.path() / "report.pdf").substr(0, 5), "%PDF-");
     view.chooseReportFile = [&] { return folder.path() / "nowhere" / "report.csv"; };
     view.cmdReport->click();

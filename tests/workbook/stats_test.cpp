@@ -157,8 +157,9 @@ TEST(StatsCsv, ANameASpreadsheetWouldTakeForAFormulaStaysText) {
     };
     for (const auto& [name, field] : cases) {
         const StatsTable table{1, {{3, name, 1, 0, 0, 0, 0, {0}}}};
-        EXPECT_EQ(statsCsv(table), std::string("player,name,on_court,named,lost_at_once,longest_streak,longest_wait\r\n3,") +
-                                       field + ",1,0,0,0,0\r\n")
+        EXPECT_EQ(statsCsv(table),
+                  std::string("player,name,on_court,named,lost_at_once,longest_streak,longest_wait\r\n3,") + field
+                      + ",1,0,0,0,0\r\n")
             << name;
     }
 }
