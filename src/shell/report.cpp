@@ -135,14 +135,10 @@ void paintFirstPage(QPainter& painter, const ReportContent& content) {
 // One small chart for each player, two to a row.
 void paintStandingsPage(QPainter& painter, const ReportContent& content) {
     double y = paintHeading(painter, kMargin, QStringLiteral("節ごとの状況 (上: 連勝中、下: ターン待ち)"));
-    const std::size_t count = std::max<std::size_t>(content.table.players.size(), 1);
-    const std::size_t rows = (count + 1) / 2;
+    const std::size_t rows = (content.table.players.size() + 1) / 2;
     const double width = (kPageWidth - 2 * kMargin - 12) / 2;
-    const double height = std::min(160.0, (kPageHeight - kMargin - y) / static_cast<double>(rows) - 8);
-    if (content.table.players.empty()) {
-        paintStandingChart(painter, QRectF(kMargin, y, width, height), content.table, {}, 8);
-        return;
-    }
+    const double height =
+        std::min(160.0, (kPageHeight - kMargin - y) / static_cast<double>(std::max<std::size_t>(rows, 1)) - 8);
     for (std::size_t index = 0; index < content.table.players.size(); ++index) {
         const QRectF area(kMargin + static_cast<double>(index % 2) * (width + 12),
                           y + static_cast<double>(index / 2) * (height + 8), width, height);
@@ -210,8 +206,11 @@ QByteArray reportPdf(const ReportContent& content) {
         writer.setCreator(QStringLiteral("Pellix"));
         QPainter painter(&writer);
         paintFirstPage(painter, content);
-        writer.newPage();
-        paintStandingsPage(painter, content);
+        // Before the first turn there are no standings to chart.
+        if (content.table.lastTurn > 0) {
+            writer.newPage();
+            paintStandingsPage(painter, content);
+        }
         if (content.totals) {
             writer.newPage();
             paintTotalsPage(painter, *content.totals);

@@ -1,8 +1,9 @@
 #pragma once
 
 // The club's report: the statistics of the evening on A4 pages as a PDF (the date, the number of
-// turns, the live titles, the table and both charts, and the totals over the archived evenings
-// where there are any), or the table alone as CSV. The window writes it from what its sheet view
+// turns, the live titles, the table and the bars; a page of standings charts once a turn is
+// recorded; and the totals over the archived evenings where there are any), or the table alone
+// as CSV. The window writes it from what its sheet view
 // has read; `pellix --report OUT [FOLDER]` reads data.xls itself, shows no window and ends once
 // the file is written. Neither ever writes data.xls.
 

@@ -97,6 +97,21 @@ TEST_F(Report, ThePdfHoldsEveryPlayerAndEveryPageIsPainted) {
     const std::string rows = pdfRows(table) + "記録された節\x1f" "7\n最長連勝\x1f" "5 連勝\x1f" "2 =1+2\n";
     EXPECT_EQ(check(scratch / "report.pdf", rows, {folder.path().string()}), "exit 0 []\npages 2 painted True\n");
 
+    // The sample folder as it is installed, before the first turn: the table and the bars only.
+    const testing::ProgramFolder sample;
+    const std::string sampleBefore = testing::readFile(sample.dataPath());
+    EXPECT_EQ(check(scratch / "sample.pdf",
+                    "1\x1f佐藤　一郎\x1f"
+                    "0\x1f"
+                    "0\x1f"
+                    "0\x1f"
+                    "0\x1f"
+                    "0\n記録された節\x1f"
+                    "0\n",
+                    {sample.path().string()}),
+              "exit 0 []\npages 1 painted True\n");
+    EXPECT_EQ(testing::readFile(sample.dataPath()), sampleBefore);
+
     // With archived games: a third page of totals, the damaged game named and left out.
     fs::create_directory(folder / "archive");
     fs::copy_file(folder.dataPath(), folder / "archive" / "data-20261201-210000.xls");
