@@ -72,9 +72,21 @@ void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable&
 
     painter.setFont(textFont(textSize));
     const QFontMetricsF metrics(painter.font());
-    const double legendHeight = shown.empty() ? 0 : textSize * 1.6;
-    const QRectF plot = area.adjusted(metrics.horizontalAdvance(QStringLiteral("-0000")) + textSize * 0.5,
-                                      textSize * 0.8 + legendHeight, -textSize * 1.6, -textSize * 2.2);
+    const double axisWidth = metrics.horizontalAdvance(QStringLiteral("-0000")) + textSize * 0.5;
+    // The legend above the plot, in as many lines as the picked players' names take.
+    std::vector<std::pair<QString, QPointF>> legend;
+    QPointF key(area.left() + axisWidth, area.top() + textSize * 0.5);
+    for (const PlayerStats* stats : shown) {
+        const QString label = QStringLiteral("%1 %2").arg(stats->player).arg(QString::fromStdString(stats->name));
+        const double width = textSize * 2.6 + metrics.horizontalAdvance(label);
+        if (key.x() + width > area.right() && key.x() > area.left() + axisWidth)
+            key = QPointF(area.left() + axisWidth, key.y() + textSize * 1.4);
+        legend.emplace_back(label, key);
+        key.rx() += width;
+    }
+    const double legendBottom = legend.empty() ? area.top() : key.y() + textSize * 1.6;
+    const QRectF plot(QPointF(area.left() + axisWidth, legendBottom + textSize * 0.8),
+                      QPointF(area.right() - textSize * 1.6, area.bottom() - textSize * 2.2));
     const auto xOf = [&](double turn) { return plot.left() + plot.width() * turn / table.lastTurn; };
     const auto yOf = [&](double value) { return plot.top() + plot.height() * (highest - value) / (highest - lowest); };
 
@@ -100,12 +112,12 @@ void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable&
         QRectF(plot.right() + textSize * 0.2, plot.bottom() - textSize * 1.4, textSize * 1.4, textSize * 1.4),
         Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("節"));
 
-    double legendX = plot.left();
     // Turn t holds the standing after it from t - 1 to t: a step line, as the sheet changes. Each
     // run of one level is one line, and lines (not a polyline) without antialiasing keep a record of
     // 2060 turns to a few milliseconds a player.
     painter.setRenderHint(QPainter::Antialiasing, false);
-    for (const PlayerStats* stats : shown) {
+    for (std::size_t which = 0; which < shown.size(); ++which) {
+        const PlayerStats* stats = shown[which];
         QVector<QLineF> steps;
         int level = 0;
         double from = xOf(0);
@@ -128,12 +140,11 @@ void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable&
         painter.setPen(pen);
         painter.drawLines(steps);
 
-        const QString label = QStringLiteral("%1 %2").arg(stats->player).arg(QString::fromStdString(stats->name));
-        const QRectF swatch(legendX, area.top() + textSize * 0.5, textSize, textSize * 0.8);
+        const auto& [label, at] = legend[which];
+        const QRectF swatch(at, QSizeF(textSize, textSize * 0.8));
         painter.fillRect(swatch, color);
         painter.setPen(Qt::black);
         painter.drawText(QPointF(swatch.right() + textSize * 0.3, swatch.bottom()), label);
-        legendX = swatch.right() + textSize * 1.3 + metrics.horizontalAdvance(label);
     }
     painter.restore();
 }
@@ -199,11 +210,12 @@ void paintCountBars(QPainter& painter, const QRectF& area, const StatsTable& tab
         // A long name is drawn smaller, down to two thirds, and only then shortened.
         painter.setPen(Qt::black);
         const QString name = QString::fromStdString(stats.name);
+        const double room = group - textSize * 0.4;  // a gap between neighbouring names
         const double fitted =
-            std::clamp(textSize * group / std::max(1.0, metrics.horizontalAdvance(name)), textSize * 2 / 3, textSize);
+            std::clamp(textSize * room / std::max(1.0, metrics.horizontalAdvance(name)), textSize * 2 / 3, textSize);
         painter.setFont(textFont(fitted));
         painter.drawText(label.translated(0, textSize * 1.4), Qt::AlignHCenter | Qt::AlignTop,
-                         QFontMetricsF(painter.font()).elidedText(name, Qt::ElideRight, group));
+                         QFontMetricsF(painter.font()).elidedText(name, Qt::ElideRight, room));
         painter.setFont(textFont(textSize));
     }
     painter.setPen(QPen(kAxis, 0));
