@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool imagemagick x11-utils
-  python3-xlrd python3-xlib
+  python3-xlrd python3-xlib poppler-utils
   librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
 )
 

@@ -4,6 +4,7 @@
 #include "shell/instance_lock.h"
 #include "shell/main_form.h"
 #include "shell/program_folder.h"
+#include "shell/report.h"
 #include "shell/sound_player.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 // The folder and the status line at the end of start-up, for whoever watches the program from
 // outside (QT_LOGGING_RULES=pellix.startup.info=true); silent otherwise.
@@ -20,10 +22,20 @@ Q_LOGGING_CATEGORY(startUpLog, "pellix.startup", QtWarningMsg)
 
 int main(int argc, char* argv[]) {
     pellix::silenceMultimediaWarnings();
+    // The report is written without a window: no display is needed for it.
+    const bool report = std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return std::string_view(argument) == pellix::kReportOption;
+    });
+    if (report) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
 
     std::vector<std::string> arguments;
     for (const QString& argument : application.arguments().mid(1)) arguments.push_back(argument.toStdString());
+    if (report) {
+        pellix::MainForm::installFontSubstitutions();
+        return pellix::runReportCommand(
+            arguments, pellix::FolderPlaces::forExecutable(QCoreApplication::applicationDirPath().toStdString()));
+    }
     const bool openBoard = std::ranges::find(arguments, pellix::kBoardOption) != arguments.end();
     const pellix::FolderChoice folder = pellix::chooseProgramFolder(
         arguments, pellix::FolderPlaces::forExecutable(QCoreApplication::applicationDirPath().toStdString()));

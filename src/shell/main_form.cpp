@@ -6,6 +6,7 @@
 #include "shell/input_flush.h"
 #include "shell/sheet_view.h"
 #include "shell/sound_player.h"
+#include "shell/statistics_view.h"
 #include "shell/audience_board.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
@@ -119,6 +120,7 @@ MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget
     setToolTips();
     installSpectatorShortcuts();
     installHistoryActions();
+    installStatisticsView(*this);
     // The countdown on the disabled decide button stays readable.
     QPalette decide = cmdSave->palette();
     decide.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x20, 0x20, 0x20));

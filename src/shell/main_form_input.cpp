@@ -186,6 +186,7 @@ void MainForm::showKeyHelp() {
                        "Ctrl+E\t記録した節のミスを訂正する\n"
                        "Ctrl+R\t最後に記録した節のコートに戻す\n"
                        "F11\t観客用ボードを出す / 消す (Shift+F11 で全画面)\n"
+                       "F9\t統計とレポート\n"
                        "F1\tこの一覧"),
         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Information);
 }

@@ -43,6 +43,18 @@ PlayerStats statsOf(int player, const ShownRecord& record, const TurnHistory& hi
     return stats;
 }
 
+// A spreadsheet program opening the file takes a field that starts with one of these for a formula
+// (a tab or a carriage return can start one too). A name is text: it gets an apostrophe in front,
+// which keeps it readable and is what such programs show for a text that looks like a formula.
+constexpr std::string_view kFormulaStarts = "=+-@\t\r";
+
+std::string textField(std::string_view text) {
+    std::string field;
+    if (!text.empty() && kFormulaStarts.find(text.front()) != std::string_view::npos) field += '\'';
+    field += text;
+    return field;
+}
+
 void appendField(std::string& out, std::string_view field) {
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
         out += field;
@@ -84,7 +96,7 @@ std::string statsCsv(const StatsTable& table, ByteOrderMark mark) {
     out += "player,name,on_court,named,lost_at_once,longest_streak,longest_wait\r\n";
     for (const PlayerStats& stats : table.players) {
         out += std::to_string(stats.player) + ',';
-        appendField(out, stats.name);
+        appendField(out, textField(stats.name));
         for (int number : {stats.onCourt, stats.named, stats.lostAtOnce, stats.longestStreak, stats.longestWait})
             out += ',' + std::to_string(number);
         out += "\r\n";

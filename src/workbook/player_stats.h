@@ -39,7 +39,9 @@ StatsTable computeStats(const ShownRecord& record);
 int standingNumber(const Standing& standing);
 
 // The table as CSV (RFC 4180: CRLF line ends, a field with a comma, quote or line break quoted,
-// quotes doubled), UTF-8: the header, then one line per player.
+// quotes doubled), UTF-8: the header, then one line per player. A name that a spreadsheet program
+// would take for a formula ("=", "+", "-", "@", a tab or a carriage return first) is written with
+// an apostrophe in front.
 enum class ByteOrderMark { Without, With };
 std::string statsCsv(const StatsTable& table, ByteOrderMark mark = ByteOrderMark::Without);
 

@@ -143,5 +143,26 @@ TEST(StatsCsv, TheReportCarriesAByteOrderMark) {
     EXPECT_XLS_ERROR(writeStatsReport(folder / "missing" / "report.csv", table), "cannot save report.csv");
 }
 
+TEST(StatsCsv, ANameASpreadsheetWouldTakeForAFormulaStaysText) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+81 田中", "'+81 田中"},
+        {"-5", "'-5"},
+        {"@home", "'@home"},
+        {"\tタブ", "'\tタブ"},
+        {"\r改行", "\"'\r改行\""},
+        {"佐藤 = 1", "佐藤 = 1"},
+        {"'quoted", "'quoted"},
+        {"", ""},
+    };
+    for (const auto& [name, field] : cases) {
+        const StatsTable table{1, {{3, name, 1, 0, 0, 0, 0, {0}}}};
+        EXPECT_EQ(statsCsv(table),
+                  std::string("player,name,on_court,named,lost_at_once,longest_streak,longest_wait\r\n3,") + field
+                      + ",1,0,0,0,0\r\n")
+            << name;
+    }
+}
+
 }  // namespace
 }  // namespace pellix
