@@ -304,6 +304,7 @@ void MainForm::toggleSpectatorBoard() {
 
 void MainForm::boardFollows() {
     if (spectator_) spectator_->follow();
+    webFollows();
 }
 
 }  // namespace pellix

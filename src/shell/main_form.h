@@ -55,6 +55,7 @@ class SpectatorBoard;
 class SoundPlayer;
 class TokenWidget;
 class VbTimer;
+class WebBoardLink;
 
 // The seams a test replaces: sounds, modal message boxes, the program folder.
 struct FormSeams {
@@ -159,6 +160,13 @@ public:
     void toggleSpectatorBoard();
     SpectatorBoard* spectatorBoard() const { return spectator_.get(); }
 
+    // The web board (web_board_link.cpp): serves it on "[ADDRESS:]PORT", or says why not in
+    // `error`. Null until first served.
+    bool serveWebBoard(const QString& listen, QString* error);
+    WebBoardLink* webBoard() const { return web_.get(); }
+    // The player named at the last close, until the next countdown; 0 for nobody.
+    int namedPlayer() const { return markedToken_; }
+
     // Module-level state.
     Board board;
     std::int16_t MissIndex = 0;
@@ -259,8 +267,10 @@ private:
     bool unloaded_ = false;
     std::unique_ptr<SpectatorBoard> spectator_;
     void installSpectatorShortcuts();
-    // The spectator board, when open, reads this window again.
+    // The spectator board, when open, reads this window again; so does the web board.
     void boardFollows();
+    std::unique_ptr<WebBoardLink> web_;
+    void webFollows();
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;
 };

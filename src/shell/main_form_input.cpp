@@ -217,6 +217,7 @@ void MainForm::countdownStarted() {
         spectator_->showNamed(0);
         spectator_->showCountdown(cmdSave->text());
     }
+    webFollows();
     SetStatus("Status : Shout \"Come on !\"");
 }
 
@@ -225,12 +226,14 @@ void MainForm::forgetNamedPlayer() {
     markedToken_ = 0;
     updateGuide();
     if (spectator_) spectator_->showNamed(0);
+    webFollows();
 }
 
 void MainForm::countdownTicked() {
     if (const std::optional<std::string> next = nextCountdownCaption(cmdSave->text().toStdString()))
         cmdSave->setText(toQString(*next));
     if (spectator_) spectator_->showCountdown(cmdSave->text());
+    webFollows();
 }
 
 void MainForm::closeBegins(std::int16_t named) {
@@ -248,6 +251,7 @@ void MainForm::closeBegins(std::int16_t named) {
         spectator_->showCountdown({});
         spectator_->showNamed(markedToken_);
     }
+    webFollows();
     SetStatus("Status : Time Up");
 }
 
@@ -268,6 +272,7 @@ void MainForm::restoreIdleControls(std::int16_t turn, bool recorded) {
     cmdSave->setEnabled(!board.courtHasPlaceholder());
     cmdSave->setText(toQString(kDecideCaption));
     updateGuide();
+    webFollows();
 }
 
 void MainForm::closeEnded(std::int16_t turn, bool recorded) {

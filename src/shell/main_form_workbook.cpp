@@ -24,7 +24,9 @@ struct OperationScope {
 
 }  // namespace
 
-void MainForm::setBusy(bool) {}
+void MainForm::setBusy(bool) {
+    webFollows();
+}
 
 void MainForm::chkView_Click() {
     const bool mode = chkView->isChecked();
