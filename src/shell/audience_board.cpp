@@ -5,6 +5,7 @@
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
 #include "shell/token_widget.h"
+#include "shell/web_board_link.h"
 #include "workbook/board_state.h"
 #include "workbook/cell_map.h"
 
@@ -135,6 +136,23 @@ void SpectatorBoard::paintEvent(QPaintEvent*) {
     paintMessage(painter, QRect(left.left(), left.top() + courtHeight + margin / 2, left.width(), messageHeight), text);
     paintTitles(painter, QRect(left.left(), left.bottom() - titlesHeight + 1, left.width(), titlesHeight), text);
     paintStandings(painter, right, text);
+    paintWebAddress(painter, right, text);
+}
+
+void SpectatorBoard::paintWebAddress(QPainter& painter, const QRect& area, int text) const {
+    const WebBoardLink* web = form_.webBoard();
+    if (!web || web->qr().isNull()) return;
+    // Below the standings' twelve rows, where there is room for a code a phone can read.
+    const int rows = std::max<int>(cellmap::kPlayers, static_cast<int>(standings_.size()));
+    const int top = area.top() + rows * std::min(text * 6 / 5, area.height() / rows) + text / 4;
+    const int side = area.bottom() - top;
+    if (side < 64) return;
+    const QRect code(area.right() - side + 1, top, side, side);
+    painter.drawImage(code, web->qr());
+    painter.setPen(kQuiet);
+    painter.setFont(boardFont(font(), std::min(text * 3 / 5, side / 3), false));
+    drawElided(painter, QRect(area.left(), top, area.width() - side - text / 4, side), Qt::AlignRight | Qt::AlignVCenter,
+               web->address());
 }
 
 void SpectatorBoard::paintCourt(QPainter& painter, const QRect& court, int text) const {

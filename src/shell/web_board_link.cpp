@@ -1,5 +1,6 @@
 #include "shell/web_board_link.h"
 
+#include "shell/audience_board.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
 #include "shell/token_widget.h"
@@ -7,6 +8,14 @@
 #include "workbook/board_state.h"
 
 #include <QBuffer>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEvent>
+#include <QInputDialog>
+#include <QLabel>
+#include <QSettings>
+#include <QToolButton>
+#include <QVBoxLayout>
 #include <QNetworkInterface>
 #include <QPainter>
 
@@ -52,13 +61,17 @@ bool WebBoardLink::start(const web::ListenSpec& spec, QString* error) {
         if (error) *error = server_.errorString();
         return false;
     }
+    qr_ = qrCode(address(), 8);
     follow();
+    if (form_.spectatorBoard()) form_.spectatorBoard()->update();
     return true;
 }
 
 void WebBoardLink::stop() {
     settle_.stop();
     server_.close();
+    qr_ = QImage();
+    if (form_.spectatorBoard()) form_.spectatorBoard()->update();
 }
 
 QString WebBoardLink::address() const {
@@ -143,6 +156,93 @@ bool MainForm::serveWebBoard(const QString& listen, QString* error) {
 
 void MainForm::webFollows() {
     if (web_) web_->follow();
+}
+
+}  // namespace pellix
+
+namespace pellix {
+
+namespace {
+
+constexpr const char* kListenKey = "web/listen";
+
+// Keeps the control where the layout's free place is, at every size of the window.
+class ControlPlacer : public QObject {
+public:
+    ControlPlacer(MainForm& form, QToolButton& button) : QObject(&button), form_(form), button_(button) {}
+    void place() {
+        button_.setGeometry(form_.twipsToPixels(10200), form_.twipsToPixels(1980), form_.twipsToPixels(2300),
+                            form_.twipsToPixels(330));
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Show) place();
+        return false;
+    }
+
+private:
+    MainForm& form_;
+    QToolButton& button_;
+};
+
+// The address and its QR code, large enough for a phone across a table; Stop ends the serving.
+void showAddress(MainForm& form, QToolButton& button) {
+    QDialog dialog(&form);
+    dialog.setWindowTitle(QStringLiteral("Pellix Web ボード"));
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* picture = new QLabel(&dialog);
+    picture->setPixmap(QPixmap::fromImage(form.webBoard()->qr()));
+    picture->setAlignment(Qt::AlignCenter);
+    auto* address = new QLabel(form.webBoard()->address(), &dialog);
+    address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    address->setAlignment(Qt::AlignCenter);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QPushButton* stop = buttons->addButton(QStringLiteral("停止"), QDialogButtonBox::DestructiveRole);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(stop, &QPushButton::clicked, &dialog, [&] {
+        form.webBoard()->stop();
+        button.setText(QStringLiteral("Web ボード"));
+        dialog.accept();
+    });
+    layout->addWidget(picture);
+    layout->addWidget(address);
+    layout->addWidget(buttons);
+    dialog.exec();
+}
+
+}  // namespace
+
+void installWebBoardControl(MainForm& form) {
+    auto* button = new QToolButton(&form);
+    button->setObjectName(QStringLiteral("webBoardButton"));
+    button->setText(form.webBoard() && form.webBoard()->serving() ? form.webBoard()->address()
+                                                                  : QStringLiteral("Web ボード"));
+    button->setToolTip(QStringLiteral("観客ボードをスマートフォンやテレビのブラウザに見せます"));
+    button->setFocusPolicy(Qt::NoFocus);
+    auto* placer = new ControlPlacer(form, *button);
+    form.installEventFilter(placer);
+    placer->place();
+    button->show();
+    QObject::connect(button, &QToolButton::clicked, &form, [&form, button] {
+        if (form.webBoard() && form.webBoard()->serving()) {
+            showAddress(form, *button);
+            return;
+        }
+        QSettings settings(QStringLiteral("Pellix"), QStringLiteral("pellix"));
+        bool ok = false;
+        const QString listen = QInputDialog::getText(&form, QStringLiteral("Pellix Web ボード"),
+                                                     QStringLiteral("ポート（または アドレス:ポート）"), QLineEdit::Normal,
+                                                     settings.value(QLatin1String(kListenKey), QStringLiteral("8080")).toString(), &ok)
+                                   .trimmed();
+        if (!ok || listen.isEmpty()) return;
+        QString error;
+        if (!form.serveWebBoard(listen, &error)) {
+            form.SetStatus("Status : Web ボードを開けません (" + listen.toStdString() + ": " + error.toStdString() + ")");
+            return;
+        }
+        settings.setValue(QLatin1String(kListenKey), listen);
+        button->setText(form.webBoard()->address());
+        showAddress(form, *button);
+    });
 }
 
 }  // namespace pellix

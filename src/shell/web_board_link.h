@@ -33,6 +33,8 @@ public:
     // The address a phone in the hall opens ("http://192.168.1.20:8080/"); empty when not serving.
     QString address() const;
     web::BoardServer& server() { return server_; }
+    // The address's QR code, for a phone's camera; null when not serving.
+    const QImage& qr() const { return qr_; }
 
 private:
     void updatePictures();
@@ -42,7 +44,13 @@ private:
     // While a turn or an operation is being written, the state is read again until it is over.
     QTimer settle_;
     std::array<qint64, 14> pictureKeys_{};  // 1..12 the tokens, 13 the court
+    QImage qr_;
 };
+
+// The window's control for the web board, left of the display format's caption: it serves the
+// board on the port used last (8080 the first time), shows the address to open with its QR code,
+// and stops it. Its name is "webBoardButton".
+void installWebBoardControl(MainForm& form);
 
 // The QR code of `text`, black on white with a quiet zone, each module `module` pixels; null
 // when the text cannot be encoded.
