@@ -56,12 +56,6 @@ void BoardServer::close() {
     while (!connections_.empty()) drop(connections_.begin());
 }
 
-int BoardServer::streamCount() const {
-    int streams = 0;
-    for (const Connection& connection : connections_) streams += connection.streaming ? 1 : 0;
-    return streams;
-}
-
 void BoardServer::setTokenPicture(int token, const QByteArray& png) {
     if (token >= 1 && token <= 12) tokens_[token] = png;
 }
@@ -82,7 +76,7 @@ void BoardServer::accept() {
             // Room for the newcomer: the oldest connection that has not finished asking is dropped.
             // When every one is an event stream or an answer on its way, the newcomer is refused.
             auto idle = connections_.begin();
-            while (idle != connections_.end() && (idle->streaming || idle->answered)) ++idle;
+            while (idle != connections_.end() && !idle->closed && (idle->streaming || idle->answered)) ++idle;
             if (idle == connections_.end()) {
                 socket->write(headFor(503, "text/plain; charset=utf-8", 0));
                 socket->flush();
@@ -98,14 +92,10 @@ void BoardServer::accept() {
         connection.since.start();
         connections_.push_back(std::move(connection));
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
-            if (auto it = find(socket); it != connections_.end()) read(it);
+            if (auto it = find(socket); it != connections_.end() && !it->closed) read(it);
         });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-            if (auto it = find(socket); it != connections_.end()) drop(it);
-        });
-        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] {
-            if (auto it = find(socket); it != connections_.end()) drop(it);
-        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { closed(socket); });
+        connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { closed(socket); });
         if (socket->bytesAvailable() > 0) read(std::prev(connections_.end()));
     }
 }
@@ -194,7 +184,7 @@ void BoardServer::publish(const QByteArray& stateJson) {
     const QByteArray event = "data: " + state_ + "\n\n";
     std::vector<QTcpSocket*> behind;
     for (Connection& connection : connections_) {
-        if (!connection.streaming) continue;
+        if (!connection.streaming || connection.closed) continue;
         // A client that has not taken what it was sent before is dropped, not waited for; its page
         // connects again and starts from the state as it is then.
         if (connection.socket->bytesToWrite() > limits_.maxUnsentBytes) {
@@ -205,6 +195,24 @@ void BoardServer::publish(const QByteArray& stateJson) {
     }
     for (QTcpSocket* socket : behind)
         if (auto it = find(socket); it != connections_.end()) drop(it);
+}
+
+void BoardServer::closed(QTcpSocket* socket) {
+    const auto it = find(socket);
+    if (it == connections_.end()) return;
+    it->closed = true;
+    if (reapPending_) return;
+    reapPending_ = true;
+    QTimer::singleShot(0, this, &BoardServer::reap);
+}
+
+void BoardServer::reap() {
+    reapPending_ = false;
+    for (auto it = connections_.begin(); it != connections_.end();) {
+        const auto next = std::next(it);
+        if (it->closed) drop(it);
+        it = next;
+    }
 }
 
 void BoardServer::drop(Connections::iterator it) {
@@ -218,6 +226,7 @@ void BoardServer::drop(Connections::iterator it) {
 void BoardServer::sweep() {
     std::vector<QTcpSocket*> late;
     for (Connection& connection : connections_) {
+        if (connection.closed) continue;
         if (connection.streaming) {
             if (connection.socket->bytesToWrite() > limits_.maxUnsentBytes)
                 late.push_back(connection.socket);

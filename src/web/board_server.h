@@ -54,9 +54,6 @@ public:
     void setTokenPicture(int token, const QByteArray& png);
     void setCourtPicture(const QByteArray& png);
 
-    int connectionCount() const { return static_cast<int>(connections_.size()); }
-    int streamCount() const;
-
 private:
     struct Connection {
         QTcpSocket* socket = nullptr;
@@ -65,6 +62,7 @@ private:
         bool answered = false;    // the answer is written; the socket closes once it is sent
         bool streaming = false;   // an event stream
         QElapsedTimer lastEvent;  // streams: since the last line sent
+        bool closed = false;      // closed or failed: removed once the event loop is back
     };
     using Connections = std::list<Connection>;
 
@@ -74,6 +72,10 @@ private:
     void sendError(Connection& connection, int status);
     void send(Connection& connection, const QByteArray& bytes);
     void drop(Connections::iterator connection);
+    // A socket closed or failed, perhaps in the middle of a write to it: it is marked here and
+    // removed later, never under the feet of the code that wrote.
+    void closed(QTcpSocket* socket);
+    void reap();
     void sweep();
     Connections::iterator find(QTcpSocket* socket);
     QByteArray page() const;
@@ -81,6 +83,7 @@ private:
     ServerLimits limits_;
     QTcpServer server_;
     QTimer sweeper_;
+    bool reapPending_ = false;
     Connections connections_;  // oldest first
     QByteArray state_ = "{}";
     std::array<QByteArray, 13> tokens_{};

@@ -198,6 +198,28 @@ def check_requests(port, problems):
         problems.append("the board stopped answering")
 
 
+# 200 connections that never ask: a newcomer is served, and the oldest of them is dropped for it.
+def check_cap(port, problems):
+    idle = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(200)]
+    time.sleep(0.5)
+    if exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] != 200:
+        problems.append("a newcomer to 200 idle connections was not served")
+    try:
+        oldest_dropped = idle[0].recv(1) == b""
+    except OSError:
+        oldest_dropped = True
+    idle[1].setblocking(False)
+    try:
+        idle[1].recv(1)
+        problems.append("more than the oldest idle connection was dropped")
+    except BlockingIOError:
+        pass
+    if not oldest_dropped:
+        problems.append("the oldest idle connection was not dropped")
+    for s in idle:
+        s.close()
+
+
 # 200 event streams through 20 turns: each stream receives the same states, every recorded turn
 # among them.
 def check_streams(window, port, problems):
@@ -239,6 +261,8 @@ def check_streams(window, port, problems):
             problems.append("turn %d of the streams was never recorded" % (first + turn + 1))
             break
     pump(2)
+    if exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] != 503:
+        problems.append("a newcomer to 200 event streams was not refused")
     received = [states(data) for data in streams.values()]
     for stream in streams:
         stream.close()
@@ -271,6 +295,7 @@ def main():
                             "--window-size=412,915", "--virtual-time-budget=4000", "--screenshot=" + args.screenshot,
                             "http://127.0.0.1:%d/" % port], capture_output=True, timeout=120)
         check_requests(port, problems)
+        check_cap(port, problems)
         check_streams(window, port, problems)
         if window.process.poll() is not None:
             problems.append("the program ended")
