@@ -51,7 +51,13 @@ BoardPhase boardPhase(TurnPhase phase) {
 WebBoardLink::WebBoardLink(MainForm& form) : QObject(&form), form_(form) {
     settle_.setSingleShot(true);
     settle_.setInterval(50);
-    connect(&settle_, &QTimer::timeout, this, &WebBoardLink::follow);
+    // Looks at the phase alone until it changes: a box held open during an operation costs nothing.
+    connect(&settle_, &QTimer::timeout, this, [this] {
+        if (form_.turn().phase() == TurnPhase::Closing || form_.turn().phase() == TurnPhase::Operation)
+            settle_.start();
+        else
+            follow();
+    });
     pictureKeys_.fill(-1);
 }
 
