@@ -9,6 +9,7 @@ import json
 import os
 import random
 import selectors
+import shutil
 import socket
 import subprocess
 import sys
@@ -287,6 +288,9 @@ def check_streams(window, port, problems):
 
 def main():
     args = e2e.arguments(screenshot="")
+    if not shutil.which("chromium"):
+        print("skipped: chromium is not installed")
+        return 77
     port = free_port()
     window = ServedWindow(args, port)
     problems = []
