@@ -11,6 +11,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
 #include <QSettings>
@@ -172,6 +174,18 @@ namespace {
 
 constexpr const char* kListenKey = "web/listen";
 
+// The button's caption, drawn smaller until it fits (a long address); the whole of it in the tip.
+void setCaption(QToolButton& button, const QString& caption) {
+    button.setText(caption);
+    button.setToolTip(caption.startsWith(QLatin1String("http")) ? caption
+                                                                : QStringLiteral("観客ボードをスマートフォンやテレビのブラウザに見せます"));
+    QFont font = button.parentWidget()->font();
+    int pixels = QFontInfo(font).pixelSize();
+    font.setPixelSize(pixels);
+    while (pixels > 7 && QFontMetrics(font).horizontalAdvance(caption) > button.width() - 8) font.setPixelSize(--pixels);
+    button.setFont(font);
+}
+
 // Keeps the control where the layout's free place is, at every size of the window.
 class ControlPlacer : public QObject {
 public:
@@ -179,6 +193,7 @@ public:
     void place() {
         button_.setGeometry(form_.twipsToPixels(10200), form_.twipsToPixels(1980), form_.twipsToPixels(2300),
                             form_.twipsToPixels(330));
+        setCaption(button_, button_.text());
     }
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Show) place();
@@ -206,7 +221,7 @@ void showAddress(MainForm& form, QToolButton& button) {
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     QObject::connect(stop, &QPushButton::clicked, &dialog, [&] {
         form.webBoard()->stop();
-        button.setText(QStringLiteral("Web ボード"));
+        setCaption(button, QStringLiteral("Web ボード"));
         dialog.accept();
     });
     layout->addWidget(picture);
@@ -222,7 +237,6 @@ void installWebBoardControl(MainForm& form) {
     button->setObjectName(QStringLiteral("webBoardButton"));
     button->setText(form.webBoard() && form.webBoard()->serving() ? form.webBoard()->address()
                                                                   : QStringLiteral("Web ボード"));
-    button->setToolTip(QStringLiteral("観客ボードをスマートフォンやテレビのブラウザに見せます"));
     button->setFocusPolicy(Qt::NoFocus);
     auto* placer = new ControlPlacer(form, *button);
     form.installEventFilter(placer);
@@ -246,7 +260,7 @@ void installWebBoardControl(MainForm& form) {
             return;
         }
         settings.setValue(QLatin1String(kListenKey), listen);
-        button->setText(form.webBoard()->address());
+        setCaption(*button, form.webBoard()->address());
         showAddress(form, *button);
     });
 }

@@ -46,6 +46,7 @@ TEST(WebBoardWindow, ServesOnTheAddressAskedForOrSaysWhyNot) {
     const auto* button = form.findChild<QToolButton*>(QStringLiteral("webBoardButton"));
     ASSERT_TRUE(button);
     EXPECT_EQ(button->text(), form.webBoard()->address());
+    EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width() - 8);
 }
 
 TEST(WebBoardWindow, TheServedStateFollowsTheWindowThroughATurn) {
