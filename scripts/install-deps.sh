@@ -5,12 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  qt6-base-dev qt6-multimedia-dev libgsf-1-dev
+  qt6-base-dev qt6-multimedia-dev libgsf-1-dev libqrencode-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic
   xvfb xauth xdotool imagemagick x11-utils
-  python3-xlrd python3-xlib poppler-utils
+  python3-xlrd python3-xlib poppler-utils chromium
   librsvg2-bin dpkg-dev file lintian desktop-file-utils appstream
 )
 

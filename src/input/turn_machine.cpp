@@ -77,7 +77,8 @@ void TurnMachine::press(int token) {
     // took the pointer): that gesture ends without a drop.
     cancelGesture();
     if (!tokenExists(token)) return;
-    gesture_ = {token, false};
+    gesture_ = {};
+    gesture_.token = token;
 }
 
 void TurnMachine::move(bool beyondDragDistance, PointerTarget under) {
@@ -152,6 +153,7 @@ bool TurnMachine::beginOperation() {
     }
     if (phase_ == TurnPhase::Idle) {
         phase_ = TurnPhase::Operation;
+        host_.operationBegins();
         return true;
     }
     host_.refused(phase_ == TurnPhase::Countdown ? Refusal::NotBetweenTurns : Refusal::Busy, {});

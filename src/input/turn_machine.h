@@ -76,6 +76,8 @@ public:
     virtual void refused(Refusal why, const std::string& message) = 0;
     // The window close that waited may now go ahead.
     virtual void closeWindow() = 0;
+    // Another workbook operation has begun (those who show the phase may say so).
+    virtual void operationBegins() {}
 };
 
 class TurnMachine {

@@ -5,6 +5,8 @@
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
 #include "shell/token_widget.h"
+#include "shell/web_board_link.h"
+#include "workbook/board_state.h"
 #include "workbook/cell_map.h"
 
 #include <QGuiApplication>
@@ -13,7 +15,6 @@
 #include <QShortcut>
 
 #include <algorithm>
-#include <tuple>
 
 namespace pellix {
 
@@ -67,7 +68,6 @@ int SpectatorBoard::textPixels(int height) {
 
 void SpectatorBoard::follow() {
     const ShownRecord record(form_.OLEWorkSheet->sheetModel().sheet());
-    const TurnHistory history = record.history();
     lastTurn_ = record.lastTurn();
     titles_ = computeLiveTitles(record);
     for (int slot = 1; slot <= 4; ++slot) {
@@ -79,34 +79,12 @@ void SpectatorBoard::follow() {
         pictures_[player] = form_.picUser[player] ? form_.picUser[player]->picture() : QPixmap();
     }
 
-    // Bench order: the players on court in the last turn by slot, then the others by who comes on
-    // next (the bench's ordering key, from the same walk as column D), then as they stand on the
-    // bench row.
-    struct Place {
-        Line line;
-        std::tuple<int, int, double, int> key;
-    };
-    std::vector<Place> places;
-    for (int player = 1; player <= cellmap::kPlayers; ++player) {
-        if (!greaterThanZero(history.entry(player))) continue;
-        Line line{player, names_[player], {}, {}};
-        if (const xls::CellShown* cell = record.cell(cellmap::statusRow(player), cellmap::kStandingColumn)) {
-            line.standing = shownValue(cell->value);
-            if (cell->fillColorIndex >= 0) line.fill = QColor::fromRgb(cell->fillRgb);
-        }
-        const Standing standing = computeStanding(lastTurn_, player, history);
-        const xls::CellValue slot = history.position(lastTurn_, player);
-        const int courtSlot =
-            standing.order == -1 && slot.kind == xls::ValueKind::Number ? static_cast<int>(slot.number) : 0;
-        const TokenPlace& place = form_.board.place(player);
-        const double benchLeft = place.top == kBenchTop ? place.left : 1e9;
-        places.push_back(
-            {line,
-             {standing.order == -1 ? 0 : 1, standing.order == -1 ? courtSlot : -standing.order, benchLeft, player}});
-    }
-    std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) { return a.key < b.key; });
+    // The same order as the web board's: one function makes it for both.
     standings_.clear();
-    for (const Place& place : places) standings_.push_back(place.line);
+    for (const BoardLine& line : boardOrder(record, benchLeftOf(form_.board))) {
+        standings_.push_back({line.player, names_[line.player], QString::fromStdString(line.text),
+                              line.fill ? QColor::fromRgb(*line.fill) : QColor()});
+    }
     update();
 }
 
@@ -158,6 +136,23 @@ void SpectatorBoard::paintEvent(QPaintEvent*) {
     paintMessage(painter, QRect(left.left(), left.top() + courtHeight + margin / 2, left.width(), messageHeight), text);
     paintTitles(painter, QRect(left.left(), left.bottom() - titlesHeight + 1, left.width(), titlesHeight), text);
     paintStandings(painter, right, text);
+    paintWebAddress(painter, right, text);
+}
+
+void SpectatorBoard::paintWebAddress(QPainter& painter, const QRect& area, int text) const {
+    const WebBoardLink* web = form_.webBoard();
+    if (!web || web->qr().isNull()) return;
+    // Below the standings' twelve rows, where there is room for a code a phone can read.
+    const int rows = std::max<int>(cellmap::kPlayers, static_cast<int>(standings_.size()));
+    const int top = area.top() + rows * std::min(text * 6 / 5, area.height() / rows) + text / 4;
+    const int side = area.bottom() - top;
+    if (side < 64) return;
+    const QRect code(area.right() - side + 1, top, side, side);
+    painter.drawImage(code, web->qr());
+    painter.setPen(kQuiet);
+    painter.setFont(boardFont(font(), std::min(text * 3 / 5, side / 3), false));
+    drawElided(painter, QRect(area.left(), top, area.width() - side - text / 4, side), Qt::AlignRight | Qt::AlignVCenter,
+               web->address());
 }
 
 void SpectatorBoard::paintCourt(QPainter& painter, const QRect& court, int text) const {
@@ -327,6 +322,7 @@ void MainForm::toggleSpectatorBoard() {
 
 void MainForm::boardFollows() {
     if (spectator_) spectator_->follow();
+    webFollows();
 }
 
 }  // namespace pellix

@@ -66,6 +66,8 @@ private:
     void paintMessage(QPainter& painter, const QRect& area, int text) const;
     void paintTitles(QPainter& painter, const QRect& area, int text) const;
     void paintStandings(QPainter& painter, const QRect& area, int text) const;
+    // The web board's address and QR code, while it is served.
+    void paintWebAddress(QPainter& painter, const QRect& area, int text) const;
     QString holdersText(const Title& title) const;
 
     const MainForm& form_;

@@ -6,6 +6,7 @@
 #include "shell/program_folder.h"
 #include "shell/report.h"
 #include "shell/sound_player.h"
+#include "shell/web_board_link.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -37,6 +38,16 @@ int main(int argc, char* argv[]) {
             arguments, pellix::FolderPlaces::forExecutable(QCoreApplication::applicationDirPath().toStdString()));
     }
     const bool openBoard = std::ranges::find(arguments, pellix::kBoardOption) != arguments.end();
+    // --serve [ADDRESS:]PORT: the web board, on that port; it is not about the folder.
+    QString serve;
+    if (const auto option = std::ranges::find(arguments, std::string("--serve")); option != arguments.end()) {
+        if (option + 1 == arguments.end() || !pellix::web::parseListenSpec(QString::fromStdString(*(option + 1)))) {
+            std::fprintf(stderr, "pellix: --serve wants [ADDRESS:]PORT, PORT 1..65535\n");
+            return 2;
+        }
+        serve = QString::fromStdString(*(option + 1));
+        arguments.erase(option, option + 2);
+    }
     const pellix::FolderChoice folder = pellix::chooseProgramFolder(
         arguments, pellix::FolderPlaces::forExecutable(QCoreApplication::applicationDirPath().toStdString()));
     if (!folder.error.empty()) {
@@ -69,6 +80,18 @@ int main(int argc, char* argv[]) {
     }
     form.Form_Load();
     if (openBoard) form.toggleSpectatorBoard();
+    if (!serve.isEmpty()) {
+        // The window is more than the web board: it goes on scoring when the port cannot be had.
+        QString error;
+        if (form.serveWebBoard(serve, &error)) {
+            std::printf("pellix: serving the board at %s\n", qPrintable(form.webBoard()->address()));
+            std::fflush(stdout);
+        } else {
+            std::fprintf(stderr, "pellix: cannot serve the board on %s: %s\n", qPrintable(serve), qPrintable(error));
+            form.SetStatus("Status : Web ボードを開けません (" + serve.toStdString() + ": " + error.toStdString() + ")");
+        }
+    }
+    pellix::installWebBoardControl(form);
     qCInfo(startUpLog).noquote() << "folder" << QString::fromStdString(folder.folder.string()) << "status"
                                  << form.lblStatus->text();
     if (folder.createdFromSample && form.xlApp) form.SetStatus(pellix::sampleCopyNotice());

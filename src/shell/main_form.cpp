@@ -10,6 +10,7 @@
 #include "shell/audience_board.h"
 #include "shell/token_widget.h"
 #include "shell/vb_timer.h"
+#include "shell/web_board_link.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

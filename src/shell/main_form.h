@@ -61,6 +61,7 @@ class SpectatorBoard;
 class SoundPlayer;
 class TokenWidget;
 class VbTimer;
+class WebBoardLink;
 
 // The seams a test replaces: sounds, modal message boxes, the program folder.
 struct FormSeams {
@@ -167,6 +168,7 @@ public:
     void dragEnded() override;
     void refused(Refusal why, const std::string& message) override;
     void closeWindow() override;
+    void operationBegins() override;
 
     TurnMachine& turn() { return *turn_; }
     const TurnMachine& turn() const { return *turn_; }
@@ -177,6 +179,13 @@ public:
     // full screen on the screen it stands on, or back. Null until first opened.
     void toggleSpectatorBoard();
     SpectatorBoard* spectatorBoard() const { return spectator_.get(); }
+
+    // The web board (web_board_link.cpp): serves it on "[ADDRESS:]PORT", or says why not in
+    // `error`. Null until first served.
+    bool serveWebBoard(const QString& listen, QString* error);
+    WebBoardLink* webBoard() const { return web_.get(); }
+    // The player named at the last close, until the next countdown; 0 for nobody.
+    int namedPlayer() const { return markedToken_; }
 
     // Module-level state.
     Board board;
@@ -278,8 +287,10 @@ private:
     bool unloaded_ = false;
     std::unique_ptr<SpectatorBoard> spectator_;
     void installSpectatorShortcuts();
-    // The spectator board, when open, reads this window again.
+    // The spectator board, when open, reads this window again; so does the web board.
     void boardFollows();
+    std::unique_ptr<WebBoardLink> web_;
+    void webFollows();
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;
 

@@ -234,6 +234,7 @@ void MainForm::countdownStarted() {
         spectator_->showNamed(0);
         spectator_->showCountdown(cmdSave->text());
     }
+    webFollows();
     SetStatus("Status : Shout \"Come on !\"");
 }
 
@@ -242,12 +243,14 @@ void MainForm::forgetNamedPlayer() {
     markedToken_ = 0;
     updateGuide();
     if (spectator_) spectator_->showNamed(0);
+    webFollows();
 }
 
 void MainForm::countdownTicked() {
     if (const std::optional<std::string> next = nextCountdownCaption(cmdSave->text().toStdString()))
         cmdSave->setText(toQString(*next));
     if (spectator_) spectator_->showCountdown(cmdSave->text());
+    webFollows();
 }
 
 void MainForm::closeBegins(std::int16_t named) {
@@ -265,6 +268,7 @@ void MainForm::closeBegins(std::int16_t named) {
         spectator_->showCountdown({});
         spectator_->showNamed(markedToken_);
     }
+    webFollows();
     SetStatus("Status : Time Up");
 }
 
@@ -286,6 +290,7 @@ void MainForm::restoreIdleControls(std::int16_t turn, bool recorded) {
     cmdSave->setEnabled(!board.courtHasPlaceholder());
     cmdSave->setText(toQString(kDecideCaption));
     updateGuide();
+    webFollows();
 }
 
 void MainForm::closeEnded(std::int16_t turn, bool recorded) {

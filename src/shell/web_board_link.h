@@ -1,0 +1,59 @@
+#pragma once
+
+// The window's side of the web board: it serves the board on the address asked for, hands the
+// server the state both boards show whenever the spectator board follows the window, and the
+// token and court pictures the window shows (as PNG, encoded once per picture). It reads only
+// what the window has already read.
+
+#include "web/board_server.h"
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <array>
+
+namespace pellix {
+
+class MainForm;
+
+class WebBoardLink : public QObject {
+    Q_OBJECT
+
+public:
+    explicit WebBoardLink(MainForm& form);
+
+    // Serves on `spec`; false, with the reason in `error`, when the address cannot be had.
+    bool start(const web::ListenSpec& spec, QString* error);
+    void stop();
+    bool serving() const { return server_.isListening(); }
+    // Reads the window again and sends the state to the pages when it has changed.
+    void follow();
+    // The address a phone in the hall opens ("http://192.168.1.20:8080/"); empty when not serving.
+    QString address() const;
+    web::BoardServer& server() { return server_; }
+    // The address's QR code, for a phone's camera; null when not serving.
+    const QImage& qr() const { return qr_; }
+
+private:
+    void updatePictures();
+
+    MainForm& form_;
+    web::BoardServer server_;
+    // While a turn or an operation is being written, the state is read again until it is over.
+    QTimer settle_;
+    std::array<qint64, 14> pictureKeys_{};  // 1..12 the tokens, 13 the court
+    QImage qr_;
+};
+
+// The window's control for the web board, left of the display format's caption: it serves the
+// board on the port used last (8080 the first time), shows the address to open with its QR code,
+// and stops it. Its name is "webBoardButton".
+void installWebBoardControl(MainForm& form);
+
+// The QR code of `text`, black on white with a quiet zone, each module `module` pixels; null
+// when the text cannot be encoded.
+QImage qrCode(const QString& text, int module);
+
+}  // namespace pellix

@@ -1,0 +1,322 @@
+# The web board served by the real program in a real window (under xvfb-run): a headless Chromium
+# shows the court's names and follows a turn without a reload; climbing paths in every encoding,
+# every method, an oversized head, a head that never ends and a thousand malformed requests from a
+# seeded generator get nothing but the routes; 200 event streams through 20 turns each receive
+# every state. Loopback only; every loop is bounded.
+
+import http.client
+import json
+import os
+import random
+import selectors
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+import pellix_e2e as e2e
+
+ROUTES = {"/", "/state.json", "/events", "/court"} | {"/token/%d" % n for n in range(1, 13)}
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class ServedWindow(e2e.Window):
+    def __init__(self, args, port):
+        self.port = port
+        super().__init__(args)
+
+    def start(self):
+        env = dict(os.environ, QT_SCALE_FACTOR="1", QT_QPA_PLATFORM="xcb")
+        return subprocess.Popen([os.path.join(self.work, "pellix"), "--serve", "127.0.0.1:%d" % self.port],
+                                cwd=self.work, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+# The raw answer to raw bytes: the status (0 when the connection closed without one) and the bytes.
+def exchange(port, data, timeout=10):
+    with socket.create_connection(("127.0.0.1", port), timeout=timeout) as s:
+        try:
+            s.sendall(data)
+            s.shutdown(socket.SHUT_WR)  # nothing more comes: a cut request ends here
+        except OSError:  # closed while sending: the answer may still be there
+            pass
+        answer = b""
+        try:
+            while chunk := s.recv(65536):
+                answer += chunk
+        except OSError:
+            pass
+    status = int(answer[9:12]) if answer.startswith(b"HTTP/1.1 ") and answer[9:12].isdigit() else 0
+    return status, answer
+
+
+def state(port):
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+    connection.request("GET", "/state.json")
+    return json.loads(connection.getresponse().read())
+
+
+def play_turn(window, port, miss_key):
+    before = state(port)["turn"]
+    e2e.xdotool("key", "space", "sleep", 0.3, "key", miss_key)
+    return e2e.wait(lambda: state(port)["turn"] == before + 1 and state(port)["phase"] == "idle", 20)
+
+
+# Chromium driven through its debugging pipe (fds 3 and 4, NUL-ended JSON): opens `url`, and
+# `evaluate` gives an expression's value in the page.
+class Browser:
+    def __init__(self, url):
+        to_browser, self.writer = os.pipe()
+        self.reader, from_browser = os.pipe()
+        self.profile = tempfile.mkdtemp(prefix="pellix-chromium-")
+
+        def fds():
+            os.dup2(to_browser, 3)
+            os.dup2(from_browser, 4)
+        self.process = subprocess.Popen(
+            ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--remote-debugging-pipe",
+             "--user-data-dir=" + self.profile, "about:blank"],
+            preexec_fn=fds, pass_fds=(3, 4), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(to_browser)
+        os.close(from_browser)
+        self.next_id, self.buffer = 0, b""
+        target = self.call("Target.createTarget", url=url)["targetId"]
+        self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
+
+    def call(self, method, session=None, **params):
+        self.next_id += 1
+        message = {"id": self.next_id, "method": method, "params": params}
+        if session:
+            message["sessionId"] = session
+        os.write(self.writer, json.dumps(message).encode() + b"\0")
+        deadline = time.time() + 30
+        while time.time() < deadline:
+            while b"\0" in self.buffer:
+                line, self.buffer = self.buffer.split(b"\0", 1)
+                answer = json.loads(line)
+                if answer.get("id") == self.next_id:
+                    return answer.get("result", {})
+            self.buffer += os.read(self.reader, 1 << 16)
+        raise RuntimeError("no answer to " + method)
+
+    def evaluate(self, expression):
+        return self.call("Runtime.evaluate", self.session, expression=expression, returnByValue=True)["result"].get("value")
+
+    def close(self):
+        self.process.kill()
+        self.process.wait()
+        subprocess.run(["rm", "-rf", self.profile])
+
+
+def check_browser(window, port, problems):
+    url = "http://127.0.0.1:%d/" % port
+    dom = subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--dump-dom",
+                          "--virtual-time-budget=4000", url], capture_output=True, text=True, timeout=120).stdout
+    for place in state(port)["court"]:
+        if ('class="name">%s<' % place["name"]) not in dom:
+            problems.append("the page's DOM does not show court player %s: %s" % (place, dom[-400:]))
+    browser = Browser(url)
+    try:
+        shown = 'Array.from(document.querySelectorAll("#standings li"), li => li.textContent).join("|")'
+        if not e2e.wait(lambda: browser.evaluate(shown) and browser.evaluate("$('link').dataset.live") == "1", 20):
+            problems.append("the page shows no standings or never opened its event stream")
+        before = browser.evaluate(shown)
+        if not play_turn(window, port, "2"):
+            problems.append("a turn played for the browser was never recorded")
+        expected = "|".join("%d%s%s" % (line["player"], line["name"] or line["player"], line["text"])
+                            for line in state(port)["standings"])
+        if expected == before or not e2e.wait(lambda: browser.evaluate(shown) == expected, 10):
+            problems.append("the page did not follow the turn: %r, then %r, expected %r"
+                            % (before, browser.evaluate(shown), expected))
+        if browser.evaluate("performance.getEntriesByType('navigation').length") != 1:
+            problems.append("the page was loaded again")
+    finally:
+        browser.close()
+
+
+def check_requests(port, problems):
+    climbs = ["/../data.xls", "/..%2fdata.xls", "/%2e%2e/data.xls", "/%2E%2E%2Fdata.xls", "/..%5cdata.xls",
+              "/%252e%252e/data.xls", "/%c0%ae%c0%ae/data.xls", "/..\\data.xls", "//etc/passwd", "/token/../data.xls",
+              "/token/1/../../data.xls", "/./data.xls", "/data.xls", "/image/CourtFrame.gif", "/token/%2e%2e",
+              "/%00/data.xls", "/token/1%00", "/court/..", "/events/../data.xls", "http://127.0.0.1/../data.xls"]
+    for path in climbs:
+        status, answer = exchange(port, b"GET " + path.encode() + b" HTTP/1.1\r\nHost: x\r\n\r\n")
+        if status not in (400, 404):
+            problems.append("%s answered %d" % (path, status))
+    for method in ["POST", "PUT", "DELETE", "PATCH", "OPTIONS", "TRACE", "CONNECT", "PROPFIND", "MKCOL", "get", "BREW"]:
+        status, _ = exchange(port, method.encode() + b" /state.json HTTP/1.1\r\nContent-Length: 3\r\n\r\nabc")
+        if status != 405:
+            problems.append("%s answered %d" % (method, status))
+    status, _ = exchange(port, b"GET / HTTP/1.1\r\nX-Big: " + b"a" * 9000 + b"\r\n\r\n")
+    if status != 431:
+        problems.append("an oversized head answered %d" % status)
+    started = time.time()
+    with socket.create_connection(("127.0.0.1", port), timeout=30) as s:
+        s.sendall(b"GET / HTTP/1.1\r\nX-Slow: ")
+        try:
+            for _ in range(60):  # a byte a quarter second, never the blank line
+                s.sendall(b"a")
+                time.sleep(0.25)
+            problems.append("a head that never ends was not cut off in 15 s")
+        except OSError:
+            pass
+    if time.time() - started > 15:
+        problems.append("a head that never ends was cut off after %.1f s" % (time.time() - started))
+    # A thousand malformed requests: cut, doubled, bytes flipped and shuffled from good ones.
+    rng = random.Random(20261208)
+    seeds = [b"GET /state.json HTTP/1.1\r\nHost: x\r\n\r\n", b"HEAD /token/3 HTTP/1.0\r\n\r\n", b"GET /events HTTP/1.1\r\n\r\n"]
+    for i in range(1000):
+        data = bytearray(rng.choice(seeds))
+        for _ in range(rng.randint(1, 6)):
+            if not data:
+                break
+            at = rng.randrange(len(data))
+            action = rng.randrange(5)
+            if action == 0:
+                data[at] = rng.randrange(256)
+            elif action == 1:
+                data.insert(at, rng.choice(b"/.%\\\r\n :?#\0\xff"))
+            elif action == 2:
+                del data[at]
+            elif action == 3:
+                data[at:at] = data[:rng.randrange(len(data))]
+            else:
+                data = data[:at]
+        data = bytes(data)
+        status, answer = exchange(port, data, timeout=8)
+        target = data.split(b" ")[1].split(b"?")[0] if data.count(b" ") >= 2 else b""
+        if status == 200 and target.decode(errors="replace") not in ROUTES:
+            problems.append("malformed request %d %r was served" % (i, data))
+        if status not in (0, 200, 400, 404, 405, 431):
+            problems.append("malformed request %d %r answered %d" % (i, data, status))
+    if state(port)["court"] is None:
+        problems.append("the board stopped answering")
+
+
+# 200 connections that never ask: a newcomer is served, and the oldest of them is dropped for it.
+def check_cap(port, problems):
+    idle = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(200)]
+    time.sleep(0.5)
+    if exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] != 200:
+        problems.append("a newcomer to 200 idle connections was not served")
+    try:
+        oldest_dropped = idle[0].recv(1) == b""
+    except OSError:
+        oldest_dropped = True
+    idle[1].setblocking(False)
+    try:
+        idle[1].recv(1)
+        problems.append("more than the oldest idle connection was dropped")
+    except BlockingIOError:
+        pass
+    if not oldest_dropped:
+        problems.append("the oldest idle connection was not dropped")
+    for s in idle:
+        s.close()
+
+
+# 200 event streams through 20 turns: each stream receives the same states, every recorded turn
+# among them.
+def check_streams(window, port, problems):
+    selector = selectors.DefaultSelector()
+    streams = {}
+    for _ in range(200):
+        s = socket.create_connection(("127.0.0.1", port), timeout=10)
+        s.sendall(b"GET /events HTTP/1.1\r\nHost: x\r\n\r\n")
+        s.setblocking(False)
+        selector.register(s, selectors.EVENT_READ)
+        streams[s] = b""
+
+    def pump(seconds):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            for key, _ in selector.select(0.05):
+                try:
+                    chunk = key.fileobj.recv(1 << 20)
+                except BlockingIOError:
+                    continue
+                if not chunk:
+                    selector.unregister(key.fileobj)
+                streams[key.fileobj] += chunk
+
+    # The events received whole: each ends with a blank line.
+    def states(data):
+        return [json.loads(event[event.index("data: ") + 6:]) for event in data.decode(errors="replace").split("\n\n")[:-1]
+                if "data: " in event]
+
+    # The program's own answers are all the test needs: no 201st connection.
+    def latest():
+        pump(0.1)
+        found = states(next(iter(streams.values())))
+        return found[-1] if found else None
+    first = e2e.wait(latest, 10)["turn"]
+    delays = []
+    for turn in range(20):
+        pressed = time.time()
+        e2e.xdotool("key", "space")
+        if e2e.wait(lambda: (now := latest()) and now["phase"] == "countdown", 5):
+            delays.append(time.time() - pressed)
+        e2e.xdotool("key", "0" if turn % 2 else "1")
+        if not e2e.wait(lambda: (now := latest()) and now["turn"] == first + turn + 1 and now["phase"] == "idle", 20):
+            problems.append("turn %d of the streams was never recorded" % (first + turn + 1))
+            break
+    pump(2)
+    if exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] != 503:
+        problems.append("a newcomer to 200 event streams was not refused")
+    received = [states(data) for data in streams.values()]
+    for stream in streams:
+        stream.close()
+    turns = sorted({each["turn"] for each in received[0]}) if received[0] else []
+    if turns != list(range(first, first + 21)):
+        problems.append("the first stream saw turns %s, expected %d..%d" % (turns, first, first + 20))
+    # The closed streams leave room once the program has seen them go.
+    answer = e2e.wait(lambda: (a := exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n"))[0] == 200 and a[1], 10)
+    if not received[0] or not answer or received[0][-1] != json.loads(answer.split(b"\r\n\r\n", 1)[1]):
+        problems.append("the first stream's last state is not the state")
+    differing = sum(1 for each in received if each != received[0])
+    if differing:
+        problems.append("%d of 200 streams received other states than the first" % differing)
+    print("each of 200 streams received %d states in 20 turns; the countdown reached the first stream %.0f ms "
+          "(median) after the key was sent" % (len(received[0]), 1000 * sorted(delays)[len(delays) // 2] if delays else -1))
+
+
+def main():
+    args = e2e.arguments(screenshot="")
+    if not shutil.which("chromium"):
+        print("skipped: chromium is not installed")
+        return 77
+    port = free_port()
+    window = ServedWindow(args, port)
+    problems = []
+    try:
+        if not e2e.wait(lambda: exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] == 200, 20):
+            raise RuntimeError("the board is not served on port %d" % port)
+        window.click(e2e.NOWHERE)
+        e2e.xdotool("key", "--delay", 80, "1", "a", "2", "b", "3", "c", "4", "d", "sleep", 0.5)
+        if not play_turn(window, port, "1"):
+            problems.append("the first turn was never recorded")
+        check_browser(window, port, problems)
+        if args.screenshot:  # the page on a phone held upright, for the README
+            subprocess.run(["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--hide-scrollbars",
+                            "--window-size=412,915", "--virtual-time-budget=4000", "--screenshot=" + args.screenshot,
+                            "http://127.0.0.1:%d/" % port], capture_output=True, timeout=120)
+        check_requests(port, problems)
+        check_cap(port, problems)
+        check_streams(window, port, problems)
+        if window.process.poll() is not None:
+            problems.append("the program ended")
+    finally:
+        problems += window.close()
+    for problem in problems:
+        print(problem)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

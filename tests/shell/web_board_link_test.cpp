@@ -1,0 +1,95 @@
+// The window's side of the web board: serving on the address asked for or saying why not, the QR
+// code, the control, and the state the server holds following the window through a turn.
+
+#include "shell/web_board_link.h"
+#include "test_support.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QToolButton>
+
+namespace pellix {
+namespace {
+
+QJsonObject served(const MainForm& form) {
+    return QJsonDocument::fromJson(form.webBoard()->server().state()).object();
+}
+
+TEST(WebBoardWindow, ServesOnTheAddressAskedForOrSaysWhyNot) {
+    testing::ProgramFolder folder;
+    testing::RecordingForm form(folder);
+    form.Form_Load();
+    QString error;
+    EXPECT_FALSE(form.serveWebBoard(QStringLiteral("127.0.0.1:http"), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("127.0.0.1:http"))) << error.toStdString();
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost));
+    const QString listen = QStringLiteral("127.0.0.1:%1").arg(taken.serverPort());
+    error.clear();
+    EXPECT_FALSE(form.serveWebBoard(listen, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(form.webBoard()->serving());
+    EXPECT_TRUE(form.webBoard()->qr().isNull());
+    taken.close();
+    ASSERT_TRUE(form.serveWebBoard(listen, &error)) << error.toStdString();
+    EXPECT_EQ(form.webBoard()->address(), QStringLiteral("http://%1/").arg(listen));
+
+    // Square, in modules of 8 pixels, the finder pattern's corner after a quiet zone of 4 modules.
+    const QImage& code = form.webBoard()->qr();
+    EXPECT_EQ(code.width(), code.height());
+    EXPECT_EQ(code.width() % 8, 0);
+    EXPECT_EQ(code.pixelColor(31, 31), QColor(Qt::white));
+    EXPECT_EQ(code.pixelColor(32, 32), QColor(Qt::black));
+    installWebBoardControl(form);
+    const auto* button = form.findChild<QToolButton*>(QStringLiteral("webBoardButton"));
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->text(), form.webBoard()->address());
+    EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width() - 8);
+}
+
+TEST(WebBoardWindow, TheServedStateFollowsTheWindowThroughATurn) {
+    testing::ProgramFolder folder;
+    testing::RecordingForm form(folder);
+    form.Form_Load();
+    QTcpServer probe;  // a free port
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const QString listen = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    QString error;
+    ASSERT_TRUE(form.serveWebBoard(listen, &error)) << error.toStdString();
+    const int onCourt[] = {5, 2, 10, 11};
+    for (int slot = 1; slot <= 4; ++slot) form.picUser_DragDrop(kFirstPlaceholder - 1 + slot, onCourt[slot - 1]);
+    const QJsonArray court = served(form)[QStringLiteral("court")].toArray();
+    ASSERT_EQ(court.size(), 4);
+    for (int slot = 1; slot <= 4; ++slot) {
+        EXPECT_EQ(court[slot - 1][QStringLiteral("player")].toInt(), onCourt[slot - 1]);
+        EXPECT_EQ(court[slot - 1][QStringLiteral("name")].toString(),
+                  QString::fromStdString(form.playerName(onCourt[slot - 1])));
+    }
+    form.cmdSave_Click();
+    EXPECT_EQ(served(form)[QStringLiteral("phase")].toString(), QStringLiteral("countdown"));
+    EXPECT_EQ(served(form)[QStringLiteral("countdown")].toInt(), 3);
+    form.timDown_Timer();
+    EXPECT_EQ(served(form)[QStringLiteral("countdown")].toInt(), 2);
+    form.picCourt_Click(3);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return served(form)[QStringLiteral("phase")].toString() == "idle"; }, 5000));
+    const QJsonObject state = served(form);
+    EXPECT_EQ(state[QStringLiteral("turn")].toInt(), 1);
+    EXPECT_EQ(state[QStringLiteral("next_turn")].toString(), QStringLiteral("2"));
+    EXPECT_EQ(state[QStringLiteral("named")][QStringLiteral("player")].toInt(), 10);
+    EXPECT_TRUE(state[QStringLiteral("countdown")].isNull());
+    // The standings in the spectator board's order: the court by slot first.
+    const QJsonArray standings = state[QStringLiteral("standings")].toArray();
+    ASSERT_GE(standings.size(), 4);
+    for (int slot = 1; slot <= 4; ++slot)
+        EXPECT_EQ(standings[slot - 1][QStringLiteral("player")].toInt(), onCourt[slot - 1]);
+    form.cmdSave_Click();
+    EXPECT_TRUE(served(form)[QStringLiteral("named")].isNull());
+    form.cmdMiss_Click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return served(form)[QStringLiteral("turn")].toInt() == 2; }, 5000));
+}
+
+}  // namespace
+}  // namespace pellix
