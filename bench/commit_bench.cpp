@@ -28,35 +28,9 @@ using pellix::XlApp;
 using pellix::bench::benchFolder;
 using pellix::bench::Court;
 using pellix::bench::courtOfTurn;
+using pellix::bench::QuietHost;
 using pellix::bench::workbookWithTurns;
 
-// The window as far as a commit needs it, without a window: status messages and sounds go
-// nowhere; the relink re-reads the saved file as the sheet view does, when asked to.
-class QuietHost : public pellix::ScoreHost {
-public:
-    explicit QuietHost(bool relinkReads) : relinkReads_(relinkReads) {}
-    void SetStatus(const std::string&) override {}
-    void playSound(const std::string&) override {}
-    void showFailure(const std::string& message) override { throw std::runtime_error(message); }
-    void relinkSheetView() override {
-        if (!relinkReads_) return;
-        const auto book = pellix::xls::Workbook::open(dataPath);
-        benchmark::DoNotOptimize(book.shown(book.activeSheet()));
-    }
-    void sortBench() override {}
-    std::string viewCaption() const override { return "Normal"; }
-    void setViewCaption(const std::string&) override {}
-    void setPrizeVisible(bool) override {}
-    void setTurnText(const std::string&) override {}
-    bool setTokenPicture(int, const fs::path&) override { return true; }
-    bool setQvnPicture(const fs::path&) override { return true; }
-    bool setCourtPicture(const fs::path&) override { return true; }
-    void setPrizeCaption(const std::string&) override {}
-    fs::path dataPath;
-
-private:
-    bool relinkReads_;
-};
 
 // The last turn committed again, with a new court each time: the file keeps its size from one
 // commit to the next.

@@ -1,5 +1,7 @@
 #include "shell/form_layout.h"
 
+#include "workbook/display_format.h"
+
 #include <array>
 #include <cstring>
 
@@ -30,7 +32,7 @@ constexpr std::array kControls{
     ControlLayout{"txtTurn",      0, K::TextBox,      11400,   240,  2055, 1095,  5, "7878",                                       nullptr,          {kFixedGothic, 48, 400},           true,  true},
     ControlLayout{"cmdNext",      0, K::CommandButton,14280,   240,   975,  975,  2, "≫",                                         nullptr,          kPGothic36,                        true,  true},
     ControlLayout{"picQVN",       0, K::PictureBox,   14280,  1320,   810,  525, 22, nullptr,                                       nullptr,          kDefault,                          true,  true},
-    ControlLayout{"chkView",      0, K::CheckBox,     14280,  1920,   855,  375, 24, "Normal",                                     nullptr,          kDefault,                          true,  true},
+    ControlLayout{"chkView",      0, K::CheckBox,     14280,  1920,   855,  375, 24, captionOf(DisplayFormat::Normal),             nullptr,          kDefault,                          true,  true},
     ControlLayout{"OLEWorkSheet", 0, K::SheetView,      120,  5760, 15135, 4455,  0, nullptr,                                       nullptr,          kDefault,                          true,  true},
     ControlLayout{"picUser",      1, K::Token,            0,     0,     0,    0,  6, nullptr,                                       nullptr,          kDefault,                          true,  true},
     ControlLayout{"picUser",      2, K::Token,            0,     0,     0,    0,  7, nullptr,                                       nullptr,          kDefault,                          true,  true},

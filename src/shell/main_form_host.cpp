@@ -8,6 +8,7 @@
 #include "shell/sound_player.h"
 #include "shell/audience_board.h"
 #include "shell/token_widget.h"
+#include "workbook/display_format.h"
 
 #include <QCoreApplication>
 #include <QScreen>
@@ -231,7 +232,7 @@ void MainForm::setViewCaption(const std::string& caption) {
     chkView->setText(QString::fromStdString(caption));
     // The box shows the format the file holds, however the caption came to change.
     const QSignalBlocker blocker(chkView);
-    chkView->setChecked(caption == "Hyper");
+    chkView->setChecked(formatOfCaption(caption) == DisplayFormat::Hyper);
 }
 
 void MainForm::setPrizeVisible(bool visible) {

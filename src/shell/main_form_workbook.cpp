@@ -6,6 +6,7 @@
 #include "shell/correction_dialog.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
+#include "workbook/display_format.h"
 
 #include <QAction>
 #include <QSignalBlocker>
@@ -186,7 +187,7 @@ void MainForm::stepHistory(bool undo) {
         const bool hyper = std::any_of(sheet.rows.begin(), sheet.rows.end(), [](const xls::RowShown& row) {
             return row.row == cellmap::kRowBelowStatus - 1 && (row.hidden || row.heightTwips == 0);
         });
-        setViewCaption(hyper ? "Hyper" : "Normal");
+        setViewCaption(captionOf(hyper ? DisplayFormat::Hyper : DisplayFormat::Normal));
         setPrizeVisible(hyper);
         forgetNamedPlayer();
         if (step->operation == Operation::Commit)

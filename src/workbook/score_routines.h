@@ -9,6 +9,7 @@
 #include "workbook/score_host.h"
 #include "workbook/standings.h"
 #include "workbook/version_store.h"
+#include "workbook/workbook_lock.h"
 #include "workbook/xl_app.h"
 
 #include <cstdint>
@@ -85,13 +86,6 @@ struct WorkbookOperation {
 
 [[nodiscard]] OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperation& operation);
 
-// The lock files that office programs keep beside a workbook they have open; the owner's name
-// when the lock file gives one. Empty when nobody holds the file.
-struct WorkbookLock {
-    std::filesystem::path lockFile;
-    std::string holder;
-    std::string since;  // when the lock file was last written, local time "YYYY-MM-DD HH:MM"
-};
-std::optional<WorkbookLock> findWorkbookLock(const std::filesystem::path& workbook);
+
 
 }  // namespace pellix

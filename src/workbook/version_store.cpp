@@ -160,8 +160,9 @@ fs::path VersionStore::versionFile(int state) const {
 
 void VersionStore::load() {
     std::error_code error;
-    fs::create_directories(history_, error);
-    if (error || !fs::is_directory(history_, error)) {
+    // history/ is made when the first version is kept: a folder that never kept one stays as the
+    // scorer made it.
+    if (fs::exists(history_, error) && !fs::is_directory(history_, error)) {
         usable_ = false;
         return;
     }
@@ -279,6 +280,8 @@ void VersionStore::writeState(Move move, int target, int staleUpTo) {
     // Replaced by a rename, so a kill at any instant leaves the old or the new state. Not flushed
     // to disk: after a power cut an older state is read, and the version files themselves show
     // which replacement landed, as after a kill.
+    std::error_code made;
+    fs::create_directories(history_, made);
     const fs::path temporary = history_ / ".state.new";
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw xls::XlsError("cannot save history/state: " + std::string(std::strerror(errno)));
@@ -293,6 +296,8 @@ void VersionStore::writeState(Move move, int target, int staleUpTo) {
 }
 
 void VersionStore::keep(const fs::path& replaced, int state) {
+    std::error_code made;
+    fs::create_directories(history_, made);
     const fs::path file = versionFile(state);
     int error = link_(replaced, file);
     // A file left where the version goes (by a copy that a kill cut short) gives way.
