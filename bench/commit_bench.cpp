@@ -17,6 +17,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -34,18 +35,32 @@ using pellix::bench::workbookWithTurns;
 
 // The last turn committed again, with a new court each time: the file keeps its size from one
 // commit to the next.
-void commitRepeatedly(benchmark::State& state, bool relinkReads) {
+void commitRepeatedly(benchmark::State& state, bool relinkReads, bool keepVersions = false) {
     const int turns = static_cast<int>(state.range(0));
     QuietHost host(relinkReads);
     host.dataPath = workbookWithTurns(turns);
+    // Keeping versions: the same commits on a copy in a folder of its own, whose history/ the
+    // store fills.
+    pellix::SystemClock clock;
+    std::optional<pellix::VersionStore> store;
+    if (keepVersions) {
+        const fs::path folder = benchFolder() / ("kept_" + std::to_string(turns));
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::copy_file(host.dataPath, folder / "data.xls");
+        host.dataPath = folder / "data.xls";
+        store.emplace(host.dataPath, clock);
+    }
     XlApp xlApp;
     pellix::Board board;
     std::mt19937 random(7);
     for (auto _ : state) {
         const Court court = courtOfTurn(random);
         for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(court.slot[static_cast<std::size_t>(k)], k);
-        pellix::ScoreContext context{host, &xlApp, host.dataPath, board, static_cast<std::int16_t>(court.miss)};
-        if (!pellix::CommitTurn(context, static_cast<std::int16_t>(turns)).ok) state.SkipWithError("the commit failed");
+        pellix::ScoreContext context{host,  &xlApp, host.dataPath, board, static_cast<std::int16_t>(court.miss),
+                                     store ? &*store : nullptr};
+        const pellix::OperationResult result = pellix::CommitTurn(context, static_cast<std::int16_t>(turns));
+        if (!result.ok || result.notKept) state.SkipWithError("the commit failed or kept nothing");
     }
     state.counters["file_bytes"] = static_cast<double>(fs::file_size(host.dataPath));
 }
@@ -54,29 +69,10 @@ void commit(benchmark::State& state) {
     commitRepeatedly(state, false);
 }
 
-// The same commits on a copy in a folder of its own, whose history/ the store fills.
 void commitKept(benchmark::State& state) {
-    const int turns = static_cast<int>(state.range(0));
-    const fs::path folder = benchFolder() / ("kept_" + std::to_string(turns));
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    QuietHost host(false);
-    host.dataPath = folder / "data.xls";
-    fs::copy_file(workbookWithTurns(turns), host.dataPath);
-    pellix::SystemClock clock;
-    pellix::VersionStore store(host.dataPath, clock);
-    XlApp xlApp;
-    pellix::Board board;
-    std::mt19937 random(7);
-    for (auto _ : state) {
-        const Court court = courtOfTurn(random);
-        for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(court.slot[static_cast<std::size_t>(k)], k);
-        pellix::ScoreContext context{host, &xlApp, host.dataPath, board, static_cast<std::int16_t>(court.miss), &store};
-        const pellix::OperationResult result = pellix::CommitTurn(context, static_cast<std::int16_t>(turns));
-        if (!result.ok || result.notKept) state.SkipWithError("the commit failed or kept nothing");
-    }
-    state.counters["file_bytes"] = static_cast<double>(fs::file_size(host.dataPath));
+    commitRepeatedly(state, false, true);
 }
+
 void commitRelinked(benchmark::State& state) {
     commitRepeatedly(state, true);
 }
