@@ -3,9 +3,12 @@
 // a recorded turn's miss is corrected, the last court comes back, and a data.xls that went away
 // or another program's stale lock does not stop the game.
 
+#include "shell/correction_dialog.h"
 #include "test_support.h"
 
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QTableWidget>
 
 namespace pellix {
 namespace {
@@ -101,6 +104,30 @@ TEST(History, TheResetArchivesAndEverythingCanBeUndoneAfterARestart) {
     press(form, Qt::Key_R);
     EXPECT_EQ(form.board.CourtSlot, (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
     EXPECT_TRUE(form.cmdSave->isEnabled());
+}
+
+// The correction dialog lists the recorded turns latest first with their players and who was
+// named, and offers the chosen turn's four players or nobody, the one named first.
+TEST(History, TheCorrectionDialogOffersTheTurnsPlayers) {
+    testing::ProgramFolder folder;
+    testing::RecordingForm form(folder);
+    form.Form_Load();
+    playTurn(form, 2);
+    playTurn(form, 0);
+    const ShownRecord record(form.OLEWorkSheet->sheetModel().sheet());
+    CorrectionDialog dialog(record, [](int player) { return QStringLiteral("p%1").arg(player); });
+    auto* turns = dialog.findChild<QTableWidget*>(QStringLiteral("turns"));
+    auto* missed = dialog.findChild<QComboBox*>(QStringLiteral("missed"));
+    ASSERT_TRUE(turns && missed);
+    EXPECT_FALSE(dialog.choice());
+    ASSERT_EQ(turns->rowCount(), 2);
+    EXPECT_EQ(turns->item(1, 0)->text(), QStringLiteral("1"));
+    EXPECT_EQ(turns->item(1, 5)->text(), QStringLiteral("2 p2"));
+    turns->selectRow(1);
+    ASSERT_EQ(missed->count(), 5);
+    EXPECT_EQ(missed->currentData().toInt(), 2);
+    missed->setCurrentIndex(missed->findData(4));
+    EXPECT_EQ(dialog.choice(), std::optional(std::pair(1, 4)));
 }
 
 // A data.xls deleted while the program runs: the next operation says so and offers the last
