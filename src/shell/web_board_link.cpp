@@ -51,6 +51,10 @@ BoardPhase boardPhase(TurnPhase phase) {
 }  // namespace
 
 WebBoardLink::WebBoardLink(MainForm& form) : QObject(&form), form_(form) {
+    server_ = new web::BoardServer;
+    server_->moveToThread(&serverThread_);
+    serverThread_.setObjectName(QStringLiteral("web board"));
+    serverThread_.start();
     settle_.setSingleShot(true);
     settle_.setInterval(50);
     // Looks at the phase alone until it changes: a box held open during an operation costs nothing.
@@ -63,10 +67,29 @@ WebBoardLink::WebBoardLink(MainForm& form) : QObject(&form), form_(form) {
     pictureKeys_.fill(-1);
 }
 
+WebBoardLink::~WebBoardLink() {
+    // Closed and deleted on its own thread, before that thread ends.
+    onServer([this] { delete server_; });
+    serverThread_.quit();
+    serverThread_.wait();
+}
+
+template <typename Work>
+void WebBoardLink::onServer(Work work) {
+    QMetaObject::invokeMethod(server_, work, Qt::BlockingQueuedConnection);
+}
+
 bool WebBoardLink::start(const web::ListenSpec& spec, QString* error) {
-    if (server_.isListening()) server_.close();
-    if (!server_.listen(spec.address, spec.port)) {
-        if (error) *error = server_.errorString();
+    QString failure;
+    onServer([&] {
+        if (server_->isListening()) server_->close();
+        listening_ = server_->listen(spec.address, spec.port);
+        failure = server_->errorString();
+        address_ = server_->address();
+        port_ = server_->port();
+    });
+    if (!listening_) {
+        if (error) *error = failure;
         return false;
     }
     qr_ = qrCode(address(), 8);
@@ -77,14 +100,15 @@ bool WebBoardLink::start(const web::ListenSpec& spec, QString* error) {
 
 void WebBoardLink::stop() {
     settle_.stop();
-    server_.close();
+    onServer([this] { server_->close(); });
+    listening_ = false;
     qr_ = QImage();
     if (form_.spectatorBoard()) form_.spectatorBoard()->update();
 }
 
 QString WebBoardLink::address() const {
-    if (!server_.isListening()) return {};
-    QHostAddress host = server_.address();
+    if (!listening_) return {};
+    QHostAddress host = address_;
     // Listening everywhere: the address the hall's network knows this computer by.
     if (host == QHostAddress::Any || host == QHostAddress::AnyIPv4 || host == QHostAddress::AnyIPv6) {
         host = QHostAddress::LocalHost;
@@ -98,7 +122,7 @@ QString WebBoardLink::address() const {
     }
     const QString name = host.protocol() == QAbstractSocket::IPv6Protocol ? QLatin1Char('[') + host.toString() + QLatin1Char(']')
                                                                            : host.toString();
-    return QStringLiteral("http://%1:%2/").arg(name).arg(server_.port());
+    return QStringLiteral("http://%1:%2/").arg(name).arg(port_);
 }
 
 void WebBoardLink::updatePictures() {
@@ -106,16 +130,20 @@ void WebBoardLink::updatePictures() {
         const QPixmap picture = form_.picUser[token] ? form_.picUser[token]->picture() : QPixmap();
         if (picture.cacheKey() == pictureKeys_[token]) continue;
         pictureKeys_[token] = picture.cacheKey();
-        server_.setTokenPicture(token, png(picture));
+        QMetaObject::invokeMethod(server_, [server = server_, token, bytes = png(picture)] {
+            server->setTokenPicture(token, bytes);
+        });
     }
     if (form_.courtPicture().cacheKey() != pictureKeys_[13]) {
         pictureKeys_[13] = form_.courtPicture().cacheKey();
-        server_.setCourtPicture(png(form_.courtPicture()));
+        QMetaObject::invokeMethod(server_, [server = server_, bytes = png(form_.courtPicture())] {
+            server->setCourtPicture(bytes);
+        });
     }
 }
 
 void WebBoardLink::follow() {
-    if (!server_.isListening()) return;
+    if (!listening_) return;
     updatePictures();
     BoardInputs inputs;
     inputs.sheet = &form_.OLEWorkSheet->sheetModel().sheet();
@@ -125,7 +153,8 @@ void WebBoardLink::follow() {
     inputs.phase = boardPhase(form_.turn().phase());
     inputs.countdownCaption = form_.cmdSave->text().toStdString();
     inputs.nextTurn = form_.txtTurn->text().toStdString();
-    server_.publish(web::stateJson(boardState(inputs)));
+    state_ = web::stateJson(boardState(inputs));
+    QMetaObject::invokeMethod(server_, [server = server_, state = state_] { server->publish(state); });
     if (inputs.phase == BoardPhase::Closing || inputs.phase == BoardPhase::Busy) settle_.start();
 }
 

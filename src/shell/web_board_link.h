@@ -8,7 +8,9 @@
 #include "web/board_server.h"
 
 #include <QImage>
+#include <QHostAddress>
 #include <QObject>
+#include <QThread>
 #include <QString>
 #include <QTimer>
 
@@ -23,24 +25,37 @@ class WebBoardLink : public QObject {
 
 public:
     explicit WebBoardLink(MainForm& form);
+    ~WebBoardLink() override;
 
     // Serves on `spec`; false, with the reason in `error`, when the address cannot be had.
     bool start(const web::ListenSpec& spec, QString* error);
     void stop();
-    bool serving() const { return server_.isListening(); }
+    bool serving() const { return listening_; }
     // Reads the window again and sends the state to the pages when it has changed.
     void follow();
     // The address a phone in the hall opens ("http://192.168.1.20:8080/"); empty when not serving.
     QString address() const;
-    web::BoardServer& server() { return server_; }
+    // The last state handed to the server.
+    const QByteArray& state() const { return state_; }
     // The address's QR code, for a phone's camera; null when not serving.
     const QImage& qr() const { return qr_; }
 
 private:
     void updatePictures();
 
+    // Runs `work` on the server's thread and waits for it.
+    template <typename Work>
+    void onServer(Work work);
+
     MainForm& form_;
-    web::BoardServer server_;
+    // The server runs on a thread of its own: writing a state to a hall full of phones costs the
+    // window's thread nothing but handing the bytes over.
+    QThread serverThread_;
+    web::BoardServer* server_ = nullptr;  // lives on serverThread_
+    bool listening_ = false;
+    QHostAddress address_;
+    quint16 port_ = 0;
+    QByteArray state_;
     // While a turn or an operation is being written, the state is read again until it is over.
     QTimer settle_;
     std::array<qint64, 14> pictureKeys_{};  // 1..12 the tokens, 13 the court

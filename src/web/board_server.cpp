@@ -35,6 +35,9 @@ QByteArray pageTemplate() {
 }  // namespace
 
 BoardServer::BoardServer(ServerLimits limits, QObject* parent) : QObject(parent), limits_(limits) {
+    // Children, so that they move with the server to the thread it runs on.
+    server_.setParent(this);
+    sweeper_.setParent(this);
     connect(&server_, &QTcpServer::newConnection, this, &BoardServer::accept);
     sweeper_.setInterval(250);
     connect(&sweeper_, &QTimer::timeout, this, &BoardServer::sweep);

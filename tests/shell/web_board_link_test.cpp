@@ -14,7 +14,7 @@ namespace pellix {
 namespace {
 
 QJsonObject served(const MainForm& form) {
-    return QJsonDocument::fromJson(form.webBoard()->server().state()).object();
+    return QJsonDocument::fromJson(form.webBoard()->state()).object();
 }
 
 TEST(WebBoardWindow, ServesOnTheAddressAskedForOrSaysWhyNot) {
