@@ -24,13 +24,20 @@ export XDG_RUNTIME_DIR="$folder"/runtime
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
 
 # No window manager: the client area starts at the screen's top-left, one pixel per 15 twips.
-QT_SCALE_FACTOR=1 QT_QPA_PLATFORM=xcb "$folder"/pellix >"$folder"/stdout.txt 2>"$folder"/stderr.txt &
-pid=$!
-
-for _ in $(seq 1 100); do
-    if xdotool search --name 'Pellix' >/dev/null 2>&1; then break; fi
-    sleep 0.1
-done
+start_program() {
+    QT_SCALE_FACTOR=1 QT_QPA_PLATFORM=xcb "$folder"/pellix >"$folder"/stdout.txt 2>"$folder"/stderr.txt &
+    pid=$!
+    for _ in $(seq 1 100); do
+        if xdotool search --name 'Pellix' >/dev/null 2>&1; then return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+# A program that could not reach the X server (a machine too busy for it) is started once more.
+if ! start_program && grep -q "could not connect to display" "$folder"/stderr.txt; then
+    wait "$pid" 2>/dev/null || true
+    start_program || true
+fi
 xdotool search --name 'Pellix' >/dev/null || { echo "the window never appeared"; cat "$folder"/stderr.txt; exit 1; }
 # Start-up has ended when the workbook shows in the sheet view; give the window time to paint.
 sleep 2
