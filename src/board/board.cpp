@@ -52,12 +52,8 @@ TokenPlace Board::courtPlace(int slot) {
 Board::Board() {
     for (int p = 1; p <= 9; ++p) places_[p] = benchPlace(p);
     for (int g = 1; g <= 3; ++g) places_[9 + g] = guestPlace(g);
-    for (int k = 1; k <= 4; ++k) {
-        const int placeholder = kFirstPlaceholder - 1 + k;
-        places_[placeholder] = courtPlace(k);
-        CourtSlot[k] = static_cast<std::int16_t>(placeholder);
-        Players[placeholder].Slot = static_cast<std::int16_t>(k);
-    }
+    for (int k = 1; k <= 4; ++k) places_[kFirstPlaceholder - 1 + k] = courtPlace(k);
+    standPlaceholders();
 }
 
 DropOutcome Board::dropOnToken(int source, int target) {
@@ -76,10 +72,22 @@ DropOutcome Board::dropOnToken(int source, int target) {
     return courtHasPlaceholder() ? DropOutcome::CourtIncomplete : DropOutcome::CourtComplete;
 }
 
+int Board::tokenInSlot(int slot) const {
+    return slot >= 1 && slot <= 4 ? CourtSlot[slot] : 0;
+}
+
 DropOutcome Board::dropOnCourtSlot(int source, int slot) {
-    if (slot < 1 || slot > 4) return DropOutcome::Nothing;
     // The token standing there is read now, at the drop, and fixed as the target.
-    return dropOnToken(source, CourtSlot[slot]);
+    const int target = tokenInSlot(slot);
+    return target == 0 ? DropOutcome::Nothing : dropOnToken(source, target);
+}
+
+void Board::standPlaceholders() {
+    for (int k = 1; k <= 4; ++k) {
+        const int placeholder = kFirstPlaceholder - 1 + k;
+        CourtSlot[k] = static_cast<std::int16_t>(placeholder);
+        Players[placeholder].Slot = static_cast<std::int16_t>(k);
+    }
 }
 
 bool Board::courtHasPlaceholder() const {

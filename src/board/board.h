@@ -62,6 +62,11 @@ public:
     DropOutcome dropOnToken(int source, int target);
     // A token dropped on court slot area `slot` (1..4): the same as a drop on the token there.
     DropOutcome dropOnCourtSlot(int source, int slot);
+    // What a drop on court slot area `slot` lands on: the token standing there now; 0 for a slot
+    // that is none.
+    int tokenInSlot(int slot) const;
+    // The start of a session's court: placeholders 21..24 in slots 1..4.
+    void standPlaceholders();
     bool courtHasPlaceholder() const;
     // Every Order as a commit starts from it: kOrderNotTakingPart for the players (and the
     // numbers without a token), kOrderPlaceholder for the placeholders.

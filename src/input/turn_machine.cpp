@@ -130,8 +130,7 @@ int TurnMachine::dropTarget(PointerTarget target) const {
     if (target.kind == PointerTarget::Kind::Token && tokenExists(target.index)) return target.index;
     // The token standing in the slot when the drop comes is the target, also for a drop that has
     // to wait.
-    if (target.kind == PointerTarget::Kind::CourtSlot && target.index >= 1 && target.index <= 4)
-        return board_.CourtSlot[target.index];
+    if (target.kind == PointerTarget::Kind::CourtSlot) return board_.tokenInSlot(target.index);
     return 0;
 }
 

@@ -40,7 +40,7 @@ std::optional<std::string> stepTurnText(std::string_view text, TurnStep step);
 struct TurnToCommit {
     enum class Refusal {
         None,        // `turn` is the turn to record
-        NotANumber,  // the countdown does not start and nothing is shown
+        NotANumber,  // the countdown does not start; the window says the text is no number
         OutOfRange,  // the countdown does not start and `message` says which turns can be
     };
     Refusal refusal = Refusal::None;

@@ -66,10 +66,7 @@ std::string startupFailure(const std::filesystem::path& dataPath, const std::str
 void MainForm::Form_Load() {
     try {
         DataPath = programFolder_ / "data.xls";
-        for (int k = 1; k <= 4; ++k) {
-            board.CourtSlot[k] = static_cast<std::int16_t>(k + kFirstPlaceholder - 1);
-            board.Players[k + kFirstPlaceholder - 1].Slot = static_cast<std::int16_t>(k);
-        }
+        board.standPlaceholders();
         MissIndex = 0;
         versions_ = std::make_unique<VersionStore>(DataPath, clock_);
         xlApp = seams_.createXlApp ? seams_.createXlApp() : std::make_unique<XlApp>();
