@@ -41,7 +41,7 @@ int main(int argc, char* argv[]) {
     // --serve [ADDRESS:]PORT: the web board, on that port; it is not about the folder.
     QString serve;
     if (const auto option = std::ranges::find(arguments, std::string("--serve")); option != arguments.end()) {
-        if (option + 1 == arguments.end() || !pellix::web::parseListenSpec(QString::fromStdString(*(option + 1)))) {
+        if (option + 1 == arguments.end() || !pellix::web::parseListenAddress(QString::fromStdString(*(option + 1)))) {
             std::fprintf(stderr, "pellix: --serve wants [ADDRESS:]PORT, PORT 1..65535\n");
             return 2;
         }

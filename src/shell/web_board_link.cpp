@@ -79,11 +79,11 @@ void WebBoardLink::onServer(Work work) {
     QMetaObject::invokeMethod(server_, work, Qt::BlockingQueuedConnection);
 }
 
-bool WebBoardLink::start(const web::ListenSpec& spec, QString* error) {
+bool WebBoardLink::start(const web::ListenAddress& where, QString* error) {
     QString failure;
     onServer([&] {
         if (server_->isListening()) server_->close();
-        listening_ = server_->listen(spec.address, spec.port);
+        listening_ = server_->listen(where.address, where.port);
         failure = server_->errorString();
         address_ = server_->address();
         port_ = server_->port();
@@ -182,13 +182,13 @@ QImage qrCode(const QString& text, int module) {
 namespace pellix {
 
 bool MainForm::serveWebBoard(const QString& listen, QString* error) {
-    const std::optional<web::ListenSpec> spec = web::parseListenSpec(listen);
-    if (!spec) {
+    const std::optional<web::ListenAddress> where = web::parseListenAddress(listen);
+    if (!where) {
         if (error) *error = QStringLiteral("「%1」は [アドレス:]ポート として読めません").arg(listen);
         return false;
     }
     if (!web_) web_ = std::make_unique<WebBoardLink>(*this);
-    return web_->start(*spec, error);
+    return web_->start(*where, error);
 }
 
 void MainForm::operationBegins() {

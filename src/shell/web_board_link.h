@@ -27,8 +27,8 @@ public:
     explicit WebBoardLink(MainForm& form);
     ~WebBoardLink() override;
 
-    // Serves on `spec`; false, with the reason in `error`, when the address cannot be had.
-    bool start(const web::ListenSpec& spec, QString* error);
+    // Serves on `where`; false, with the reason in `error`, when the address cannot be had.
+    bool start(const web::ListenAddress& where, QString* error);
     void stop();
     bool serving() const { return listening_; }
     // Reads the window again and sends the state to the pages when it has changed.

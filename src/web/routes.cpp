@@ -56,19 +56,19 @@ const char* reasonPhrase(int status) {
     }
 }
 
-std::optional<ListenSpec> parseListenSpec(const QString& text) {
+std::optional<ListenAddress> parseListenAddress(const QString& text) {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     QString host = colon >= 0 ? text.left(colon) : QString();
     const QString portText = colon >= 0 ? text.mid(colon + 1) : text;
     bool number = false;
     const uint port = portText.toUInt(&number);
     if (!number || port == 0 || port > 65535 || portText.startsWith(QLatin1Char('+'))) return std::nullopt;
-    ListenSpec spec{QHostAddress(QHostAddress::Any), static_cast<quint16>(port)};
-    if (colon < 0) return spec;
+    ListenAddress where{QHostAddress(QHostAddress::Any), static_cast<quint16>(port)};
+    if (colon < 0) return where;
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) host = host.mid(1, host.size() - 2);
     if (host == QLatin1String("localhost")) host = QStringLiteral("127.0.0.1");
-    if (host.isEmpty() || !spec.address.setAddress(host)) return std::nullopt;
-    return spec;
+    if (host.isEmpty() || !where.address.setAddress(host)) return std::nullopt;
+    return where;
 }
 
 }  // namespace pellix::web

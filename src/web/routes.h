@@ -40,11 +40,11 @@ Answer answerFor(HeadParser::State state, const RequestHead& head);
 const char* reasonPhrase(int status);
 
 // Where to listen: "PORT" (every address) or "ADDRESS:PORT" ("[v6]:PORT" for IPv6), PORT 1..65535.
-struct ListenSpec {
+struct ListenAddress {
     QHostAddress address;
     quint16 port = 0;
-    bool operator==(const ListenSpec&) const = default;
+    bool operator==(const ListenAddress&) const = default;
 };
-std::optional<ListenSpec> parseListenSpec(const QString& text);
+std::optional<ListenAddress> parseListenAddress(const QString& text);
 
 }  // namespace pellix::web

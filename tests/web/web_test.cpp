@@ -95,12 +95,12 @@ TEST(RequestHead, EightKibibytesOfHeadAndNotAByteMore) {
     EXPECT_EQ(endless.state(), HeadParser::State::TooLarge);
 }
 
-TEST(ListenSpec, PortOrAddressAndPort) {
-    const std::tuple<const char*, std::optional<ListenSpec>> cases[] = {
-        {"8080", ListenSpec{QHostAddress(QHostAddress::Any), 8080}},
-        {"127.0.0.1:1", ListenSpec{QHostAddress(QStringLiteral("127.0.0.1")), 1}},
-        {"localhost:65535", ListenSpec{QHostAddress(QStringLiteral("127.0.0.1")), 65535}},
-        {"[::1]:8080", ListenSpec{QHostAddress(QStringLiteral("::1")), 8080}},
+TEST(ListenAddress, PortOrAddressAndPort) {
+    const std::tuple<const char*, std::optional<ListenAddress>> cases[] = {
+        {"8080", ListenAddress{QHostAddress(QHostAddress::Any), 8080}},
+        {"127.0.0.1:1", ListenAddress{QHostAddress(QStringLiteral("127.0.0.1")), 1}},
+        {"localhost:65535", ListenAddress{QHostAddress(QStringLiteral("127.0.0.1")), 65535}},
+        {"[::1]:8080", ListenAddress{QHostAddress(QStringLiteral("::1")), 8080}},
         {"0", std::nullopt},
         {"65536", std::nullopt},
         {"+80", std::nullopt},
@@ -109,7 +109,7 @@ TEST(ListenSpec, PortOrAddressAndPort) {
         {"example.org:80", std::nullopt},
         {"", std::nullopt},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(parseListenSpec(QString::fromUtf8(text)), expected) << text;
+    for (const auto& [text, expected] : cases) EXPECT_EQ(parseListenAddress(QString::fromUtf8(text)), expected) << text;
 }
 
 TEST(StateJson, AKnownWindowStateAsTheBoardReadsIt) {
