@@ -21,6 +21,21 @@ QFont textFont(double size) {
     return font;
 }
 
+// The value axis of a chart in `area` whose plot is `plot`: a grid line and its number at every
+// `step` from `first` to `last` (the zero line darker), the numbers left of the plot.
+template <typename YOf>
+void valueAxis(QPainter& painter, const QRectF& area, const QRectF& plot, const YOf& yOf, int first, int last,
+               int step, double textSize) {
+    for (int value = first; value <= last; value += step) {
+        painter.setPen(QPen(value == 0 ? kAxis : kGrid, 0));
+        painter.drawLine(QPointF(plot.left(), yOf(value)), QPointF(plot.right(), yOf(value)));
+        painter.setPen(kAxis);
+        painter.drawText(
+            QRectF(area.left(), yOf(value) - textSize, plot.left() - area.left() - textSize * 0.3, textSize * 2),
+            Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
+    }
+}
+
 // A step of 1, 2 or 5 times a power of ten that cuts `span` into at most `most` parts.
 int tickStep(int span, int most) {
     for (int scale = 1;; scale *= 10)
@@ -92,14 +107,7 @@ void paintStandingChart(QPainter& painter, const QRectF& area, const StatsTable&
 
     // The grid and the axes: the standing up the side, the turns along the bottom.
     const int valueStep = tickStep(highest - lowest, 6);
-    for (int value = -(-lowest / valueStep) * valueStep; value <= highest; value += valueStep) {
-        painter.setPen(QPen(value == 0 ? kAxis : kGrid, 0));
-        painter.drawLine(QPointF(plot.left(), yOf(value)), QPointF(plot.right(), yOf(value)));
-        painter.setPen(kAxis);
-        painter.drawText(
-            QRectF(area.left(), yOf(value) - textSize, plot.left() - area.left() - textSize * 0.3, textSize * 2),
-            Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
-    }
+    valueAxis(painter, area, plot, yOf, -(-lowest / valueStep) * valueStep, highest, valueStep, textSize);
     const int turnStep = tickStep(table.lastTurn, 8);
     for (int turn = 0; turn <= table.lastTurn; turn += turnStep) {
         painter.setPen(QPen(kAxis, 0));
@@ -167,14 +175,7 @@ void paintCountBars(QPainter& painter, const QRectF& area, const StatsTable& tab
     const QRectF plot = area.adjusted(metrics.horizontalAdvance(QString::number(highest)) + textSize * 0.8,
                                       textSize * 2.2, -textSize * 0.5, -textSize * 3.2);
     const auto yOf = [&](double value) { return plot.bottom() - plot.height() * value / highest; };
-    for (int value = 0; value <= highest; value += step) {
-        painter.setPen(QPen(value == 0 ? kAxis : kGrid, 0));
-        painter.drawLine(QPointF(plot.left(), yOf(value)), QPointF(plot.right(), yOf(value)));
-        painter.setPen(kAxis);
-        painter.drawText(
-            QRectF(area.left(), yOf(value) - textSize, plot.left() - area.left() - textSize * 0.3, textSize * 2),
-            Qt::AlignRight | Qt::AlignVCenter, QString::number(value));
-    }
+    valueAxis(painter, area, plot, yOf, 0, highest, step, textSize);
 
     // The legend.
     const std::array<std::pair<QColor, QString>, 2> legend = {
