@@ -50,7 +50,7 @@ private:
     MainForm& form_;
     // The server runs on a thread of its own: writing a state to a hall full of phones costs the
     // window's thread nothing but handing the bytes over.
-    QThread serverThread_;
+    web::ServerThread serverThread_;
     web::BoardServer* server_ = nullptr;  // lives on serverThread_
     bool listening_ = false;
     QHostAddress address_;
