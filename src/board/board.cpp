@@ -42,11 +42,9 @@ TokenPlace Board::guestPlace(int g) {
 }
 
 TokenPlace Board::courtPlace(int slot) {
-    // The court slot areas are 2775 x 1815 at Left 120 / 3000 and Top 120 / 2040; a token stands
-    // 600 right of its area's Left and 120 below its Top.
-    const double areaLeft = slot <= 2 ? 120 : 3000;
-    const double areaTop = (slot % 2 == 1) ? 120 : 2040;
-    return {areaLeft + 600, areaTop + 120};
+    // A token stands 600 right of its area's Left and 120 below its Top.
+    const SlotArea area = courtSlotArea(slot);
+    return {area.left + 600.0, area.top + 120.0};
 }
 
 Board::Board() {

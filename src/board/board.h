@@ -25,6 +25,15 @@ struct TokenPlace {
     bool operator==(const TokenPlace&) const = default;
 };
 
+// The four court slot areas, in twips: slots 1 and 2 on the left, 3 and 4 on the right, the odd
+// ones on top. The window draws them here and a token on court stands inside its slot's area.
+struct SlotArea {
+    int left, top, width, height;
+};
+constexpr SlotArea courtSlotArea(int slot) {
+    return {slot <= 2 ? 120 : 3000, slot % 2 == 1 ? 120 : 2040, 2775, 1815};
+}
+
 inline constexpr int kTokenCount = 24;  // token numbers 1..24; 13..20 have no token
 inline constexpr int kFirstPlaceholder = 21;
 inline constexpr double kBenchTop = 4080;  // a token is on the bench exactly when its Top is this

@@ -1,5 +1,6 @@
 #include "shell/form_layout.h"
 
+#include "board/board.h"
 #include "workbook/display_format.h"
 
 #include <array>
@@ -16,10 +17,10 @@ constexpr FontSpec kPGothic36{kProportionalGothic, 36, 400};
 // clang-format off
 constexpr std::array kControls{
     //             name           idx kind             left   top    width  height tab text                                          tool-tip          font                               visible enabled
-    ControlLayout{"picCourt",     1, K::CourtArea,      120,   120,  2775, 1815, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
-    ControlLayout{"picCourt",     2, K::CourtArea,      120,  2040,  2775, 1815, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
-    ControlLayout{"picCourt",     3, K::CourtArea,     3000,   120,  2775, 1815, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
-    ControlLayout{"picCourt",     4, K::CourtArea,     3000,  2040,  2775, 1815, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
+    ControlLayout{"picCourt",     1, K::CourtArea, courtSlotArea(1).left, courtSlotArea(1).top, courtSlotArea(1).width, courtSlotArea(1).height, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
+    ControlLayout{"picCourt",     2, K::CourtArea, courtSlotArea(2).left, courtSlotArea(2).top, courtSlotArea(2).width, courtSlotArea(2).height, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
+    ControlLayout{"picCourt",     3, K::CourtArea, courtSlotArea(3).left, courtSlotArea(3).top, courtSlotArea(3).width, courtSlotArea(3).height, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
+    ControlLayout{"picCourt",     4, K::CourtArea, courtSlotArea(4).left, courtSlotArea(4).top, courtSlotArea(4).width, courtSlotArea(4).height, -1, nullptr,                                       nullptr,          kDefault,                          true,  true},
     ControlLayout{"lblStatus",    0, K::Label,         6000,  3720,  4095,  255, 26, "Status : ",                                   nullptr,          kDefault,                          true,  true},
     ControlLayout{"Label1",       0, K::Label,        10560,   360,  3735,  855,  4, "第          節",                             nullptr,          kPGothic36,                        true,  true},
     ControlLayout{"lblVer",       0, K::Label,        10920,  1680,  3255,  255, 23, "Pellix乱打 入力用紙　ver 0.15.061110",        nullptr,          kDefault,                          true,  true},
