@@ -140,7 +140,7 @@ public:
     void playSound(const std::string& fileName) override;
     void showFailure(const std::string& message) override;
     void relinkSheetView() override;
-    void sortBench() override;
+    void sortBench(const BenchOrders& orders) override;
     std::string viewCaption() const override;
     void setViewCaption(const std::string& caption) override;
     void setPrizeVisible(bool visible) override;
@@ -189,7 +189,6 @@ public:
 
     // Module-level state.
     Board board;
-    std::int16_t MissIndex = 0;
     std::filesystem::path DataPath;
     std::unique_ptr<XlApp> xlApp;
 

@@ -108,7 +108,8 @@ void MainForm::dragEnded() {
     dragPicture_->hide();
 }
 
-void MainForm::sortBench() {
+void MainForm::sortBench(const BenchOrders& orders) {
+    board.setOrders(orders);
     board.SortBench([this] {
         for (int token = 1; token <= kTokenCount; ++token)
             if (tokenExists(token)) placeToken(token);
