@@ -91,7 +91,7 @@ int main(int argc, char* argv[]) {
             form.SetStatus("Status : Web ボードを開けません (" + serve.toStdString() + ": " + error.toStdString() + ")");
         }
     }
-    pellix::installWebBoardControl(form);
+    form.installWebBoardControl();
     qCInfo(startUpLog).noquote() << "folder" << QString::fromStdString(folder.folder.string()) << "status"
                                  << form.lblStatus->text();
     if (folder.createdFromSample && form.xlApp) form.SetStatus(pellix::sampleCopyNotice());

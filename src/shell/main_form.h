@@ -16,6 +16,7 @@
 //   main_form_workbook.cpp  chkView_Click, picQVN_Click, the history: undo, redo, correction,
 //                           the last court, a vanished workbook, a stale lock
 //   audience_board.cpp      toggleSpectatorBoard and what keeps the spectator board up to date
+//   web_board_link.cpp      serveWebBoard, boardFeed, the web board's control
 //
 // The phase of a turn belongs to the turn machine (input/turn_machine.h): every handler forwards
 // to it, and it calls back through TurnHost for what the window shows.
@@ -54,6 +55,7 @@ namespace layout {
 struct ControlLayout;
 }
 
+struct BoardFeed;
 class CourtArea;
 class InputFlush;
 class SheetView;
@@ -184,6 +186,10 @@ public:
     // `error`. Null until first served.
     bool serveWebBoard(const QString& listen, QString* error);
     WebBoardLink* webBoard() const { return web_.get(); }
+    // The window's control for the web board, left of the display format's caption: it serves the
+    // board on the port used last (8080 the first time), shows the address to open with its QR
+    // code, and stops it. Its name is "webBoardButton".
+    void installWebBoardControl();
     // The player named at the last close, until the next countdown; 0 for nobody.
     int namedPlayer() const { return markedToken_; }
 
@@ -290,6 +296,8 @@ private:
     void boardFollows();
     std::unique_ptr<WebBoardLink> web_;
     void webFollows();
+    // What both boards show now.
+    BoardFeed boardFeed() const;
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;
 

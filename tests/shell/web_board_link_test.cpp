@@ -42,7 +42,7 @@ TEST(WebBoardWindow, ServesOnTheAddressAskedForOrSaysWhyNot) {
     EXPECT_EQ(code.width() % 8, 0);
     EXPECT_EQ(code.pixelColor(31, 31), QColor(Qt::white));
     EXPECT_EQ(code.pixelColor(32, 32), QColor(Qt::black));
-    installWebBoardControl(form);
+    form.installWebBoardControl();
     const auto* button = form.findChild<QToolButton*>(QStringLiteral("webBoardButton"));
     ASSERT_TRUE(button);
     EXPECT_EQ(button->text(), form.webBoard()->address());
