@@ -17,10 +17,6 @@ constexpr const char* kDropSound = "ポコ.wav";
 
 }  // namespace
 
-void MainForm::picUser_DragDrop(int Index, int source) {
-    turn_->drop(PointerTarget::token(Index), source);
-}
-
 void MainForm::picCourt_DragDrop(int Index, int source) {
     turn_->drop(PointerTarget::courtSlot(Index), source);
 }

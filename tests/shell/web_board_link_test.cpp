@@ -60,20 +60,20 @@ TEST(WebBoardWindow, TheServedStateFollowsTheWindowThroughATurn) {
     QString error;
     ASSERT_TRUE(form.serveWebBoard(listen, &error)) << error.toStdString();
     const int onCourt[] = {5, 2, 10, 11};
-    for (int slot = 1; slot <= 4; ++slot) form.picUser_DragDrop(kFirstPlaceholder - 1 + slot, onCourt[slot - 1]);
+    for (int slot = 1; slot <= 4; ++slot) form.drag(onCourt[slot - 1], form.picUser(kFirstPlaceholder - 1 + slot));
     const QJsonArray court = served(form)[QStringLiteral("court")].toArray();
     ASSERT_EQ(court.size(), 4);
     for (int slot = 1; slot <= 4; ++slot) {
         EXPECT_EQ(court[slot - 1][QStringLiteral("player")].toInt(), onCourt[slot - 1]);
         EXPECT_EQ(court[slot - 1][QStringLiteral("name")].toString(),
-                  QString::fromStdString(form.playerName(onCourt[slot - 1])));
+                  QString::fromStdString(form.name(onCourt[slot - 1])));
     }
-    form.cmdSave_Click();
+    form.cmdSave->click();
     EXPECT_EQ(served(form)[QStringLiteral("phase")].toString(), QStringLiteral("countdown"));
     EXPECT_EQ(served(form)[QStringLiteral("countdown")].toInt(), 3);
-    form.timDown_Timer();
+    emit form.timDown->Timer();
     EXPECT_EQ(served(form)[QStringLiteral("countdown")].toInt(), 2);
-    form.picCourt_Click(3);
+    QTest::mouseClick(form.picCourt(3), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return served(form)[QStringLiteral("phase")].toString() == "idle"; }, 5000));
     const QJsonObject state = served(form);
     EXPECT_EQ(state[QStringLiteral("turn")].toInt(), 1);
@@ -85,9 +85,9 @@ TEST(WebBoardWindow, TheServedStateFollowsTheWindowThroughATurn) {
     ASSERT_GE(standings.size(), 4);
     for (int slot = 1; slot <= 4; ++slot)
         EXPECT_EQ(standings[slot - 1][QStringLiteral("player")].toInt(), onCourt[slot - 1]);
-    form.cmdSave_Click();
+    form.cmdSave->click();
     EXPECT_TRUE(served(form)[QStringLiteral("named")].isNull());
-    form.cmdMiss_Click();
+    form.cmdMiss->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return served(form)[QStringLiteral("turn")].toInt() == 2; }, 5000));
 }
 

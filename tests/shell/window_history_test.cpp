@@ -16,19 +16,19 @@ namespace {
 namespace fs = std::filesystem;
 using testing::readFile;
 
-void press(MainForm& form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
-    form.handleKey(QKeyEvent(QEvent::KeyPress, key, modifiers), false);
+void press(testing::RecordingForm& form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+    form.key(QKeyEvent(QEvent::KeyPress, key, modifiers));
 }
 
 // Players 1..4 in slots 1..4, turn `turn` closed by naming the player in `slot` (0: 通常ミス).
 void playTurn(testing::RecordingForm& form, int slot) {
     for (int k = 1; k <= 4; ++k)
-        if (form.board.CourtSlot[k] != k) form.picCourt_DragDrop(k, k);
-    form.cmdSave_Click();
+        if (form.court()[k] != k) form.drag(k, form.picCourt(k));
+    form.cmdSave->click();
     if (slot) {
-        form.picCourt_Click(slot);
+        QTest::mouseClick(form.picCourt(slot), Qt::LeftButton);
     } else {
-        form.cmdMiss_Click();
+        form.cmdMiss->click();
     }
 }
 
@@ -47,12 +47,12 @@ TEST(History, AWrongNameIsTakenBackAndRecordedAgain) {
     const std::string before = readFile(wrong.dataPath());
     playTurn(form, 2);
     const std::string recorded = readFile(wrong.dataPath());
-    form.picCourt_DragDrop(2, 9);  // the named player already substituted
+    form.drag(9, form.picCourt(2));  // the named player already substituted
     press(form, Qt::Key_Z);
     EXPECT_EQ(readFile(wrong.dataPath()), before);
     EXPECT_EQ(form.txtTurn->text(), QStringLiteral("1"));
-    EXPECT_EQ(form.board.CourtSlot, (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
-    EXPECT_FALSE(form.picUser[2]->marked());
+    EXPECT_EQ(form.court(), (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
+    EXPECT_FALSE(form.picUser(2)->marked());
     EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節の記録 を元に戻しました"));
     press(form, Qt::Key_Y);
     EXPECT_EQ(readFile(wrong.dataPath()), recorded);
@@ -78,7 +78,7 @@ TEST(History, TheResetArchivesAndEverythingCanBeUndoneAfterARestart) {
         playTurn(form, 0);
         beforeReset = readFile(folder.dataPath());
         form.answer = QMessageBox::Ok;
-        form.picQVN_Click();
+        QTest::mouseClick(form.picQVN, Qt::LeftButton);
         EXPECT_TRUE(form.messageBoxes.back().contains(QString::fromStdString((folder / "archive").string())));
     }
     ASSERT_EQ(std::distance(fs::directory_iterator(folder / "archive"), fs::directory_iterator()), 1);
@@ -100,9 +100,9 @@ TEST(History, TheResetArchivesAndEverythingCanBeUndoneAfterARestart) {
     EXPECT_EQ(folder.turnRow(2), "123400000000");
     EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節を訂正しました"));
 
-    for (int k = 1; k <= 4; ++k) form.picCourt_DragDrop(k, k + 4);
+    for (int k = 1; k <= 4; ++k) form.drag(k + 4, form.picCourt(k));
     press(form, Qt::Key_R);
-    EXPECT_EQ(form.board.CourtSlot, (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(form.court(), (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
     EXPECT_TRUE(form.cmdSave->isEnabled());
 }
 
