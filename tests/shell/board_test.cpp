@@ -72,7 +72,7 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     ASSERT_EQ(order, (std::vector<int>{7, 2, 10, 11, 4, 3, 1, 5, 6, 8}));
     const auto line = [&](int at) { return board->standings()[at]; };
     EXPECT_EQ(line(1).standing, QStringLiteral("6連勝中"));
-    EXPECT_EQ(line(1).name, QString::fromStdString(form.name(2)));
+    EXPECT_EQ(line(1).name, QString::fromStdString(form.OLEWorkSheet->sheetModel().cellAt(2, 1)->value.text));
     EXPECT_EQ(board->titles(), (LiveTitles{{6, {2}}, {7, {2}}, {2, {5}}}));
 
     // Hidden and opened again during the next countdown: it shows the countdown, nobody named.

@@ -39,36 +39,18 @@ FormSeams Recorders::seams(bool realBoxes) {
     return seams;
 }
 
-TokenWidget* RecordingForm::picUser(int token) const {
-    return findChild<TokenWidget*>(QStringLiteral("picUser(%1)").arg(token));
-}
-
-CourtArea* RecordingForm::picCourt(int slot) const {
-    return findChild<CourtArea*>(QStringLiteral("picCourt(%1)").arg(slot));
-}
-
-namespace {
-
-void pointer(QWidget* widget, QEvent::Type type, QPoint global, Qt::MouseButton button, Qt::MouseButtons buttons) {
-    QMouseEvent event(type, widget->mapFromGlobal(global), global, button, buttons, Qt::NoModifier);
-    QApplication::sendEvent(widget, &event);
-}
-
-}  // namespace
-
 void RecordingForm::drag(int source, const QWidget* target) {
     // Only tokens the scorer can see are found under the pointer.
     if (!isVisible()) show();
     TokenWidget* token = picUser(source);
+    const auto pointer = [token](QEvent::Type type, QPoint global, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, token->mapFromGlobal(global), global, button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(token, &event);
+    };
     const QPoint to = target->mapToGlobal(target->rect().center());
-    pointer(token, QEvent::MouseButtonPress, token->mapToGlobal(token->rect().center()), Qt::LeftButton, Qt::LeftButton);
-    pointer(token, QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
-    pointer(token, QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-}
-
-void RecordingForm::release(int token) {
-    TokenWidget* widget = picUser(token);
-    pointer(widget, QEvent::MouseButtonRelease, widget->mapToGlobal(widget->rect().center()), Qt::LeftButton, Qt::NoButton);
+    pointer(QEvent::MouseButtonPress, token->mapToGlobal(token->rect().center()), Qt::LeftButton, Qt::LeftButton);
+    pointer(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    pointer(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
 }
 
 std::array<std::int16_t, 5> RecordingForm::court() const {
@@ -79,11 +61,6 @@ std::array<std::int16_t, 5> RecordingForm::court() const {
             if (tokenExists(token) && picUser(token)->geometry().contains(middle)) court[slot] = static_cast<std::int16_t>(token);
     }
     return court;
-}
-
-std::string RecordingForm::name(int player) const {
-    const xls::CellShown* cell = OLEWorkSheet->sheetModel().cellAt(player, 1);
-    return cell && cell->value.kind == xls::ValueKind::Text ? cell->value.text : std::string();
 }
 
 }  // namespace pellix::testing

@@ -13,11 +13,7 @@
 #include "workbook/cell_map.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -60,11 +56,9 @@ public:
         : MainForm(folder.path(), seams(realBoxes)) {}
 
     template <typename Control>
-    Control* control(const char* name) const {
-        return findChild<Control*>(QString::fromLatin1(name));
-    }
-    TokenWidget* picUser(int token) const;
-    CourtArea* picCourt(int slot) const;
+    Control* control(const char* name) const { return findChild<Control*>(QString::fromLatin1(name)); }
+    TokenWidget* picUser(int token) const { return findChild<TokenWidget*>(QStringLiteral("picUser(%1)").arg(token)); }
+    CourtArea* picCourt(int slot) const { return findChild<CourtArea*>(QStringLiteral("picCourt(%1)").arg(slot)); }
     QPushButton* const cmdSave = control<QPushButton>("cmdSave");
     QPushButton* const cmdMiss = control<QPushButton>("cmdMiss");
     QPushButton* const cmdPrev = control<QPushButton>("cmdPrev");
@@ -83,14 +77,10 @@ public:
     // Token `source` pressed, dragged and released over the middle of `target` (a token or a
     // court slot's area).
     void drag(int source, const QWidget* target);
-    // A release over a token that no press began.
-    void release(int token);
     // A key pressed in the window.
     void key(QKeyEvent&& event) { QApplication::sendEvent(this, &event); }
     // The court as the window shows it: the token standing over each slot's area (1..4).
     std::array<std::int16_t, 5> court() const;
-    // The player's name as the sheet view shows it in column B.
-    std::string name(int player) const;
 };
 
 }  // namespace pellix::testing

@@ -75,7 +75,7 @@ TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
         form.cmdMiss->click();
         emit form.timMiss->Timer();
         emit form.timDown->Timer();
-        form.release(4);
+        QTest::mouseRelease(form.picUser(4), Qt::LeftButton);  // no press began it
         QTest::mouseClick(form.picCourt(1), Qt::LeftButton);
         form.drag(7, form.picUser(1));   // bench token 7 onto court player 1
         form.drag(8, form.picCourt(2));  // bench token 8 onto court slot 2
@@ -92,15 +92,25 @@ TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !form.workbookOpen(); }, 2000));
 }
 
-// Recording again a turn below the last recorded one asks first, naming the turns the next ones
-// will overwrite; Cancel, the default, starts nothing.
-TEST_F(TurnRoad, ATurnBelowTheLastRecordedAsksFirst) {
+// A turn text that cannot start the countdown is explained: in the status line when it is no
+// number, in a box that gives the turns that can be recorded when it is out of range. Recording
+// again a turn below the last recorded one asks first, naming the turns the next ones will
+// overwrite; Cancel, the default, starts nothing.
+TEST_F(TurnRoad, RefusedAndEarlierTurnsAreExplainedOrAsked) {
+    form.txtTurn->setText("abc");
+    form.cmdSave->click();
+    expectIdle("abc");
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" 「abc」は節の番号として読めません"));
+    form.txtTurn->setText("0");
+    form.cmdSave->click();
+    expectIdle("0");
     folder.setCell(cellmap::kTurnRow, cellmap::kTurnColumn, CellValue::ofNumber(11));
     form.OLEWorkSheet->CreateLink(folder.dataPath());
     form.txtTurn->setText(QStringLiteral("7"));
     form.cmdSave->click();
-    ASSERT_EQ(form.messageBoxes.size(), 1u);
-    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("第 8 節から第 11 節"))) << form.messageBoxes[0].toStdString();
+    ASSERT_EQ(form.messageBoxes.size(), 2u);
+    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("1 から 2060")));
+    EXPECT_TRUE(form.messageBoxes[1].contains(QStringLiteral("第 8 節から第 11 節"))) << form.messageBoxes[1].toStdString();
     expectIdle("7");
     form.answer = QMessageBox::Ok;
     form.cmdSave->click();
@@ -126,7 +136,6 @@ TEST_F(TurnRoad, OneClickOnTheTitlesAsksOnceAndTheResetForgetsTheNamed) {
 
     testing::ProgramFolder other;
     testing::RecordingForm real(other, true);
-    real.show();
     real.Form_Load();
     QRect box;
     QTimer closer;
@@ -142,20 +151,6 @@ TEST_F(TurnRoad, OneClickOnTheTitlesAsksOnceAndTheResetForgetsTheNamed) {
     real.cmdSave->click();  // out of range: said in a box
     ASSERT_FALSE(box.isEmpty());
     EXPECT_FALSE(box.intersects(QRect(real.lblStatus->mapToGlobal(QPoint()), real.lblStatus->size())));
-}
-
-// A turn text that cannot start the countdown is explained: in the status line when it is no
-// number, in a box that gives the turns that can be recorded when it is out of range.
-TEST_F(TurnRoad, RefusedTurnTextsAreExplained) {
-    form.txtTurn->setText("abc");
-    form.cmdSave->click();
-    expectIdle("abc");
-    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" 「abc」は節の番号として読めません"));
-    form.txtTurn->setText("0");
-    form.cmdSave->click();
-    expectIdle("0");
-    ASSERT_EQ(form.messageBoxes.size(), 1u);
-    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("1 から 2060")));
 }
 
 // The display switch shows the format the file holds; the reset asks first, with Cancel as the
