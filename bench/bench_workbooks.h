@@ -34,7 +34,7 @@ public:
     void playSound(const std::string&) override {}
     void showFailure(const std::string& message) override;
     void relinkSheetView() override;
-    void sortBench() override {}
+    void sortBench(const pellix::BenchOrders&) override {}
     std::string viewCaption() const override { return "Normal"; }
     void setViewCaption(const std::string&) override {}
     void setPrizeVisible(bool) override {}

@@ -57,9 +57,9 @@ void commitRepeatedly(benchmark::State& state, bool relinkReads, bool keepVersio
     for (auto _ : state) {
         const Court court = courtOfTurn(random);
         for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(court.slot[static_cast<std::size_t>(k)], k);
-        pellix::ScoreContext context{host,  &xlApp, host.dataPath, board, static_cast<std::int16_t>(court.miss),
-                                     store ? &*store : nullptr};
-        const pellix::OperationResult result = pellix::CommitTurn(context, static_cast<std::int16_t>(turns));
+        pellix::ScoreContext context{host, &xlApp, host.dataPath, board, store ? &*store : nullptr};
+        const pellix::OperationResult result =
+            pellix::CommitTurn(context, static_cast<std::int16_t>(turns), static_cast<std::int16_t>(court.miss));
         if (!result.ok || result.notKept) state.SkipWithError("the commit failed or kept nothing");
     }
     state.counters["file_bytes"] = static_cast<double>(fs::file_size(host.dataPath));

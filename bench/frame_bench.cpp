@@ -3,16 +3,23 @@
 // One frame at 60 Hz is 16.7 ms.
 
 #include "bench_workbooks.h"
+#include "shell/court_area.h"
 #include "shell/main_form.h"
 #include "shell/sheet_view.h"
 #include "shell/sound_player.h"
+#include "shell/token_widget.h"
+#include "shell/vb_timer.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -22,6 +29,26 @@ class Silence : public pellix::SoundPlayer {
 public:
     void play(const fs::path&) override {}
 };
+
+template <typename Control>
+Control* control(const pellix::MainForm& form, const QString& name) {
+    return form.findChild<Control*>(name);
+}
+
+// Player `player` dragged onto court slot `slot`, as the pointer does it.
+void standOnCourt(const pellix::MainForm& form, int player, int slot) {
+    auto* token = control<pellix::TokenWidget>(form, QStringLiteral("picUser(%1)").arg(player));
+    const auto* area = control<pellix::CourtArea>(form, QStringLiteral("picCourt(%1)").arg(slot));
+    const QPoint from = token->mapToGlobal(token->rect().center());
+    const QPoint to = area->mapToGlobal(area->rect().center());
+    for (const auto& [type, at, button, buttons] :
+         {std::tuple(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::MouseButtons(Qt::LeftButton)),
+          std::tuple(QEvent::MouseMove, to, Qt::NoButton, Qt::MouseButtons(Qt::LeftButton)),
+          std::tuple(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::MouseButtons(Qt::NoButton))}) {
+        QMouseEvent event(type, token->mapFromGlobal(at), at, button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(token, &event);
+    }
+}
 
 void frame(benchmark::State& state) {
     const fs::path folder = pellix::bench::benchFolder() / "frame";
@@ -36,18 +63,22 @@ void frame(benchmark::State& state) {
     form.resize(form.initialSize({}));
     form.show();
     form.Form_Load();
-    for (int k = 1; k <= 4; ++k) form.picCourt_DragDrop(k, k);
+    for (int k = 1; k <= 4; ++k) standOnCourt(form, k, k);
     QCoreApplication::processEvents();
+    auto* const txtTurn = control<QLineEdit>(form, QStringLiteral("txtTurn"));
+    auto* const cmdSave = control<QPushButton>(form, QStringLiteral("cmdSave"));
+    auto* const timMiss = control<pellix::VbTimer>(form, QStringLiteral("timMiss"));
+    const auto* lblStatus = control<QLabel>(form, QStringLiteral("lblStatus"));
     for (auto _ : state) {
         state.PauseTiming();
-        form.txtTurn->setText(QStringLiteral("2060"));
-        form.cmdSave_Click();
+        txtTurn->setText(QStringLiteral("2060"));
+        cmdSave->click();
         QCoreApplication::processEvents();
         state.ResumeTiming();
-        form.timMiss_Timer();  // the countdown's end
+        emit timMiss->Timer();  // the countdown's end
         form.repaint();
         QCoreApplication::processEvents();
-        if (form.lblStatus->text() != QStringLiteral(" Status : OK")) state.SkipWithError("the turn was not recorded");
+        if (lblStatus->text() != QStringLiteral(" Status : OK")) state.SkipWithError("the turn was not recorded");
     }
     state.counters["file_bytes"] = static_cast<double>(fs::file_size(folder / "data.xls"));
 }

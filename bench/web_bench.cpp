@@ -140,8 +140,8 @@ void commitFollowed(benchmark::State& state) {
     for (auto _ : state) {
         const Court court = pellix::bench::courtOfTurn(random);
         for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(court.slot[static_cast<std::size_t>(k)], k);
-        pellix::ScoreContext context{host, &xlApp, host.dataPath, board, static_cast<std::int16_t>(court.miss)};
-        if (!pellix::CommitTurn(context, static_cast<std::int16_t>(turns)).ok) state.SkipWithError("the commit failed");
+        pellix::ScoreContext context{host, &xlApp, host.dataPath, board};
+        if (!pellix::CommitTurn(context, static_cast<std::int16_t>(turns), static_cast<std::int16_t>(court.miss)).ok) state.SkipWithError("the commit failed");
         publish("{\"turn\":" + QByteArray::number(++published) + "}");
         QCoreApplication::processEvents();
     }

@@ -106,9 +106,21 @@ void Board::SortBench(const std::function<void()>& painted) {
     }
 }
 
-void Board::resetOrders() {
-    for (int token = 1; token < kFirstPlaceholder; ++token) Players[token].Order = kOrderNotTakingPart;
-    for (int token = kFirstPlaceholder; token <= kTokenCount; ++token) Players[token].Order = kOrderPlaceholder;
+BenchOrders startingOrders() {
+    BenchOrders orders{};
+    for (int token = 1; token < kFirstPlaceholder; ++token) orders[token] = kOrderNotTakingPart;
+    for (int token = kFirstPlaceholder; token <= kTokenCount; ++token) orders[token] = kOrderPlaceholder;
+    return orders;
+}
+
+BenchOrders Board::orders() const {
+    BenchOrders orders{};
+    for (int token = 0; token <= kTokenCount; ++token) orders[token] = Players[token].Order;
+    return orders;
+}
+
+void Board::setOrders(const BenchOrders& orders) {
+    for (int token = 0; token <= kTokenCount; ++token) Players[token].Order = orders[token];
 }
 
 bool Board::SwapIfOutOfOrder(int a, int b, const std::function<void()>& painted) {

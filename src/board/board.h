@@ -46,6 +46,12 @@ constexpr bool isPlayerToken(int token) {
     return token >= 1 && token <= 12;
 }
 
+// Every token's Order, by token number as Board::Players.
+using BenchOrders = std::array<std::int16_t, kTokenCount + 1>;
+// Every Order as a commit starts from it: kOrderNotTakingPart for the players (and the numbers
+// without a token), kOrderPlaceholder for the placeholders.
+BenchOrders startingOrders();
+
 // The outcome of a drop, for the window to carry out: the sound and the decide button.
 enum class DropOutcome {
     Nothing,          // dropped on itself: nothing changes
@@ -77,9 +83,8 @@ public:
     // The start of a session's court: placeholders 21..24 in slots 1..4.
     void standPlaceholders();
     bool courtHasPlaceholder() const;
-    // Every Order as a commit starts from it: kOrderNotTakingPart for the players (and the
-    // numbers without a token), kOrderPlaceholder for the placeholders.
-    void resetOrders();
+    BenchOrders orders() const;
+    void setOrders(const BenchOrders& orders);
 
     // Re-orders the tokens on the bench row by descending Order, exchanging two tokens' Left at
     // a time; `painted` runs after every exchange so the window can show it at once.

@@ -3,10 +3,8 @@
 #include "board/board.h"
 #include "shell/form_layout.h"
 #include "shell/main_form.h"
-#include "shell/sheet_view.h"
 #include "shell/token_widget.h"
 #include "shell/web_board_link.h"
-#include "workbook/board_state.h"
 #include "workbook/cell_map.h"
 
 #include <QGuiApplication>
@@ -47,7 +45,7 @@ void drawElided(QPainter& painter, const QRect& box, int flags, const QString& t
 
 }  // namespace
 
-SpectatorBoard::SpectatorBoard(const MainForm& form) : QWidget(nullptr), form_(form) {
+SpectatorBoard::SpectatorBoard() : QWidget(nullptr) {
     setObjectName(QStringLiteral("SpectatorBoard"));
     setWindowTitle(QStringLiteral("Pellix 観客ボード"));
     // A window for looking at: it never takes the keyboard from the scorer's window nor the pointer,
@@ -66,25 +64,28 @@ int SpectatorBoard::textPixels(int height) {
     return std::max(8, height / 18);
 }
 
-void SpectatorBoard::follow() {
-    const ShownRecord record(form_.OLEWorkSheet->sheetModel().sheet());
-    lastTurn_ = record.lastTurn();
-    titles_ = computeLiveTitles(record);
-    for (int slot = 1; slot <= 4; ++slot) {
-        const int token = form_.board.CourtSlot[slot];
-        court_[slot] = isPlayerToken(token) ? token : 0;
-    }
+void SpectatorBoard::follow(const BoardFeed& feed) {
+    const BoardState& state = feed.state;
+    lastTurn_ = state.turn;
+    titles_ = state.titles;
+    for (const CourtPlace& place : state.court) court_[place.slot] = place.player;
     for (int player = 1; player <= cellmap::kPlayers; ++player) {
-        names_[player] = QString::fromStdString(form_.playerName(player));
-        pictures_[player] = form_.picUser[player] ? form_.picUser[player]->picture() : QPixmap();
+        names_[player] = QString::fromStdString(state.names[player]);
+        pictures_[player] = feed.pictures[player];
     }
 
-    // The same order as the web board's: one function makes it for both.
+    // The same order as the web board's: one state feeds both.
     standings_.clear();
-    for (const BoardLine& line : boardOrder(record, benchLeftOf(form_.board))) {
+    for (const BoardLine& line : state.standings) {
         standings_.push_back({line.player, names_[line.player], QString::fromStdString(line.text),
                               line.fill ? QColor::fromRgb(*line.fill) : QColor()});
     }
+    update();
+}
+
+void SpectatorBoard::showWebAddress(const QImage& qr, const QString& address) {
+    webQr_ = qr;
+    webAddress_ = address;
     update();
 }
 
@@ -140,19 +141,18 @@ void SpectatorBoard::paintEvent(QPaintEvent*) {
 }
 
 void SpectatorBoard::paintWebAddress(QPainter& painter, const QRect& area, int text) const {
-    const WebBoardLink* web = form_.webBoard();
-    if (!web || web->qr().isNull()) return;
+    if (webQr_.isNull()) return;
     // Below the standings' twelve rows, where there is room for a code a phone can read.
     const int rows = std::max<int>(cellmap::kPlayers, static_cast<int>(standings_.size()));
     const int top = area.top() + rows * std::min(text * 6 / 5, area.height() / rows) + text / 4;
     const int side = area.bottom() - top;
     if (side < 64) return;
     const QRect code(area.right() - side + 1, top, side, side);
-    painter.drawImage(code, web->qr());
+    painter.drawImage(code, webQr_);
     painter.setPen(kQuiet);
     painter.setFont(boardFont(font(), std::min(text * 3 / 5, side / 3), false));
     drawElided(painter, QRect(area.left(), top, area.width() - side - text / 4, side), Qt::AlignRight | Qt::AlignVCenter,
-               web->address());
+               webAddress_);
 }
 
 void SpectatorBoard::paintCourt(QPainter& painter, const QRect& court, int text) const {
@@ -301,8 +301,9 @@ void MainForm::toggleSpectatorBoard() {
         return;
     }
     const bool first = !spectator_;
-    if (first) spectator_ = std::make_unique<SpectatorBoard>(*this);
-    spectator_->follow();
+    if (first) spectator_ = std::make_unique<SpectatorBoard>();
+    if (first && web_) spectator_->showWebAddress(web_->qr(), web_->address());
+    spectator_->follow(boardFeed());
     spectator_->showNamed(markedToken_);
     spectator_->showCountdown(turn_->phase() == TurnPhase::Countdown ? cmdSave->text() : QString());
     if (!first) {
@@ -321,7 +322,7 @@ void MainForm::toggleSpectatorBoard() {
 }
 
 void MainForm::boardFollows() {
-    if (spectator_) spectator_->follow();
+    if (spectator_) spectator_->follow(boardFeed());
     webFollows();
 }
 

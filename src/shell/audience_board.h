@@ -3,12 +3,13 @@
 // The spectator board: a second window for a projector or a second screen, for the players on
 // court and the people waiting. It shows the court with the four players, the countdown while it
 // runs and who was named at the close, every taking-part player's standing in bench order, and
-// the live titles of the evening. It follows the main window, reading only what the main window
-// has already read (its sheet view, its board, its token pictures), and takes no input: no focus,
-// no pointer.
+// the live titles of the evening. It shows what the main window hands it (the state both boards
+// show, the token pictures, the web board's address) and takes no input: no focus, no pointer.
 
+#include "shell/board_feed.h"
 #include "workbook/live_titles.h"
 
+#include <QImage>
 #include <QColor>
 #include <QPixmap>
 #include <QString>
@@ -20,8 +21,6 @@
 class QScreen;
 
 namespace pellix {
-
-class MainForm;
 
 class SpectatorBoard : public QWidget {
     Q_OBJECT
@@ -36,10 +35,12 @@ public:
         bool operator==(const Line&) const = default;
     };
 
-    explicit SpectatorBoard(const MainForm& form);
+    SpectatorBoard();
 
-    // Reads the main window again: the sheet it shows, where the tokens stand, the pictures.
-    void follow();
+    // Shows the window's state again: the sheet it shows, where the tokens stand, the pictures.
+    void follow(const BoardFeed& feed);
+    // The web board's address and its QR code, while it is served; a null code when it is not.
+    void showWebAddress(const QImage& qr, const QString& address);
     // The countdown's caption while it runs; empty when it has ended.
     void showCountdown(const QString& caption);
     // The player named at the close of a turn; 0 for nobody.
@@ -70,7 +71,6 @@ private:
     void paintWebAddress(QPainter& painter, const QRect& area, int text) const;
     QString holdersText(const Title& title) const;
 
-    const MainForm& form_;
     std::array<int, 5> court_{};
     std::array<QPixmap, 13> pictures_{};
     std::array<QString, 13> names_{};
@@ -79,6 +79,8 @@ private:
     int lastTurn_ = 0;
     QString countdown_;
     int named_ = 0;
+    QImage webQr_;
+    QString webAddress_;
 };
 
 }  // namespace pellix

@@ -1,12 +1,10 @@
 #include "shell/court_area.h"
 
-#include "shell/main_form.h"
-
 #include <QMouseEvent>
 
 namespace pellix {
 
-CourtArea::CourtArea(MainForm& form, int index, QWidget* parent) : QWidget(parent), form_(form), index_(index) {
+CourtArea::CourtArea(int index, QWidget* parent) : QWidget(parent), index_(index) {
     setFocusPolicy(Qt::NoFocus);
     setAutoFillBackground(false);
 }
@@ -21,9 +19,7 @@ void CourtArea::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     pressed_ = false;
     event->accept();
-    if (click) {
-        form_.picCourt_Click(index_);
-    }
+    if (click) emit clicked(index_);
 }
 
 }  // namespace pellix

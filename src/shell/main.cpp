@@ -9,6 +9,7 @@
 #include "shell/web_board_link.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QScreen>
@@ -91,9 +92,9 @@ int main(int argc, char* argv[]) {
             form.SetStatus("Status : Web ボードを開けません (" + serve.toStdString() + ": " + error.toStdString() + ")");
         }
     }
-    pellix::installWebBoardControl(form);
+    form.installWebBoardControl();
     qCInfo(startUpLog).noquote() << "folder" << QString::fromStdString(folder.folder.string()) << "status"
-                                 << form.lblStatus->text();
-    if (folder.createdFromSample && form.xlApp) form.SetStatus(pellix::sampleCopyNotice());
+                                 << form.findChild<QLabel*>(QStringLiteral("lblStatus"))->text();
+    if (folder.createdFromSample && form.workbookOpen()) form.SetStatus(pellix::sampleCopyNotice());
     return application.exec();
 }

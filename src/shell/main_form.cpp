@@ -121,7 +121,7 @@ MainForm::MainForm(std::filesystem::path programFolder, FormSeams seams, QWidget
     setToolTips();
     installSpectatorShortcuts();
     installHistoryActions();
-    installStatisticsView(*this);
+    installStatisticsView(*this, *OLEWorkSheet, programFolder_);
     // The countdown on the disabled decide button stays readable.
     QPalette decide = cmdSave->palette();
     decide.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x20, 0x20, 0x20));
@@ -156,7 +156,9 @@ void MainForm::buildControls() {
 QWidget* MainForm::createControl(const layout::ControlLayout& control) {
     switch (control.kind) {
     case layout::ControlKind::CourtArea:
-        return picCourt[control.index] = new CourtArea(*this, control.index, this);
+        picCourt[control.index] = new CourtArea(control.index, this);
+        connect(picCourt[control.index], &CourtArea::clicked, this, &MainForm::picCourt_Click);
+        return picCourt[control.index];
     case layout::ControlKind::Label:
         return createLabel(control);
     case layout::ControlKind::CommandButton:
@@ -180,7 +182,11 @@ QWidget* MainForm::createControl(const layout::ControlLayout& control) {
     case layout::ControlKind::SheetView:
         return OLEWorkSheet = new SheetView(this);
     case layout::ControlKind::Token:
-        return picUser[control.index] = new TokenWidget(*this, control.index, this);
+        picUser[control.index] = new TokenWidget(control.index, this);
+        connect(picUser[control.index], &TokenWidget::pressed, this, &MainForm::tokenPressed);
+        connect(picUser[control.index], &TokenWidget::pointerMoved, this, &MainForm::tokenPointerMoved);
+        connect(picUser[control.index], &TokenWidget::released, this, &MainForm::tokenReleased);
+        return picUser[control.index];
     case layout::ControlKind::Timer: {
         auto* timer = new VbTimer(this);
         timer->setObjectName(objectNameOf(control));

@@ -11,11 +11,12 @@
 //   main_form_input.cpp     cmdSave_Click, timDown_Timer, timMiss_Timer, cmdMiss_Click,
 //                           picCourt_Click, cmdSave_MouseUp, cmdPrev_Click,
 //                           cmdNext_Click, and the turn's side of the TurnHost
-//   main_form_board.cpp     picUser_DragDrop, picCourt_DragDrop, the pointer on the tokens,
+//   main_form_board.cpp     picCourt_DragDrop, the pointer on the tokens,
 //                           carryOutDrop, sortBench
 //   main_form_workbook.cpp  chkView_Click, picQVN_Click, the history: undo, redo, correction,
 //                           the last court, a vanished workbook, a stale lock
 //   audience_board.cpp      toggleSpectatorBoard and what keeps the spectator board up to date
+//   web_board_link.cpp      serveWebBoard, boardFeed, the web board's control
 //
 // The phase of a turn belongs to the turn machine (input/turn_machine.h): every handler forwards
 // to it, and it calls back through TurnHost for what the window shows.
@@ -54,6 +55,7 @@ namespace layout {
 struct ControlLayout;
 }
 
+struct BoardFeed;
 class CourtArea;
 class InputFlush;
 class SheetView;
@@ -82,15 +84,50 @@ struct FormSeams {
 // and what the scorer can do about it.
 std::string startupFailure(const std::filesystem::path& dataPath, const std::string& cause);
 
-class MainForm : public QWidget, public ScoreHost, public TurnHost {
+class MainForm : public QWidget, private ScoreHost, private TurnHost {
     Q_OBJECT
 
 public:
     explicit MainForm(std::filesystem::path programFolder, FormSeams seams = {}, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // Start-up and shutdown.
+    // Start-up: the workbook read, the pictures and the sheet view shown.
     void Form_Load();
+    // The size to open with on a screen whose free area is `available` (empty: no limit): the
+    // whole layout when it fits, with room left for a title bar; else what fits, never below the
+    // minimum.
+    QSize initialSize(QSize available) const;
+    // Maps the Gothic faces the layout names onto the installed IPA Gothic faces.
+    static void installFontSubstitutions();
+    // Shows " " + message in the status line.
+    void SetStatus(const std::string& message) override;
+    // False after a failed start-up and once the window has closed.
+    bool workbookOpen() const override;
+    // The court picture the window paints beneath its controls; null when there is none.
+    const QPixmap& courtPicture() const { return courtPicture_; }
+
+    // The spectator board (F11): opens it, following this window, or hides it. Shift+F11 puts it
+    // full screen on the screen it stands on, or back. Null until first opened.
+    void toggleSpectatorBoard();
+    const SpectatorBoard* spectatorBoard() const { return spectator_.get(); }
+
+    // The web board (web_board_link.cpp): serves it on "[ADDRESS:]PORT", or says why not in
+    // `error`. Null until first served.
+    bool serveWebBoard(const QString& listen, QString* error);
+    const WebBoardLink* webBoard() const { return web_.get(); }
+    // The window's control for the web board, left of the display format's caption: it serves the
+    // board on the port used last (8080 the first time), shows the address to open with its QR
+    // code, and stops it. Its name is "webBoardButton".
+    void installWebBoardControl();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     void Form_Unload();
 
     // Miss entry and countdown.
@@ -101,17 +138,16 @@ public:
     void picCourt_Click(int Index);
     void cmdSave_MouseUp();
 
+    // A token dropped on a court slot's area (a substitution chosen from the keyboard).
+    void picCourt_DragDrop(int Index, int source);
+
     // Turn navigation.
     void cmdPrev_Click();
     void cmdNext_Click();
     void stepTurn(TurnStep step);
 
-    // Token drag and drop; `source` is the dragged token's number.
-    void picUser_DragDrop(int Index, int source);
-    void picCourt_DragDrop(int Index, int source);
-
-    // The pointer on a token (token_widget.cpp forwards here): pressed at `global`, `inToken`
-    // from the token's corner; moved with `buttons` held; released.
+    // The pointer on a token (each token tells of it): pressed at `global`, `inToken` from the
+    // token's corner; moved with `buttons` held; released.
     void tokenPressed(int token, QPoint global, QPoint inToken);
     void tokenPointerMoved(QPoint global, Qt::MouseButtons buttons);
     void tokenReleased(QPoint global);
@@ -133,14 +169,12 @@ public:
     void redoLast();
     void correctTurn();
     void restoreLastCourt();
-    VersionStore* versions() const { return versions_.get(); }
 
     // ScoreHost
-    void SetStatus(const std::string& message) override;
     void playSound(const std::string& fileName) override;
     void showFailure(const std::string& message) override;
     void relinkSheetView() override;
-    void sortBench() override;
+    void sortBench(const BenchOrders& orders) override;
     std::string viewCaption() const override;
     void setViewCaption(const std::string& caption) override;
     void setPrizeVisible(bool visible) override;
@@ -154,7 +188,6 @@ public:
 
     // TurnHost (main_form_input.cpp, carryOutDrop and the drag picture in main_form_board.cpp)
     std::string turnText() const override;
-    bool workbookOpen() const override;
     int lastRecordedTurn() const override;
     bool confirmRerecord(std::int16_t turn, int lastRecorded) override;
     void countdownStarted() override;
@@ -170,30 +203,13 @@ public:
     void closeWindow() override;
     void operationBegins() override;
 
-    TurnMachine& turn() { return *turn_; }
-    const TurnMachine& turn() const { return *turn_; }
     // The player's name as column B of the sheet view shows it; empty when there is none.
     std::string playerName(int player) const;
 
-    // The spectator board (F11): opens it, following this window, or hides it. Shift+F11 puts it
-    // full screen on the screen it stands on, or back. Null until first opened.
-    void toggleSpectatorBoard();
-    SpectatorBoard* spectatorBoard() const { return spectator_.get(); }
-
-    // The web board (web_board_link.cpp): serves it on "[ADDRESS:]PORT", or says why not in
-    // `error`. Null until first served.
-    bool serveWebBoard(const QString& listen, QString* error);
-    WebBoardLink* webBoard() const { return web_.get(); }
-    // The player named at the last close, until the next countdown; 0 for nobody.
-    int namedPlayer() const { return markedToken_; }
-
     // Module-level state.
     Board board;
-    std::int16_t MissIndex = 0;
     std::filesystem::path DataPath;
     std::unique_ptr<XlApp> xlApp;
-
-    const std::filesystem::path& programFolder() const { return programFolder_; }
     ScoreContext scoreContext();
 
     // Controls, named as the layout names them (each widget's objectName too, with the index for
@@ -227,25 +243,9 @@ public:
     static QSize layoutSizeTwips();
     // The smallest window: the layout with the sheet view at its smallest.
     static QSize minimumSizeTwips();
-    // The size to open with on a screen whose free area is `available` (empty: no limit): the
-    // whole layout when it fits, with room left for a title bar; else what fits, never below the
-    // minimum.
-    QSize initialSize(QSize available) const;
     // The sheet view's smallest height, in twips: eight rows and the column letters.
     static constexpr int kMinimumSheetHeight = 2700;
-    // Maps the Gothic faces the layout names onto the installed IPA Gothic faces.
-    static void installFontSubstitutions();
 
-    const QPixmap& courtPicture() const { return courtPicture_; }
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void buildControls();
     QWidget* createControl(const layout::ControlLayout& control);
     QLabel* createLabel(const layout::ControlLayout& control);
@@ -291,6 +291,8 @@ private:
     void boardFollows();
     std::unique_ptr<WebBoardLink> web_;
     void webFollows();
+    // What both boards show now.
+    BoardFeed boardFeed() const;
     bool screenWatched_ = false;
     InputFlush* inputFlush_ = nullptr;
 

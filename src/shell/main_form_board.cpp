@@ -17,10 +17,6 @@ constexpr const char* kDropSound = "ポコ.wav";
 
 }  // namespace
 
-void MainForm::picUser_DragDrop(int Index, int source) {
-    turn_->drop(PointerTarget::token(Index), source);
-}
-
 void MainForm::picCourt_DragDrop(int Index, int source) {
     turn_->drop(PointerTarget::courtSlot(Index), source);
 }
@@ -108,7 +104,8 @@ void MainForm::dragEnded() {
     dragPicture_->hide();
 }
 
-void MainForm::sortBench() {
+void MainForm::sortBench(const BenchOrders& orders) {
+    board.setOrders(orders);
     board.SortBench([this] {
         for (int token = 1; token <= kTokenCount; ++token)
             if (tokenExists(token)) placeToken(token);

@@ -67,7 +67,6 @@ void MainForm::Form_Load() {
     try {
         DataPath = programFolder_ / "data.xls";
         board.standPlaceholders();
-        MissIndex = 0;
         versions_ = std::make_unique<VersionStore>(DataPath, clock_);
         xlApp = seams_.createXlApp ? seams_.createXlApp() : std::make_unique<XlApp>();
         if (!xlApp) {
@@ -164,7 +163,7 @@ void MainForm::Form_Unload() {
 }
 
 ScoreContext MainForm::scoreContext() {
-    return ScoreContext{*this, xlApp.get(), DataPath, board, MissIndex, versions_.get()};
+    return ScoreContext{*this, xlApp.get(), DataPath, board, versions_.get()};
 }
 
 QMessageBox::StandardButton MainForm::ask(const QString& text, QMessageBox::StandardButtons buttons,

@@ -274,15 +274,13 @@ void MainForm::closeBegins(std::int16_t named) {
 
 bool MainForm::recordTurn(std::int16_t turn, std::int16_t named) {
     if (!workbookStillThere()) return false;
-    MissIndex = named;
     ScoreContext context = scoreContext();
-    return finished(CommitTurn(context, turn));
+    return finished(CommitTurn(context, turn, named));
 }
 
 void MainForm::restoreIdleControls(std::int16_t turn, bool recorded) {
     // A failed commit has told the scorer why; the turn number stays for another try.
     if (recorded) txtTurn->setText(toQString(nextTurnText(turn)));
-    MissIndex = 0;
     txtTurn->setEnabled(true);
     cmdNext->setEnabled(true);
     cmdPrev->setEnabled(true);

@@ -60,6 +60,7 @@ bool looksLikeWorkbook(const std::filesystem::path& file) {
 }  // namespace
 
 bool MainForm::finished(const OperationResult& result) {
+    if (result.ok && result.orders) board.setOrders(*result.orders);
     if (result.ok && result.notKept)
         SetStatus("Status : OK - この操作は元に戻せません (history に前の版を残せませんでした)");
     return result.ok;
@@ -183,7 +184,7 @@ void MainForm::stepHistory(bool undo) {
         // The window as the version now in data.xls leaves it.
         const xls::SheetShown& sheet = OLEWorkSheet->sheetModel().sheet();
         const ShownRecord record(sheet);
-        setOrdersAsOf(board, record.lastTurn(), record.history());
+        if (const auto orders = ordersAsOf(record.lastTurn(), record.history())) board.setOrders(*orders);
         const bool hyper = std::any_of(sheet.rows.begin(), sheet.rows.end(), [](const xls::RowShown& row) {
             return row.row == cellmap::kRowBelowStatus - 1 && (row.hidden || row.heightTwips == 0);
         });
@@ -194,7 +195,7 @@ void MainForm::stepHistory(bool undo) {
             txtTurn->setText(QString::number(undo ? step->turn : step->turn + 1));
         else if (step->operation == Operation::Reset)
             txtTurn->setText(QString::number(record.lastTurn() + 1));
-        if (hyper) sortBench();
+        if (hyper) sortBench(board.orders());
         SetStatus("Status : " + described(*step) + (undo ? " を元に戻しました" : " をやり直しました"));
     }
     if (court) standOnCourt(*court);

@@ -1,6 +1,5 @@
 #include "shell/statistics_view.h"
 
-#include "shell/main_form.h"
 #include "shell/sheet_view.h"
 #include "shell/stats_charts.h"
 
@@ -311,28 +310,33 @@ bool StatisticsView::saveReport(const std::filesystem::path& file) {
     return true;
 }
 
-void installStatisticsView(MainForm& form) {
+namespace {
+
+// Opens the view, or brings it to the front.
+void openStatisticsView(QWidget& window, const SheetModel& sheet, const std::filesystem::path& programFolder) {
+    StatisticsView* view = statisticsView(window);
+    if (!view) view = new StatisticsView(sheet, programFolder, &window);
+    view->show();
+    view->raise();
+    view->activateWindow();
+}
+
+}  // namespace
+
+void installStatisticsView(QWidget& form, SheetView& sheet, const std::filesystem::path& programFolder) {
     auto* button = new QPushButton(QStringLiteral("統計"), &form);
     button->setObjectName(QStringLiteral("cmdStats"));
     button->setToolTip(QStringLiteral("選手ごとの成績とグラフ、レポートの保存 (F9)"));
     // The scoring keys go to the decide button and the turn box, never here.
     button->setFocusPolicy(Qt::NoFocus);
-    new ButtonBesideSheet(form.OLEWorkSheet, button);
-    QObject::connect(button, &QPushButton::clicked, &form, [&form] { openStatisticsView(form); });
+    new ButtonBesideSheet(&sheet, button);
+    const auto open = [&form, &sheet, programFolder] { openStatisticsView(form, sheet.sheetModel(), programFolder); };
+    QObject::connect(button, &QPushButton::clicked, &form, open);
     auto* key = new QShortcut(QKeySequence(Qt::Key_F9), &form);
-    QObject::connect(key, &QShortcut::activated, &form, [&form] { openStatisticsView(form); });
+    QObject::connect(key, &QShortcut::activated, &form, open);
 }
 
-StatisticsView& openStatisticsView(MainForm& form) {
-    StatisticsView* view = statisticsView(form);
-    if (!view) view = new StatisticsView(form.OLEWorkSheet->sheetModel(), form.programFolder(), &form);
-    view->show();
-    view->raise();
-    view->activateWindow();
-    return *view;
-}
-
-StatisticsView* statisticsView(const MainForm& form) {
+StatisticsView* statisticsView(const QWidget& form) {
     return form.findChild<StatisticsView*>(QStringLiteral("StatisticsView"), Qt::FindDirectChildrenOnly);
 }
 

@@ -34,8 +34,8 @@ class QTableView;
 
 namespace pellix {
 
-class MainForm;
 class SheetModel;
+class SheetView;
 class StatsChart;
 
 class StatisticsView : public QWidget {
@@ -105,11 +105,10 @@ private:
     QWidget* totalsPart_ = nullptr;
 };
 
-// The 統計 button and F9 on the main window, and the view they open (made on first use).
-void installStatisticsView(MainForm& form);
-// Opens the view, or brings it to the front.
-StatisticsView& openStatisticsView(MainForm& form);
-// The view; null until first opened.
-StatisticsView* statisticsView(const MainForm& form);
+// The 統計 button beside `sheet` and F9 on `window`, and the view they open (made on first use)
+// on what the sheet view shows and the program folder's archive.
+void installStatisticsView(QWidget& window, SheetView& sheet, const std::filesystem::path& programFolder);
+// The window's view; null until first opened.
+StatisticsView* statisticsView(const QWidget& window);
 
 }  // namespace pellix

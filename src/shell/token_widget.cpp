@@ -1,7 +1,6 @@
 #include "shell/token_widget.h"
 
 #include "board/board.h"
-#include "shell/main_form.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -32,7 +31,7 @@ void paintPlainFace(QPainter& painter, const QRect& token, int number, const QSt
     painter.restore();
 }
 
-TokenWidget::TokenWidget(MainForm& form, int index, QWidget* parent) : QLabel(parent), form_(form), index_(index) {
+TokenWidget::TokenWidget(int index, QWidget* parent) : QLabel(parent), index_(index) {
     setAlignment(Qt::AlignCenter);
     // Opaque like a picture box: a placeholder hides the court beneath it.
     setAutoFillBackground(true);
@@ -122,13 +121,12 @@ void TokenWidget::mousePressEvent(QMouseEvent* event) {
         return;
     }
     event->accept();
-    form_.tokenPressed(index_, event->globalPosition().toPoint(), event->position().toPoint());
+    emit pressed(index_, event->globalPosition().toPoint(), event->position().toPoint());
 }
 
 void TokenWidget::mouseMoveEvent(QMouseEvent* event) {
-    // The token that took the press keeps the pointer until the release, wherever it goes.
     event->accept();
-    form_.tokenPointerMoved(event->globalPosition().toPoint(), event->buttons());
+    emit pointerMoved(event->globalPosition().toPoint(), event->buttons());
 }
 
 void TokenWidget::mouseReleaseEvent(QMouseEvent* event) {
@@ -137,7 +135,7 @@ void TokenWidget::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     event->accept();
-    form_.tokenReleased(event->globalPosition().toPoint());
+    emit released(event->globalPosition().toPoint());
 }
 
 }  // namespace pellix

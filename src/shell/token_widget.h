@@ -1,16 +1,15 @@
 #pragma once
 
 // A player or placeholder token: a picture box showing its picture scaled to the token. The
-// pointer on a token goes to the window, which moves tokens itself inside the window: no drag of
-// the window system, and so no loop of its own that a turn's close could run inside.
+// pointer on a token is only told (pressed, moved, released): the window moves tokens itself
+// inside the window: no drag of the window system, and so no loop of its own that a turn's close
+// could run inside.
 
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 
 namespace pellix {
-
-class MainForm;
 
 // The plain face of a player without a picture, filling `token`: its number large, its name small.
 void paintPlainFace(QPainter& painter, const QRect& token, int number, const QString& name);
@@ -19,7 +18,7 @@ class TokenWidget : public QLabel {
     Q_OBJECT
 
 public:
-    TokenWidget(MainForm& form, int index, QWidget* parent);
+    TokenWidget(int index, QWidget* parent);
 
     int index() const { return index_; }
     bool draggable() const;
@@ -34,6 +33,14 @@ public:
     void setMarked(bool marked);
     bool marked() const { return marked_; }
 
+signals:
+    // The left button pressed on the token at `global`, `inToken` from the token's corner.
+    void pressed(int token, QPoint global, QPoint inToken);
+    // The pointer moved with `buttons` held; the token that took the press hears of every move
+    // until the release, wherever it goes.
+    void pointerMoved(QPoint global, Qt::MouseButtons buttons);
+    void released(QPoint global);
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -44,7 +51,6 @@ protected:
 private:
     void showScaled();
 
-    MainForm& form_;
     int index_;
     QPixmap picture_;
     int plainNumber_ = 0;  // 0: no plain face (placeholders stay blank)

@@ -5,7 +5,6 @@
 #include "shell/sheet_view.h"
 #include "shell/token_widget.h"
 #include "web/board_json.h"
-#include "workbook/board_state.h"
 
 #include <QBuffer>
 #include <QDialog>
@@ -50,7 +49,8 @@ BoardPhase boardPhase(TurnPhase phase) {
 
 }  // namespace
 
-WebBoardLink::WebBoardLink(MainForm& form) : QObject(&form), form_(form) {
+WebBoardLink::WebBoardLink(QObject* parent, std::function<BoardPhase()> phase, std::function<BoardFeed()> read)
+    : QObject(parent), phase_(std::move(phase)), read_(std::move(read)) {
     server_ = new web::BoardServer;
     server_->moveToThread(&serverThread_);
     serverThread_.setObjectName(QStringLiteral("web board"));
@@ -59,7 +59,7 @@ WebBoardLink::WebBoardLink(MainForm& form) : QObject(&form), form_(form) {
     settle_.setInterval(50);
     // Looks at the phase alone until it changes: a box held open during an operation costs nothing.
     connect(&settle_, &QTimer::timeout, this, [this] {
-        if (form_.turn().phase() == TurnPhase::Closing || form_.turn().phase() == TurnPhase::Operation)
+        if (const BoardPhase now = phase_(); now == BoardPhase::Closing || now == BoardPhase::Busy)
             settle_.start();
         else
             follow();
@@ -94,7 +94,7 @@ bool WebBoardLink::start(const web::ListenAddress& where, QString* error) {
     }
     qr_ = qrCode(address(), 8);
     follow();
-    if (form_.spectatorBoard()) form_.spectatorBoard()->update();
+    emit servingChanged();
     return true;
 }
 
@@ -103,7 +103,7 @@ void WebBoardLink::stop() {
     onServer([this] { server_->close(); });
     listening_ = false;
     qr_ = QImage();
-    if (form_.spectatorBoard()) form_.spectatorBoard()->update();
+    emit servingChanged();
 }
 
 QString WebBoardLink::address() const {
@@ -125,18 +125,18 @@ QString WebBoardLink::address() const {
     return QStringLiteral("http://%1:%2/").arg(name).arg(port_);
 }
 
-void WebBoardLink::updatePictures() {
+void WebBoardLink::updatePictures(const BoardFeed& feed) {
     for (int token = 1; token <= 12; ++token) {
-        const QPixmap picture = form_.picUser[token] ? form_.picUser[token]->picture() : QPixmap();
+        const QPixmap& picture = feed.pictures[token];
         if (picture.cacheKey() == pictureKeys_[token]) continue;
         pictureKeys_[token] = picture.cacheKey();
         QMetaObject::invokeMethod(server_, [server = server_, token, bytes = png(picture)] {
             server->setTokenPicture(token, bytes);
         });
     }
-    if (form_.courtPicture().cacheKey() != pictureKeys_[13]) {
-        pictureKeys_[13] = form_.courtPicture().cacheKey();
-        QMetaObject::invokeMethod(server_, [server = server_, bytes = png(form_.courtPicture())] {
+    if (feed.court.cacheKey() != pictureKeys_[13]) {
+        pictureKeys_[13] = feed.court.cacheKey();
+        QMetaObject::invokeMethod(server_, [server = server_, bytes = png(feed.court)] {
             server->setCourtPicture(bytes);
         });
     }
@@ -144,18 +144,11 @@ void WebBoardLink::updatePictures() {
 
 void WebBoardLink::follow() {
     if (!listening_) return;
-    updatePictures();
-    BoardInputs inputs;
-    inputs.sheet = &form_.OLEWorkSheet->sheetModel().sheet();
-    for (int slot = 1; slot <= 4; ++slot) inputs.courtTokens[slot] = form_.board.CourtSlot[slot];
-    inputs.benchLeft = benchLeftOf(form_.board);
-    inputs.named = form_.namedPlayer();
-    inputs.phase = boardPhase(form_.turn().phase());
-    inputs.countdownCaption = form_.cmdSave->text().toStdString();
-    inputs.nextTurn = form_.txtTurn->text().toStdString();
-    state_ = web::stateJson(boardState(inputs));
+    const BoardFeed feed = read_();
+    updatePictures(feed);
+    state_ = web::stateJson(feed.state);
     QMetaObject::invokeMethod(server_, [server = server_, state = state_] { server->publish(state); });
-    if (inputs.phase == BoardPhase::Closing || inputs.phase == BoardPhase::Busy) settle_.start();
+    if (feed.state.phase == BoardPhase::Closing || feed.state.phase == BoardPhase::Busy) settle_.start();
 }
 
 QImage qrCode(const QString& text, int module) {
@@ -187,8 +180,29 @@ bool MainForm::serveWebBoard(const QString& listen, QString* error) {
         if (error) *error = QStringLiteral("「%1」は [アドレス:]ポート として読めません").arg(listen);
         return false;
     }
-    if (!web_) web_ = std::make_unique<WebBoardLink>(*this);
+    if (!web_) {
+        web_ = std::make_unique<WebBoardLink>(
+            this, [this] { return boardPhase(turn_->phase()); }, [this] { return boardFeed(); });
+        connect(web_.get(), &WebBoardLink::servingChanged, this, [this] {
+            if (spectator_) spectator_->showWebAddress(web_->qr(), web_->address());
+        });
+    }
     return web_->start(*where, error);
+}
+
+BoardFeed MainForm::boardFeed() const {
+    BoardInputs inputs;
+    inputs.sheet = &OLEWorkSheet->sheetModel().sheet();
+    for (int slot = 1; slot <= 4; ++slot) inputs.courtTokens[slot] = board.CourtSlot[slot];
+    inputs.benchLeft = benchLeftOf(board);
+    inputs.named = markedToken_;
+    inputs.phase = boardPhase(turn_->phase());
+    inputs.countdownCaption = cmdSave->text().toStdString();
+    inputs.nextTurn = txtTurn->text().toStdString();
+    BoardFeed feed{boardState(inputs), {}, courtPicture_};
+    for (int player = 1; player <= 12; ++player)
+        if (picUser[player]) feed.pictures[player] = picUser[player]->picture();
+    return feed;
 }
 
 void MainForm::operationBegins() {
@@ -222,10 +236,10 @@ void setCaption(QToolButton& button, const QString& caption) {
 // Keeps the control where the layout's free place is, at every size of the window.
 class ControlPlacer : public QObject {
 public:
-    ControlPlacer(MainForm& form, QToolButton& button) : QObject(&button), form_(form), button_(button) {}
+    ControlPlacer(QToolButton& button, std::function<QRect()> area)
+        : QObject(&button), button_(button), area_(std::move(area)) {}
     void place() {
-        button_.setGeometry(form_.twipsToPixels(10200), form_.twipsToPixels(1980), form_.twipsToPixels(2300),
-                            form_.twipsToPixels(330));
+        button_.setGeometry(area_());
         setCaption(button_, button_.text());
     }
     bool eventFilter(QObject*, QEvent* event) override {
@@ -234,26 +248,26 @@ public:
     }
 
 private:
-    MainForm& form_;
     QToolButton& button_;
+    std::function<QRect()> area_;
 };
 
 // The address and its QR code, large enough for a phone across a table; Stop ends the serving.
-void showAddress(MainForm& form, QToolButton& button) {
+void showAddress(QWidget& form, WebBoardLink& web, QToolButton& button) {
     QDialog dialog(&form);
     dialog.setWindowTitle(QStringLiteral("Pellix Web ボード"));
     auto* layout = new QVBoxLayout(&dialog);
     auto* picture = new QLabel(&dialog);
-    picture->setPixmap(QPixmap::fromImage(form.webBoard()->qr()));
+    picture->setPixmap(QPixmap::fromImage(web.qr()));
     picture->setAlignment(Qt::AlignCenter);
-    auto* address = new QLabel(form.webBoard()->address(), &dialog);
+    auto* address = new QLabel(web.address(), &dialog);
     address->setTextInteractionFlags(Qt::TextSelectableByMouse);
     address->setAlignment(Qt::AlignCenter);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
     QPushButton* stop = buttons->addButton(QStringLiteral("停止"), QDialogButtonBox::DestructiveRole);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     QObject::connect(stop, &QPushButton::clicked, &dialog, [&] {
-        form.webBoard()->stop();
+        web.stop();
         setCaption(button, QStringLiteral("Web ボード"));
         dialog.accept();
     });
@@ -265,36 +279,37 @@ void showAddress(MainForm& form, QToolButton& button) {
 
 }  // namespace
 
-void installWebBoardControl(MainForm& form) {
-    auto* button = new QToolButton(&form);
+void MainForm::installWebBoardControl() {
+    auto* button = new QToolButton(this);
     button->setObjectName(QStringLiteral("webBoardButton"));
-    button->setText(form.webBoard() && form.webBoard()->serving() ? form.webBoard()->address()
-                                                                  : QStringLiteral("Web ボード"));
+    button->setText(web_ && web_->serving() ? web_->address() : QStringLiteral("Web ボード"));
     button->setFocusPolicy(Qt::NoFocus);
-    auto* placer = new ControlPlacer(form, *button);
-    form.installEventFilter(placer);
+    auto* placer = new ControlPlacer(*button, [this] {
+        return QRect(twipsToPixels(10200), twipsToPixels(1980), twipsToPixels(2300), twipsToPixels(330));
+    });
+    installEventFilter(placer);
     placer->place();
     button->show();
-    QObject::connect(button, &QToolButton::clicked, &form, [&form, button] {
-        if (form.webBoard() && form.webBoard()->serving()) {
-            showAddress(form, *button);
+    connect(button, &QToolButton::clicked, this, [this, button] {
+        if (web_ && web_->serving()) {
+            showAddress(*this, *web_, *button);
             return;
         }
         QSettings settings(QStringLiteral("Pellix"), QStringLiteral("pellix"));
         bool ok = false;
-        const QString listen = QInputDialog::getText(&form, QStringLiteral("Pellix Web ボード"),
+        const QString listen = QInputDialog::getText(this, QStringLiteral("Pellix Web ボード"),
                                                      QStringLiteral("ポート（または アドレス:ポート）"), QLineEdit::Normal,
                                                      settings.value(QLatin1String(kListenKey), QStringLiteral("8080")).toString(), &ok)
                                    .trimmed();
         if (!ok || listen.isEmpty()) return;
         QString error;
-        if (!form.serveWebBoard(listen, &error)) {
-            form.SetStatus("Status : Web ボードを開けません (" + listen.toStdString() + ": " + error.toStdString() + ")");
+        if (!serveWebBoard(listen, &error)) {
+            SetStatus("Status : Web ボードを開けません (" + listen.toStdString() + ": " + error.toStdString() + ")");
             return;
         }
         settings.setValue(QLatin1String(kListenKey), listen);
-        setCaption(*button, form.webBoard()->address());
-        showAddress(form, *button);
+        setCaption(*button, web_->address());
+        showAddress(*this, *web_, *button);
     });
 }
 

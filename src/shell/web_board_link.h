@@ -1,10 +1,11 @@
 #pragma once
 
 // The window's side of the web board: it serves the board on the address asked for, hands the
-// server the state both boards show whenever the spectator board follows the window, and the
-// token and court pictures the window shows (as PNG, encoded once per picture). It reads only
-// what the window has already read.
+// server the state both boards show whenever the window asks it to follow, and the token and
+// court pictures the window shows (as PNG, encoded once per picture). It reads what the window
+// hands it through the two functions it is made with.
 
+#include "shell/board_feed.h"
 #include "web/board_server.h"
 
 #include <QImage>
@@ -15,16 +16,16 @@
 #include <QTimer>
 
 #include <array>
+#include <functional>
 
 namespace pellix {
-
-class MainForm;
 
 class WebBoardLink : public QObject {
     Q_OBJECT
 
 public:
-    explicit WebBoardLink(MainForm& form);
+    // `phase`: the phase of the turn now; `read`: what the boards show now.
+    WebBoardLink(QObject* parent, std::function<BoardPhase()> phase, std::function<BoardFeed()> read);
     ~WebBoardLink() override;
 
     // Serves on `where`; false, with the reason in `error`, when the address cannot be had.
@@ -40,14 +41,19 @@ public:
     // The address's QR code, for a phone's camera; null when not serving.
     const QImage& qr() const { return qr_; }
 
+signals:
+    // Serving began or ended: the address and its code changed.
+    void servingChanged();
+
 private:
-    void updatePictures();
+    void updatePictures(const BoardFeed& feed);
 
     // Runs `work` on the server's thread and waits for it.
     template <typename Work>
     void onServer(Work work);
 
-    MainForm& form_;
+    std::function<BoardPhase()> phase_;
+    std::function<BoardFeed()> read_;
     // The server runs on a thread of its own: writing a state to a hall full of phones costs the
     // window's thread nothing but handing the bytes over.
     web::ServerThread serverThread_;
@@ -61,11 +67,6 @@ private:
     std::array<qint64, 14> pictureKeys_{};  // 1..12 the tokens, 13 the court
     QImage qr_;
 };
-
-// The window's control for the web board, left of the display format's caption: it serves the
-// board on the port used last (8080 the first time), shows the address to open with its QR code,
-// and stops it. Its name is "webBoardButton".
-void installWebBoardControl(MainForm& form);
 
 // The QR code of `text`, black on white with a quiet zone, each module `module` pixels; null
 // when the text cannot be encoded.

@@ -77,6 +77,7 @@ BoardState boardState(const BoardInputs& inputs) {
         state.named = inputs.named;
         state.namedName = boardName(record, inputs.named);
     }
+    for (int player = 1; player <= cellmap::kPlayers; ++player) state.names[player] = boardName(record, player);
     state.standings = boardOrder(record, inputs.benchLeft);
     state.titles = computeLiveTitles(record);
     return state;

@@ -81,6 +81,7 @@ struct BoardState {
     std::string namedName;
     std::vector<BoardLine> standings;
     LiveTitles titles;
+    std::array<std::string, 13> names{};  // 1..12: every player's name as column B shows it
     bool operator==(const BoardState&) const = default;
 };
 

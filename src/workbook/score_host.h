@@ -3,6 +3,8 @@
 // What the score routines need of the window: the status line, the sounds, the sheet view and the
 // few controls they read or write. The window implements it; tests record what happens.
 
+#include "board/board.h"
+
 #include <filesystem>
 #include <string>
 
@@ -20,8 +22,9 @@ public:
     virtual void showFailure(const std::string& message) = 0;
     // OLEWorkSheet.CreateLink(DataPath): the sheet view re-reads the file.
     virtual void relinkSheetView() = 0;
-    // Re-orders the bench on screen (Board::SortBench, each exchange painted at once).
-    virtual void sortBench() = 0;
+    // Gives the board the bench orders a commit has just worked out and re-orders the bench on
+    // screen by them (Board::SortBench, each exchange painted at once).
+    virtual void sortBench(const BenchOrders& orders) = 0;
 
     virtual std::string viewCaption() const = 0;  // chkView.Caption: "Normal" or "Hyper"
     virtual void setViewCaption(const std::string& caption) = 0;

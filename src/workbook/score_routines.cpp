@@ -51,9 +51,9 @@ OperationNote noteOf(const ScoreContext& context, const WorkbookOperation& opera
 
 // The status area as a commit of `turn` leaves it: every taking-part player's standing with its
 // colours, and every token's Order.
-void writeStandings(XlApp& xlApp, int turn, Board& board, const Announce& announce) {
+void writeStandings(XlApp& xlApp, int turn, BenchOrders& orders, const Announce& announce) {
     using namespace cellmap;
-    board.resetOrders();
+    orders = startingOrders();
     xlApp.range(kStatusArea).Interior().setColorIndex(kWhite);
     xlApp.range(kStatusTexts).setValue("");
     const TurnHistory history{
@@ -64,7 +64,7 @@ void writeStandings(XlApp& xlApp, int turn, Board& board, const Announce& announ
         announce("Writing Worksheet Status Data(" + std::to_string(i) + ")");
         const Standing standing = computeStanding(turn, i, history);
         if (!standing.takesPart) continue;
-        board.Players[i].Order = standing.order;
+        orders[i] = standing.order;
         const std::string row = std::to_string(statusRow(i));
         if (standing.rowColor != kNoColor) xlApp.range("B" + row + ":D" + row).Interior().setColorIndex(standing.rowColor);
         if (standing.lostColor != kNoColor)
@@ -160,7 +160,18 @@ OperationResult runWorkbookOperation(ScoreContext& context, const WorkbookOperat
     return result;
 }
 
-OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
+// Runs an operation whose writes work out the standings again: the window gets their orders,
+// and in "Hyper" the bench is sorted by them once the sheet view shows the file.
+static OperationResult runWithOrders(ScoreContext& context, WorkbookOperation& operation, const BenchOrders& orders) {
+    operation.afterRelink = [&] {
+        if (formatOfCaption(context.host.viewCaption()) == DisplayFormat::Hyper) context.host.sortBench(orders);
+    };
+    OperationResult result = runWorkbookOperation(context, operation);
+    if (result.ok) result.orders = orders;
+    return result;
+}
+
+OperationResult CommitTurn(ScoreContext& context, std::int16_t turn, std::int16_t named) {
     // A turn below 1 would write into the rows above the turn rows, which belong to the owner; one
     // above the last that the reset clears would outlive a reset.
     if (turn < 1 || turn > cellmap::kLastResetTurn) {
@@ -181,10 +192,11 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
     WorkbookOperation operation;
     operation.startSound = kCommitSound;
     operation.turn = turn;
-    operation.named = context.MissIndex;
+    operation.named = named;
+    BenchOrders orders{};
     operation.writes = [&](XlApp& xlApp, const Announce& announce) {
         using namespace cellmap;
-        Board& board = context.board;
+        const Board& board = context.board;
         announce("Writing Worksheet Turn");
         xlApp.cells(kTurnRow, kTurnColumn).setValue(static_cast<double>(turn));
 
@@ -193,13 +205,10 @@ OperationResult CommitTurn(ScoreContext& context, std::int16_t turn) {
         xlApp.range("J" + std::to_string(r) + ":AH" + std::to_string(r)).setValue("");
         for (int k = 1; k <= 4; ++k)
             xlApp.cells(r, positionColumn(board.CourtSlot[k])).setValue(static_cast<double>(k));
-        if (context.MissIndex > 0) xlApp.cells(r, markColumn(context.MissIndex)).setValue("C");
-        writeStandings(xlApp, turn, board, announce);
+        if (named > 0) xlApp.cells(r, markColumn(named)).setValue("C");
+        writeStandings(xlApp, turn, orders, announce);
     };
-    operation.afterRelink = [&] {
-        if (formatOfCaption(context.host.viewCaption()) == DisplayFormat::Hyper) context.host.sortBench();
-    };
-    return runWorkbookOperation(context, operation);
+    return runWithOrders(context, operation, orders);
 }
 
 OperationResult CorrectTurn(ScoreContext& context, int turn, int named) {
@@ -208,7 +217,8 @@ OperationResult CorrectTurn(ScoreContext& context, int turn, int named) {
     operation.journalAs = Operation::Correction;
     operation.turn = turn;
     operation.named = named;
-    operation.writes = [&context, turn, named](XlApp& xlApp, const Announce& announce) {
+    BenchOrders orders{};
+    operation.writes = [&orders, turn, named](XlApp& xlApp, const Announce& announce) {
         using namespace cellmap;
         const int last = lastTurnIn(xlApp.cells(kTurnRow, kTurnColumn).Value());
         if (turn < 1 || turn > last)
@@ -222,21 +232,19 @@ OperationResult CorrectTurn(ScoreContext& context, int turn, int named) {
         for (int player = 1; player <= kPlayers; ++player) xlApp.cells(r, markColumn(player)).setValue("");
         if (named != 0) xlApp.cells(r, markColumn(named)).setValue("C");
         // The standings of the last turn, as if the turns had been recorded so from the start.
-        writeStandings(xlApp, last, context.board, announce);
+        writeStandings(xlApp, last, orders, announce);
     };
-    operation.afterRelink = [&] {
-        if (formatOfCaption(context.host.viewCaption()) == DisplayFormat::Hyper) context.host.sortBench();
-    };
-    return runWorkbookOperation(context, operation);
+    return runWithOrders(context, operation, orders);
 }
 
-void setOrdersAsOf(Board& board, int turn, const TurnHistory& history) {
-    if (turn < 1) return;
-    board.resetOrders();
+std::optional<BenchOrders> ordersAsOf(int turn, const TurnHistory& history) {
+    if (turn < 1) return std::nullopt;
+    BenchOrders orders = startingOrders();
     for (int i = 1; i <= cellmap::kPlayers; ++i) {
         const Standing standing = computeStanding(turn, i, history);
-        if (standing.takesPart) board.Players[i].Order = standing.order;
+        if (standing.takesPart) orders[i] = standing.order;
     }
+    return orders;
 }
 
 OperationResult ResetData(ScoreContext& context) {

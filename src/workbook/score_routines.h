@@ -24,8 +24,7 @@ struct ScoreContext {
     ScoreHost& host;
     XlApp* xlApp = nullptr;  // null after a failed start-up: there is no workbook connection
     std::filesystem::path DataPath;
-    Board& board;
-    std::int16_t MissIndex = 0;
+    const Board& board;
     // Where the versions that operations replace are kept; null keeps none (nothing can be undone).
     VersionStore* versions = nullptr;
 };
@@ -36,6 +35,8 @@ struct OperationResult {
     std::string cause;            // what went wrong
     // The operation ran but the version it replaced could not be kept: it cannot be undone.
     bool notKept = false;
+    // The bench orders the operation leaves, for the window's board; none when it changes none.
+    std::optional<BenchOrders> orders;
     std::string message() const;  // what the scorer is shown
 };
 
@@ -46,16 +47,17 @@ void LoadSheet(ScoreContext& context);
 // The text of the titles banner.
 extern const char* const kTitlesBanner;
 
-[[nodiscard]] OperationResult CommitTurn(ScoreContext& context, std::int16_t turn);
+// Records turn `turn` with the court the board shows and `named` (0: nobody) named at the miss.
+[[nodiscard]] OperationResult CommitTurn(ScoreContext& context, std::int16_t turn, std::int16_t named);
 [[nodiscard]] OperationResult ResetData(ScoreContext& context);
 [[nodiscard]] OperationResult ApplyViewFormat(ScoreContext& context, bool mode);
 // Rewrites who missed in recorded turn `turn` (1..B19): `named` (0 for nobody) must stand on
 // court in that turn's row. The standings, fills and Orders are worked out again as of the last
 // recorded turn, as if the turns had been recorded so from the start.
 [[nodiscard]] OperationResult CorrectTurn(ScoreContext& context, int turn, int named);
-// Every Order as a commit of `turn` leaves it (nothing changes for a turn below 1): for a
+// Every Order as a commit of `turn` leaves it (none for a turn below 1: nothing changes): for a
 // version put back by an undo or a redo, whose commit is not run again.
-void setOrdersAsOf(Board& board, int turn, const TurnHistory& history);
+std::optional<BenchOrders> ordersAsOf(int turn, const TurnHistory& history);
 // Put back the version before the last operation, or the one an undo took back, through the
 // same frame (the sheet view re-reads the file afterwards). Fail when `context.versions` keeps
 // nothing to go back or forth to.

@@ -53,17 +53,17 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
         EXPECT_TRUE(!row13.isEmpty() && row13.bottom() <= form.OLEWorkSheet->viewport()->height());
     }
     form.toggleSpectatorBoard();
-    SpectatorBoard* board = form.spectatorBoard();
+    const SpectatorBoard* board = form.spectatorBoard();
     ASSERT_TRUE(board && board->isVisible());
 
     // Turn 7: players 7, 2, 10, 11 in slots 1..4; player 11 is named in the countdown.
     const int onCourt[] = {7, 2, 10, 11};
-    for (int slot = 1; slot <= 4; ++slot) form.picUser_DragDrop(kFirstPlaceholder - 1 + slot, onCourt[slot - 1]);
+    for (int slot = 1; slot <= 4; ++slot) form.drag(onCourt[slot - 1], form.picUser(kFirstPlaceholder - 1 + slot));
     EXPECT_EQ(board->court(), (std::array<int, 5>{0, 7, 2, 10, 11}));
-    form.cmdSave_Click();
-    form.timDown_Timer();
+    form.cmdSave->click();
+    emit form.timDown->Timer();
     EXPECT_EQ(board->countdown(), QStringLiteral("2秒前"));
-    form.picCourt_Click(4);
+    QTest::mouseClick(form.picCourt(4), Qt::LeftButton);
     EXPECT_EQ(board->countdown(), QString());
     EXPECT_EQ(board->named(), 11);
     // On court by slot, then who comes on next; players 9 and 12 take no part.
@@ -72,13 +72,13 @@ TEST(Board, FollowsATurnFromTheCountdownToTheStandings) {
     ASSERT_EQ(order, (std::vector<int>{7, 2, 10, 11, 4, 3, 1, 5, 6, 8}));
     const auto line = [&](int at) { return board->standings()[at]; };
     EXPECT_EQ(line(1).standing, QStringLiteral("6連勝中"));
-    EXPECT_EQ(line(1).name, QString::fromStdString(form.playerName(2)));
+    EXPECT_EQ(line(1).name, QString::fromStdString(form.OLEWorkSheet->sheetModel().cellAt(2, 1)->value.text));
     EXPECT_EQ(board->titles(), (LiveTitles{{6, {2}}, {7, {2}}, {2, {5}}}));
 
     // Hidden and opened again during the next countdown: it shows the countdown, nobody named.
     form.toggleSpectatorBoard();
     EXPECT_FALSE(board->isVisible());
-    form.cmdSave_Click();
+    form.cmdSave->click();
     form.toggleSpectatorBoard();
     EXPECT_EQ(board->countdown(), QStringLiteral("3秒前"));
     EXPECT_EQ(board->named(), 0);

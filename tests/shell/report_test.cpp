@@ -100,29 +100,15 @@ TEST_F(Report, ThePdfHoldsEveryPlayerAndEveryPageIsPainted) {
     // The sample folder as it is installed, before the first turn: the table and the bars only.
     const testing::ProgramFolder sample;
     const std::string sampleBefore = testing::readFile(sample.dataPath());
-    EXPECT_EQ(check(scratch / "sample.pdf",
-                    "1\x1f佐藤　一郎\x1f"
-                    "0\x1f"
-                    "0\x1f"
-                    "0\x1f"
-                    "0\x1f"
-                    "0\n記録された節\x1f"
-                    "0\n",
-                    {sample.path().string()}),
-              "exit 0 []\npages 1 painted True\n");
+    const std::string row = "1\x1f佐藤　一郎\x1f" "0\x1f" "0\x1f" "0\x1f" "0\x1f" "0\n記録された節\x1f" "0\n";
+    EXPECT_EQ(check(scratch / "sample.pdf", row, {sample.path().string()}), "exit 0 []\npages 1 painted True\n");
     EXPECT_EQ(testing::readFile(sample.dataPath()), sampleBefore);
 
     // With archived games: a third page of totals, the damaged game named and left out.
     fs::create_directory(folder / "archive");
     fs::copy_file(folder.dataPath(), folder / "archive" / "data-20261201-210000.xls");
     testing::writeFile(folder / "archive" / "data-20261202-210000.xls", before.substr(0, 2000));
-    EXPECT_EQ(check(scratch / "totals.pdf",
-                    rows
-                        + "試合\x1f"
-                          "2\x1f節\x1f"
-                          "14\n佐藤　一郎\x1f"
-                          "2\x1f"
-                          "10\n",
+    EXPECT_EQ(check(scratch / "totals.pdf", rows + "試合\x1f" "2\x1f節\x1f" "14\n佐藤　一郎\x1f" "2\x1f" "10\n",
                     {folder.path().string()}),
               "exit 0 [pellix: left out of the totals: data-20261202-210000.xls is damaged: "
               "its compound document's allocation table list is cut short]\npages 3 painted True\n");

@@ -107,7 +107,8 @@ TEST(StatisticsView, ShowsTheTotalsOverTheArchiveAndNamesAGameItCannotRead) {
     testing::RecordingForm form(folder);
     form.show();
     form.Form_Load();
-    StatisticsView& view = openStatisticsView(form);
+    QTest::keyClick(&form, Qt::Key_F9);
+    StatisticsView& view = *statisticsView(form);
     QTRY_COMPARE(view.totals() ? view.totals()->games : 0, 2);
     EXPECT_FALSE(view.readingArchive());
     EXPECT_EQ(view.totals()->turns, 14);

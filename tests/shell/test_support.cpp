@@ -27,6 +27,42 @@ std::string ProgramFolder::turnRow(int turn) const {
     return shown + marks;
 }
 
+FormSeams Recorders::seams(bool realBoxes) {
+    FormSeams seams{sound, {}, {}, [this](const ShownRecord& record) {
+                        return correction ? correction(record) : std::optional<std::pair<int, int>>();
+                    }};
+    if (!realBoxes)
+        seams.messageBox = [this](const QString& text, QMessageBox::StandardButtons, QMessageBox::StandardButton fallback) {
+            messageBoxes.push_back(text);
+            return answer == QMessageBox::NoButton ? fallback : answer;
+        };
+    return seams;
+}
+
+void RecordingForm::drag(int source, const QWidget* target) {
+    // Only tokens the scorer can see are found under the pointer.
+    if (!isVisible()) show();
+    TokenWidget* token = picUser(source);
+    const auto pointer = [token](QEvent::Type type, QPoint global, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, token->mapFromGlobal(global), global, button, buttons, Qt::NoModifier);
+        QApplication::sendEvent(token, &event);
+    };
+    const QPoint to = target->mapToGlobal(target->rect().center());
+    pointer(QEvent::MouseButtonPress, token->mapToGlobal(token->rect().center()), Qt::LeftButton, Qt::LeftButton);
+    pointer(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+    pointer(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+}
+
+std::array<std::int16_t, 5> RecordingForm::court() const {
+    std::array<std::int16_t, 5> court{};
+    for (int slot = 1; slot <= 4; ++slot) {
+        const QPoint middle = picCourt(slot)->geometry().center();
+        for (int token = 1; token <= kTokenCount; ++token)
+            if (tokenExists(token) && picUser(token)->geometry().contains(middle)) court[slot] = static_cast<std::int16_t>(token);
+    }
+    return court;
+}
+
 }  // namespace pellix::testing
 
 // One QApplication for the whole program, offscreen unless the caller chose a platform.

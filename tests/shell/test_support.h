@@ -13,6 +13,7 @@
 #include "workbook/cell_map.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -42,23 +43,44 @@ struct Recorders {
     QMessageBox::StandardButton answer = QMessageBox::NoButton;
     // The correction the scorer chooses; empty: he cancels.
     std::function<std::optional<std::pair<int, int>>(const ShownRecord&)> correction;
-    FormSeams seams() {
-        return {sound,
-                [this](const QString& text, QMessageBox::StandardButtons, QMessageBox::StandardButton fallback) {
-                    messageBoxes.push_back(text);
-                    return answer == QMessageBox::NoButton ? fallback : answer;
-                },
-                {},
-                [this](const ShownRecord& record) {
-                    return correction ? correction(record) : std::optional<std::pair<int, int>>();
-                }};
-    }
+    // `realBoxes`: the window's own message boxes open.
+    FormSeams seams(bool realBoxes);
 };
 
-// A window on a program folder that notes every sound and message box.
+// A window on a program folder that notes every sound and message box, driven as the scorer
+// drives it: its controls found by the names the layout gives them; clicks, keys and drags as
+// the window receives them.
 class RecordingForm : public Recorders, public MainForm {
 public:
-    explicit RecordingForm(const ProgramFolder& folder) : MainForm(folder.path(), seams()) {}
+    explicit RecordingForm(const ProgramFolder& folder, bool realBoxes = false)
+        : MainForm(folder.path(), seams(realBoxes)) {}
+
+    template <typename Control>
+    Control* control(const char* name) const { return findChild<Control*>(QString::fromLatin1(name)); }
+    TokenWidget* picUser(int token) const { return findChild<TokenWidget*>(QStringLiteral("picUser(%1)").arg(token)); }
+    CourtArea* picCourt(int slot) const { return findChild<CourtArea*>(QStringLiteral("picCourt(%1)").arg(slot)); }
+    QPushButton* const cmdSave = control<QPushButton>("cmdSave");
+    QPushButton* const cmdMiss = control<QPushButton>("cmdMiss");
+    QPushButton* const cmdPrev = control<QPushButton>("cmdPrev");
+    QPushButton* const cmdNext = control<QPushButton>("cmdNext");
+    QLineEdit* const txtTurn = control<QLineEdit>("txtTurn");
+    QLabel* const lblStatus = control<QLabel>("lblStatus");
+    QLabel* const lblGuide = control<QLabel>("lblGuide");
+    QLabel* const lblPrize = control<QLabel>("lblPrize");
+    QLabel* const Label1 = control<QLabel>("Label1");
+    QLabel* const picQVN = control<QLabel>("picQVN");
+    QCheckBox* const chkView = control<QCheckBox>("chkView");
+    SheetView* const OLEWorkSheet = control<SheetView>("OLEWorkSheet");
+    VbTimer* const timDown = control<VbTimer>("timDown");
+    VbTimer* const timMiss = control<VbTimer>("timMiss");
+
+    // Token `source` pressed, dragged and released over the middle of `target` (a token or a
+    // court slot's area).
+    void drag(int source, const QWidget* target);
+    // A key pressed in the window.
+    void key(QKeyEvent&& event) { QApplication::sendEvent(this, &event); }
+    // The court as the window shows it: the token standing over each slot's area (1..4).
+    std::array<std::int16_t, 5> court() const;
 };
 
 }  // namespace pellix::testing

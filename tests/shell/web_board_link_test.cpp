@@ -13,11 +13,7 @@
 namespace pellix {
 namespace {
 
-QJsonObject served(const MainForm& form) {
-    return QJsonDocument::fromJson(form.webBoard()->state()).object();
-}
-
-TEST(WebBoardWindow, ServesOnTheAddressAskedForOrSaysWhyNot) {
+TEST(WebBoardWindow, ServesOnTheAddressAskedForOrSaysWhyNotAndFollowsTheWindow) {
     testing::ProgramFolder folder;
     testing::RecordingForm form(folder);
     form.Form_Load();
@@ -42,40 +38,31 @@ TEST(WebBoardWindow, ServesOnTheAddressAskedForOrSaysWhyNot) {
     EXPECT_EQ(code.width() % 8, 0);
     EXPECT_EQ(code.pixelColor(31, 31), QColor(Qt::white));
     EXPECT_EQ(code.pixelColor(32, 32), QColor(Qt::black));
-    installWebBoardControl(form);
+    form.installWebBoardControl();
     const auto* button = form.findChild<QToolButton*>(QStringLiteral("webBoardButton"));
     ASSERT_TRUE(button);
     EXPECT_EQ(button->text(), form.webBoard()->address());
     EXPECT_LE(QFontMetrics(button->font()).horizontalAdvance(button->text()), button->width() - 8);
-}
 
-TEST(WebBoardWindow, TheServedStateFollowsTheWindowThroughATurn) {
-    testing::ProgramFolder folder;
-    testing::RecordingForm form(folder);
-    form.Form_Load();
-    QTcpServer probe;  // a free port
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-    const QString listen = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
-    probe.close();
-    QString error;
-    ASSERT_TRUE(form.serveWebBoard(listen, &error)) << error.toStdString();
+    // The state the server holds follows the window through a turn.
+    const auto served = [&] { return QJsonDocument::fromJson(form.webBoard()->state()).object(); };
     const int onCourt[] = {5, 2, 10, 11};
-    for (int slot = 1; slot <= 4; ++slot) form.picUser_DragDrop(kFirstPlaceholder - 1 + slot, onCourt[slot - 1]);
-    const QJsonArray court = served(form)[QStringLiteral("court")].toArray();
+    for (int slot = 1; slot <= 4; ++slot) form.drag(onCourt[slot - 1], form.picUser(kFirstPlaceholder - 1 + slot));
+    const QJsonArray court = served()[QStringLiteral("court")].toArray();
     ASSERT_EQ(court.size(), 4);
     for (int slot = 1; slot <= 4; ++slot) {
         EXPECT_EQ(court[slot - 1][QStringLiteral("player")].toInt(), onCourt[slot - 1]);
         EXPECT_EQ(court[slot - 1][QStringLiteral("name")].toString(),
-                  QString::fromStdString(form.playerName(onCourt[slot - 1])));
+                  QString::fromStdString(form.OLEWorkSheet->sheetModel().cellAt(onCourt[slot - 1], 1)->value.text));
     }
-    form.cmdSave_Click();
-    EXPECT_EQ(served(form)[QStringLiteral("phase")].toString(), QStringLiteral("countdown"));
-    EXPECT_EQ(served(form)[QStringLiteral("countdown")].toInt(), 3);
-    form.timDown_Timer();
-    EXPECT_EQ(served(form)[QStringLiteral("countdown")].toInt(), 2);
-    form.picCourt_Click(3);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return served(form)[QStringLiteral("phase")].toString() == "idle"; }, 5000));
-    const QJsonObject state = served(form);
+    form.cmdSave->click();
+    EXPECT_EQ(served()[QStringLiteral("phase")].toString(), QStringLiteral("countdown"));
+    EXPECT_EQ(served()[QStringLiteral("countdown")].toInt(), 3);
+    emit form.timDown->Timer();
+    EXPECT_EQ(served()[QStringLiteral("countdown")].toInt(), 2);
+    QTest::mouseClick(form.picCourt(3), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return served()[QStringLiteral("phase")].toString() == "idle"; }, 5000));
+    const QJsonObject state = served();
     EXPECT_EQ(state[QStringLiteral("turn")].toInt(), 1);
     EXPECT_EQ(state[QStringLiteral("next_turn")].toString(), QStringLiteral("2"));
     EXPECT_EQ(state[QStringLiteral("named")][QStringLiteral("player")].toInt(), 10);
@@ -85,10 +72,10 @@ TEST(WebBoardWindow, TheServedStateFollowsTheWindowThroughATurn) {
     ASSERT_GE(standings.size(), 4);
     for (int slot = 1; slot <= 4; ++slot)
         EXPECT_EQ(standings[slot - 1][QStringLiteral("player")].toInt(), onCourt[slot - 1]);
-    form.cmdSave_Click();
-    EXPECT_TRUE(served(form)[QStringLiteral("named")].isNull());
-    form.cmdMiss_Click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return served(form)[QStringLiteral("turn")].toInt() == 2; }, 5000));
+    form.cmdSave->click();
+    EXPECT_TRUE(served()[QStringLiteral("named")].isNull());
+    form.cmdMiss->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return served()[QStringLiteral("turn")].toInt() == 2; }, 5000));
 }
 
 }  // namespace

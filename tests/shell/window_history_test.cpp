@@ -16,19 +16,19 @@ namespace {
 namespace fs = std::filesystem;
 using testing::readFile;
 
-void press(MainForm& form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
-    form.handleKey(QKeyEvent(QEvent::KeyPress, key, modifiers), false);
+void press(testing::RecordingForm& form, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier) {
+    form.key(QKeyEvent(QEvent::KeyPress, key, modifiers));
 }
 
 // Players 1..4 in slots 1..4, turn `turn` closed by naming the player in `slot` (0: 通常ミス).
 void playTurn(testing::RecordingForm& form, int slot) {
     for (int k = 1; k <= 4; ++k)
-        if (form.board.CourtSlot[k] != k) form.picCourt_DragDrop(k, k);
-    form.cmdSave_Click();
+        if (form.court()[k] != k) form.drag(k, form.picCourt(k));
+    form.cmdSave->click();
     if (slot) {
-        form.picCourt_Click(slot);
+        QTest::mouseClick(form.picCourt(slot), Qt::LeftButton);
     } else {
-        form.cmdMiss_Click();
+        form.cmdMiss->click();
     }
 }
 
@@ -47,12 +47,12 @@ TEST(History, AWrongNameIsTakenBackAndRecordedAgain) {
     const std::string before = readFile(wrong.dataPath());
     playTurn(form, 2);
     const std::string recorded = readFile(wrong.dataPath());
-    form.picCourt_DragDrop(2, 9);  // the named player already substituted
+    form.drag(9, form.picCourt(2));  // the named player already substituted
     press(form, Qt::Key_Z);
     EXPECT_EQ(readFile(wrong.dataPath()), before);
     EXPECT_EQ(form.txtTurn->text(), QStringLiteral("1"));
-    EXPECT_EQ(form.board.CourtSlot, (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
-    EXPECT_FALSE(form.picUser[2]->marked());
+    EXPECT_EQ(form.court(), (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
+    EXPECT_FALSE(form.picUser(2)->marked());
     EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節の記録 を元に戻しました"));
     press(form, Qt::Key_Y);
     EXPECT_EQ(readFile(wrong.dataPath()), recorded);
@@ -66,8 +66,8 @@ TEST(History, AWrongNameIsTakenBackAndRecordedAgain) {
 }
 
 // The reset keeps the whole record in archive/ and is undone like any operation, also by a window
-// started again on the folder; a recorded turn's miss is corrected; Ctrl+R puts the last court
-// back.
+// started again on the folder; a recorded turn's miss is corrected, through the dialog that
+// offers it; Ctrl+R puts the last court back.
 TEST(History, TheResetArchivesAndEverythingCanBeUndoneAfterARestart) {
     testing::ProgramFolder folder;
     std::string beforeReset;
@@ -78,7 +78,7 @@ TEST(History, TheResetArchivesAndEverythingCanBeUndoneAfterARestart) {
         playTurn(form, 0);
         beforeReset = readFile(folder.dataPath());
         form.answer = QMessageBox::Ok;
-        form.picQVN_Click();
+        QTest::mouseClick(form.picQVN, Qt::LeftButton);
         EXPECT_TRUE(form.messageBoxes.back().contains(QString::fromStdString((folder / "archive").string())));
     }
     ASSERT_EQ(std::distance(fs::directory_iterator(folder / "archive"), fs::directory_iterator()), 1);
@@ -89,31 +89,8 @@ TEST(History, TheResetArchivesAndEverythingCanBeUndoneAfterARestart) {
     press(form, Qt::Key_Z);
     EXPECT_EQ(readFile(folder.dataPath()), beforeReset);
     EXPECT_EQ(form.txtTurn->text(), QStringLiteral("3"));
-
-    form.correction = [](const ShownRecord& record) {
-        EXPECT_EQ(record.court(1), (std::array<int, 5>{0, 1, 2, 3, 4}));
-        EXPECT_EQ(record.named(1), 2);
-        return std::optional<std::pair<int, int>>({1, 4});
-    };
-    press(form, Qt::Key_E);
-    EXPECT_EQ(folder.turnRow(1), "123400000000 C4");
-    EXPECT_EQ(folder.turnRow(2), "123400000000");
-    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節を訂正しました"));
-
-    for (int k = 1; k <= 4; ++k) form.picCourt_DragDrop(k, k + 4);
-    press(form, Qt::Key_R);
-    EXPECT_EQ(form.board.CourtSlot, (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
-    EXPECT_TRUE(form.cmdSave->isEnabled());
-}
-
-// The correction dialog lists the recorded turns latest first with their players and who was
-// named, and offers the chosen turn's four players or nobody, the one named first.
-TEST(History, TheCorrectionDialogOffersTheTurnsPlayers) {
-    testing::ProgramFolder folder;
-    testing::RecordingForm form(folder);
-    form.Form_Load();
-    playTurn(form, 2);
-    playTurn(form, 0);
+    // The correction dialog lists the recorded turns latest first with their players and who was
+    // named, and offers the chosen turn's four players or nobody, the one named first.
     const ShownRecord record(form.OLEWorkSheet->sheetModel().sheet());
     CorrectionDialog dialog(record, [](int player) { return QStringLiteral("p%1").arg(player); });
     auto* turns = dialog.findChild<QTableWidget*>(QStringLiteral("turns"));
@@ -128,6 +105,17 @@ TEST(History, TheCorrectionDialogOffersTheTurnsPlayers) {
     EXPECT_EQ(missed->currentData().toInt(), 2);
     missed->setCurrentIndex(missed->findData(4));
     EXPECT_EQ(dialog.choice(), std::optional(std::pair(1, 4)));
+
+    form.correction = [](const ShownRecord&) { return std::optional<std::pair<int, int>>({1, 4}); };
+    press(form, Qt::Key_E);
+    EXPECT_EQ(folder.turnRow(1), "123400000000 C4");
+    EXPECT_EQ(folder.turnRow(2), "123400000000");
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節を訂正しました"));
+
+    for (int k = 1; k <= 4; ++k) form.drag(k + 4, form.picCourt(k));
+    press(form, Qt::Key_R);
+    EXPECT_EQ(form.court(), (std::array<std::int16_t, 5>{0, 1, 2, 3, 4}));
+    EXPECT_TRUE(form.cmdSave->isEnabled());
 }
 
 // A data.xls deleted while the program runs: the next operation says so and offers the last

@@ -69,13 +69,13 @@ TEST(WindowTexts, EveryTextFitsItsControl) {
     ASSERT_TRUE(status && status->fitted().shortened);
     EXPECT_TRUE(form.lblStatus->text().contains(QStringLiteral(" ほか ")));
     check("at start");
-    for (int k = 1; k <= 4; ++k) form.picUser_DragDrop(kFirstPlaceholder - 1 + k, 7 + k);
+    for (int k = 1; k <= 4; ++k) form.drag(7 + k, form.picUser(kFirstPlaceholder - 1 + k));
     form.txtTurn->setText(QStringLiteral("2060"));
-    form.handleKey(QKeyEvent(QEvent::KeyPress, Qt::Key_3, {}, "3"), false);
+    form.key(QKeyEvent(QEvent::KeyPress, Qt::Key_3, {}, "3"));
     check("a court slot chosen");
-    form.cmdSave_Click();
+    form.cmdSave->click();
     check("the countdown");
-    form.picCourt_Click(4);  // the guest with the longest name
+    QTest::mouseClick(form.picCourt(4), Qt::LeftButton);  // the guest with the longest name
     EXPECT_TRUE(form.lblGuide->text().startsWith(QStringLiteral("C : 11 ")));
     form.chkView->click();
     check("a player named, in the Hyper format");
@@ -90,7 +90,7 @@ TEST(WindowTexts, TokensKeepTheirPicturesInEveryState) {
     form.show();
     form.Form_Load();
     for (int token : {1, 2}) {
-        TokenWidget* widget = form.picUser[token];
+        TokenWidget* widget = form.picUser(token);
         const QRect middle(widget->width() / 5, widget->height() * 2 / 5, widget->width() * 2 / 5,
                            widget->height() / 2);
         const QImage plain = widget->grab().toImage().copy(middle);

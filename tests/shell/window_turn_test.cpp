@@ -16,11 +16,11 @@ namespace {
 struct Court {
     Court() {
         form.Form_Load();
-        for (int k = 1; k <= 4; ++k) form.picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
+        for (int k = 1; k <= 4; ++k) form.drag(k, form.picUser(kFirstPlaceholder - 1 + k));
     }
     void startCountdown() {
         form.txtTurn->setText(QStringLiteral("41"));
-        form.cmdSave_Click();
+        form.cmdSave->click();
         ASSERT_EQ(form.cmdSave->text(), QStringLiteral("3秒前"));
         EXPECT_TRUE(form.cmdMiss->isVisibleTo(&form));
     }
@@ -51,18 +51,18 @@ TEST(TurnRoads, AKeyOrTheWindowsCloseRecordsTheTurnAndReturnsToIdle) {
         QTimer::singleShot(0, &c.form, [&] { statusAtClose = c.form.lblStatus->text(); });
         if (byKey) {
             using E = QKeyEvent;
-            c.form.handleKey(E(E::KeyPress, Qt::Key_2, Qt::ControlModifier), false);
-            c.form.handleKey(E(E::KeyPress, Qt::Key_2, {}, "2", true), false);
-            c.form.handleKey(E(E::KeyPress, Qt::Key_3, {}, "3"), false);
+            c.form.key(E(E::KeyPress, Qt::Key_2, Qt::ControlModifier));
+            c.form.key(E(E::KeyPress, Qt::Key_2, {}, "2", true));
+            c.form.key(E(E::KeyPress, Qt::Key_3, {}, "3"));
         } else {
             c.form.close();
         }
         EXPECT_EQ(statusAtClose, QStringLiteral(" Status : Time Up"));
         c.expectIdle("42");
         EXPECT_EQ(c.folder.turnRow(41), byKey ? "123400000000 C3" : "123400000000");
-        for (int player = 1; player <= 4; ++player) EXPECT_EQ(c.form.picUser[player]->marked(), byKey && player == 3);
+        for (int player = 1; player <= 4; ++player) EXPECT_EQ(c.form.picUser(player)->marked(), byKey && player == 3);
         EXPECT_TRUE(c.form.messageBoxes.empty());
-        EXPECT_EQ(QTest::qWaitFor([&] { return c.form.xlApp == nullptr; }, 300), !byKey);
+        EXPECT_EQ(QTest::qWaitFor([&] { return !c.form.workbookOpen(); }, 300), !byKey);
     }
 }
 
@@ -72,40 +72,50 @@ TEST(TurnRoads, AKeyOrTheWindowsCloseRecordsTheTurnAndReturnsToIdle) {
 TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
     startCountdown();
     QTimer::singleShot(0, &form, [&] {  // at the close's first status message
-        form.cmdMiss_Click();
-        form.timMiss_Timer();
-        form.timDown_Timer();
-        form.turn().release(PointerTarget::token(4));
-        form.picCourt_Click(1);
-        form.picUser_DragDrop(1, 7);   // bench token 7 onto court player 1
-        form.picCourt_DragDrop(2, 8);  // bench token 8 onto court slot 2
+        form.cmdMiss->click();
+        emit form.timMiss->Timer();
+        emit form.timDown->Timer();
+        QTest::mouseRelease(form.picUser(4), Qt::LeftButton);  // no press began it
+        QTest::mouseClick(form.picCourt(1), Qt::LeftButton);
+        form.drag(7, form.picUser(1));   // bench token 7 onto court player 1
+        form.drag(8, form.picCourt(2));  // bench token 8 onto court slot 2
         form.close();
     });
-    form.picCourt_Click(3);
+    QTest::mouseClick(form.picCourt(3), Qt::LeftButton);
 
     EXPECT_EQ(folder.turnRow(41), "123400000000 C3");
     EXPECT_EQ(folder.turnRow(42), "000000000000");  // no second turn
     expectIdle("42");
-    EXPECT_EQ(form.board.CourtSlot[1], 7);
-    EXPECT_EQ(form.board.CourtSlot[2], 8);
+    EXPECT_EQ(form.court()[1], 7);
+    EXPECT_EQ(form.court()[2], 8);
     EXPECT_TRUE(form.lblGuide->text().startsWith(QStringLiteral("C : 3 ")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return form.xlApp == nullptr; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.workbookOpen(); }, 2000));
 }
 
-// Recording again a turn below the last recorded one asks first, naming the turns the next ones
-// will overwrite; Cancel, the default, starts nothing.
-TEST_F(TurnRoad, ATurnBelowTheLastRecordedAsksFirst) {
+// A turn text that cannot start the countdown is explained: in the status line when it is no
+// number, in a box that gives the turns that can be recorded when it is out of range. Recording
+// again a turn below the last recorded one asks first, naming the turns the next ones will
+// overwrite; Cancel, the default, starts nothing.
+TEST_F(TurnRoad, RefusedAndEarlierTurnsAreExplainedOrAsked) {
+    form.txtTurn->setText("abc");
+    form.cmdSave->click();
+    expectIdle("abc");
+    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" 「abc」は節の番号として読めません"));
+    form.txtTurn->setText("0");
+    form.cmdSave->click();
+    expectIdle("0");
     folder.setCell(cellmap::kTurnRow, cellmap::kTurnColumn, CellValue::ofNumber(11));
     form.OLEWorkSheet->CreateLink(folder.dataPath());
     form.txtTurn->setText(QStringLiteral("7"));
-    form.cmdSave_Click();
-    ASSERT_EQ(form.messageBoxes.size(), 1u);
-    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("第 8 節から第 11 節"))) << form.messageBoxes[0].toStdString();
+    form.cmdSave->click();
+    ASSERT_EQ(form.messageBoxes.size(), 2u);
+    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("1 から 2060")));
+    EXPECT_TRUE(form.messageBoxes[1].contains(QStringLiteral("第 8 節から第 11 節"))) << form.messageBoxes[1].toStdString();
     expectIdle("7");
     form.answer = QMessageBox::Ok;
-    form.cmdSave_Click();
+    form.cmdSave->click();
     EXPECT_EQ(form.cmdSave->text(), QStringLiteral("3秒前"));
-    form.cmdMiss_Click();
+    form.cmdMiss->click();
     expectIdle("8");
     EXPECT_EQ(folder.turnRow(7), "123400000000");
 }
@@ -114,19 +124,18 @@ TEST_F(TurnRoad, ATurnBelowTheLastRecordedAsksFirst) {
 // A real box opens clear of the status line.
 TEST_F(TurnRoad, OneClickOnTheTitlesAsksOnceAndTheResetForgetsTheNamed) {
     startCountdown();
-    form.picCourt_Click(2);
-    ASSERT_TRUE(form.picUser[2]->marked());
+    QTest::mouseClick(form.picCourt(2), Qt::LeftButton);
+    ASSERT_TRUE(form.picUser(2)->marked());
     form.answer = QMessageBox::Ok;
     QTest::mouseClick(form.picQVN, Qt::LeftButton);
     ASSERT_EQ(form.messageBoxes.size(), 1u);
     EXPECT_TRUE(form.messageBoxes[0].startsWith(QStringLiteral("データを初期化しますか？\n記録は ")));
-    EXPECT_FALSE(form.picUser[2]->marked());
+    EXPECT_FALSE(form.picUser(2)->marked());
     EXPECT_FALSE(form.lblGuide->text().startsWith(QStringLiteral("C :")));
     EXPECT_EQ(folder.turnRow(41), "000000000000");
 
     testing::ProgramFolder other;
-    MainForm real(other.path(), {std::make_shared<testing::RecordingSound>(), {}, {}, {}});
-    real.show();
+    testing::RecordingForm real(other, true);
     real.Form_Load();
     QRect box;
     QTimer closer;
@@ -137,25 +146,11 @@ TEST_F(TurnRoad, OneClickOnTheTitlesAsksOnceAndTheResetForgetsTheNamed) {
         }
     });
     closer.start(10);
-    for (int k = 1; k <= 4; ++k) real.picUser_DragDrop(kFirstPlaceholder - 1 + k, k);
+    for (int k = 1; k <= 4; ++k) real.drag(k, real.picUser(kFirstPlaceholder - 1 + k));
     real.txtTurn->setText(QStringLiteral("0"));
-    real.cmdSave_Click();  // out of range: said in a box
+    real.cmdSave->click();  // out of range: said in a box
     ASSERT_FALSE(box.isEmpty());
     EXPECT_FALSE(box.intersects(QRect(real.lblStatus->mapToGlobal(QPoint()), real.lblStatus->size())));
-}
-
-// A turn text that cannot start the countdown is explained: in the status line when it is no
-// number, in a box that gives the turns that can be recorded when it is out of range.
-TEST_F(TurnRoad, RefusedTurnTextsAreExplained) {
-    form.txtTurn->setText("abc");
-    form.cmdSave_Click();
-    expectIdle("abc");
-    EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" 「abc」は節の番号として読めません"));
-    form.txtTurn->setText("0");
-    form.cmdSave_Click();
-    expectIdle("0");
-    ASSERT_EQ(form.messageBoxes.size(), 1u);
-    EXPECT_TRUE(form.messageBoxes[0].contains(QStringLiteral("1 から 2060")));
 }
 
 // The display switch shows the format the file holds; the reset asks first, with Cancel as the
@@ -171,22 +166,22 @@ TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
         EXPECT_EQ(form.OLEWorkSheet->isRowHidden(13), hyper);  // as the file holds it
     };
     form.txtTurn->setText("12");
-    form.cmdSave_Click();
+    form.cmdSave->click();
     form.chkView->click();
-    form.picQVN_Click();
+    QTest::mouseClick(form.picQVN, Qt::LeftButton);
     expectFormat(false);
-    form.cmdMiss_Click();
+    form.cmdMiss->click();
     form.chkView->click();
     expectFormat(true);
     EXPECT_EQ(form.sound->played.back(), "きん.wav");
 
-    form.picQVN_Click();
+    QTest::mouseClick(form.picQVN, Qt::LeftButton);
     // The only box so far: the refusals during the countdown were told in the status line. Its
     // default, Cancel, changing nothing is seen in the real window end to end.
     ASSERT_EQ(form.messageBoxes.size(), 1u);
     EXPECT_TRUE(form.messageBoxes[0].startsWith(QStringLiteral("データを初期化しますか？\n記録は ")));
     form.answer = QMessageBox::Ok;
-    form.picQVN_Click();
+    QTest::mouseClick(form.picQVN, Qt::LeftButton);
     EXPECT_EQ(form.txtTurn->text(), "1");
     expectFormat(false);
     EXPECT_EQ(folder.turnRow(12), "000000000000");
@@ -204,28 +199,24 @@ TEST(Drops, WidgetsFollowTheBoardAndDecideFollowsTheCourt) {
     testing::ProgramFolder folder;
     testing::RecordingForm form(folder);
     form.Form_Load();
-    for (int k = 1; k <= 3; ++k) form.picUser_DragDrop(20 + k, k + 4);
+    for (int k = 1; k <= 3; ++k) form.drag(k + 4, form.picUser(20 + k));
     EXPECT_FALSE(form.cmdSave->isEnabled());
-    form.picCourt_DragDrop(4, 8);
+    form.drag(8, form.picCourt(4));
     EXPECT_EQ(form.sound->played, std::vector<std::string>{"ポコ.wav"});
     EXPECT_TRUE(form.cmdSave->isEnabled());
-    form.cmdSave_Click();
-    form.picUser_DragDrop(1, 2);  // two bench tokens exchange places
+    form.cmdSave->click();
+    form.drag(2, form.picUser(1));  // two bench tokens exchange places
     EXPECT_EQ(form.sound->played.size(), 2u);
     EXPECT_FALSE(form.cmdSave->isEnabled());
     // A placeholder back on court: the commit fails, says why, and the turn number stays.
-    form.picUser_DragDrop(21, 5);
-    form.cmdMiss_Click();
+    form.drag(5, form.picUser(21));
+    form.cmdMiss->click();
     EXPECT_EQ(form.messageBoxes.size(), 1u);
     EXPECT_EQ(form.txtTurn->text(), QStringLiteral("1"));
     EXPECT_FALSE(form.cmdSave->isEnabled());
     EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : 第 1 節は記録されていません"));
     EXPECT_EQ(folder.turnRow(1), "000000000000");
-    for (int token : {1, 2, 3, 4, 5, 6, 7, 8, 9, 21, 22, 23, 24}) {
-        const TokenPlace& place = form.board.place(token);
-        EXPECT_EQ(form.picUser[token]->pos(), QPoint(form.twipsToPixels(place.left), form.twipsToPixels(place.top)))
-            << token;
-    }
+    EXPECT_EQ(form.court(), (std::array<std::int16_t, 5>{0, 21, 6, 7, 8}));
 }
 
 }  // namespace

@@ -34,14 +34,14 @@ TEST(StartUp, PicturesAreFoundOrNamedAndDrawnPlainly) {
     named.Form_Load();
     EXPECT_EQ(named.lblStatus->text(), QStringLiteral(" Status : OK - 画像が見つかりません: image/nobody.gif"));
     for (int token = 1; token <= 12; ++token)
-        EXPECT_EQ(shows(named.picUser[token]->picture(), tokenPicture(folder, token == 2 ? 3 : token)), token != 3)
+        EXPECT_EQ(shows(named.picUser(token)->picture(), tokenPicture(folder, token == 2 ? 3 : token)), token != 3)
             << token;
     EXPECT_TRUE(shows(named.picQVN->pixmap(), folder / "QVN.bmp"));
     EXPECT_TRUE(shows(named.courtPicture(), folder / "image" / "CourtFrame.gif"));
     EXPECT_EQ(named.txtTurn->text(), QStringLiteral("13"));
     EXPECT_TRUE(named.messageBoxes.empty());
     named.close();
-    EXPECT_TRUE(!named.isVisible() && named.xlApp == nullptr);
+    EXPECT_TRUE(!named.isVisible() && !named.workbookOpen());
 
     fs::remove_all(folder / "image");
     fs::remove(folder / "QVN.bmp");
@@ -50,7 +50,7 @@ TEST(StartUp, PicturesAreFoundOrNamedAndDrawnPlainly) {
     EXPECT_EQ(form.lblStatus->text(),
               QStringLiteral(
                   " Status : OK - 画像が見つかりません: image/p01.gif, image/P03.GIF, image/nobody.gif ほか 11 件"));
-    EXPECT_NE(form.picUser[1]->grab().toImage(), form.picUser[2]->grab().toImage());
+    EXPECT_NE(form.picUser(1)->grab().toImage(), form.picUser(2)->grab().toImage());
 }
 
 // One box under the step's name says what failed, the file's full path and what to do; the rest
@@ -72,19 +72,19 @@ TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
         EXPECT_TRUE(message.startsWith(QStringLiteral("Form_Load\n\n")));
         EXPECT_TRUE(message.contains(QString::fromStdString(data.string())));
         EXPECT_TRUE(message.contains(QString::fromUtf8(advice))) << message.toStdString();
-        EXPECT_EQ(form.xlApp, nullptr);
+        EXPECT_FALSE(form.workbookOpen());
         EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を直して、起動しなおしてください"));
         EXPECT_FALSE(form.courtPicture().isNull());
 
         // Nothing that would write the workbook starts: each says why in one box.
         EXPECT_EQ(form.txtTurn->text(), QString());
-        for (int k = 1; k <= 4; ++k) form.picCourt_DragDrop(k, k);
+        for (int k = 1; k <= 4; ++k) form.drag(k, form.picCourt(k));
         form.txtTurn->setText(QStringLiteral("5"));
-        form.cmdSave_Click();
-        form.cmdPrev_Click();
-        form.cmdNext_Click();
+        form.cmdSave->click();
+        form.cmdPrev->click();
+        form.cmdNext->click();
         form.chkView->click();
-        form.picQVN_Click();
+        QTest::mouseClick(form.picQVN, Qt::LeftButton);
         ASSERT_EQ(form.messageBoxes.size(), 6u);
         for (std::size_t box = 1; box < 6; ++box)
             EXPECT_TRUE(form.messageBoxes[box].startsWith(QStringLiteral("data.xls を開けなかったので"))) << box;

@@ -92,7 +92,7 @@ TEST_F(Commit, RandomGamesAgreeWithASecondModel) {
                 const CellValue shown = saved.at(player + 1, 4);
                 EXPECT_EQ(
                     std::tuple(shown.kind == xls::ValueKind::Empty ? std::string() : shown.text,
-                               int{board.Players[player].Order}, saved.fill(player + 1, 2), saved.fill(player + 1, 4)),
+                               int{(*orders)[player]}, saved.fill(player + 1, 2), saved.fill(player + 1, 4)),
                     model.expected(turn, player));
             }
             // A turn recorded again keeps no mark of its first record (the slots are read below).
@@ -101,7 +101,7 @@ TEST_F(Commit, RandomGamesAgreeWithASecondModel) {
                     EXPECT_EQ(saved.at(t + 40, cellmap::markColumn(player)),
                               player == row[0] ? CellValue::ofText("C") : CellValue::empty())
                         << "turn " << t << " player " << player;
-            EXPECT_EQ(board.Players[21].Order, -1);  // the placeholders stand aside on the bench
+            EXPECT_EQ((*orders)[21], -1);  // the placeholders stand aside on the bench
         }
         ++turn;
     }
@@ -143,6 +143,7 @@ TEST(Correction, EqualsAGameRecordedRightFromTheStart) {
                                                 testing::withSampleWorkbook(folders[1])};
         const int corrected = 1 + static_cast<int>(random() % 50);
         int rightName = 0;
+        BenchOrders orders[2];
         for (int turn = 1; turn <= 50; ++turn) {
             std::vector<int> players{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
             std::shuffle(players.begin(), players.end(), random);
@@ -151,18 +152,20 @@ TEST(Correction, EqualsAGameRecordedRightFromTheStart) {
             for (int g = 0; g < 2; ++g) {
                 for (int k = 1; k <= 4; ++k) boards[g].dropOnCourtSlot(players[static_cast<std::size_t>(k - 1)], k);
                 const int miss = g == 1 && turn == corrected ? rightName : named;
-                ScoreContext context{hosts[g], &app, paths[g], boards[g], static_cast<std::int16_t>(miss)};
-                ASSERT_TRUE(CommitTurn(context, static_cast<std::int16_t>(turn)).ok);
+                ScoreContext context{hosts[g], &app, paths[g], boards[g]};
+                const OperationResult result = CommitTurn(context, static_cast<std::int16_t>(turn), static_cast<std::int16_t>(miss));
+                ASSERT_TRUE(result.ok && result.orders);
+                orders[g] = *result.orders;
             }
         }
-        ScoreContext context{hosts[0], &app, paths[0], boards[0], 0};
-        ASSERT_TRUE(CorrectTurn(context, corrected, rightName).ok) << hosts[0].failures.back();
+        ScoreContext context{hosts[0], &app, paths[0], boards[0]};
+        const OperationResult correction = CorrectTurn(context, corrected, rightName);
+        ASSERT_TRUE(correction.ok) << hosts[0].failures.back();
         SCOPED_TRACE("turn " + std::to_string(corrected) + " corrected to " + std::to_string(rightName));
         const std::filesystem::path script = folders[0] / "dump.py";
         testing::writeFile(script, dump);
         EXPECT_EQ(testing::pythonOutput(script, {paths[0].string()}), testing::pythonOutput(script, {paths[1].string()}));
-        for (int token = 1; token <= kTokenCount; ++token)
-            EXPECT_EQ(boards[0].Players[token].Order, boards[1].Players[token].Order) << token;
+        EXPECT_EQ(correction.orders, orders[1]);
     }
     // A turn not yet recorded, or a player who was not on court, is refused with the file as it was.
     testing::ScratchFolder folder;
@@ -170,9 +173,9 @@ TEST(Correction, EqualsAGameRecordedRightFromTheStart) {
     Board board;
     XlApp app;
     const std::filesystem::path path = testing::withSampleWorkbook(folder);
-    ScoreContext context{host, &app, path, board, 0};
+    ScoreContext context{host, &app, path, board};
     for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(k, k);
-    ASSERT_TRUE(CommitTurn(context, 1).ok);
+    ASSERT_TRUE(CommitTurn(context, 1, 0).ok);
     const std::string before = testing::readFile(path);
     EXPECT_FALSE(CorrectTurn(context, 2, 0).ok);
     EXPECT_FALSE(CorrectTurn(context, 1, 5).ok);

@@ -38,9 +38,9 @@ int playerIn(int turn, int slot) {
     XlApp xlApp;
     for (;; ++turn) {
         for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(playerIn(turn, k), k);
-        ScoreContext context{host, &xlApp, dataPath, board, 0};
+        ScoreContext context{host, &xlApp, dataPath, board};
         host.clear();
-        if (!CommitTurn(context, static_cast<std::int16_t>(turn)).ok) ::_exit(1);
+        if (!CommitTurn(context, static_cast<std::int16_t>(turn), 0).ok) ::_exit(1);
         if (::write(report, &turn, sizeof turn) != sizeof turn) ::_exit(1);
     }
 }
@@ -135,8 +135,8 @@ TEST(CrashSafety, KilledWhileUndoingOrRedoingLeavesOneOfTheVersionsAndItsHistory
         XlApp xlApp;
         for (int turn = 1; turn < kStates; ++turn) {
             for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(playerIn(turn, k), k);
-            ScoreContext context{host, &xlApp, dataPath, board, 0, &store};
-            ASSERT_TRUE(CommitTurn(context, static_cast<std::int16_t>(turn)).ok);
+            ScoreContext context{host, &xlApp, dataPath, board, &store};
+            ASSERT_TRUE(CommitTurn(context, static_cast<std::int16_t>(turn), 0).ok);
             states.push_back(testing::readFile(dataPath));
         }
     }

@@ -129,8 +129,8 @@ TEST_F(Operations, FailuresLeaveTheFileAndTheWindowAsTheyWere) {
         const std::string arranged = bytes();
         host.clear();
         host.turnText = "8";
-        ScoreContext ctx{host, connected ? &xlApp : nullptr, dataPath, board, 0};
-        const OperationResult commit = CommitTurn(ctx, 8);
+        ScoreContext ctx{host, connected ? &xlApp : nullptr, dataPath, board};
+        const OperationResult commit = CommitTurn(ctx, 8, 0);
         EXPECT_EQ(std::tuple(commit.ok, commit.step), std::tuple(false, step));
         EXPECT_FALSE(ResetData(ctx).ok);
         EXPECT_FALSE(ApplyViewFormat(ctx, true).ok);

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,7 @@ public:
     void playSound(const std::string& fileName) override { sounds.push_back(fileName); }
     void showFailure(const std::string& message) override { failures.push_back(message); }
     void relinkSheetView() override { ++relinks; }
-    void sortBench() override { ++benchSorts; }
+    void sortBench(const BenchOrders&) override { ++benchSorts; }
     std::string viewCaption() const override { return caption; }
     void setViewCaption(const std::string& text) override { caption = text; }
     void setPrizeVisible(bool visible) override { prizeVisible = visible; }
@@ -62,13 +63,17 @@ protected:
     Board board;
     XlApp xlApp;
 
-    ScoreContext context(std::int16_t missIndex = 0) { return ScoreContext{host, &xlApp, dataPath, board, missIndex}; }
+    std::optional<BenchOrders> orders;  // what the last commit returned
+
+    ScoreContext context() { return ScoreContext{host, &xlApp, dataPath, board}; }
     void court(std::array<int, 4> players) {
         for (int k = 1; k <= 4; ++k) board.dropOnCourtSlot(players[k - 1], k);
     }
     bool commit(int turn, int missIndex = 0) {
-        ScoreContext ctx = context(static_cast<std::int16_t>(missIndex));
-        return CommitTurn(ctx, static_cast<std::int16_t>(turn)).ok;
+        ScoreContext ctx = context();
+        const OperationResult result = CommitTurn(ctx, static_cast<std::int16_t>(turn), static_cast<std::int16_t>(missIndex));
+        orders = result.orders;
+        return result.ok;
     }
     // Changes the workbook as its owner would between two operations.
     void edit(const std::function<void(XlApp&)>& edits);

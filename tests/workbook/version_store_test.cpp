@@ -179,8 +179,8 @@ protected:
     FixedClock clock;
     std::unique_ptr<VersionStore> store;
     void SetUp() override { store = std::make_unique<VersionStore>(dataPath, clock); }
-    ScoreContext context(int missIndex = 0) {
-        ScoreContext ctx = ScoreFixture::context(static_cast<std::int16_t>(missIndex));
+    ScoreContext context() {
+        ScoreContext ctx = ScoreFixture::context();
         ctx.versions = store.get();
         return ctx;
     }
@@ -194,8 +194,8 @@ TEST_F(VersionFrame, EveryOperationIsJournalledWithItsCourtAndTheVersionItKept) 
         app.cells(5, 2).setValue("ゲストさんA");
     });
     court({1, 2, 3, 4});
-    ScoreContext ctx = context(2);
-    ASSERT_TRUE(CommitTurn(ctx, 1).ok);
+    ScoreContext ctx = context();
+    ASSERT_TRUE(CommitTurn(ctx, 1, 2).ok);
     clock.time.second = 9;
     ASSERT_TRUE(ApplyViewFormat(ctx, true).ok);
     ASSERT_TRUE(UndoOperation(ctx).ok);
@@ -241,7 +241,7 @@ TEST_F(VersionFrame, AnOperationThatCannotKeepItsVersionRunsAndSaysSo) {
     store = std::make_unique<VersionStore>(dataPath, clock);
     court({1, 2, 3, 4});
     ScoreContext ctx = context();
-    const OperationResult result = CommitTurn(ctx, 1);
+    const OperationResult result = CommitTurn(ctx, 1, 0);
     EXPECT_TRUE(result.ok);
     EXPECT_TRUE(result.notKept);
     EXPECT_EQ(testing::Saved(dataPath).at(19, 2), xls::CellValue::ofNumber(1));
@@ -253,9 +253,9 @@ TEST_F(VersionFrame, AnOperationThatCannotKeepItsVersionRunsAndSaysSo) {
 TEST_F(VersionFrame, AFailedSaveLeavesTheHistoryAsItWas) {
     court({1, 2, 3, 4});
     ScoreContext ctx = context();
-    ASSERT_TRUE(CommitTurn(ctx, 1).ok);
+    ASSERT_TRUE(CommitTurn(ctx, 1, 0).ok);
     fs::permissions(dataPath, fs::perms::owner_read);
-    EXPECT_FALSE(CommitTurn(ctx, 2).ok);
+    EXPECT_FALSE(CommitTurn(ctx, 2, 0).ok);
     EXPECT_FALSE(fs::exists(store->historyFolder() / "00000001.xls"));
     EXPECT_EQ(store->position(), 1);
     EXPECT_EQ(VersionStore(dataPath, clock).position(), 1);
