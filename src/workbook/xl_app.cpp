@@ -92,7 +92,7 @@ void XlBook::saveas(const std::filesystem::path& FileName) {
 
 void XlBook::saveas(const std::filesystem::path& FileName, const xls::BeforeReplace& beforeReplace) {
     if (!open_) throw XlsError("cannot save " + FileName.filename().string() + ": the workbook is already closed");
-    xls::writeFileAtomically(FileName, workbook_.toBytes(), FileName.filename().string(), beforeReplace);
+    workbook_.saveAs(FileName, beforeReplace);
 }
 
 void XlBook::Close() {

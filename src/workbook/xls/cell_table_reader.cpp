@@ -103,6 +103,13 @@ void SheetCells::readCellTable(const SharedStrings& strings) {
         if (first == kNone) first = i;
         for (std::size_t inside : held) keepUnknown(records_[inside], lastCell);
         held.clear();
+        if (record.type == kSidRow) {
+            if (const std::size_t after = readWholeBlock(i, strings, lastCell); after != 0) {
+                end = after;
+                i = after - 1;
+                continue;
+            }
+        }
         const std::size_t next = afterFollowUps(i, records_.size());
         if (record.type == kSidRow || record.type == kSidDbCell) {
             if (record.type == kSidRow) readRowRecord(record);
@@ -120,6 +127,125 @@ void SheetCells::readCellTable(const SharedStrings& strings) {
     }
     tableBegin_ = first;
     tableEnd_ = end;
+}
+
+// A row block laid out as spreadsheet programs write it, and as a save writes it again: ROW
+// records of 16 bytes for rows of one 32-row group in order, none of them seen before; then each
+// row's cells back to back in column order; then a DBCELL holding the offsets a save computes.
+// Such a block is read in one go: each row becomes a run, and a save copies the block whole
+// while its rows stay as read. Any other layout, or a record the reading record by record would
+// refuse, is left to that reading: returns 0 having changed nothing. Otherwise returns the index
+// of the record after the DBCELL.
+std::size_t SheetCells::readWholeBlock(std::size_t first, const SharedStrings& strings,
+                                       std::optional<CellPlace>& lastCell) {
+    struct BlockRow {
+        std::uint16_t number = 0;
+        std::uint16_t firstColumn = 0;
+        std::uint16_t lastColumn = 0;
+        std::uint32_t runBegin = 0;
+        std::uint32_t runEnd = 0;  // 0 while the row has no cells
+        std::uint32_t cells = 0;
+    };
+    std::array<BlockRow, 32> rows;
+    std::size_t count = 0;
+    std::size_t i = first;
+    for (; i < records_.size() && records_[i].type == kSidRow; ++i) {
+        const RecordView& record = records_[i];
+        if (record.size != 16 || count == rows.size()) return 0;
+        const std::uint16_t number = readU16(stream_ + record.offset + 4);
+        if (count == 0 ? number < rows_.size() : number <= rows[count - 1].number || number / 32 != rows[0].number / 32)
+            return 0;
+        rows[count++].number = number;
+    }
+    if (i == records_.size()) return 0;
+    const std::uint32_t blockBegin = records_[first].offset;
+    const std::uint32_t cellsBegin = records_[i].offset;
+
+    // The cells, with the checks parseCellRecord makes: each row's records are one run.
+    const std::size_t size = records_.size();
+    const std::size_t stringCount = strings.count();
+    std::size_t open = count;    // the row whose cells come now (count: none yet)
+    std::size_t lastRecord = 0;  // the last cell record
+    while (i < size) {
+        const RecordView& record = records_[i];
+        const std::uint16_t type = record.type;
+        const std::uint8_t* data = stream_ + record.offset + 4;
+        int more = 0;  // columns after the first
+        if (type == kSidRk || type == kSidLabelSst) {
+            // Most cells of a score sheet, both of at least 10 bytes.
+            if (record.size < 10 || (type == kSidLabelSst && readU32(data + 6) >= stringCount)) return 0;
+        } else if (open != count && isFollowUp(type)) {
+            // A STRING, SHRFMLA, ARRAY, TABLE or CONTINUE belongs to the cell record before it.
+            rows[open].runEnd = static_cast<std::uint32_t>(++i);
+            continue;
+        } else if (!isCellRecord(type)) {
+            break;
+        } else if (record.size < minimumSize(type)) {
+            return 0;
+        } else if (type == kSidMulRk || type == kSidMulBlank) {
+            const std::size_t each = type == kSidMulRk ? 6 : 2;
+            more = static_cast<int>((record.size - 6) / each) - 1;
+            if ((record.size - 6) % each != 0) return 0;
+        }
+        const std::uint16_t row = readU16(data);
+        const std::uint16_t column = readU16(data + 2);
+        const int lastColumn = column + more;
+        if (lastColumn > 0xFFFF) return 0;
+        if (open == count || row != rows[open].number) {
+            // The first cell of a later row of the block.
+            std::size_t k = open == count ? 0 : open + 1;
+            while (k < count && rows[k].number < row) ++k;
+            if (k == count || rows[k].number != row) return 0;
+            open = k;
+            rows[k].runBegin = static_cast<std::uint32_t>(i);
+            rows[k].firstColumn = column;
+        } else if (column <= rows[open].lastColumn) {
+            return 0;
+        }
+        BlockRow& into = rows[open];
+        into.runEnd = static_cast<std::uint32_t>(++i);
+        into.lastColumn = static_cast<std::uint16_t>(lastColumn);
+        into.cells += static_cast<std::uint32_t>(more + 1);
+        lastRecord = i - 1;
+    }
+
+    // The DBCELL, with the offsets writeRowBlock gives the same rows and cells.
+    if (i == records_.size() || records_[i].type != kSidDbCell) return 0;
+    const RecordView& dbCell = records_[i];
+    if (dbCell.size != 4 + 2 * count || (i + 1 < records_.size() && isFollowUp(records_[i + 1].type))) return 0;
+    const std::uint8_t* offsets = stream_ + dbCell.offset + 4;
+    if (readU32(offsets) != dbCell.offset - blockBegin
+        || readU16(offsets + 4) != std::min<std::uint32_t>(cellsBegin - (blockBegin + 20), 0xFFFF))
+        return 0;
+    for (std::size_t k = 0; k + 1 < count; ++k) {
+        const BlockRow& row = rows[k];
+        const std::uint32_t length =
+            row.runEnd == 0 ? 0 : records_[row.runEnd - 1].end() - records_[row.runBegin].offset;
+        if (readU16(offsets + 6 + 2 * k) != std::min<std::uint32_t>(length, 0xFFFF)) return 0;
+    }
+
+    ensureRow(rows[count - 1].number);
+    const auto block = static_cast<std::int32_t>(blocks_.size());
+    for (std::size_t k = 0; k < count; ++k) {
+        const BlockRow& row = rows[k];
+        RowEntry& entry = rows_[row.number];
+        std::copy_n(stream_ + records_[first + k].offset + 4, 16, entry.record.begin());
+        entry.hasRecord = true;
+        entry.block = block;
+        if (row.runEnd != 0) {
+            entry.runBegin = row.runBegin;
+            entry.runEnd = row.runEnd;
+            entry.runFirst = row.firstColumn;
+            entry.runLast = row.lastColumn;
+            entry.runCells = row.cells;
+        }
+    }
+    blocks_.push_back({blockBegin, cellsBegin, dbCell.offset, dbCell.end(), static_cast<std::uint32_t>(count)});
+    if (open != count) {
+        const std::uint8_t* data = stream_ + records_[lastRecord].offset + 4;
+        lastCell = CellPlace{readU16(data), readU16(data + 2)};
+    }
+    return i + 1;
 }
 
 void SheetCells::keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell) {

@@ -510,9 +510,8 @@ CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const
     return SectorMap(bytes, displayName).read();
 }
 
-std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document,
-                                                std::span<const std::uint8_t> workbookStream,
-                                                const std::string& displayName) {
+void writeCompoundDocument(const CompoundDocument& document, std::span<const std::uint8_t> workbookStream,
+                           const std::string& displayName, const DocumentBytes& use) {
     MessageCounter messages;
     GObjectPtr<GsfOutput> sink(gsf_output_memory_new());
     bool ok = false;
@@ -530,8 +529,7 @@ std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document
         throw XlsError("cannot save " + displayName + ": the compound document could not be written"
                        + (messages.first().empty() ? std::string() : " (" + messages.first() + ")"));
     const guint8* data = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
-    const gsf_off_t size = gsf_output_size(sink.get());
-    return std::vector<std::uint8_t>(data, data + size);
+    use(std::span<const std::uint8_t>(data, static_cast<std::size_t>(gsf_output_size(sink.get()))));
 }
 
 }  // namespace pellix::xls

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -42,10 +43,11 @@ bool hasCompoundSignature(std::span<const std::uint8_t> bytes);
 // while reading counts as damage: it otherwise drops entries or opens a cut file silently.
 CompoundDocument readCompoundDocument(std::span<const std::uint8_t> bytes, const std::string& displayName);
 
-// The whole document; the root stream named `document.workbookStreamName` is taken from
+// The whole document, handed to `use` in libgsf's own buffer (no copy is made; it lasts as long
+// as the call); the root stream named `document.workbookStreamName` is taken from
 // `workbookStream` instead of its entry.
-std::vector<std::uint8_t> writeCompoundDocument(const CompoundDocument& document,
-                                                std::span<const std::uint8_t> workbookStream,
-                                                const std::string& displayName);
+using DocumentBytes = std::function<void(std::span<const std::uint8_t> bytes)>;
+void writeCompoundDocument(const CompoundDocument& document, std::span<const std::uint8_t> workbookStream,
+                           const std::string& displayName, const DocumentBytes& use);
 
 }  // namespace pellix::xls

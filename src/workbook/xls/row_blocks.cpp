@@ -11,14 +11,29 @@ namespace pellix::xls {
 
 using namespace cell_table;
 
-std::vector<int> SheetCells::writtenRows() const {
-    std::vector<int> rows;
-    for (std::size_t r = 0; r < rows_.size(); ++r)
-        if (rows_[r].hasRecord || rows_[r].hasCells()) rows.push_back(static_cast<int>(r));
-    return rows;
+// The rows written (those with a ROW record or cells), their blocks, and the bounds of the cells.
+void SheetCells::measureRows(Layout& layout) const {
+    layout.rows.clear();
+    layout.blocks = 0;
+    layout.firstRow = layout.endRow = 0;
+    layout.firstColumn = 0xFFFF;
+    layout.endColumn = 0;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        const RowEntry& row = rows_[r];
+        if (!row.hasCells() && !row.hasRecord) continue;
+        if (layout.rows.empty() || layout.rows.back() / 32 != static_cast<int>(r / 32)) ++layout.blocks;
+        layout.rows.push_back(static_cast<int>(r));
+        if (!row.hasCells()) continue;
+        if (layout.endRow == 0) layout.firstRow = static_cast<std::uint32_t>(r);
+        layout.endRow = static_cast<std::uint32_t>(r + 1);
+        layout.firstColumn = std::min(layout.firstColumn, row.firstColumn());
+        layout.endColumn = std::max<std::uint16_t>(layout.endColumn, static_cast<std::uint16_t>(row.lastColumn() + 1));
+    }
+    if (layout.endRow == 0) layout.firstColumn = 0;
 }
 
 void SheetCells::write(StreamSink& sink, Layout& layout) const {
+    if (sink.measuring()) measureRows(layout);
     int depth = 0;
     writeRecordRange(sink, 0, tableBegin_, layout, depth);
     writeCellTable(sink, layout);
@@ -33,7 +48,7 @@ void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size
         if (depth == 1 && record.type == kSidIndex) {
             writeIndex(sink, record, layout);
         } else if (depth == 1 && record.type == kSidDimensions && (record.size == 14 || record.size == 10)) {
-            writeDimensions(sink, record);
+            writeDimensions(sink, record, layout);
         } else {
             if (depth == 1 && record.type == kSidDefColWidth) {
                 if (sink.measuring()) {
@@ -51,10 +66,8 @@ void SheetCells::writeRecordRange(StreamSink& sink, std::size_t begin, std::size
 
 void SheetCells::writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const {
     const std::uint8_t* data = stream_ + original.offset + 4;
-    const std::vector<int> rows = writtenRows();
-    std::size_t blocks = 0;
-    for (std::size_t k = 0; k < rows.size(); ++k)
-        if (k == 0 || rows[k] / 32 != rows[k - 1] / 32) ++blocks;
+    const std::vector<int>& rows = layout.rows;
+    const std::size_t blocks = layout.blocks;
     sink.putHeader(kSidIndex, 16 + 4 * blocks);
     sink.putU32(original.size >= 4 ? readU32(data) : 0);
     sink.putU32(rows.empty() ? 0 : static_cast<std::uint32_t>(rows.front()));
@@ -64,36 +77,28 @@ void SheetCells::writeIndex(StreamSink& sink, const RecordView& original, const 
         sink.putU32(sink.measuring() || b >= layout.dbCells.size() ? 0 : layout.dbCells[b]);
 }
 
-void SheetCells::writeDimensions(StreamSink& sink, const RecordView& original) const {
-    std::uint32_t firstRow = 0, endRow = 0;
-    std::uint16_t firstColumn = 0xFFFF, endColumn = 0;
-    for (std::size_t r = 0; r < rows_.size(); ++r) {
-        const RowEntry& row = rows_[r];
-        if (!row.hasCells()) continue;
-        if (endRow == 0) firstRow = static_cast<std::uint32_t>(r);
-        endRow = static_cast<std::uint32_t>(r + 1);
-        firstColumn = std::min(firstColumn, row.firstColumn());
-        endColumn = std::max<std::uint16_t>(endColumn, static_cast<std::uint16_t>(row.lastColumn() + 1));
-    }
-    if (endRow == 0) firstColumn = 0;
+void SheetCells::writeDimensions(StreamSink& sink, const RecordView& original, const Layout& layout) const {
     const std::uint8_t* data = stream_ + original.offset + 4;
     sink.putHeader(kSidDimensions, original.size);
     if (original.size == 14) {
-        sink.putU32(firstRow);
-        sink.putU32(endRow);
+        sink.putU32(layout.firstRow);
+        sink.putU32(layout.endRow);
     } else {
-        sink.putU16(static_cast<std::uint16_t>(firstRow));
-        sink.putU16(static_cast<std::uint16_t>(endRow));
+        sink.putU16(static_cast<std::uint16_t>(layout.firstRow));
+        sink.putU16(static_cast<std::uint16_t>(layout.endRow));
     }
-    sink.putU16(firstColumn);
-    sink.putU16(endColumn);
+    sink.putU16(layout.firstColumn);
+    sink.putU16(layout.endColumn);
     sink.put(data + original.size - 2, 2);
 }
 
 void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const {
     for (const Range& range : lead_) sink.put(stream_ + range.offset, range.length);
-    if (sink.measuring()) layout.dbCells.clear();
-    const std::vector<int> rows = writtenRows();
+    if (sink.measuring()) {
+        layout.dbCells.clear();
+        layout.intact.clear();
+    }
+    const std::vector<int>& rows = layout.rows;
     std::size_t block = 0;
     for (std::size_t k = 0; k < rows.size();) {
         std::size_t end = k;
@@ -104,9 +109,46 @@ void SheetCells::writeCellTable(StreamSink& sink, Layout& layout) const {
     }
 }
 
+// Whether `rows` are a block read whole (readWholeBlock) and still as read: the same rows, none
+// changed, their cells the records read, back to back as in the file. Its bytes are then the
+// ones writeRowBlock would write.
+bool SheetCells::blockIntact(std::span<const int> rows) const {
+    const std::int32_t index = rows_[static_cast<std::size_t>(rows.front())].block;
+    if (index < 0) return false;
+    const Block& block = blocks_[static_cast<std::size_t>(index)];
+    if (rows.size() != block.rows) return false;
+    std::uint32_t at = block.cells;
+    for (int number : rows) {
+        const RowEntry& row = rows_[static_cast<std::size_t>(number)];
+        if (row.block != index || row.changed) return false;
+        if (row.isRun()) {
+            if (records_[row.runBegin].offset != at) return false;
+            at = records_[row.runEnd - 1].end();
+        }
+        // A row read cell by cell since: any cell made, changed, removed or given unknown
+        // records breaks the chain.
+        for (const CellEntry& entry : row.cells) {
+            if (entry.owned || entry.tail >= 0 || entry.source != at) return false;
+            at += entry.length;
+        }
+    }
+    return at == block.dbCell;
+}
+
 // One block of up to 32 rows: their ROW records, their cells, and the DBCELL that indexes them.
 void SheetCells::writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const {
     const std::uint32_t blockStart = sink.position();
+    if (sink.measuring()) layout.intact.push_back(blockIntact(rows));
+    if (layout.intact[block]) {
+        const Block& whole = blocks_[static_cast<std::size_t>(rows_[static_cast<std::size_t>(rows.front())].block)];
+        sink.put(stream_ + whole.begin, whole.end - whole.begin);
+        const std::uint32_t dbCell = blockStart + (whole.dbCell - whole.begin);
+        if (sink.measuring())
+            layout.dbCells.push_back(dbCell);
+        else
+            XLS_INVARIANT(block < layout.dbCells.size() && layout.dbCells[block] == dbCell);
+        return;
+    }
     for (int row : rows) writeRowRecord(sink, row);
     // DBCELL ([MS-XLS] 2.4.78): the first offset runs from the second ROW record to the first
     // cell, each next one from the previous row's first cell; a row without cells sits where

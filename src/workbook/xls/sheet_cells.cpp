@@ -33,19 +33,6 @@ SheetCells::SheetCells(const std::uint8_t* stream, std::span<const RecordView> r
     readCellTable(strings);
 }
 
-template <typename Visit>
-void SheetCells::forEachEntry(const RowEntry& row, Visit visit) const {
-    if (!row.isRun()) {
-        for (const CellEntry& entry : row.cells) visit(entry);
-        return;
-    }
-    for (std::size_t i = row.runBegin; i < row.runEnd;) {
-        const std::size_t next = afterFollowUps(i, row.runEnd);
-        visit(entryOfRecord(i, next));
-        i = next;
-    }
-}
-
 void SheetCells::damaged(const std::string& what) const {
     throwDamaged(displayName_, what);
 }
@@ -330,14 +317,45 @@ void SheetCells::fillShown(SheetShown& shown, const SharedStrings& strings, cons
         if (row.hasRecord)
             shown.rows.push_back({static_cast<int>(r), readU16(row.record.data() + 6) & 0x7FFF,
                                   (row.record[12] & kRowCustomHeight) != 0, (row.record[12] & kRowHidden) != 0});
-        forEachEntry(row, [&](const CellEntry& entry) {
+        const auto showEntry = [&](const CellEntry& entry) {
             for (int column = entry.first; column <= entry.last; ++column) {
                 const Fill& fill = fillOf(formatOf(entry, column));
                 shown.cells.push_back({static_cast<int>(r), column, valueOf(entry, column, strings),
                                        entry.type == kSidFormula, fill.colorIndex,
                                        fill.colorIndex >= 0 ? fill.rgb : 0u});
             }
-        });
+        };
+        if (!row.isRun()) {
+            for (const CellEntry& entry : row.cells) showEntry(entry);
+            continue;
+        }
+        // A run is read in place. Its numbers (RK) and shared strings, most cells of a score
+        // sheet, are shown straight from their records, as valueOf and formatOf read them.
+        for (std::size_t i = row.runBegin; i < row.runEnd;) {
+            const RecordView& record = records_[i];
+            std::size_t next = i + 1;
+            if (next < row.runEnd && isFollowUp(records_[next].type)) next = afterFollowUps(i, row.runEnd);
+            if (record.type != kSidRk && record.type != kSidLabelSst) {
+                showEntry(entryOfRecord(i, next));
+                i = next;
+                continue;
+            }
+            const std::uint8_t* data = stream_ + record.offset + 4;
+            const Fill& fill = fillOf(readU16(data + 4));
+            CellShown& cell = shown.cells.emplace_back();
+            cell.row = static_cast<int>(r);
+            cell.column = readU16(data + 2);
+            if (record.type == kSidRk) {
+                cell.value.kind = ValueKind::Number;
+                cell.value.number = decodeRk(readU32(data + 6));
+            } else if (const std::uint32_t index = readU32(data + 6); index < strings.count()) {
+                cell.value.kind = ValueKind::Text;
+                cell.value.text = strings.text(index);
+            }
+            cell.fillColorIndex = fill.colorIndex;
+            cell.fillRgb = fill.colorIndex >= 0 ? fill.rgb : 0u;
+            i = next;
+        }
     }
     for (const ColumnFormat& columns : columnFormats_)
         shown.columns.push_back({columns.first, columns.last, columns.width, (columns.flags & 0x01) != 0});

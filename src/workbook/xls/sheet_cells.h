@@ -52,6 +52,13 @@ public:
         std::uint32_t defColWidth = 0;
         bool hasDefColWidth = false;
         std::vector<std::uint32_t> dbCells;
+        // Found by the measuring run, for both runs: the rows written and their number of
+        // blocks, the bounds DIMENSIONS gives, and which row blocks are copied whole.
+        std::vector<int> rows;
+        std::size_t blocks = 0;
+        std::uint32_t firstRow = 0, endRow = 0;
+        std::uint16_t firstColumn = 0, endColumn = 0;
+        std::vector<bool> intact;
     };
     // Writes the whole sheet substream. Measuring fills `layout`; writing uses it for the INDEX.
     void write(StreamSink& sink, Layout& layout) const;
@@ -83,6 +90,7 @@ private:
         std::uint16_t runFirst = 0;  // its first and last column
         std::uint16_t runLast = 0;
         std::uint32_t runCells = 0;
+        std::int32_t block = -1;  // index into blocks_ when the row came in a block read whole
         bool isRun() const { return runEnd > runBegin; }
         bool hasCells() const { return isRun() || !cells.empty(); }
         std::uint16_t firstColumn() const { return isRun() ? runFirst : cells.front().first; }
@@ -103,6 +111,7 @@ private:
     std::size_t afterFollowUps(std::size_t record, std::size_t limit) const;
     void keepUnknown(const RecordView& record, const std::optional<CellPlace>& lastCell);
     void readRowRecord(const RecordView& record);
+    std::size_t readWholeBlock(std::size_t first, const SharedStrings& strings, std::optional<CellPlace>& lastCell);
     CellPlace parseCellRecord(std::size_t record, std::size_t next, const SharedStrings& strings);
     [[noreturn]] void refuseCellRecord(const RecordView& record, const SharedStrings& strings) const;
     std::size_t groupRecordOf(const CellEntry& entry) const;
@@ -118,8 +127,6 @@ private:
     // The row's cells as entries, read from its run if it still is one.
     void materialize(RowEntry& row) const;
     CellEntry entryOfRecord(std::size_t record, std::size_t next) const;
-    template <typename Visit>
-    void forEachEntry(const RowEntry& row, Visit visit) const;
     std::vector<CellEntry>::iterator find(RowEntry& row, int column) const;
     // Puts the cell record `bytes` (none: no record) in place of the cell's record, if any.
     void replaceCell(RowEntry& cells, int row, int column, std::vector<CellEntry>::iterator existing,
@@ -130,10 +137,11 @@ private:
     void writeRecordRange(StreamSink& sink, std::size_t begin, std::size_t end, Layout& layout, int& depth) const;
     void writeCellTable(StreamSink& sink, Layout& layout) const;
     void writeRowBlock(StreamSink& sink, std::span<const int> rows, std::size_t block, Layout& layout) const;
+    bool blockIntact(std::span<const int> rows) const;
     void writeRowRecord(StreamSink& sink, int rowNumber) const;
     void writeIndex(StreamSink& sink, const RecordView& original, const Layout& layout) const;
-    void writeDimensions(StreamSink& sink, const RecordView& original) const;
-    std::vector<int> writtenRows() const;
+    void writeDimensions(StreamSink& sink, const RecordView& original, const Layout& layout) const;
+    void measureRows(Layout& layout) const;
     [[noreturn]] void damaged(const std::string& what) const;
 
     const std::uint8_t* stream_;
@@ -145,6 +153,17 @@ private:
     std::vector<Range> lead_;             // unknown records inside the table before its first cell
     std::vector<std::vector<Range>> tails_;
     std::vector<std::vector<std::uint8_t>> owned_;
+    // A row block of the file whose layout is the one a save writes (see readWholeBlock): its
+    // bytes from the first ROW record to the end of its DBCELL, where its cells begin, and how
+    // many rows it holds.
+    struct Block {
+        std::uint32_t begin = 0;
+        std::uint32_t cells = 0;
+        std::uint32_t dbCell = 0;
+        std::uint32_t end = 0;
+        std::uint32_t rows = 0;
+    };
+    std::vector<Block> blocks_;
     struct ColumnFormat {
         std::uint16_t first, last, width, format, flags;
     };

@@ -72,7 +72,13 @@ struct Workbook::Impl {
     [[noreturn]] void badFormatReference(const RecordView& record) const;
     SheetCells& sheetCells(int sheet) const;
     void checkCell(int sheet, int row, int column) const;
-    std::vector<std::uint8_t> workbookStream() const;
+    // The Workbook stream as a save writes it: `size` bytes at `bytes`.
+    struct Stream {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t size = 0;
+    };
+    Stream workbookStream() const;
+    void writeDocument(const DocumentBytes& use) const;
     void writeGlobals(StreamSink& sink, const std::vector<std::uint32_t>& sheetStarts,
                       const std::vector<std::uint8_t>& builtSst, std::uint32_t& sstStart) const;
     void writeUnchangedSubstream(StreamSink& sink, const Substream& substream) const;
@@ -245,9 +251,16 @@ void Workbook::Impl::readWorksheetReferences() {
                 if (depth == 1 && record.size >= 10 && (readU16(body + 6) & 0x0FFF) >= formatCount)
                     badFormatReference(record);
                 break;
+            case kSidRk:  // the other cell records: one format, after the row and column
+            case kSidNumber:
+            case kSidBlank:
+            case kSidBoolErr:
+            case kSidFormula:
+            case kSidLabel:
+            case kSidRString:
+                if (depth == 1 && record.size >= 6 && readU16(body + 4) >= formatCount) badFormatReference(record);
+                break;
             default:
-                if (depth == 1 && isCellRecord(record.type) && record.size >= 6 && readU16(body + 4) >= formatCount)
-                    badFormatReference(record);
                 break;
             }
         }
@@ -381,7 +394,7 @@ void Workbook::Impl::writeGlobals(StreamSink& sink, const std::vector<std::uint3
     }
 }
 
-std::vector<std::uint8_t> Workbook::Impl::workbookStream() const {
+Workbook::Impl::Stream Workbook::Impl::workbookStream() const {
     std::vector<std::uint8_t> builtSst;
     std::int64_t change = labelChange;
     for (const auto& parsed : cells)
@@ -422,10 +435,11 @@ std::vector<std::uint8_t> Workbook::Impl::workbookStream() const {
 
     StreamSink measure;
     writeAll(measure);
-    std::vector<std::uint8_t> out(measure.position());
-    StreamSink writer(out);
+    // Every byte is written over: the buffer is not zeroed first.
+    Stream out{std::make_unique_for_overwrite<std::uint8_t[]>(measure.position()), measure.position()};
+    StreamSink writer(std::span(out.bytes.get(), out.size));
     writeAll(writer);
-    XLS_INVARIANT(writer.position() == out.size());
+    XLS_INVARIANT(writer.position() == out.size);
     return out;
 }
 
@@ -543,14 +557,28 @@ int Workbook::cellFormatCount() const {
     return static_cast<int>(impl_->formats.count());
 }
 
-std::vector<std::uint8_t> Workbook::toBytes() const {
-    const std::vector<std::uint8_t> stream = impl_->workbookStream();
-    return writeCompoundDocument(impl_->document, stream, impl_->name);
+void Workbook::Impl::writeDocument(const DocumentBytes& use) const {
+    const Stream built = workbookStream();
+    writeCompoundDocument(document, std::span(built.bytes.get(), built.size), name, use);
 }
 
+std::vector<std::uint8_t> Workbook::toBytes() const {
+    std::vector<std::uint8_t> bytes;
+    impl_->writeDocument(
+        [&](std::span<const std::uint8_t> document) { bytes.assign(document.begin(), document.end()); });
+    return bytes;
+}
+
+// A save writes the file straight from the buffer the document was built in.
 void Workbook::saveAs(const std::filesystem::path& path) const {
-    const std::vector<std::uint8_t> bytes = toBytes();
-    writeFileAtomically(path, bytes, path.filename().string());
+    impl_->writeDocument(
+        [&](std::span<const std::uint8_t> document) { writeFileAtomically(path, document, path.filename().string()); });
+}
+
+void Workbook::saveAs(const std::filesystem::path& path, const BeforeReplace& beforeReplace) const {
+    impl_->writeDocument([&](std::span<const std::uint8_t> document) {
+        writeFileAtomically(path, document, path.filename().string(), beforeReplace);
+    });
 }
 
 }  // namespace pellix::xls

@@ -9,6 +9,7 @@
 // engine's own code stops the program instead.
 
 #include "values/cell_value.h"
+#include "files/atomic_file.h"
 #include "files/xls_error.h"
 
 #include <cstdint>
@@ -56,6 +57,8 @@ public:
     // Writes a temporary file beside `path`, flushes it to disk and renames it over `path`,
     // keeping the permissions of the file it replaces. On failure `path` is left untouched.
     void saveAs(const std::filesystem::path& path) const;
+    // The same, handing the file it replaces to `beforeReplace` just before the replacement.
+    void saveAs(const std::filesystem::path& path, const BeforeReplace& beforeReplace) const;
 
 private:
     struct Impl;

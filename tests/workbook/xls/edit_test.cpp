@@ -142,6 +142,28 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
     EXPECT_EQ(secondSheet(saved), secondSheet(original));
 }
 
+// A row block laid out as a save lays it out is copied whole while its rows stay as read, its
+// cells read or not; one laid out otherwise (here a DBCELL that points a byte off) is written anew.
+TEST(EditCells, BlocksAsASaveWritesThemAreCopiedAndOthersWrittenAnew) {
+    BookPlan book;
+    for (int row = 0; row < 96; ++row) book.sheets[0].cells.push_back(rk(row, row % 3, row));
+    Bytes stream = buildStream(book);
+    const std::vector<Record> records = recordsOf(stream);
+    const std::uint32_t firstDbCell = std::ranges::find(records, kSidDbCell, &Record::type)->offset + 4;
+    writeU32(stream.data() + firstDbCell, readU32(stream.data() + firstDbCell) + 1);
+    Workbook workbook = openBook(wrapStream(stream));
+    for (int row = 32; row < 64; ++row) EXPECT_EQ(workbook.cell(0, row, row % 3), num(row));
+    workbook.setCell(0, 70, 4, num(1));
+    const Bytes saved = workbookStreamOf(workbook.toBytes());
+    EXPECT_THAT(streamProblems(saved), IsEmpty());
+    const auto secondBlock = [](const Bytes& records) {  // after the first DBCELL, to the second
+        const std::string lines = dump(records);
+        const std::size_t first = lines.find('\n', lines.find("\n00D7 ") + 1);
+        return lines.substr(first, lines.find("\n00D7 ", first + 1) - first);
+    };
+    EXPECT_EQ(secondBlock(saved), secondBlock(stream));
+}
+
 TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {
     Workbook workbook = openBook(buildFile({.strings = {u"first"}}));
     std::vector<std::string> texts;

@@ -150,7 +150,10 @@ Bytes wrapStream(const Bytes& stream, int sectorSize, const char* name) {
         kRootClassId,
         {{.name = name, .data = stream}, {.name = "\x05SummaryInformation", .data = Bytes(300, 0x5A)}, storage},
         name};
-    return writeCompoundDocument(document, stream, "test.xls");
+    Bytes file;
+    writeCompoundDocument(document, stream, "test.xls",
+                          [&](std::span<const std::uint8_t> bytes) { file.assign(bytes.begin(), bytes.end()); });
+    return file;
 }
 
 std::vector<Record> recordsOf(const Bytes& stream) {
