@@ -59,7 +59,7 @@ void frame(benchmark::State& state) {
                                    [](const QString&, QMessageBox::StandardButtons, QMessageBox::StandardButton) {
                                        return QMessageBox::Ok;
                                    },
-                                   {}, {}});
+                                   {}});
     form.resize(form.initialSize({}));
     form.show();
     form.Form_Load();

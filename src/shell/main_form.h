@@ -28,7 +28,6 @@
 #include "workbook/live_titles.h"
 #include "workbook/score_routines.h"
 #include "workbook/version_store.h"
-#include "workbook/xl_app.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -72,9 +71,6 @@ struct FormSeams {
     std::function<QMessageBox::StandardButton(const QString& text, QMessageBox::StandardButtons buttons,
                                               QMessageBox::StandardButton defaultButton)>
         messageBox;  // empty: a real QMessageBox
-    // Creating the workbook connection at start-up; empty: a new XlApp. A test makes it throw to
-    // see a failed start-up.
-    std::function<std::unique_ptr<XlApp>()> createXlApp;
     // The correction of a recorded turn: the turn and who missed in it (0: nobody), or nothing
     // when the scorer cancels; empty: the window's own dialog.
     std::function<std::optional<std::pair<int, int>>(const ShownRecord& record)> chooseCorrection;
@@ -209,7 +205,7 @@ private:
     // Module-level state.
     Board board;
     std::filesystem::path DataPath;
-    std::unique_ptr<XlApp> xlApp;
+    XlAppHandle xlApp;
     ScoreContext scoreContext();
 
     // Controls, named as the layout names them (each widget's objectName too, with the index for

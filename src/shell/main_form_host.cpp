@@ -68,10 +68,7 @@ void MainForm::Form_Load() {
         DataPath = programFolder_ / "data.xls";
         board.standPlaceholders();
         versions_ = std::make_unique<VersionStore>(DataPath, clock_);
-        xlApp = seams_.createXlApp ? seams_.createXlApp() : std::make_unique<XlApp>();
-        if (!xlApp) {
-            throw std::runtime_error("no workbook connection");
-        }
+        xlApp = connectWorkbooks();
         ScoreContext context = scoreContext();
         LoadSheet(context);
         OLEWorkSheet->CreateLink(DataPath);
@@ -212,7 +209,7 @@ std::string MainForm::playerName(int player) const {
     // As the sheet view last read it: column B of row player + 1.
     if (!isPlayerToken(player)) return {};
     const xls::CellShown* name = OLEWorkSheet->sheetModel().cellAt(player, 1);
-    return name && name->value.kind == ValueKind::Text ? name->value.text : std::string();
+    return name && name->value.kind == xls::ValueKind::Text ? name->value.text : std::string();
 }
 
 void MainForm::relinkSheetView() {

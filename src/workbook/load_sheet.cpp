@@ -3,6 +3,7 @@
 
 #include "workbook/cell_map.h"
 #include "workbook/score_routines.h"
+#include "workbook/xl_app.h"
 #include "workbook/xls/cell_text.h"
 
 #include <cctype>

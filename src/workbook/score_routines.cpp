@@ -3,12 +3,21 @@
 #include "workbook/cell_map.h"
 #include "workbook/display_format.h"
 #include "workbook/standings.h"
+#include "workbook/xl_app.h"
 #include "workbook/xls/cell_text.h"
 
 #include <iterator>
 #include <system_error>
 
 namespace pellix {
+
+void XlAppEnd::operator()(XlApp* xlApp) const {
+    delete xlApp;
+}
+
+XlAppHandle connectWorkbooks() {
+    return XlAppHandle(new XlApp);
+}
 
 namespace {
 

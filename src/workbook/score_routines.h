@@ -10,15 +10,24 @@
 #include "workbook/standings.h"
 #include "workbook/version_store.h"
 #include "workbook/workbook_lock.h"
-#include "workbook/xl_app.h"
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace pellix {
+
+// The stand-in for the spreadsheet application (xl_app.h): the window holds one from start-up to
+// the end without knowing the engine behind it; it is made and ended here.
+class XlApp;
+struct XlAppEnd {
+    void operator()(XlApp* xlApp) const;
+};
+using XlAppHandle = std::unique_ptr<XlApp, XlAppEnd>;
+[[nodiscard]] XlAppHandle connectWorkbooks();
 
 struct ScoreContext {
     ScoreHost& host;

@@ -28,7 +28,7 @@ std::string ProgramFolder::turnRow(int turn) const {
 }
 
 FormSeams Recorders::seams(bool realBoxes) {
-    FormSeams seams{sound, {}, {}, [this](const ShownRecord& record) {
+    FormSeams seams{sound, {}, [this](const ShownRecord& record) {
                         return correction ? correction(record) : std::optional<std::pair<int, int>>();
                     }};
     if (!realBoxes)

@@ -17,6 +17,11 @@
 #include <QTest>
 #include <QTimer>
 
+namespace pellix {
+using xls::CellValue;
+using xls::ValueKind;
+}  // namespace pellix
+
 namespace pellix::testing {
 
 class ProgramFolder : public ScratchFolder {

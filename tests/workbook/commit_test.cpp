@@ -4,6 +4,7 @@
 #include "score_test_support.h"
 #include "workbook/cell_map.h"
 #include "workbook/score_routines.h"
+#include "workbook/xl_app.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 
 #include "workbook/score_host.h"
 #include "workbook/score_routines.h"
+#include "workbook/xl_app.h"
 
 #include "support.h"
 
