@@ -153,7 +153,7 @@ void commitFollowed(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(commitFollowed)->Name("commit_followed")->Arg(0)->Arg(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(commitFollowed)->Name("commit_followed")->Arg(0)->Arg(200)->Iterations(300)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
