@@ -78,16 +78,10 @@ TEST(BoardOrder, LinesShowColumnDAsTheSheetShowsItWithItsFill) {
 
 TEST(BoardState, FollowsTheWindowsPhaseCourtAndNamedPlayer) {
     const xls::SheetShown sheet = sheetOf(evening(2, {"1234........", ".2c41......."}));
-    struct Case {
-        const char* name;
-        BoardPhase phase;
-        std::string caption;
-        std::array<int, 5> court;
-        int named;
-        std::optional<int> countdown;
-        std::array<int, 4> players;
-    };
-    const Case cases[] = {
+    // the phase, the caption, the court, the named token; the countdown and the players on court
+    const std::tuple<const char*, BoardPhase, std::string, std::array<int, 5>, int, std::optional<int>,
+                     std::array<int, 4>>
+        cases[] = {
         {"between turns, placeholders on court", BoardPhase::Idle, "決定", {0, 5, 21, 3, 24}, 3, {}, {5, 0, 3, 0}},
         {"first second", BoardPhase::Countdown, "3秒前", {0, 5, 2, 3, 4}, 0, 3, {5, 2, 3, 4}},
         {"last second", BoardPhase::Countdown, "1秒前", {0, 5, 2, 3, 4}, 0, 1, {5, 2, 3, 4}},
@@ -95,22 +89,17 @@ TEST(BoardState, FollowsTheWindowsPhaseCourtAndNamedPlayer) {
         {"a caption left over is no countdown", BoardPhase::Closing, "2秒前", {0, 5, 2, 3, 4}, 2, {}, {5, 2, 3, 4}},
         {"an operation runs", BoardPhase::Busy, "決定", {0, 5, 2, 3, 4}, 13, {}, {5, 2, 3, 4}},
     };
-    for (const Case& c : cases) {
-        const BoardState state = boardState({&sheet, c.court, bench({}), c.named, c.phase, c.caption, "3"});
-        EXPECT_EQ(state.turn, 2) << c.name;
-        EXPECT_EQ(state.nextTurn, "3") << c.name;
-        EXPECT_EQ(state.phase, c.phase) << c.name;
-        EXPECT_EQ(state.countdown, c.countdown) << c.name;
-        for (int slot = 1; slot <= 4; ++slot) {
-            const int player = c.players[slot - 1];
-            EXPECT_EQ(state.court[slot - 1], (CourtPlace{slot, player, player ? "p" + std::to_string(player) : ""}))
-                << c.name << " slot " << slot;
-        }
-        const int named = isPlayerToken(c.named) ? c.named : 0;
-        EXPECT_EQ(state.named, named) << c.name;
-        EXPECT_EQ(state.namedName, named ? "p" + std::to_string(named) : "") << c.name;
-        EXPECT_EQ(playersOf(state.standings), (std::vector<int>{5, 2, 3, 4, 6, 7, 1})) << c.name;
-        EXPECT_EQ(state.titles, computeLiveTitles(ShownRecord(sheet))) << c.name;
+    const auto nameOf = [](int player) { return player ? "p" + std::to_string(player) : std::string(); };
+    for (const auto& [name, phase, caption, court, namedToken, countdown, players] : cases) {
+        SCOPED_TRACE(name);
+        const BoardState state = boardState({&sheet, court, bench({}), namedToken, phase, caption, "3"});
+        const int named = isPlayerToken(namedToken) ? namedToken : 0;
+        EXPECT_EQ(std::tuple(state.turn, state.nextTurn, state.phase, state.countdown, state.named, state.namedName),
+                  std::tuple(2, "3", phase, countdown, named, nameOf(named)));
+        for (int slot = 1; slot <= 4; ++slot)
+            EXPECT_EQ(state.court[slot - 1], (CourtPlace{slot, players[slot - 1], nameOf(players[slot - 1])})) << slot;
+        EXPECT_EQ(playersOf(state.standings), (std::vector<int>{5, 2, 3, 4, 6, 7, 1}));
+        EXPECT_EQ(state.titles, computeLiveTitles(ShownRecord(sheet)));
     }
 }
 

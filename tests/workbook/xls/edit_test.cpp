@@ -40,12 +40,8 @@ const std::vector<Bytes> kFormats = {cellFormat(1, 0), cellFormat(0, 10), cellFo
 // in another column.
 TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeavesOnlyAFormattedBlank) {
     BookPlan book{.strings = {u"old"}, .formats = kFormats};
-    book.sheets[0].cells = {formula(0, 0, kTextResult),
-                            Record{kSidString, ustr(u"keep me")},
-                            rk(0, 1, 1),
-                            cell(kSidLabelSst, 1, 1, le(0, 4), 17),
-                            number(1, 2, 1.0 / 3),
-                            rk(1, 3, 5, 16)};
+    book.sheets[0].cells = {formula(0, 0, kTextResult), Record{kSidString, ustr(u"keep me")}, rk(0, 1, 1),
+                            cell(kSidLabelSst, 1, 1, le(0, 4), 17), number(1, 2, 1.0 / 3), rk(1, 3, 5, 16)};
     for (int k = 0; k < 8; ++k)
         book.sheets[0].cells.push_back(k < 4 ? mulRk(4 + k, 2, {{16, 1}, {17, 2}, {18, 3}, {19, 4}})
                                              : mulBlank(4 + k, 2, {16, 17, 18, 19}));
@@ -76,10 +72,8 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
         (std::vector<std::pair<int, int>>{{kSidRk, 17}, {0, -1}, {kSidBlank, 16}, {kSidLabelSst, 15}, {kSidRk, 18}}));
     for (int k = 0; k < 8; ++k) {
         for (int column = 2; column <= 5; ++column) {
-            EXPECT_EQ(saved.cell(0, 4 + k, column), column == 2 + k % 4 ? num(99)
-                                                    : k < 4             ? num(column - 1)
-                                                                        : CellValue())
-                << k;
+            const CellValue written = k < 4 ? num(column - 1) : CellValue();
+            EXPECT_EQ(saved.cell(0, 4 + k, column), column == 2 + k % 4 ? num(99) : written) << k;
             EXPECT_EQ(formatOf(saved, 4 + k, column).second, column + 14);
         }
     }
@@ -145,11 +139,9 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
 TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {
     Workbook workbook = openBook(buildFile({.strings = {u"first"}}));
     std::vector<std::string> texts;
+    const std::string tails[] = {std::string(37, 'a'), "ターン待ち連勝中瞬　殺", "𠮷野家🎾"};
     for (int i = 0; i < 1500; ++i) {  // 8-bit, 16-bit and surrogate pairs, split inside the characters
-        texts.push_back(std::to_string(i)
-                        + (i % 3 == 0   ? std::string(37, 'a')
-                           : i % 3 == 1 ? "ターン待ち連勝中瞬　殺"
-                                        : "𠮷野家🎾"));
+        texts.push_back(std::to_string(i) + tails[i % 3]);
         workbook.setCell(0, i, 0, str(texts.back()));
     }
     const Workbook saved = reopen(workbook);
@@ -165,10 +157,8 @@ TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept)
         {{0x2C, 0xFF, 0xFF, 0x07, 0x80}, 10, 0, {0x24, 0x09, 0x00, 0x07, 0x80}},  // absolute column
         {{0x2C, 0xFF, 0xFF, 0xFF, 0xC0}, 0, 0, {0x24, 0xFF, 0xFF, 0xFF, 0xC0}},   // wraps around the edges
         {{0x2D, 0, 0, 0, 0, 0, 0, 0xFF, 0xC0}, 4, 3, {0x25, 0, 0, 0x04, 0, 0, 0, 0x02, 0xC0}},  // $A$1:RC[-1]
-        {{0x5A, 1, 0, 2, 0, 1, 0xC0, 0x3B, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0xC0},
-         5,
-         5,
-         {0x5A, 1, 0, 7, 0, 6, 0xC0, 0x3B, 0, 0, 0, 0, 8, 0, 0, 0, 6, 0xC0}},  // 3-D references
+        {{0x5A, 1, 0, 2, 0, 1, 0xC0, 0x3B, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0xC0}, 5, 5,  // 3-D references
+         {0x5A, 1, 0, 7, 0, 6, 0xC0, 0x3B, 0, 0, 0, 0, 8, 0, 0, 0, 6, 0xC0}},
         {skipped, 9, 9, skipped},              // a string, a choose table, a number, a function: kept
         {{0x18, 0x01}, 0, 0, {}},              // unknown token
         {{0x2C, 0x00}, 0, 0, {}},              // cut token
@@ -188,9 +178,8 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
     for (int row = 1; row <= 4; ++row) {
         book.sheets[0].cells.push_back(rk(row, 0, row));
         book.sheets[0].cells.push_back(groupMember(row, 1, row == 3 ? kTextResult : f64(7), 1, 1));
-        if (row == 1)
-            book.sheets[0].cells.push_back(
-                group(kSidShrFmla, 1, 4, 1, {0x4C, 0, 0, 0xFF, 0xC0, 0x1E, 0x02, 0x00, 0x05}));
+        const Bytes timesTwo = {0x4C, 0, 0, 0xFF, 0xC0, 0x1E, 0x02, 0x00, 0x05};  // =RC[-1]*2
+        if (row == 1) book.sheets[0].cells.push_back(group(kSidShrFmla, 1, 4, 1, timesTwo));
         if (row == 3) book.sheets[0].cells.push_back(Record{kSidString, ustr(u"six")});
     }
     const Bytes original = buildFile(book);
