@@ -6,8 +6,10 @@
 #include "score_test_support.h"
 
 #include "workbook/cell_map.h"
+#include "workbook/xl_app.h"
 
 #include <gtest/gtest.h>
+
 
 namespace pellix {
 namespace {
@@ -33,6 +35,8 @@ std::array<double, 13> bench(std::initializer_list<std::pair<int, double>> place
     return left;
 }
 
+using WindowStart = testing::ScoreFixture;
+
 std::vector<int> playersOf(const std::vector<BoardLine>& lines) {
     std::vector<int> players;
     for (const BoardLine& line : lines) players.push_back(line.player);
@@ -56,6 +60,46 @@ TEST(BoardOrder, OnCourtBySlotThenWhoComesOnNextThenTheBenchRow) {
         const xls::SheetShown sheet = sheetOf(record);
         EXPECT_EQ(playersOf(boardOrder(ShownRecord(sheet), left)), expected) << name;
     }
+}
+
+// The bench row read from the board: whoever stands on it, by his Left.
+TEST(BoardOrder, TheBenchRowIsReadFromTheBoard) {
+    Board board;
+    board.dropOnCourtSlot(2, 1);  // player 2 on court, placeholder 21 where he stood
+    std::array<double, 13> expected = bench({});
+    for (int player : {1, 3, 4, 5, 6, 7, 8, 9}) expected[player] = 120 + 1680 * (player - 1);
+    EXPECT_EQ(benchLeftOf(board), expected);
+}
+
+// Row and range addresses as the routines write them, either way round, and nothing else.
+TEST(XlApp, AddressesReadAsTheSheetNumbersThem) {
+    EXPECT_EQ(parseRowsAddress("2:14"), std::pair(2, 14));
+    EXPECT_EQ(parseRowsAddress("41:39"), std::pair(39, 41));
+    const CellBlock block = parseRangeAddress("j41:AH42");
+    EXPECT_EQ(std::tuple(block.firstRow, block.firstColumn, block.lastRow, block.lastColumn),
+              std::tuple(41, 10, 42, 34));
+    for (const char* bad : {"", "0", "2:", "x:3", "65537", "1:2:3"})
+        EXPECT_XLS_ERROR(parseRowsAddress(bad), std::string("\"") + bad + "\" is not a row address");
+}
+
+// At its start the window shows each player's picture that his cell names and the turn after B19.
+TEST_F(WindowStart, EveryPlayerGetsThePictureHisCellNames) {
+    edit([](XlApp& app) {
+        for (int player = 1; player <= cellmap::kPlayers; ++player)  // player 5 without one
+            app.cells(cellmap::pictureRow(player), cellmap::kPictureColumn)
+                .setValue(player == 5 ? "" : "p" + std::to_string(player));
+        app.cells(cellmap::kTurnRow, cellmap::kTurnColumn).setValue(41.0);
+    });
+    struct : testing::RecordingHost {
+        std::string pictures;
+        bool setTokenPicture(int, const std::filesystem::path& file) override {
+            return pictures += file.filename().string() + " ", true;
+        }
+    } pictured;
+    ScoreContext ctx{pictured, &xlApp, dataPath, board, 0};
+    LoadSheet(ctx);
+    EXPECT_EQ(pictured.pictures, "p1 p2 p3 p4 p6 p7 p8 p9 p10 p11 p12 ");
+    EXPECT_EQ(pictured.turnText, "42");
 }
 
 TEST(BoardOrder, LinesShowColumnDAsTheSheetShowsItWithItsFill) {

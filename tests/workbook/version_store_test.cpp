@@ -62,8 +62,8 @@ TEST(VersionStore, UndoRedoAndNewOperationsMoveThroughTheKeptVersionsAcrossResta
     PlainFolder folder;
     auto store = std::make_unique<VersionStore>(folder.data, folder.clock);
     for (const auto& [action, holds, undoTurn, redoTurn] : steps) {
-        if (action == "undo") store->undo();
-        else if (action == "redo") store->redo();
+        if (action == "undo" || action == "redo")  // each says which operation it took back or did again
+            EXPECT_EQ((action == "undo" ? store->undo() : store->redo()).operation, Operation::Commit);
         else if (action == "restart") store = std::make_unique<VersionStore>(folder.data, folder.clock);
         else EXPECT_TRUE(folder.operate(*store, action, std::stoi(action.substr(1))));
         const auto undoable = store->undoable(), redoable = store->redoable();
@@ -158,6 +158,34 @@ TEST(VersionStore, ASpoiltDataFileIsPutBackFromTheLastVersionKept) {
     EXPECT_FALSE(store.redoable());
     store.undo();
     EXPECT_EQ(readFile(folder.data), "v0");
+}
+
+// Only eight digits and ".xls" name a version: other files in history/ are none.
+TEST(VersionStore, OtherFilesInTheHistoryAreNoVersions) {
+    PlainFolder folder;
+    fs::create_directory(folder.folder / "history");
+    for (const char* name : {"x0000003.xls", "0000003x.xls", "00000003.xlsx", "0000003.xls"})
+        writeFile(folder.folder / "history" / name, "stray");
+    EXPECT_EQ(VersionStore(folder.data, folder.clock).position(), 0);
+}
+
+// An operation after which the state cannot be written leaves a history that cannot be trusted:
+// neither undo nor redo is offered any more.
+TEST(VersionStore, AStateThatCannotBeWrittenEndsUndoAndRedo) {
+    PlainFolder folder;
+    VersionStore store(folder.data, folder.clock);
+    ASSERT_TRUE(folder.operate(store, "v1"));
+    ASSERT_TRUE(folder.operate(store, "v2"));
+    store.undo();  // the next operation removes the version above, and writes the state
+    store.beginOperation();
+    fs::remove(store.historyFolder() / "state");
+    fs::create_directories(store.historyFolder() / "state" / "in the way");
+    writeFile(folder.folder / "new", "v3");
+    store.keeper()(folder.data);
+    fs::rename(folder.folder / "new", folder.data);
+    store.finishOperation(OperationNote{Operation::Commit, 3, {}, {}});
+    EXPECT_FALSE(store.undoable());
+    EXPECT_FALSE(store.redoable());
 }
 
 // Journal lines written by the frame: the names as the workbook holds them, quoted where a comma,

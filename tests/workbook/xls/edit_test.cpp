@@ -62,7 +62,12 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
     for (std::size_t k = 0; k < others.size(); ++k) workbook.setCell(0, 3, k, others[k]);
     for (int k = 0; k < 8; ++k) workbook.setCell(0, 4 + k, 2 + k % 4, num(99));
     const Workbook saved = reopen(workbook);
-    for (std::size_t k = 0; k < others.size(); ++k) EXPECT_EQ(saved.cell(0, 3, k), others[k]) << k;
+    std::string compact;  // R for the numbers written as RK
+    for (std::size_t k = 0; k < others.size(); ++k) {
+        EXPECT_EQ(saved.cell(0, 3, k), others[k]) << k;
+        compact += formatOf(saved, 3, k).first == kSidRk ? 'R' : '.';
+    }
+    EXPECT_EQ(compact, "....RRRR..R");
     EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
               (std::vector{num(42), CellValue(), str("2連勝中"), str("keep me")}));
     // 42 as an RK, C2 gone, the formatted blank, the new text in the table, the new cell in row 3.
@@ -134,6 +139,11 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
         return std::regex_replace(records.substr(sheet), std::regex("\n020B [^\n]*"), "");
     };
     EXPECT_EQ(secondSheet(saved), secondSheet(original));
+    // On a sheet without cells the first row goes right after DIMENSIONS, before what follows the table.
+    Workbook empty = openBook(buildFile({.sheets = {{.tail = {{0x00E5, le(0, 2)}}}}}));
+    empty.setCell(0, 3, 3, num(1));
+    const std::string records = dump(workbookStreamOf(empty.toBytes()));
+    EXPECT_LT(records.find("\n0208 ", records.find("\n0200 ")), records.find("\n00E5 "));
 }
 
 TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {

@@ -184,5 +184,23 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
     }
 }
 
+// Beyond 109 allocation sectors (7 MiB in 512-byte sectors) the document lists the rest in DIFAT sectors.
+TEST(DamagedContainers, ALargeDocumentListsItsAllocationSectorsOnInDifatSectors) {
+    const Bytes stream = buildStream({}), large(7'500'000, 0x42);
+    const CompoundDocument document{512, {}, {{.name = "Workbook", .data = stream}, {.name = "L", .data = large}}};
+    CompoundDocument read = readCompoundDocument(writeCompoundDocument(document, stream, "test.xls"), "test.xls");
+    EXPECT_EQ(read.stream("L")->data, large);
+}
+
+// A writer that stored the directory's names as 8-bit text: the workbook stream is found all the same.
+TEST(DamagedContainers, NamesStoredAs8BitTextAreRead) {
+    Container c{buildFile({.sheets = {{.cells = {rk(0, 0, 5)}}}})};
+    const std::size_t at = c.entry('W');
+    std::fill_n(c.bytes.begin() + at, 0x40, 0);
+    std::copy_n("Workbook", 8, c.bytes.begin() + at);
+    c.bytes[at + 0x40] = 9;
+    EXPECT_EQ(openBook(c.bytes).cell(0, 0, 0), num(5));
+}
+
 }  // namespace
 }  // namespace pellix::xls::testing

@@ -81,6 +81,21 @@ TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
     expectRow0(openBook(buildFile(book)), {"", {}, {str("abcdef"), str("xy"), str("z")}});
 }
 
+// A fill is its pattern's foreground colour, from the workbook's own palette when it has one; a
+// colour without a pattern is no fill.
+TEST(ReadCells, FillsTakeTheWorkbooksPaletteAndNeedAPattern) {
+    Bytes filled = cellFormat(0, 0), colourOnly = cellFormat(0, 0), palette = le(56, 2);
+    filled[17] = 0x04;
+    for (Bytes* xf : {&filled, &colourOnly}) (*xf)[18] = 0xAA;  // foreground icv 42
+    for (int i = 0; i < 56; ++i) palette = palette + Bytes{static_cast<std::uint8_t>(i), 0x34, 0x56, 0};
+    const SheetShown shown = openBook(buildFile({.sheets = {{.cells = {rk(0, 0, 1, 16), rk(0, 1, 1, 17)}}},
+                                                 .formats = {filled, colourOnly},
+                                                 .globals = {{kSidPalette, palette}}}))
+                                 .shown(0);
+    EXPECT_EQ(std::tuple(shown.cells.at(0).fillColorIndex, shown.cells.at(0).fillRgb, shown.cells.at(1).fillColorIndex),
+              std::tuple(35, 0x223456u, -1));
+}
+
 TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
     // BIFF5 in a "Book" stream and BIFF4 without a container are real files (corpus_test.cpp).
     Bytes biff5 = buildStream(BookPlan{});
@@ -107,7 +122,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
          "is damaged: cell D5 refers to cell format 300, but the workbook has 16"},
         {second({.rows = {rowRecord(6, 300, 0x80, 17)}}),
          "is damaged: row 7 refers to cell format 17, but the workbook has 16"},
-        {second({.tail = {{kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 4)}}}),
+        {second({.tail = {{kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 2)}}}),  // 10 bytes
          "is damaged: column A refers to cell format 16, but the workbook has 16"},
         // A string that claims 40 characters and holds 18.
         {buildFile({.sst = std::vector<Record>{{kSidSst, le(1, 4) + le(1, 4) + le(40, 2) + Bytes(19, 0)}}}),

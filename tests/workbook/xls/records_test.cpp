@@ -16,6 +16,7 @@ TEST(Records, ListTheWorkbookStreamWithNamesAndDecodes) {
                     "libxls__test2.xls");
     for (const char* expected :
          {"0\t0809 BOF\t16\tversion=0600 kind=globals", "226\t003D WINDOW1\t18\tactive sheet 1",
+          "2026\t00E0 XF\t20\tfont=1 format=168 fill=0 colour=64",
           "2242\t0085 BOUNDSHEET\t14\tsheet \"Sheet2\" at 6031", "2298\t00FC SST\t310\tcells=43 strings=32",
           "2679\t0809 BOF\t16\tversion=0600 kind=worksheet", "3799\t0200 DIMENSIONS\t14\tA1:K24",
           "3957\t0208 ROW\t16\trow 8 cells A-K height=255 custom", "4311\t00FD LABELSST\t10\tB1 xf=15 string=16",
