@@ -62,6 +62,9 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
     for (std::size_t k = 0; k < others.size(); ++k) workbook.setCell(0, 3, k, others[k]);
     for (int k = 0; k < 8; ++k) workbook.setCell(0, 4 + k, 2 + k % 4, num(99));
     const Workbook saved = reopen(workbook);
+    for (const Record& r : recordsOf(workbookStreamOf(saved.toBytes())))  // row 3's ROW spans its new cell in F
+        if (r.type == kSidRow && readU16(r.data.data()) == 2)
+            EXPECT_EQ(readU16(&r.data[2]) * 10 + readU16(&r.data[4]), 56);
     std::string compact;  // R for the numbers written as RK
     for (std::size_t k = 0; k < others.size(); ++k) {
         EXPECT_EQ(saved.cell(0, 3, k), others[k]) << k;
@@ -209,13 +212,16 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
 
 TEST(SharedFormulas, ArraysAndTablesChangeOnlyAsAWhole) {
     const Bytes sum = {0x25, 0, 0, 1, 0, 0, 0, 0, 0, 0x19, 0x10, 0, 0}, seven = f64(7);
-    const Record table{kSidTable, {0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+    const Record table{kSidTable, {0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        cutShort{kSidShrFmla, le(0, 4) + Bytes{1, 1, 0, 2} + le(3, 2)};  // 3 bytes of formula claimed, none there
     const std::vector<std::pair<std::vector<Record>, std::string>> cases = {
         // refusal, or "" when written
         {{groupMember(0, 1, seven, 0, 1), group(kSidArray, 0, 1, 1, sum), groupMember(1, 1, seven, 0, 1)},
          "data.xls: cell B2 is part of an array formula over B1:B2, which can only be changed as a whole"},
         {{formula(0, 1, seven, {0x02, 0, 0, 1, 0}), table, formula(1, 1, seven, {0x02, 0, 0, 1, 0})},
          "data.xls: cell B2 is part of a data table over B1:B2, which can only be changed as a whole"},
+        {{groupMember(0, 1, seven, 0, 1), cutShort, groupMember(1, 1, seven, 0, 1)},
+         "data.xls is damaged: the shared formula of B1:B1 is cut short"},
         {{groupMember(1, 1, seven, 1, 1), group(kSidArray, 1, 1, 1, sum)}, ""},  // an array of one cell
         {{groupMember(1, 1, seven, 7, 7)}, ""},                                  // a dangling PtgExp
     };
