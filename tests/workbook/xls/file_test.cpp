@@ -53,6 +53,18 @@ TEST(Save, ReplacesTheFileAtomicallyKeepingItsPermissions) {
     ::setrlimit(RLIMIT_FSIZE, &previous);
     EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(folder.entries(), 1u);
+    // Every descriptor a read or a save opens is closed: a hundred of each under a limit of 64.
+    ::getrlimit(RLIMIT_NOFILE, &previous);
+    const rlimit few{64, previous.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    std::string failure;
+    try {
+        for (int round = 0; round < 100; ++round) editAndSave(path);
+    } catch (const XlsError& error) {
+        failure = error.what();
+    }
+    ::setrlimit(RLIMIT_NOFILE, &previous);
+    EXPECT_EQ(failure, "");
 }
 
 // A save removes the temporary files that dead saves left beside the workbook (unlocked, a second
