@@ -67,6 +67,16 @@ TEST(Save, ReplacesTheFileAtomicallyKeepingItsPermissions) {
     EXPECT_EQ(failure, "");
 }
 
+// A data.xls that is a link: the save replaces the file it names, and the link stays.
+TEST(Save, ThroughALinkReplacesTheFileItNames) {
+    const ScratchFolder folder;
+    writeFile(folder / "real.xls", buildFile({}));
+    fs::create_symlink("real.xls", folder / "data.xls");
+    editAndSave(folder / "data.xls");
+    EXPECT_TRUE(fs::is_symlink(folder / "data.xls"));
+    EXPECT_EQ(Workbook::open(folder / "real.xls").cell(0, 18, 1), num(6));
+}
+
 // A save removes the temporary files that dead saves left beside the workbook (unlocked, a second
 // old or more, named for it) and leaves alone one that another save still holds locked.
 TEST(Save, RemovesAbandonedTemporariesButNotOneStillLocked) {
