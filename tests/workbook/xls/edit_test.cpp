@@ -142,11 +142,19 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
         return std::regex_replace(records.substr(sheet), std::regex("\n020B [^\n]*"), "");
     };
     EXPECT_EQ(secondSheet(saved), secondSheet(original));
-    // On a sheet without cells the first row goes right after DIMENSIONS, before what follows the table.
-    Workbook empty = openBook(buildFile({.sheets = {{.tail = {{0x00E5, le(0, 2)}}}}}));
-    empty.setCell(0, 3, 3, num(1));
-    const std::string records = dump(workbookStreamOf(empty.toBytes()));
-    EXPECT_LT(records.find("\n0208 ", records.find("\n0200 ")), records.find("\n00E5 "));
+    // On a sheet without cells the first row goes right after DIMENSIONS, before what follows the
+    // table; without DIMENSIONS, right before WINDOW2.
+    for (const bool dimensions : {true, false}) {
+        Bytes stream = buildStream({.sheets = {{.tail = {{0x00E5, le(0, 2)}}}}});
+        for (const Record& r : recordsOf(stream))
+            if (r.type == kSidDimensions && !dimensions) writeU16(&stream[r.offset], 0x0FFF);
+        Workbook empty = openBook(wrapStream(stream));
+        empty.setCell(0, 3, 3, num(1));
+        const std::string records = dump(workbookStreamOf(empty.toBytes()));
+        const std::size_t row = records.find("\n0208 ", records.find("\n0809 "));
+        EXPECT_GT(row, records.find(dimensions ? "\n0200 " : "\n00E5 ")) << dimensions;
+        EXPECT_LT(row, records.find(dimensions ? "\n00E5 " : "\n023E ")) << dimensions;
+    }
 }
 
 TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {

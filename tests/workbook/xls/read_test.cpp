@@ -88,12 +88,17 @@ TEST(ReadCells, FillsTakeTheWorkbooksPaletteAndNeedAPattern) {
     filled[17] = 0x04;
     for (Bytes* xf : {&filled, &colourOnly}) (*xf)[18] = 0xAA;  // foreground icv 42
     for (int i = 0; i < 56; ++i) palette = palette + Bytes{static_cast<std::uint8_t>(i), 0x34, 0x56, 0};
-    const SheetShown shown = openBook(buildFile({.sheets = {{.cells = {rk(0, 0, 1, 16), rk(0, 1, 1, 17)}}},
+    const Record colInfo{kSidColInfo, le(1, 2) + le(2, 2) + le(3000, 2) + le(15, 2) + le(1, 2)};  // 10 bytes, hidden
+    const SheetShown shown = openBook(buildFile({.sheets = {{.cells = {rk(0, 0, 1, 16), rk(0, 1, 1, 17)},
+                                                               .tail = {colInfo}}},
                                                  .formats = {filled, colourOnly},
                                                  .globals = {{kSidPalette, palette}}}))
                                  .shown(0);
     EXPECT_EQ(std::tuple(shown.cells.at(0).fillColorIndex, shown.cells.at(0).fillRgb, shown.cells.at(1).fillColorIndex),
               std::tuple(35, 0x223456u, -1));
+    ASSERT_EQ(shown.columns.size(), 1u);  // and a column setting of the short kind some writers leave
+    const ColumnsShown& columns = shown.columns[0];
+    EXPECT_EQ(std::tuple(columns.first, columns.last, columns.width256, columns.hidden), std::tuple(1, 2, 3000, true));
 }
 
 TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
