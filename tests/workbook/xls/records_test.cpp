@@ -24,6 +24,9 @@ TEST(Records, ListTheWorkbookStreamWithNamesAndDecodes) {
           "5873\t0006 FORMULA\t29\tD24 xf=15 = 2", "5906\t00D7 DBCELL\t52\tfirst row 2089 bytes back, 24 rows"})
         EXPECT_NE(std::find(lines.begin(), lines.end(), expected), lines.end()) << expected;
     EXPECT_EQ(lines.back(), "6545\t000A EOF\t0");
+    // An empty label, the shortest there is.
+    const auto label = dumpRecords(buildFile({.sheets = {{.cells = {cell(kSidLabel, 0, 0, ustr(u""))}}}}), "x.xls");
+    EXPECT_NE(std::find(label.begin(), label.end(), "658\t0204 LABEL\t9\tA1 xf=15 \"\""), label.end());
 }
 
 }  // namespace
