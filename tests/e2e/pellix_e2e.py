@@ -45,6 +45,12 @@ def windows(name=""):
     return xdotool("search", "--onlyvisible", "--name", name, check=False).split()
 
 
+# A window's left, top, width and height on the screen.
+def geometry(window):
+    shell = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", window).split())
+    return tuple(int(shell[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
+
 # What `condition` gives once it is true, or when the time is up.
 def wait(condition, timeout=15):
     deadline = time.time() + timeout
@@ -67,7 +73,7 @@ def turn_reached(path, turn, timeout=15):
         try:
             return record(path)[0] == turn
         except Exception:  # caught between two saves
-            return False
+            pass
     return wait(reached, timeout)
 
 
@@ -86,8 +92,7 @@ class Window:
         self.window = (wait(lambda: windows("Pellix"), 60) or [None])[0]
         if self.window is None:
             raise RuntimeError("the window never appeared: %s" % self.close())
-        geometry = dict(line.split("=") for line in xdotool("getwindowgeometry", "--shell", self.window).split())
-        self.origin = (int(geometry["X"]), int(geometry["Y"]))
+        self.origin = geometry(self.window)[:2]
         time.sleep(1.0)
 
     def start(self):

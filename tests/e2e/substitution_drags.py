@@ -2,8 +2,8 @@
 # During a countdown the scorer drags a bench or guest player in a straight line onto the court
 # player who missed: whatever other player the line crosses on the way, the player he is released
 # on is named, the turn is recorded with the court as it stood, and the dragged player takes his
-# slot. Every bench and guest token is dragged onto every court slot so, one turn each; a swipe
-# across one court player that ends on the bench names him. Then the reset is asked once per
+# slot. Every bench and guest token is dragged onto every court slot so, one turn each (a drag
+# across a court player that ends elsewhere is whole_game.py's). Then the reset is asked once per
 # click: answered Cancel (Escape, and a click on its button) and OK (by keys), no box stays open
 # and no second one comes.
 #
@@ -26,8 +26,7 @@ def main():
             court[court.index(outgoing)] = incoming
 
     def slot_centre(slot):
-        left, top = e2e.COURT[slot]
-        return left + 2775 // 2, top + 1815 // 2
+        return e2e.COURT[slot][0] + 2775 // 2, e2e.COURT[slot][1] + 1815 // 2
 
     # One turn: the countdown, then `gesture`; the turn must hold the court as it stood and `named`.
     def turn_with(turn, gesture, named, what):
@@ -44,20 +43,25 @@ def main():
             problems.append("turn %d (%s) holds %s, expected %s" % (turn, what, row, expected))
         return True
 
-    def one_box_then(*keys):
+    # A click on the reset opens one box; `answer` answers it, and then no box stays open.
+    def reset(answer, what):
+        window.click(e2e.RESET)
         boxes = e2e.wait(window.boxes, 10)
         if len(boxes) != 1:
-            problems.append("the titles picture opened %d boxes" % len(boxes))
-        if boxes and keys:
-            e2e.xdotool("windowfocus", "--sync", boxes[0], "sleep", 0.2, "key", "--clearmodifiers", *keys)
-        return boxes
-
-    def no_box_left(what):
+            problems.append("the reset opened %d boxes" % len(boxes))
+        if boxes:
+            answer(boxes[0])
         time.sleep(1.0)
-        left = window.boxes()
-        if left:
-            problems.append("%s: %d boxes still open" % (what, len(left)))
+        if window.boxes():
+            problems.append("%s: %d boxes still open" % (what, len(window.boxes())))
             window.answer_boxes("Escape")
+
+    def keys(*keys):
+        return lambda box: e2e.xdotool("windowfocus", "--sync", box, "sleep", 0.2, "key", "--clearmodifiers", *keys)
+
+    def cancel(box):  # the last button of the row, at the box's lower right corner
+        left, top, width, height = e2e.geometry(box)
+        e2e.xdotool("mousemove", left + width - 55, top + height - 25, "sleep", 0.2, "click", 1)
 
     try:
         window.click(e2e.NOWHERE)
@@ -84,38 +88,12 @@ def main():
         if wanted:
             problems.append("never dragged: %s" % sorted(wanted))
 
-        # A swipe from one bench token across the player in slot 2, released on another bench token:
-        # he is named, and the two bench tokens change places.
-        bench = sorted((t for t in range(1, 13) if t not in court and places[t][1] == e2e.BENCH_TOP),
-                       key=lambda t: places[t][0])
-        first, second, named = bench[0], bench[1], court[2]
-        # Along the gap between the court and the bench, up to him and back the same way.
-        gap, column = 3960, e2e.centre(places[named])[0]
-        way = [(e2e.centre(places[first])[0], gap), (column, gap), e2e.centre(places[named]), (column, gap),
-               (e2e.centre(places[second])[0], gap), e2e.centre(places[second])]
-        turn_with(turn, lambda: window.drag(e2e.centre(places[first]), *way, steps=8), named,
-                  "a swipe released on the bench")
-        land(first, second)
-        turn += 1
-
         last = e2e.record(window.data)[0]
-        window.click(e2e.RESET)
-        one_box_then("Escape")
-        no_box_left("the reset answered with Escape")
-        window.click(e2e.RESET)
-        boxes = one_box_then()
-        if boxes:
-            geometry = dict(line.split("=") for line in e2e.xdotool("getwindowgeometry", "--shell", boxes[0]).split())
-            right = int(geometry["X"]) + int(geometry["WIDTH"])
-            bottom = int(geometry["Y"]) + int(geometry["HEIGHT"])
-            # Cancel is the last button of the row, at the box's lower right corner.
-            e2e.xdotool("mousemove", right - 55, bottom - 25, "sleep", 0.2, "click", 1)
-        no_box_left("the reset's Cancel clicked")
+        reset(keys("Escape"), "the reset answered with Escape")
+        reset(cancel, "the reset's Cancel clicked")
         if e2e.record(window.data)[0] != last:
             problems.append("a cancelled reset changed the record")
-        window.click(e2e.RESET)
-        one_box_then("shift+Tab", "space")
-        no_box_left("the reset answered OK")
+        reset(keys("shift+Tab", "space"), "the reset answered OK")
         if not e2e.turn_reached(window.data, 0):
             problems.append("the reset answered OK did not clear the record")
     except RuntimeError:

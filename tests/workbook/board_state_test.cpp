@@ -6,8 +6,10 @@
 #include "score_test_support.h"
 
 #include "workbook/cell_map.h"
+#include "workbook/xl_app.h"
 
 #include <gtest/gtest.h>
+
 
 namespace pellix {
 namespace {
@@ -32,6 +34,8 @@ std::array<double, 13> bench(std::initializer_list<std::pair<int, double>> place
     for (const auto& [player, at] : places) left[player] = at;
     return left;
 }
+
+using WindowStart = testing::ScoreFixture;
 
 std::vector<int> playersOf(const std::vector<BoardLine>& lines) {
     std::vector<int> players;
@@ -58,6 +62,42 @@ TEST(BoardOrder, OnCourtBySlotThenWhoComesOnNextThenTheBenchRow) {
     }
 }
 
+// The bench row read from the board: whoever stands on it, by his Left.
+TEST(BoardOrder, TheBenchRowIsReadFromTheBoard) {
+    Board board;
+    board.dropOnCourtSlot(2, 1);  // player 2 on court, placeholder 21 where he stood
+    std::array<double, 13> expected = bench({});
+    for (int player : {1, 3, 4, 5, 6, 7, 8, 9}) expected[player] = 120 + 1680 * (player - 1);
+    EXPECT_EQ(benchLeftOf(board), expected);
+}
+
+// Row addresses as the routines write them, either way round, and nothing else.
+TEST(XlApp, RowAddressesReadAsTheSheetNumbersThem) {
+    EXPECT_EQ(parseRowsAddress("2:14"), std::pair(2, 14));
+    EXPECT_EQ(parseRowsAddress("41:39"), std::pair(39, 41));
+    for (const char* bad : {"", "0", "2:", "x:3", "65537", "1:2:3"})
+        EXPECT_XLS_ERROR(parseRowsAddress(bad), std::string("\"") + bad + "\" is not a row address");
+}
+
+// At its start the window shows each player's picture that his cell names and the turn after B19.
+TEST_F(WindowStart, EveryPlayerGetsThePictureHisCellNames) {
+    edit([](XlApp& app) {
+        for (int player = 1; player <= cellmap::kPlayers; ++player)  // player 5 without one
+            app.cells(cellmap::pictureRow(player), cellmap::kPictureColumn)
+                .setValue(player == 5 ? "" : "p" + std::to_string(player));
+        app.cells(cellmap::kTurnRow, cellmap::kTurnColumn).setValue(41.0);
+    });
+    struct : testing::RecordingHost {
+        std::string pictures;
+        bool setTokenPicture(int, const std::filesystem::path& file) override {
+            return pictures += file.filename().string() + " ", true;
+        }
+    } pictured;
+    ScoreContext ctx{pictured, &xlApp, dataPath, board, 0};
+    LoadSheet(ctx);
+    EXPECT_EQ(pictured.pictures + pictured.turnText, "p1 p2 p3 p4 p6 p7 p8 p9 p10 p11 p12 42");
+}
+
 TEST(BoardOrder, LinesShowColumnDAsTheSheetShowsItWithItsFill) {
     Record record = evening(1, {"1234........"});
     record.extra[{cellmap::statusRow(2), cellmap::kStandingColumn}] = CellValue::ofText("1連勝中");
@@ -78,16 +118,10 @@ TEST(BoardOrder, LinesShowColumnDAsTheSheetShowsItWithItsFill) {
 
 TEST(BoardState, FollowsTheWindowsPhaseCourtAndNamedPlayer) {
     const xls::SheetShown sheet = sheetOf(evening(2, {"1234........", ".2c41......."}));
-    struct Case {
-        const char* name;
-        BoardPhase phase;
-        std::string caption;
-        std::array<int, 5> court;
-        int named;
-        std::optional<int> countdown;
-        std::array<int, 4> players;
-    };
-    const Case cases[] = {
+    // the phase, the caption, the court, the named token; the countdown and the players on court
+    const std::tuple<const char*, BoardPhase, std::string, std::array<int, 5>, int, std::optional<int>,
+                     std::array<int, 4>>
+        cases[] = {
         {"between turns, placeholders on court", BoardPhase::Idle, "決定", {0, 5, 21, 3, 24}, 3, {}, {5, 0, 3, 0}},
         {"first second", BoardPhase::Countdown, "3秒前", {0, 5, 2, 3, 4}, 0, 3, {5, 2, 3, 4}},
         {"last second", BoardPhase::Countdown, "1秒前", {0, 5, 2, 3, 4}, 0, 1, {5, 2, 3, 4}},
@@ -95,22 +129,17 @@ TEST(BoardState, FollowsTheWindowsPhaseCourtAndNamedPlayer) {
         {"a caption left over is no countdown", BoardPhase::Closing, "2秒前", {0, 5, 2, 3, 4}, 2, {}, {5, 2, 3, 4}},
         {"an operation runs", BoardPhase::Busy, "決定", {0, 5, 2, 3, 4}, 13, {}, {5, 2, 3, 4}},
     };
-    for (const Case& c : cases) {
-        const BoardState state = boardState({&sheet, c.court, bench({}), c.named, c.phase, c.caption, "3"});
-        EXPECT_EQ(state.turn, 2) << c.name;
-        EXPECT_EQ(state.nextTurn, "3") << c.name;
-        EXPECT_EQ(state.phase, c.phase) << c.name;
-        EXPECT_EQ(state.countdown, c.countdown) << c.name;
-        for (int slot = 1; slot <= 4; ++slot) {
-            const int player = c.players[slot - 1];
-            EXPECT_EQ(state.court[slot - 1], (CourtPlace{slot, player, player ? "p" + std::to_string(player) : ""}))
-                << c.name << " slot " << slot;
-        }
-        const int named = isPlayerToken(c.named) ? c.named : 0;
-        EXPECT_EQ(state.named, named) << c.name;
-        EXPECT_EQ(state.namedName, named ? "p" + std::to_string(named) : "") << c.name;
-        EXPECT_EQ(playersOf(state.standings), (std::vector<int>{5, 2, 3, 4, 6, 7, 1})) << c.name;
-        EXPECT_EQ(state.titles, computeLiveTitles(ShownRecord(sheet))) << c.name;
+    const auto nameOf = [](int player) { return player ? "p" + std::to_string(player) : std::string(); };
+    for (const auto& [name, phase, caption, court, namedToken, countdown, players] : cases) {
+        SCOPED_TRACE(name);
+        const BoardState state = boardState({&sheet, court, bench({}), namedToken, phase, caption, "3"});
+        const int named = isPlayerToken(namedToken) ? namedToken : 0;
+        EXPECT_EQ(std::tuple(state.turn, state.nextTurn, state.phase, state.countdown, state.named, state.namedName),
+                  std::tuple(2, "3", phase, countdown, named, nameOf(named)));
+        for (int slot = 1; slot <= 4; ++slot)
+            EXPECT_EQ(state.court[slot - 1], (CourtPlace{slot, players[slot - 1], nameOf(players[slot - 1])})) << slot;
+        EXPECT_EQ(playersOf(state.standings), (std::vector<int>{5, 2, 3, 4, 6, 7, 1}));
+        EXPECT_EQ(state.titles, computeLiveTitles(ShownRecord(sheet)));
     }
 }
 

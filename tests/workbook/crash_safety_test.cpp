@@ -30,6 +30,31 @@ int playerIn(int turn, int slot) {
     return (turn + 3 * slot) % 12 + 1;
 }
 
+struct : Clock {
+    LocalTime now() const override { return {}; }
+} zeroClock;
+
+// Runs `child` in a child process with the write end of a pipe, and once its first report has come
+// (however loaded the machine, the kill then lands in the middle of its work) kills it with
+// SIGKILL at a random moment; the last number it reported, -1 when none came.
+template <typename Child>
+int killAtRandom(std::mt19937& random, Child child) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) child(pipeFds[1]);
+    ::close(pipeFds[1]);
+    int reported = -1;
+    if (::read(pipeFds[0], &reported, sizeof reported) == sizeof reported) {
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+        ::kill(pid, SIGKILL);
+    }
+    ::waitpid(pid, nullptr, 0);
+    for (int next; ::read(pipeFds[0], &next, sizeof next) == sizeof next;) reported = next;
+    ::close(pipeFds[0]);
+    return reported;
+}
+
 // The child: commits turn after turn from `turn` on, writing each turn's number to `report` once
 // its commit has returned, until it is killed (or, should it hang, its alarm ends it).
 [[noreturn]] void commitForever(const std::filesystem::path& dataPath, int turn, int report) {
@@ -57,21 +82,8 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
             testing::withSampleWorkbook(folder);
             recorded = 0;
         }
-        int pipeFds[2];
-        ASSERT_EQ(::pipe(pipeFds), 0);
-        const pid_t child = ::fork();
-        if (child == 0) commitForever(dataPath, recorded + 1, pipeFds[1]);
-        ::close(pipeFds[1]);
-        // Once the first commit is reported, however loaded the machine, the kill lands in the
-        // middle of the child's work.
-        int reported = 0;
-        ASSERT_EQ(::read(pipeFds[0], &reported, sizeof reported), ssize_t(sizeof reported)) << "no commit came";
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        for (int next; ::read(pipeFds[0], &next, sizeof next) == sizeof next;) reported = next;
-        ::close(pipeFds[0]);
-
+        const int reported = killAtRandom(random, [&](int report) { commitForever(dataPath, recorded + 1, report); });
+        ASSERT_GE(reported, 1) << "no commit came";
         std::optional<testing::Saved> saved;
         ASSERT_NO_THROW(saved.emplace(dataPath)) << "round " << round;
         const CellValue last = saved->at(cellmap::kTurnRow, cellmap::kTurnColumn);
@@ -105,10 +117,7 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
 // it has returned, until it is killed.
 [[noreturn]] void undoAndRedoForever(const std::filesystem::path& dataPath, int report) {
     ::alarm(60);
-    struct : Clock {
-        LocalTime now() const override { return {}; }
-    } clock;
-    VersionStore store(dataPath, clock);
+    VersionStore store(dataPath, zeroClock);
     for (int steps = 0;; ++steps) {
         const bool back = store.undoable().has_value();
         if (back) store.undo();
@@ -124,13 +133,10 @@ TEST(CrashSafety, KilledWhileCommittingLeavesACompleteRecord) {
 TEST(CrashSafety, KilledWhileUndoingOrRedoingLeavesOneOfTheVersionsAndItsHistory) {
     testing::ScratchFolder folder;
     const auto dataPath = testing::withSampleWorkbook(folder);
-    struct : Clock {
-        LocalTime now() const override { return {}; }
-    } clock;
     constexpr int kStates = 5;
     std::vector<std::string> states{testing::readFile(dataPath)};
     {
-        VersionStore store(dataPath, clock);
+        VersionStore store(dataPath, zeroClock);
         testing::RecordingHost host;
         Board board;
         XlApp xlApp;
@@ -144,23 +150,12 @@ TEST(CrashSafety, KilledWhileUndoingOrRedoingLeavesOneOfTheVersionsAndItsHistory
     std::mt19937 random(11);
     std::vector<int> seen(kStates);
     for (int round = 0; round < 150; ++round) {
-        int pipeFds[2];
-        ASSERT_EQ(::pipe(pipeFds), 0);
-        const pid_t child = ::fork();
-        if (child == 0) undoAndRedoForever(dataPath, pipeFds[1]);
-        ::close(pipeFds[1]);
-        int step = 0;
-        ASSERT_EQ(::read(pipeFds[0], &step, sizeof step), ssize_t(sizeof step)) << "no step came";
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
-        ::kill(child, SIGKILL);
-        ::waitpid(child, nullptr, 0);
-        ::close(pipeFds[0]);
-
+        ASSERT_GE(killAtRandom(random, [&](int report) { undoAndRedoForever(dataPath, report); }), 0) << "no step";
         const auto holds = std::find(states.begin(), states.end(), testing::readFile(dataPath));
         ASSERT_NE(holds, states.end()) << "round " << round << ": data.xls is none of the versions";
         const int position = static_cast<int>(holds - states.begin());
         ++seen[position];
-        const VersionStore store(dataPath, clock);
+        const VersionStore store(dataPath, zeroClock);
         ASSERT_EQ(store.position(), position) << "round " << round;
         for (int state = 0; state < kStates; ++state) {
             char name[16];

@@ -49,10 +49,9 @@ TEST(GameTotals, SumAndKeepTheLargestPerName) {
     };
     for (const auto& [name, games, expected] : cases) {
         const GamesTotals totals = totalsOver(games, tonight);
-        EXPECT_EQ(totals.games, expected.games) << name;
-        EXPECT_EQ(totals.turns, expected.turns) << name;
-        EXPECT_EQ(totals.players, expected.players) << name;
-        EXPECT_EQ(totals.skipped, expected.skipped) << name;
+        EXPECT_EQ(std::tuple(totals.games, totals.turns, totals.players, totals.skipped),
+                  std::tuple(expected.games, expected.turns, expected.players, expected.skipped))
+            << name;
     }
 }
 
@@ -78,18 +77,19 @@ TEST_F(ArchivedGames, AreReadOldestFirstAndAFileThatCannotBeReadIsNamed) {
                                                          archive / "data-20261201-210000.xls"}));
     std::vector<ArchivedGame> games;
     for (const auto& file : files) games.push_back(readArchivedGame(file));
-    EXPECT_FALSE(games[0].table);
-    EXPECT_PRED_FORMAT2(::testing::IsSubstring, "data-20261117-200000.xls", games[0].failure);
-    EXPECT_FALSE(games[1].table);
-    EXPECT_PRED_FORMAT2(::testing::IsSubstring, "data-20261124-203000.xls is damaged", games[1].failure);
+    const std::pair<int, const char*> failed[] = {{0, "data-20261117-200000.xls"},
+                                                  {1, "data-20261124-203000.xls is damaged"}};
+    for (const auto& [k, message] : failed) {
+        EXPECT_FALSE(games[k].table);
+        EXPECT_PRED_FORMAT2(::testing::IsSubstring, message, games[k].failure);
+    }
     ASSERT_TRUE(games[2].table) << games[2].failure;
     const testing::Saved saved(dataPath);
     EXPECT_EQ(*games[2].table, computeStats(ShownRecord(saved.book.shown(saved.sheet))));
     EXPECT_EQ(games[2].table->lastTurn, 1);
 
     const GamesTotals totals = totalsOver(games, *games[2].table);
-    EXPECT_EQ(totals.games, 2);
-    EXPECT_EQ(totals.skipped.size(), 2u);
+    EXPECT_EQ(std::pair(totals.games, totals.skipped.size()), std::pair(2, std::size_t{2}));
 }
 
 }  // namespace

@@ -31,10 +31,8 @@ TEST(LiveTitles, AgreeWithRecordsOfKnownAnswers) {
         {"B19 ends the record", {CellValue::ofNumber(3), kEvening, {}}, {{2, {1, 2}}, {3, {1, 2}}, {1, {1, 3, 4}}}},
         // Player 7's longest run is not his last one; it ties with player 8's.
         {"longest run",
-         {CellValue::ofNumber(7),
-          {"......1.....", "......1*....", "......12....", "......12....", ".......2....", "......12....",
-           "......1....."},
-          {}},
+         {CellValue::ofNumber(7), {"......1.....", "......1*....", "......12....", "......12....", ".......2....",
+                                   "......12....", "......1....."}, {}},
          {{3, {7, 8}}, {6, {7}}, {1, {8}}}},
         // What the commit never writes: a position typed as text is no place on court, a hand-typed
         // " c " names the player, "CC" does not.

@@ -43,10 +43,8 @@ const std::vector<std::string> kEvening = {"123d........", "12c.4.......", "a2..
 // a hand-typed mark, row 40 filled for player 7, a turn 7 left over beyond B19, and player 9 on
 // court with an entry of 0.
 testing::Record oddEvening() {
-    testing::Record record = game(6,
-                                  {"......12....", ".......12...", "......1.....", ".......11...", ".......2....",
-                                   "......12....", "......c....."},
-                                  {7, 8});
+    testing::Record record = game(6, {"......12....", ".......12...", "......1.....", ".......11...", ".......2....",
+                                      "......12....", "......c....."}, {7, 8});
     const auto put = [&](int row, int column, CellValue value) { record.extra[{row, column}] = value; };
     put(cellmap::kEntryRow, cellmap::entryColumn(9), CellValue::ofNumber(0));
     put(cellmap::statusRow(7), cellmap::kNameColumn, CellValue::ofText("Kim, \"Ace\""));
@@ -133,35 +131,21 @@ TEST_F(Game, StatsSayWhatTheCommitsWrote) {
     EXPECT_EQ(onCourtOfAll, 4 * table.lastTurn);
 }
 
-TEST(StatsCsv, TheReportCarriesAByteOrderMark) {
+// The report file begins with a byte order mark; a name a spreadsheet would take for a formula
+// stays text.
+TEST(StatsCsv, TheReportCarriesAByteOrderMarkAndNamesThatLookLikeFormulasStayText) {
+    const std::string header = "player,name,on_court,named,lost_at_once,longest_streak,longest_wait\r\n";
     const testing::ScratchFolder folder;
     const StatsTable table{1, {{1, "佐藤　一郎", 1, 0, 0, 0, 0, {0}}}};
     writeStatsReport(folder / "report.csv", table);
-    EXPECT_EQ(testing::readFile(folder / "report.csv"),
-              "\xEF\xBB\xBFplayer,name,on_court,named,lost_at_once,longest_streak,longest_wait\r\n"
-              "1,佐藤　一郎,1,0,0,0,0\r\n");
+    EXPECT_EQ(testing::readFile(folder / "report.csv"), "\xEF\xBB\xBF" + header + "1,佐藤　一郎,1,0,0,0,0\r\n");
     EXPECT_XLS_ERROR(writeStatsReport(folder / "missing" / "report.csv", table), "cannot save report.csv");
-}
-
-TEST(StatsCsv, ANameASpreadsheetWouldTakeForAFormulaStaysText) {
     const std::pair<const char*, const char*> cases[] = {
-        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
-        {"+81 田中", "'+81 田中"},
-        {"-5", "'-5"},
-        {"@home", "'@home"},
-        {"\tタブ", "'\tタブ"},
-        {"\r改行", "\"'\r改行\""},
-        {"佐藤 = 1", "佐藤 = 1"},
-        {"'quoted", "'quoted"},
-        {"", ""},
-    };
-    for (const auto& [name, field] : cases) {
-        const StatsTable table{1, {{3, name, 1, 0, 0, 0, 0, {0}}}};
-        EXPECT_EQ(statsCsv(table),
-                  std::string("player,name,on_court,named,lost_at_once,longest_streak,longest_wait\r\n3,") + field
-                      + ",1,0,0,0,0\r\n")
-            << name;
-    }
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""}, {"+81 田中", "'+81 田中"}, {"-5", "'-5"},
+        {"@home", "'@home"}, {"\tタブ", "'\tタブ"}, {"\r改行", "\"'\r改行\""}, {"佐藤 = 1", "佐藤 = 1"},
+        {"'quoted", "'quoted"}, {"", ""}};
+    for (const auto& [name, field] : cases)
+        EXPECT_EQ(statsCsv({1, {{3, name, 1, 0, 0, 0, 0, {0}}}}), header + "3," + field + ",1,0,0,0,0\r\n") << name;
 }
 
 }  // namespace

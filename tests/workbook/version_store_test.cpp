@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <sys/stat.h>
 
 namespace pellix {
@@ -37,9 +38,11 @@ struct PlainFolder {
     FixedClock clock;
     PlainFolder() { writeFile(data, "v0"); }
 
-    // A save as the atomic one makes it, less the waits for the disk.
-    bool operate(VersionStore& store, const std::string& content, int turn = 1) {
+    // A save as the atomic one makes it, less the waits for the disk; `midway` runs after its start.
+    bool operate(VersionStore& store, const std::string& content, int turn = 1,
+                 const std::function<void()>& midway = [] {}) {
         store.beginOperation();
+        midway();
         writeFile(folder / "new", content);
         store.keeper()(data);
         fs::rename(folder / "new", data);
@@ -51,15 +54,8 @@ struct PlainFolder {
 // the "v"), "undo", "redo", "restart" (a new store on the same folder, as after closing the
 // program); then what data.xls holds and the turns an undo and a redo would take back or do again
 // (0: none possible).
-struct SessionStep {
-    std::string action;
-    std::string holds;
-    int undoTurn;
-    int redoTurn;
-};
-
 TEST(VersionStore, UndoRedoAndNewOperationsMoveThroughTheKeptVersionsAcrossRestarts) {
-    const SessionStep steps[] = {
+    const std::tuple<std::string, std::string, int, int> steps[] = {
         {"v1", "v1", 1, 0},        {"v2", "v2", 2, 0},     {"v3", "v3", 3, 0},     {"undo", "v2", 2, 3},
         {"undo", "v1", 1, 2},      {"restart", "v1", 1, 2}, {"redo", "v2", 2, 3},  {"restart", "v2", 2, 3},
         {"v7", "v7", 7, 0},        {"undo", "v2", 2, 7},   {"undo", "v1", 1, 2},   {"undo", "v0", 0, 1},
@@ -68,16 +64,15 @@ TEST(VersionStore, UndoRedoAndNewOperationsMoveThroughTheKeptVersionsAcrossResta
     };
     PlainFolder folder;
     auto store = std::make_unique<VersionStore>(folder.data, folder.clock);
-    for (const SessionStep& step : steps) {
-        if (step.action == "undo") store->undo();
-        else if (step.action == "redo") store->redo();
-        else if (step.action == "restart") store = std::make_unique<VersionStore>(folder.data, folder.clock);
-        else EXPECT_TRUE(folder.operate(*store, step.action, std::stoi(step.action.substr(1))));
-        const std::string where = "after " + step.action + " to " + step.holds;
-        EXPECT_EQ(readFile(folder.data), step.holds) << where;
+    for (const auto& [action, holds, undoTurn, redoTurn] : steps) {
+        if (action == "undo" || action == "redo")  // each says which operation it took back or did again
+            EXPECT_EQ((action == "undo" ? store->undo() : store->redo()).operation, Operation::Commit);
+        else if (action == "restart") store = std::make_unique<VersionStore>(folder.data, folder.clock);
+        else EXPECT_TRUE(folder.operate(*store, action, std::stoi(action.substr(1))));
         const auto undoable = store->undoable(), redoable = store->redoable();
-        EXPECT_EQ(undoable ? undoable->turn : 0, step.undoTurn) << where;
-        EXPECT_EQ(redoable ? redoable->turn : 0, step.redoTurn) << where;
+        EXPECT_EQ(std::tuple(readFile(folder.data), undoable ? undoable->turn : 0, redoable ? redoable->turn : 0),
+                  std::tuple(holds, undoTurn, redoTurn))
+            << "after " << action << " to " << holds;
     }
     // Nothing is left that no undo or redo can reach: v1 and v8 above.
     std::size_t versions = 0;
@@ -98,21 +93,17 @@ TEST(VersionStore, AVersionIsTheReplacedFileItselfNotACopy) {
 // Where link() fails for want of links the version is copied; where it fails otherwise, or
 // where history/ cannot be written at all, the operation still runs and says it cannot be undone.
 TEST(VersionStore, WithoutLinksVersionsAreCopiedAndWithoutRoomTheOperationRunsUndoable) {
-    struct Case {
-        int linkError;
-        bool historyIsAFile;
-        bool kept;
-    } const cases[] = {{EXDEV, false, true}, {EPERM, false, true}, {ENOTSUP, false, true},
-                       {EACCES, false, false}, {0, true, false}};
-    for (const Case& c : cases) {
+    // link()'s error, whether history is a file, whether the version is kept
+    const std::tuple<int, bool, bool> cases[] = {
+        {EXDEV, false, true}, {EPERM, false, true}, {ENOTSUP, false, true}, {EACCES, false, false}, {0, true, false}};
+    for (const auto& [linkError, historyIsAFile, kept] : cases) {
         PlainFolder folder;
-        if (c.historyIsAFile) writeFile(folder.folder / "history", "not a folder");
-        VersionStore store(folder.data, folder.clock, [&](const fs::path&, const fs::path&) { return c.linkError; });
+        if (historyIsAFile) writeFile(folder.folder / "history", "not a folder");
+        VersionStore store(folder.data, folder.clock, [&](const fs::path&, const fs::path&) { return linkError; });
         const ino_t before = inodeOf(folder.data);
-        EXPECT_EQ(folder.operate(store, "v1"), c.kept) << c.linkError;
-        EXPECT_EQ(readFile(folder.data), "v1");
-        EXPECT_EQ(store.undoable().has_value(), c.kept);
-        if (!c.kept) continue;
+        EXPECT_EQ(folder.operate(store, "v1"), kept) << linkError;
+        EXPECT_EQ(std::tuple(readFile(folder.data), store.undoable().has_value()), std::tuple("v1", kept));
+        if (!kept) continue;
         EXPECT_NE(inodeOf(store.historyFolder() / "00000000.xls"), before);
         store.undo();
         EXPECT_EQ(readFile(folder.data), "v0");
@@ -172,6 +163,27 @@ TEST(VersionStore, ASpoiltDataFileIsPutBackFromTheLastVersionKept) {
     EXPECT_EQ(readFile(folder.data), "v0");
 }
 
+// Only eight digits and ".xls" name a version: other files in history/ are none.
+TEST(VersionStore, OtherFilesInTheHistoryAreNoVersions) {
+    PlainFolder folder;
+    fs::create_directory(folder.folder / "history");
+    for (const char* name : {"x0000003.xls", "0000003x.xls", "00000003.xlsx", "0000003.xls"})
+        writeFile(folder.folder / "history" / name, "stray");
+    EXPECT_EQ(VersionStore(folder.data, folder.clock).position(), 0);
+}
+
+// An operation after which the state cannot be written leaves a history that cannot be trusted:
+// neither undo nor redo is offered any more.
+TEST(VersionStore, AStateThatCannotBeWrittenEndsUndoAndRedo) {
+    PlainFolder folder;
+    VersionStore store(folder.data, folder.clock);
+    ASSERT_TRUE(folder.operate(store, "v1"));
+    ASSERT_TRUE(folder.operate(store, "v2"));
+    store.undo();  // the next operation removes the version above, and writes the state
+    folder.operate(store, "v3", 3, [&] { fs::create_directories(store.historyFolder() / ".state.new" / "x"); });
+    EXPECT_FALSE(store.undoable() || store.redoable());
+}
+
 // Journal lines written by the frame: the names as the workbook holds them, quoted where a comma,
 // a quote or a line break needs it; the version each operation kept.
 class VersionFrame : public testing::ScoreFixture {
@@ -202,13 +214,9 @@ TEST_F(VersionFrame, EveryOperationIsJournalledWithItsCourtAndTheVersionItKept) 
     EXPECT_EQ(host.relinks, 3);
     const std::string court = "\"Sato, Ken\",\"the \"\"ace\"\"\",\"two\nlines\",ゲストさんA";
     EXPECT_EQ(readFile(store->historyFolder() / "journal.csv"),
-              "time,operation,turn,slot1,slot2,slot3,slot4,named,kept\r\n"
-              "2025-03-04 05:06:07,commit,1,"
-                  + court + ",\"the \"\"ace\"\"\",00000000.xls\r\n"
-                  "2025-03-04 05:06:09,display,1,"
-                  + court + ",,00000001.xls\r\n"
-                  "2025-03-04 05:06:09,undo,1,"
-                  + court + ",,00000002.xls\r\n");
+              "time,operation,turn,slot1,slot2,slot3,slot4,named,kept\r\n2025-03-04 05:06:07,commit,1," + court
+                  + ",\"the \"\"ace\"\"\",00000000.xls\r\n2025-03-04 05:06:09,display,1," + court
+                  + ",,00000001.xls\r\n2025-03-04 05:06:09,undo,1," + court + ",,00000002.xls\r\n");
     // A restart reads the descriptions back from the journal, names with line breaks and all.
     store = std::make_unique<VersionStore>(dataPath, clock);
     ASSERT_TRUE(store->undoable());

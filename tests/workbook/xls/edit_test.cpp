@@ -40,12 +40,8 @@ const std::vector<Bytes> kFormats = {cellFormat(1, 0), cellFormat(0, 10), cellFo
 // in another column.
 TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeavesOnlyAFormattedBlank) {
     BookPlan book{.strings = {u"old"}, .formats = kFormats};
-    book.sheets[0].cells = {formula(0, 0, kTextResult),
-                            Record{kSidString, ustr(u"keep me")},
-                            rk(0, 1, 1),
-                            cell(kSidLabelSst, 1, 1, le(0, 4), 17),
-                            number(1, 2, 1.0 / 3),
-                            rk(1, 3, 5, 16)};
+    book.sheets[0].cells = {formula(0, 0, kTextResult), Record{kSidString, ustr(u"keep me")}, rk(0, 1, 1),
+                            cell(kSidLabelSst, 1, 1, le(0, 4), 17), number(1, 2, 1.0 / 3), rk(1, 3, 5, 16)};
     for (int k = 0; k < 8; ++k)
         book.sheets[0].cells.push_back(k < 4 ? mulRk(4 + k, 2, {{16, 1}, {17, 2}, {18, 3}, {19, 4}})
                                              : mulBlank(4 + k, 2, {16, 17, 18, 19}));
@@ -66,7 +62,15 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
     for (std::size_t k = 0; k < others.size(); ++k) workbook.setCell(0, 3, k, others[k]);
     for (int k = 0; k < 8; ++k) workbook.setCell(0, 4 + k, 2 + k % 4, num(99));
     const Workbook saved = reopen(workbook);
-    for (std::size_t k = 0; k < others.size(); ++k) EXPECT_EQ(saved.cell(0, 3, k), others[k]) << k;
+    for (const Record& r : recordsOf(workbookStreamOf(saved.toBytes())))  // row 3's ROW spans its new cell in F
+        if (r.type == kSidRow && readU16(r.data.data()) == 2)
+            EXPECT_EQ(readU16(&r.data[2]) * 10 + readU16(&r.data[4]), 56);
+    std::string compact;  // R for the numbers written as RK
+    for (std::size_t k = 0; k < others.size(); ++k) {
+        EXPECT_EQ(saved.cell(0, 3, k), others[k]) << k;
+        compact += formatOf(saved, 3, k).first == kSidRk ? 'R' : '.';
+    }
+    EXPECT_EQ(compact, "....RRRR..R");
     EXPECT_EQ((std::vector{saved.cell(0, 1, 1), saved.cell(0, 1, 3), saved.cell(0, 1, 4), saved.cell(0, 0, 0)}),
               (std::vector{num(42), CellValue(), str("2連勝中"), str("keep me")}));
     // 42 as an RK, C2 gone, the formatted blank, the new text in the table, the new cell in row 3.
@@ -76,10 +80,8 @@ TEST(EditCells, WritingKeepsTheFormatAndTheOtherCellsOfAMulRecordAndEmptyingLeav
         (std::vector<std::pair<int, int>>{{kSidRk, 17}, {0, -1}, {kSidBlank, 16}, {kSidLabelSst, 15}, {kSidRk, 18}}));
     for (int k = 0; k < 8; ++k) {
         for (int column = 2; column <= 5; ++column) {
-            EXPECT_EQ(saved.cell(0, 4 + k, column), column == 2 + k % 4 ? num(99)
-                                                    : k < 4             ? num(column - 1)
-                                                                        : CellValue())
-                << k;
+            const CellValue written = k < 4 ? num(column - 1) : CellValue();
+            EXPECT_EQ(saved.cell(0, 4 + k, column), column == 2 + k % 4 ? num(99) : written) << k;
             EXPECT_EQ(formatOf(saved, 4 + k, column).second, column + 14);
         }
     }
@@ -140,6 +142,19 @@ TEST(EditCells, RowsLandInTheirBlockAndEveryOffsetIsRecomputed) {
         return std::regex_replace(records.substr(sheet), std::regex("\n020B [^\n]*"), "");
     };
     EXPECT_EQ(secondSheet(saved), secondSheet(original));
+    // On a sheet without cells the first row goes right after DIMENSIONS, before what follows the
+    // table; without DIMENSIONS, right before WINDOW2.
+    for (const bool dimensions : {true, false}) {
+        Bytes stream = buildStream({.sheets = {{.tail = {{0x00E5, le(0, 2)}}}}});
+        for (const Record& r : recordsOf(stream))
+            if (r.type == kSidDimensions && !dimensions) writeU16(&stream[r.offset], 0x0FFF);
+        Workbook empty = openBook(wrapStream(stream));
+        empty.setCell(0, 3, 3, num(1));
+        const std::string records = dump(workbookStreamOf(empty.toBytes()));
+        const std::size_t row = records.find("\n0208 ", records.find("\n0809 "));
+        EXPECT_GT(row, records.find(dimensions ? "\n0200 " : "\n00E5 ")) << dimensions;
+        EXPECT_LT(row, records.find(dimensions ? "\n00E5 " : "\n023E ")) << dimensions;
+    }
 }
 
 // A row block laid out as a save lays it out is copied whole while its rows stay as read, its
@@ -167,11 +182,9 @@ TEST(EditCells, BlocksAsASaveWritesThemAreCopiedAndOthersWrittenAnew) {
 TEST(EditCells, AppendedStringsCrossSeveralContinueRecordsAndReadBack) {
     Workbook workbook = openBook(buildFile({.strings = {u"first"}}));
     std::vector<std::string> texts;
+    const std::string tails[] = {std::string(37, 'a'), "ターン待ち連勝中瞬　殺", "𠮷野家🎾"};
     for (int i = 0; i < 1500; ++i) {  // 8-bit, 16-bit and surrogate pairs, split inside the characters
-        texts.push_back(std::to_string(i)
-                        + (i % 3 == 0   ? std::string(37, 'a')
-                           : i % 3 == 1 ? "ターン待ち連勝中瞬　殺"
-                                        : "𠮷野家🎾"));
+        texts.push_back(std::to_string(i) + tails[i % 3]);
         workbook.setCell(0, i, 0, str(texts.back()));
     }
     const Workbook saved = reopen(workbook);
@@ -187,10 +200,8 @@ TEST(SharedFormulas, RelativeReferencesResolveForTheCellAndEverythingElseIsKept)
         {{0x2C, 0xFF, 0xFF, 0x07, 0x80}, 10, 0, {0x24, 0x09, 0x00, 0x07, 0x80}},  // absolute column
         {{0x2C, 0xFF, 0xFF, 0xFF, 0xC0}, 0, 0, {0x24, 0xFF, 0xFF, 0xFF, 0xC0}},   // wraps around the edges
         {{0x2D, 0, 0, 0, 0, 0, 0, 0xFF, 0xC0}, 4, 3, {0x25, 0, 0, 0x04, 0, 0, 0, 0x02, 0xC0}},  // $A$1:RC[-1]
-        {{0x5A, 1, 0, 2, 0, 1, 0xC0, 0x3B, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0xC0},
-         5,
-         5,
-         {0x5A, 1, 0, 7, 0, 6, 0xC0, 0x3B, 0, 0, 0, 0, 8, 0, 0, 0, 6, 0xC0}},  // 3-D references
+        {{0x5A, 1, 0, 2, 0, 1, 0xC0, 0x3B, 0, 0, 0, 0, 3, 0, 0, 0, 1, 0xC0}, 5, 5,  // 3-D references
+         {0x5A, 1, 0, 7, 0, 6, 0xC0, 0x3B, 0, 0, 0, 0, 8, 0, 0, 0, 6, 0xC0}},
         {skipped, 9, 9, skipped},              // a string, a choose table, a number, a function: kept
         {{0x18, 0x01}, 0, 0, {}},              // unknown token
         {{0x2C, 0x00}, 0, 0, {}},              // cut token
@@ -210,9 +221,8 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
     for (int row = 1; row <= 4; ++row) {
         book.sheets[0].cells.push_back(rk(row, 0, row));
         book.sheets[0].cells.push_back(groupMember(row, 1, row == 3 ? kTextResult : f64(7), 1, 1));
-        if (row == 1)
-            book.sheets[0].cells.push_back(
-                group(kSidShrFmla, 1, 4, 1, {0x4C, 0, 0, 0xFF, 0xC0, 0x1E, 0x02, 0x00, 0x05}));
+        const Bytes timesTwo = {0x4C, 0, 0, 0xFF, 0xC0, 0x1E, 0x02, 0x00, 0x05};  // =RC[-1]*2
+        if (row == 1) book.sheets[0].cells.push_back(group(kSidShrFmla, 1, 4, 1, timesTwo));
         if (row == 3) book.sheets[0].cells.push_back(Record{kSidString, ustr(u"six")});
     }
     const Bytes original = buildFile(book);
@@ -232,13 +242,16 @@ TEST(SharedFormulas, WritingAnyCellOfTheGroupGivesTheOthersTheFormulaAsTheirOwn)
 
 TEST(SharedFormulas, ArraysAndTablesChangeOnlyAsAWhole) {
     const Bytes sum = {0x25, 0, 0, 1, 0, 0, 0, 0, 0, 0x19, 0x10, 0, 0}, seven = f64(7);
-    const Record table{kSidTable, {0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}};
+    const Record table{kSidTable, {0, 0, 1, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        cutShort{kSidShrFmla, le(0, 4) + Bytes{1, 1, 0, 2} + le(3, 2)};  // 3 bytes of formula claimed, none there
     const std::vector<std::pair<std::vector<Record>, std::string>> cases = {
         // refusal, or "" when written
         {{groupMember(0, 1, seven, 0, 1), group(kSidArray, 0, 1, 1, sum), groupMember(1, 1, seven, 0, 1)},
          "data.xls: cell B2 is part of an array formula over B1:B2, which can only be changed as a whole"},
         {{formula(0, 1, seven, {0x02, 0, 0, 1, 0}), table, formula(1, 1, seven, {0x02, 0, 0, 1, 0})},
          "data.xls: cell B2 is part of a data table over B1:B2, which can only be changed as a whole"},
+        {{groupMember(0, 1, seven, 0, 1), cutShort, groupMember(1, 1, seven, 0, 1)},
+         "data.xls is damaged: the shared formula of B1:B1 is cut short"},
         {{groupMember(1, 1, seven, 1, 1), group(kSidArray, 1, 1, 1, sum)}, ""},  // an array of one cell
         {{groupMember(1, 1, seven, 7, 7)}, ""},                                  // a dangling PtgExp
     };

@@ -53,6 +53,22 @@ TEST(Save, ReplacesTheFileAtomicallyKeepingItsPermissions) {
     ::setrlimit(RLIMIT_FSIZE, &previous);
     EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(folder.entries(), 1u);
+    // Every descriptor a read or a save opens is closed: a hundred of each under a limit of 64.
+    ::getrlimit(RLIMIT_NOFILE, &previous);
+    const rlimit few{64, previous.rlim_max};
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    EXPECT_NO_THROW(for (int round = 0; round < 100; ++round) editAndSave(path));
+    ::setrlimit(RLIMIT_NOFILE, &previous);
+}
+
+// A data.xls that is a link: the save replaces the file it names, and the link stays.
+TEST(Save, ThroughALinkReplacesTheFileItNames) {
+    const ScratchFolder folder;
+    writeFile(folder / "real.xls", buildFile({}));
+    fs::create_symlink("real.xls", folder / "data.xls");
+    editAndSave(folder / "data.xls");
+    EXPECT_TRUE(fs::is_symlink(folder / "data.xls"));
+    EXPECT_EQ(Workbook::open(folder / "real.xls").cell(0, 18, 1), num(6));
 }
 
 // A save removes the temporary files that dead saves left beside the workbook (unlocked, a second
@@ -136,37 +152,35 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
         // rows of cells, the damage, the refusal or "" when it opens. Chains that run on past
         // their stream's end (into the VBA stream, the Workbook, another's mini sectors) and
         // allocation counts larger than the file open.
-        {400, [](Container& c) { c.set(c.next(c.chain(c.start('W')).back()), c.start('V')); }, ""},
-        {400, [](Container& c) { c.set(c.next(c.chain(c.start('V')).back()), c.start('W')); }, ""},
-        {20, [](Container& c) { c.set(c.next(c.chain(c.start('\x05'), true).back(), true), c.start('W')); }, ""},
-        {400, [](Container& c) { c.set(0x2C, 0x00800001); }, ""},
-        {400, [](Container& c) { c.set(0x48, 0x7FFFFFF0); }, ""},
+        {400, [](auto& c) { c.set(c.next(c.chain(c.start('W')).back()), c.start('V')); }, ""},
+        {400, [](auto& c) { c.set(c.next(c.chain(c.start('V')).back()), c.start('W')); }, ""},
+        {20, [](auto& c) { c.set(c.next(c.chain(c.start('\x05'), true).back(), true), c.start('W')); }, ""},
+        {400, [](auto& c) { c.set(0x2C, 0x00800001); }, ""},
+        {400, [](auto& c) { c.set(0x48, 0x7FFFFFF0); }, ""},
         // The Workbook chain jumps into the VBA stream before its end.
-        {400, [](Container& c) { c.set(c.next(c.chain(c.start('W')).rbegin()[2]), c.start('V')); },
+        {400, [](auto& c) { c.set(c.next(c.chain(c.start('W')).rbegin()[2]), c.start('V')); },
          "the chain of the stream \"VBA\" runs into sectors that belong to something else (sector "},
-        {4000, [](Container& c) { c.set(0x2C, 0x00800002), c.set(0x4C + 4, 0xFFFFFFFF); },
+        {4000, [](auto& c) { c.set(0x2C, 0x00800002), c.set(0x4C + 4, 0xFFFFFFFF); },
          "its compound document claims more allocation sectors than the file holds"},
-        {4000, [](Container& c) { c.set(0x4C + 4, 0xFFFFFFFF); },
+        {4000, [](auto& c) { c.set(0x4C + 4, 0xFFFFFFFF); },
          "its compound document's allocation table list is cut short"},
-        {20, [](Container& c) { c.set(0x1C, 0x0006FEFF); },
-         "its compound document header has the wrong byte order mark"},
-        {20, [](Container& c) { c.set(0x1C, 0x000AFFFE); },
-         "its compound document header gives an unknown sector size"},
-        {20, [](Container& c) { c.set(0x20, 7); }, "its compound document header gives an unknown mini sector size"},
-        {20, [](Container& c) { c.set(0x30, 0x00FFFFFF); },
+        {20, [](auto& c) { c.set(0x1C, 0x0006FEFF); }, "its compound document header has the wrong byte order mark"},
+        {20, [](auto& c) { c.set(0x1C, 0x000AFFFE); }, "its compound document header gives an unknown sector size"},
+        {20, [](auto& c) { c.set(0x20, 7); }, "its compound document header gives an unknown mini sector size"},
+        {20, [](auto& c) { c.set(0x30, 0x00FFFFFF); },
          "the chain of the directory points past the end of the allocation table"},
-        {400, [](Container& c) { c.set(c.entry('W') + 0x78, 900000); },
+        {400, [](auto& c) { c.set(c.entry('W') + 0x78, 900000); },
          "the stream \"Workbook\" is longer than its chain of sectors"},
-        {20, [](Container& c) { c.set(c.entry('R') + 0x78, 64); },
+        {20, [](auto& c) { c.set(c.entry('R') + 0x78, 64); },
          "the chain of the stream \"Workbook\" points past the end of the mini stream"},
-        {20, [](Container& c) { c.set(c.next(c.start('\x05'), true), c.start('W')); },
+        {20, [](auto& c) { c.set(c.next(c.start('\x05'), true), c.start('W')); },
          "the chain of the stream \"\x05SummaryInformation\" runs into another's mini sectors (mini sector "},
-        {20, [](Container& c) { c.set(c.entry('W') + 0x44, 1); },
+        {20, [](auto& c) { c.set(c.entry('W') + 0x44, 1); },
          "its compound document directory is cyclic or points past its end"},
         // Directory trees libgsf refused, refused in its words.
-        {20, [](Container& c) { c.set(c.entry('R') + 0x44, 1); },
+        {20, [](auto& c) { c.set(c.entry('R') + 0x44, 1); },
          "its compound document structure is inconsistent (Root directory is not marked as such.)"},
-        {20, [](Container& c) { c.set(c.entry('\x05') + 0x40, c.u32(c.entry('\x05') + 0x40) & 0xFF00FFFF); },
+        {20, [](auto& c) { c.set(c.entry('\x05') + 0x40, c.u32(c.entry('\x05') + 0x40) & 0xFF00FFFF); },
          "its compound document structure is inconsistent (Unknown stream type 0x0)"},
     };
     for (std::size_t k = 0; k < cases.size(); ++k) {
@@ -184,6 +198,24 @@ TEST(DamagedContainers, ReadableOnesOpenAndSaveCleanAndTheOthersAreRefusedSaying
         workbook.setCell(0, 18, 1, num(7));
         EXPECT_EQ(xlrdDifferences(buildFile(book), workbook.toBytes(), {"B19"}), "");  // as the undamaged file
     }
+}
+
+// Beyond 109 allocation sectors (7 MiB in 512-byte sectors) the document lists the rest in DIFAT sectors.
+TEST(DamagedContainers, ALargeDocumentListsItsAllocationSectorsOnInDifatSectors) {
+    const Bytes stream = buildStream({}), large(7'500'000, 0x42);
+    const CompoundDocument document{512, {}, {{.name = "Workbook", .data = stream}, {.name = "L", .data = large}}};
+    CompoundDocument read = readCompoundDocument(writeCompoundDocument(document, stream, "test.xls"), "test.xls");
+    EXPECT_EQ(read.stream("L")->data, large);
+}
+
+// A writer that stored the directory's names as 8-bit text: the workbook stream is found all the same.
+TEST(DamagedContainers, NamesStoredAs8BitTextAreRead) {
+    Container c{buildFile({.sheets = {{.cells = {rk(0, 0, 5)}}}})};
+    const std::size_t at = c.entry('W');
+    std::fill_n(c.bytes.begin() + at, 0x40, 0);
+    std::copy_n("Workbook", 8, c.bytes.begin() + at);
+    c.bytes[at + 0x40] = 9;
+    EXPECT_EQ(openBook(c.bytes).cell(0, 0, 0), num(5));
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ void expectRow0(const Workbook& workbook, const ReadCase& c) {
 // an edit elsewhere writes each back (a duplicate once) so that xlrd reads the same.
 TEST(ReadCells, EveryCellKindAndTheLaterCopyOfADuplicateCellReadAsXlrdReadsThem) {
     const CellValue empty, yes = CellValue::ofBoolean(true), divided = CellValue::ofError(0x07);
+    const auto mulRk3 = [](int first, int a, int b, int c) { return mulRk(0, first, {{15, a}, {16, b}, {15, c}}); };
     const std::vector<ReadCase> cases = {
         {"NUMBER", {number(0, 0, 1.0 / 3)}, {num(1.0 / 3), empty}},
         {"RK integer", {rk(0, 0, -7)}, {num(-7)}},
@@ -30,14 +31,8 @@ TEST(ReadCells, EveryCellKindAndTheLaterCopyOfADuplicateCellReadAsXlrdReadsThem)
         {"MULRK", {mulRk(0, 2, {{15, 10}, {15, 20}, {15, 30}})}, {empty, empty, num(10), num(20), num(30), empty}},
         {"LABELSST", {cell(kSidLabelSst, 0, 0, le(1, 4))}, {str("二番目")}},
         {"LABEL", {cell(kSidLabel, 0, 0, ustr(u"plain label"))}, {str("plain label")}},
-        {"LABEL with lone surrogates",
-         {cell(kSidLabel, 0, 0,
-               ustr(u"a\xDC00"
-                    u"b\xD800"))},
-         {str("a\uFFFDb\uFFFD")}},
-        {"RSTRING",
-         {cell(kSidRString, 0, 0, ustr(u"rich ラベル") + le(1, 2) + le(0, 2) + le(1, 2))},
-         {str("rich ラベル")}},
+        {"LABEL with lone surrogates", {cell(kSidLabel, 0, 0, ustr(u"a\xDC00" u"b\xD800"))}, {str("a\uFFFDb\uFFFD")}},
+        {"RSTRING", {cell(kSidRString, 0, 0, ustr(u"rich ラベル") + le(1, 2) + le(0, 2) + le(1, 2))}, {str("rich ラベル")}},
         {"BLANK and MULBLANK", {cell(kSidBlank, 0, 0, {}), mulBlank(0, 1, {15, 15})}, {empty, empty, empty}},
         {"BOOLERR true", {cell(kSidBoolErr, 0, 0, {1, 0})}, {yes}},
         {"BOOLERR #DIV/0!", {cell(kSidBoolErr, 0, 0, {0x07, 1})}, {divided}},
@@ -51,18 +46,10 @@ TEST(ReadCells, EveryCellKindAndTheLaterCopyOfADuplicateCellReadAsXlrdReadsThem)
         {"text over number", {rk(0, 0, 1), cell(kSidLabelSst, 0, 0, le(0, 4))}, {str("a")}},
         {"number over text", {cell(kSidLabelSst, 0, 0, le(0, 4)), rk(0, 0, 5)}, {num(5)}},
         {"formatted blank over number", {rk(0, 0, 1), cell(kSidBlank, 0, 0, {}, 16)}, {empty}},
-        {"number over the middle of a MULRK",
-         {mulRk(0, 0, {{15, 1}, {16, 2}, {15, 3}}), number(0, 1, 9.5)},
-         {num(1), num(9.5), num(3)}},
-        {"MULBLANK over two numbers",
-         {rk(0, 1, 1), rk(0, 2, 2), mulBlank(0, 0, {16, 16, 16, 16})},
-         {empty, empty, empty}},
-        {"MULRK partly over a MULBLANK",
-         {mulBlank(0, 0, {16, 16, 16}), mulRk(0, 2, {{15, 7}, {15, 8}})},
-         {empty, empty, num(7), num(8)}},
-        {"number over a text formula",
-         {formula(0, 0, kTextResult), Record{kSidString, ustr(u"old")}, rk(0, 0, 4)},
-         {num(4)}},
+        {"number over a MULRK's middle", {mulRk3(0, 1, 2, 3), number(0, 1, 9.5)}, {num(1), num(9.5), num(3)}},
+        {"MULBLANK over numbers", {rk(0, 1, 1), rk(0, 2, 2), mulBlank(0, 0, {16, 16, 16, 16})}, {empty, empty, empty}},
+        {"MULRK over MULBLANK", {mulBlank(0, 0, {16, 16, 16}), mulRk3(2, 7, 8, 9)}, {empty, empty, num(7), num(8)}},
+        {"number over text formula", {formula(0, 0, kTextResult), {kSidString, ustr(u"old")}, rk(0, 0, 4)}, {num(4)}},
         {"copies out of column order", {rk(0, 2, 1), rk(0, 0, 2), rk(0, 2, 3)}, {num(2), empty, num(3)}},
     };
     for (const ReadCase& c : cases) {
@@ -94,6 +81,26 @@ TEST(ReadCells, SharedStringsSplitAcrossContinueRecordsReadWhole) {
     expectRow0(openBook(buildFile(book)), {"", {}, {str("abcdef"), str("xy"), str("z")}});
 }
 
+// A fill is its pattern's foreground colour, from the workbook's own palette when it has one; a
+// colour without a pattern is no fill.
+TEST(ReadCells, FillsTakeTheWorkbooksPaletteAndNeedAPattern) {
+    Bytes filled = cellFormat(0, 0), colourOnly = cellFormat(0, 0), palette = le(56, 2);
+    filled[17] = 0x04;
+    for (Bytes* xf : {&filled, &colourOnly}) (*xf)[18] = 0xAA;  // foreground icv 42
+    for (int i = 0; i < 56; ++i) palette = palette + Bytes{static_cast<std::uint8_t>(i), 0x34, 0x56, 0};
+    const Record colInfo{kSidColInfo, le(1, 2) + le(2, 2) + le(3000, 2) + le(15, 2) + le(1, 2)};  // 10 bytes, hidden
+    const SheetShown shown = openBook(buildFile({.sheets = {{.cells = {rk(0, 0, 1, 16), rk(0, 1, 1, 17)},
+                                                               .tail = {colInfo}}},
+                                                 .formats = {filled, colourOnly},
+                                                 .globals = {{kSidPalette, palette}}}))
+                                 .shown(0);
+    EXPECT_EQ(std::tuple(shown.cells.at(0).fillColorIndex, shown.cells.at(0).fillRgb, shown.cells.at(1).fillColorIndex),
+              std::tuple(35, 0x223456u, -1));
+    ASSERT_EQ(shown.columns.size(), 1u);  // and a column setting of the short kind some writers leave
+    const ColumnsShown& columns = shown.columns[0];
+    EXPECT_EQ(std::tuple(columns.first, columns.last, columns.width256, columns.hidden), std::tuple(1, 2, 3000, true));
+}
+
 TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
     // BIFF5 in a "Book" stream and BIFF4 without a container are real files (corpus_test.cpp).
     Bytes biff5 = buildStream(BookPlan{});
@@ -120,7 +127,7 @@ TEST(Refusals, EachKindOfBadFileGetsItsOwnMessage) {
          "is damaged: cell D5 refers to cell format 300, but the workbook has 16"},
         {second({.rows = {rowRecord(6, 300, 0x80, 17)}}),
          "is damaged: row 7 refers to cell format 17, but the workbook has 16"},
-        {second({.tail = {{kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 4)}}}),
+        {second({.tail = {{kSidColInfo, le(0, 2) + le(3, 2) + le(0, 2) + le(16, 2) + le(0, 2)}}}),  // 10 bytes
          "is damaged: column A refers to cell format 16, but the workbook has 16"},
         // A string that claims 40 characters and holds 18.
         {buildFile({.sst = std::vector<Record>{{kSidSst, le(1, 4) + le(1, 4) + le(40, 2) + Bytes(19, 0)}}}),
