@@ -218,7 +218,8 @@ def check_streams(window, port, problems):
     first = e2e.wait(latest, 10)["turn"]
     for turn in range(20):
         e2e.xdotool("key", "space")
-        e2e.wait(lambda: (now := latest()) and now["phase"] == "countdown", 5)
+        if not e2e.wait(lambda: (now := latest()) and now["phase"] == "countdown" and now["countdown"], 5):
+            problems.append("the countdown of turn %d never reached the streams" % (first + turn + 1))
         e2e.xdotool("key", "0" if turn % 2 else "1")
         if not e2e.wait(lambda: (now := latest()) and now["turn"] == first + turn + 1 and now["phase"] == "idle", 20):
             problems.append("turn %d of the streams was never recorded" % (first + turn + 1))

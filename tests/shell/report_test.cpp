@@ -139,9 +139,9 @@ TEST_F(Report, FailuresAreReportedAndLeaveNoFile) {
          "exit 1 [pellix: cannot open data.xls: No such file or directory (in " + (scratch / "nowhere").string()
              + ")]\n"},
         {"a folder that cannot be written",
-         scratch / "missing" / "a.pdf",
+         scratch / "missing" / "a.csv",
          {folderPath},
-         "exit 1 [pellix: cannot save a.pdf: No such file or directory]\n"},
+         "exit 1 [pellix: cannot save a.csv: No such file or directory]\n"},
         {"neither PDF nor CSV",
          scratch / "a.txt",
          {folderPath},

@@ -62,23 +62,6 @@ TEST(BoardOrder, OnCourtBySlotThenWhoComesOnNextThenTheBenchRow) {
     }
 }
 
-// The bench row read from the board: whoever stands on it, by his Left.
-TEST(BoardOrder, TheBenchRowIsReadFromTheBoard) {
-    Board board;
-    board.dropOnCourtSlot(2, 1);  // player 2 on court, placeholder 21 where he stood
-    std::array<double, 13> expected = bench({});
-    for (int player : {1, 3, 4, 5, 6, 7, 8, 9}) expected[player] = 120 + 1680 * (player - 1);
-    EXPECT_EQ(benchLeftOf(board), expected);
-}
-
-// Row addresses as the routines write them, either way round, and nothing else.
-TEST(XlApp, RowAddressesReadAsTheSheetNumbersThem) {
-    EXPECT_EQ(parseRowsAddress("2:14"), std::pair(2, 14));
-    EXPECT_EQ(parseRowsAddress("41:39"), std::pair(39, 41));
-    for (const char* bad : {"", "0", "2:", "x:3", "65537", "1:2:3"})
-        EXPECT_XLS_ERROR(parseRowsAddress(bad), std::string("\"") + bad + "\" is not a row address");
-}
-
 // At its start the window shows each player's picture that his cell names and the turn after B19.
 TEST_F(WindowStart, EveryPlayerGetsThePictureHisCellNames) {
     edit([](XlApp& app) {
