@@ -115,19 +115,11 @@ TEST_F(Report, ThePdfHoldsEveryPlayerAndEveryPageIsPainted) {
     EXPECT_EQ(testing::readFile(folder.dataPath()), before);
 }
 
-TEST_F(Report, TheCsvReadsBackAsTheTableWithFormulasKeptAsText) {
-    std::string expected = "player\x1fname\x1fon_court\x1fnamed\x1flost_at_once\x1flongest_streak\x1flongest_wait";
-    const std::map<std::string, std::string> shownAs = {
-        {"=1+2", "'=1+2"}, {"-ゲスト", "'-ゲスト"}, {"@石井", "'@石井"}};
-    for (const PlayerStats& s : table.players) {
-        expected +=
-            "\x1e" + std::to_string(s.player) + "\x1f" + (shownAs.contains(s.name) ? shownAs.at(s.name) : s.name);
-        for (int number : {s.onCourt, s.named, s.lostAtOnce, s.longestStreak, s.longestWait})
-            expected += "\x1f" + std::to_string(number);
-    }
-    EXPECT_EQ(check(scratch / "report.csv", "", {folder.path().string()}), "exit 0 []\n" + expected + "\n");
+// The CSV's rows and quoting are the statistics tests' and pellix-xls's (read back by the csv
+// module there too); here the program writes it, with its byte order mark.
+TEST_F(Report, TheCsvIsWrittenWithItsByteOrderMark) {
+    EXPECT_TRUE(check(scratch / "report.csv", "", {folder.path().string()}).starts_with("exit 0 []\nplayer\x1fname"));
     EXPECT_EQ(testing::readFile(scratch / "report.csv").substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(testing::readFile(folder.dataPath()), before);
 }
 
 TEST_F(Report, FailuresAreReportedAndLeaveNoFile) {

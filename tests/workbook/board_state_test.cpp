@@ -6,10 +6,8 @@
 #include "score_test_support.h"
 
 #include "workbook/cell_map.h"
-#include "workbook/xl_app.h"
 
 #include <gtest/gtest.h>
-
 
 namespace pellix {
 namespace {
@@ -35,8 +33,6 @@ std::array<double, 13> bench(std::initializer_list<std::pair<int, double>> place
     return left;
 }
 
-using WindowStart = testing::ScoreFixture;
-
 std::vector<int> playersOf(const std::vector<BoardLine>& lines) {
     std::vector<int> players;
     for (const BoardLine& line : lines) players.push_back(line.player);
@@ -60,25 +56,6 @@ TEST(BoardOrder, OnCourtBySlotThenWhoComesOnNextThenTheBenchRow) {
         const xls::SheetShown sheet = sheetOf(record);
         EXPECT_EQ(playersOf(boardOrder(ShownRecord(sheet), left)), expected) << name;
     }
-}
-
-// At its start the window shows each player's picture that his cell names and the turn after B19.
-TEST_F(WindowStart, EveryPlayerGetsThePictureHisCellNames) {
-    edit([](XlApp& app) {
-        for (int player = 1; player <= cellmap::kPlayers; ++player)  // player 5 without one
-            app.cells(cellmap::pictureRow(player), cellmap::kPictureColumn)
-                .setValue(player == 5 ? "" : "p" + std::to_string(player));
-        app.cells(cellmap::kTurnRow, cellmap::kTurnColumn).setValue(41.0);
-    });
-    struct : testing::RecordingHost {
-        std::string pictures;
-        bool setTokenPicture(int, const std::filesystem::path& file) override {
-            return pictures += file.filename().string() + " ", true;
-        }
-    } pictured;
-    ScoreContext ctx{pictured, &xlApp, dataPath, board, 0};
-    LoadSheet(ctx);
-    EXPECT_EQ(pictured.pictures + pictured.turnText, "p1 p2 p3 p4 p6 p7 p8 p9 p10 p11 p12 42");
 }
 
 TEST(BoardOrder, LinesShowColumnDAsTheSheetShowsItWithItsFill) {

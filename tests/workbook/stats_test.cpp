@@ -71,11 +71,12 @@ TEST(Stats, AgreeWithGamesOfKnownAnswers) {
     }
 }
 
-// A name a spreadsheet would take for a formula stays text (the report program's test reads its
-// CSV back with names that begin with =, - and @, and one with a comma and quotes).
+// A name a spreadsheet would take for a formula stays text (pellix-xls's test reads the CSV back
+// through the csv module, with a name holding a comma, quotes and a line break).
 TEST(StatsCsv, NamesThatLookLikeFormulasStayText) {
     const std::pair<const char*, const char*> cases[] = {
         {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""}, {"+81 田中", "'+81 田中"},
+        {"-5", "'-5"}, {"@home", "'@home"},
         {"\tタブ", "'\tタブ"}, {"\r改行", "\"'\r改行\""}, {"佐藤 = 1", "佐藤 = 1"}, {"'quoted", "'quoted"}, {"", ""}};
     for (const auto& [name, field] : cases)
         EXPECT_EQ(statsCsv({1, {{3, name, 1, 0, 0, 0, 0, {0}}}}),
