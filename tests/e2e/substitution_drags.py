@@ -20,29 +20,6 @@ def main():
     window = e2e.Window(args)
     places, court, problems = dict(e2e.PLACES), [None, 21, 22, 23, 24], []
 
-    def land(incoming, outgoing):
-        places[incoming], places[outgoing] = places[outgoing], places[incoming]
-        if outgoing in court:
-            court[court.index(outgoing)] = incoming
-
-    def slot_centre(slot):
-        return e2e.COURT[slot][0] + 2775 // 2, e2e.COURT[slot][1] + 1815 // 2
-
-    # One turn: the countdown, then `gesture`; the turn must hold the court as it stood and `named`.
-    def turn_with(turn, gesture, named, what):
-        before = court[1:]
-        e2e.xdotool("key", "space", "sleep", 0.3 * window.pace)
-        gesture()
-        if not e2e.turn_reached(window.data, turn):
-            problems.append("turn %d (%s) never reached the workbook" % (turn, what))
-            return False
-        time.sleep(0.2)
-        row = e2e.record(window.data)[1](turn)
-        expected = ({player: slot for slot, player in enumerate(before, 1)}, [named])
-        if row != expected:
-            problems.append("turn %d (%s) holds %s, expected %s" % (turn, what, row, expected))
-        return True
-
     # A click on the reset opens one box; `answer` answers it, and then no box stays open.
     def reset(answer, what):
         window.click(e2e.RESET)
@@ -67,15 +44,22 @@ def main():
         window.click(e2e.NOWHERE)
         e2e.xdotool("key", "--delay", 120, "1", "a", "2", "b", "3", "c", "4", "d", "sleep", 0.5)
         for k in range(1, 5):
-            land(k, 20 + k)
-        # Every bench and guest token once, onto the slots in turn: each slot takes three of them.
+            places[k], places[20 + k], court[k] = places[20 + k], places[k], k
+        # Every bench and guest token once, onto the slots in turn (each slot takes three of them),
+        # released on the court player standing there during the countdown: the turn holds the
+        # court as it stood and names him, and the token takes his place.
         for turn, token in enumerate(range(1, 13), 1):
-            slot = (turn - 1) % 4 + 1
+            slot, before = (turn - 1) % 4 + 1, court[1:]
             named, start = court[slot], e2e.centre(places[token])
-            if not turn_with(turn, lambda: window.drag(start, slot_centre(slot)), named,
-                             "player %d dragged onto slot %d" % (token, slot)):
-                raise RuntimeError("stopped")
-            land(token, named)
+            e2e.xdotool("key", "space", "sleep", 0.3 * window.pace)
+            window.drag(start, (e2e.COURT[slot][0] + 2775 // 2, e2e.COURT[slot][1] + 1815 // 2))
+            if not e2e.turn_reached(window.data, turn):
+                raise RuntimeError("turn %d (player %d onto slot %d) never reached the workbook" % (turn, token, slot))
+            time.sleep(0.2)
+            expected = ({player: k for k, player in enumerate(before, 1)}, [named])
+            if (row := e2e.record(window.data)[1](turn)) != expected:
+                problems.append("turn %d (player %d onto slot %d) holds %s, expected %s" % (turn, token, slot, row, expected))
+            places[token], places[named], court[slot] = places[named], places[token], token
 
         last = e2e.record(window.data)[0]
         reset(keys("Escape"), "the reset answered with Escape")
@@ -85,8 +69,8 @@ def main():
         reset(keys("shift+Tab", "space"), "the reset answered OK")
         if not e2e.turn_reached(window.data, 0):
             problems.append("the reset answered OK did not clear the record")
-    except RuntimeError:
-        pass
+    except RuntimeError as stopped:
+        problems.append(str(stopped))
     finally:
         problems += window.close()
     print(*(["all straight drags named the player released on"] + ["PROBLEM: " + p for p in problems]), sep="\n")

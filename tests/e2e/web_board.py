@@ -20,17 +20,6 @@ import pellix_e2e as e2e
 ROUTES = {"/", "/state.json", "/events", "/court"} | {"/token/%d" % n for n in range(1, 13)}
 
 
-class ServedWindow(e2e.Window):
-    def __init__(self, args, port):
-        self.port = port
-        super().__init__(args)
-
-    def start(self):
-        env = dict(os.environ, QT_SCALE_FACTOR="1", QT_QPA_PLATFORM="xcb")
-        return subprocess.Popen([os.path.join(self.work, "pellix"), "--serve", "127.0.0.1:%d" % self.port],
-                                cwd=self.work, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-
 # The raw answer to raw bytes: the status (0 when the connection closed without one) and the bytes.
 def exchange(port, data, timeout=10):
     answer = b""
@@ -173,10 +162,8 @@ def check_cap(port, problems):
         s.setblocking(False)
         try:
             return s.recv(1) == b""
-        except BlockingIOError:
-            return False
-        except OSError:  # reset
-            return True
+        except OSError as error:  # reset, or nothing to read yet
+            return not isinstance(error, BlockingIOError)
     if not e2e.wait(lambda: dropped(idle[0]), 5) or dropped(idle[1]):
         problems.append("not the oldest idle connection alone was dropped")
     for s in idle:
@@ -247,7 +234,7 @@ def main():
         return 77
     with socket.socket() as s:
         port = s.bind(("127.0.0.1", 0)) or s.getsockname()[1]
-    window, problems = ServedWindow(args, port), []
+    window, problems = e2e.Window(args, options=["--serve", "127.0.0.1:%d" % port]), []
     try:
         if not e2e.wait(lambda: exchange(port, STATE)[0] == 200, 20):
             raise RuntimeError("the board is not served on port %d" % port)
