@@ -66,16 +66,5 @@ TEST(Exchange, DropsExchangeTheTwoTokensAndTellTheCourtsState) {
     }
 }
 
-// The target takes the dragged token's old place through whole twips, halves to even; the
-// dragged token takes the target's place as it is.
-TEST(Exchange, TargetGetsTheRoundedPlaceSourceTheExactOne) {
-    Board board;
-    board.setPlace(5, {101.5, 4080.5});
-    board.setPlace(21, {720.25, 240.75});
-    board.dropOnToken(5, 21);
-    EXPECT_EQ(board.place(5), (TokenPlace{720.25, 240.75}));
-    EXPECT_EQ(board.place(21), (TokenPlace{102, 4080}));
-}
-
 }  // namespace
 }  // namespace pellix

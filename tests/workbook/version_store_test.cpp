@@ -163,15 +163,6 @@ TEST(VersionStore, ASpoiltDataFileIsPutBackFromTheLastVersionKept) {
     EXPECT_EQ(readFile(folder.data), "v0");
 }
 
-// Only eight digits and ".xls" name a version: other files in history/ are none.
-TEST(VersionStore, OtherFilesInTheHistoryAreNoVersions) {
-    PlainFolder folder;
-    fs::create_directory(folder.folder / "history");
-    for (const char* name : {"x0000003.xls", "0000003x.xls", "00000003.xlsx", "0000003.xls"})
-        writeFile(folder.folder / "history" / name, "stray");
-    EXPECT_EQ(VersionStore(folder.data, folder.clock).position(), 0);
-}
-
 // An operation after which the state cannot be written leaves a history that cannot be trusted:
 // neither undo nor redo is offered any more.
 TEST(VersionStore, AStateThatCannotBeWrittenEndsUndoAndRedo) {
