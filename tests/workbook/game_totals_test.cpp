@@ -52,11 +52,9 @@ TEST(GameTotals, SumAndKeepTheLargestPerName) {
 
 class ArchivedGames : public testing::ScoreFixture {};
 
-TEST_F(ArchivedGames, AreReadOldestFirstAndAFileThatCannotBeReadIsNamed) {
+TEST_F(ArchivedGames, AreListedOldestFirstAndReadOrRefused) {
     EXPECT_TRUE(archivedGameFiles(folder.path()).empty()) << "no archive folder";
 
-    court({1, 2, 3, 4});
-    ASSERT_TRUE(commit(1, 3));
     const std::string played = testing::readFile(dataPath);
     const std::filesystem::path archive = archiveFolder(folder.path());
     std::filesystem::create_directory(archive);
@@ -70,16 +68,11 @@ TEST_F(ArchivedGames, AreReadOldestFirstAndAFileThatCannotBeReadIsNamed) {
     ASSERT_EQ(files, (std::vector<std::filesystem::path>{archive / "data-20261117-200000.xls",
                                                          archive / "data-20261124-203000.xls",
                                                          archive / "data-20261201-210000.xls"}));
-    std::vector<ArchivedGame> games;
-    for (const auto& file : files) games.push_back(readArchivedGame(file));
-    const std::pair<int, const char*> failed[] = {{0, "data-20261117-200000.xls"},
-                                                  {1, "data-20261124-203000.xls is damaged"}};
-    for (const auto& [k, message] : failed) {
-        EXPECT_FALSE(games[k].table);
-        EXPECT_PRED_FORMAT2(::testing::IsSubstring, message, games[k].failure);
-    }
-    // The game that reads, and the totals over the archive, are the statistics view's test.
-    EXPECT_TRUE(games[2].table) << games[2].failure;
+    // Each read or refused; what a refused one is named with is the report's and the statistics
+    // view's tests.
+    std::string read;
+    for (const auto& file : files) read += readArchivedGame(file).table ? 'r' : '-';
+    EXPECT_EQ(read, "--r");
 }
 
 }  // namespace
