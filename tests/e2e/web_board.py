@@ -185,12 +185,10 @@ def check_streams(window, port, problems):
         while time.time() < deadline:
             for key, _ in selector.select(0.05):
                 try:
-                    chunk = key.fileobj.recv(1 << 20)
+                    streams[key.fileobj] += (chunk := key.fileobj.recv(1 << 20))
+                    chunk or selector.unregister(key.fileobj)
                 except BlockingIOError:
-                    continue
-                if not chunk:
-                    selector.unregister(key.fileobj)
-                streams[key.fileobj] += chunk
+                    pass
 
     # The events received whole: each ends with a blank line.
     def states(data):
