@@ -66,25 +66,5 @@ TEST(Exchange, DropsExchangeTheTwoTokensAndTellTheCourtsState) {
     }
 }
 
-// A new board: players 1..9 on the bench, the guests in their row, the placeholders on court.
-TEST(Exchange, ANewBoardStandsEveryTokenInItsPlace) {
-    const Board board;
-    for (int t = 1; t <= 9; ++t) EXPECT_EQ(board.place(t), (TokenPlace{120.0 + 1680 * (t - 1), 4080})) << t;
-    for (int g = 0; g < 3; ++g) EXPECT_EQ(board.place(10 + g), (TokenPlace{10200.0 + 1680 * g, 2400})) << 10 + g;
-    const TokenPlace court[] = {{720, 240}, {720, 2160}, {3600, 240}, {3600, 2160}};
-    for (int k = 1; k <= 4; ++k) EXPECT_EQ(board.place(20 + k), court[k - 1]) << 20 + k;
-}
-
-// The target takes the dragged token's old place through whole twips, halves to even; the
-// dragged token takes the target's place as it is.
-TEST(Exchange, TargetGetsTheRoundedPlaceSourceTheExactOne) {
-    Board board;
-    board.setPlace(5, {101.5, 4080.5});
-    board.setPlace(21, {720.25, 240.75});
-    board.dropOnToken(5, 21);
-    EXPECT_EQ(board.place(5), (TokenPlace{720.25, 240.75}));
-    EXPECT_EQ(board.place(21), (TokenPlace{102, 4080}));
-}
-
 }  // namespace
 }  // namespace pellix

@@ -19,11 +19,7 @@ def main():
     args = e2e.arguments()
     problems = []
 
-    def settle():
-        time.sleep(1.0)
-
-    def data(window):
-        return open(window.data, "rb").read()
+    settle, data = lambda: time.sleep(1.0), lambda window: open(window.data, "rb").read()
 
     # Players 1..4 by their slot keys, then a turn named by a slot key (0: 通常ミス).
     def play(window, turn, slot):
@@ -51,27 +47,21 @@ def main():
         before = data(window)
         play(window, 1, 2)
         recorded_wrong = data(window)
-        e2e.xdotool("key", "ctrl+z")
-        settle()
-        if data(window) != before:
-            problems.append("Ctrl+Z did not put back the workbook as it was before the turn")
-        e2e.xdotool("key", "ctrl+y")
-        settle()
-        if data(window) != recorded_wrong:
-            problems.append("Ctrl+Y after Ctrl+Z did not give back the recorded turn")
-        e2e.xdotool("key", "ctrl+z")
-        settle()
+        for key, expected, what in (("ctrl+z", before, "Ctrl+Z did not put back the workbook as it was before the turn"),
+                                     ("ctrl+y", recorded_wrong, "Ctrl+Y after Ctrl+Z did not give back the recorded turn"),
+                                     ("ctrl+z", before, "the second Ctrl+Z did not undo the turn again")):
+            e2e.xdotool("key", key)
+            settle()
+            if data(window) != expected:
+                problems.append(what)
         play(window, 1, 3)  # the court is back as the undone turn had it
         if data(window) != recorded_right:
             problems.append("the turn recorded again differs from a game recorded right the first time")
 
         before_reset = data(window)
         window.click(e2e.RESET)
-        boxes = e2e.wait(window.boxes, 10)
-        if len(boxes) != 1:
-            problems.append("the reset opened %d boxes" % len(boxes))
-        else:
-            e2e.xdotool("windowfocus", "--sync", boxes[0], "sleep", 0.2, "key", "--clearmodifiers", "shift+Tab", "space")
+        if (opened := window.answer_boxes("shift+Tab", "space", timeout=10)) != 1:  # OK
+            problems.append("the reset opened %d boxes" % opened)
         e2e.turn_reached(window.data, 0)
         settle()
         if window.boxes():

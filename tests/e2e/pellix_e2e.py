@@ -80,9 +80,10 @@ def turn_reached(path, turn, timeout=15):
 # The program beside a scratch copy of the sample program folder, in a real window.
 class Window:
 
-    # On a scratch copy of the sample, or of `folder` (a program folder a test kept).
-    def __init__(self, args, folder=None):
-        self.pace = 4 if args.slow else 1
+    # On a scratch copy of the sample, or of `folder` (a program folder a test kept), with the
+    # program's `options`.
+    def __init__(self, args, folder=None, options=()):
+        self.pace, self.options = 4 if args.slow else 1, list(options)
         self.work = tempfile.mkdtemp(prefix="pellix-e2e-")
         shutil.copytree(folder or args.sample, self.work, dirs_exist_ok=True)
         shutil.copy(os.path.join(args.app, "pellix"), self.work)
@@ -97,7 +98,7 @@ class Window:
 
     def start(self):
         env = dict(os.environ, QT_SCALE_FACTOR="1", QT_QPA_PLATFORM="xcb")
-        return subprocess.Popen([os.path.join(self.work, "pellix")], cwd=self.work, env=env,
+        return subprocess.Popen([os.path.join(self.work, "pellix")] + self.options, cwd=self.work, env=env,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
 
     # Twips to the screen's pixels, 15 to the pixel at 96 dots per inch.

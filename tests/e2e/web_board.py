@@ -20,23 +20,6 @@ import pellix_e2e as e2e
 ROUTES = {"/", "/state.json", "/events", "/court"} | {"/token/%d" % n for n in range(1, 13)}
 
 
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-class ServedWindow(e2e.Window):
-    def __init__(self, args, port):
-        self.port = port
-        super().__init__(args)
-
-    def start(self):
-        env = dict(os.environ, QT_SCALE_FACTOR="1", QT_QPA_PLATFORM="xcb")
-        return subprocess.Popen([os.path.join(self.work, "pellix"), "--serve", "127.0.0.1:%d" % self.port],
-                                cwd=self.work, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-
-
 # The raw answer to raw bytes: the status (0 when the connection closed without one) and the bytes.
 def exchange(port, data, timeout=10):
     answer = b""
@@ -54,8 +37,11 @@ def exchange(port, data, timeout=10):
     return status, answer
 
 
+STATE = b"GET /state.json HTTP/1.1\r\n\r\n"
+
+
 def state(port):
-    return json.loads(exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[1].split(b"\r\n\r\n", 1)[1])
+    return json.loads(exchange(port, STATE)[1].split(b"\r\n\r\n", 1)[1])
 
 
 def play_turn(window, port, miss_key):
@@ -68,19 +54,13 @@ def play_turn(window, port, miss_key):
 # `evaluate` gives an expression's value in the page.
 class Browser:
     def __init__(self, url):
-        to_browser, self.writer = os.pipe()
-        self.reader, from_browser = os.pipe()
+        (to_browser, self.writer), (self.reader, from_browser) = os.pipe(), os.pipe()
         self.profile = tempfile.mkdtemp(prefix="pellix-chromium-")
-
-        def fds():
-            os.dup2(to_browser, 3)
-            os.dup2(from_browser, 4)
         self.process = subprocess.Popen(
             ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--remote-debugging-pipe",
-             "--user-data-dir=" + self.profile, "about:blank"],
-            preexec_fn=fds, pass_fds=(3, 4), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for fd in (to_browser, from_browser):
-            os.close(fd)
+             "--user-data-dir=" + self.profile, "about:blank"], preexec_fn=lambda: (os.dup2(to_browser, 3), os.dup2(
+                from_browser, 4)), pass_fds=(3, 4), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(to_browser), os.close(from_browser)
         self.next_id, self.buffer = 0, b""
         target = self.call("Target.createTarget", url=url)["targetId"]
         self.session = self.call("Target.attachToTarget", targetId=target, flatten=True)["sessionId"]
@@ -93,8 +73,7 @@ class Browser:
         while time.time() < deadline:
             while b"\0" in self.buffer:
                 line, self.buffer = self.buffer.split(b"\0", 1)
-                answer = json.loads(line)
-                if answer.get("id") == self.next_id:
+                if (answer := json.loads(line)).get("id") == self.next_id:
                     return answer.get("result", {})
             self.buffer += os.read(self.reader, 1 << 16)
         raise RuntimeError("no answer to " + method)
@@ -142,18 +121,14 @@ def check_requests(port, problems):
     for request, allowed in requests + [(b"GET / HTTP/1.1\r\nX-Big: " + b"a" * 9000 + b"\r\n\r\n", (431,))]:
         if (status := exchange(port, request)[0]) not in allowed:
             problems.append("%r answered %d" % (request[:60], status))
-    started = time.time()
     with socket.create_connection(("127.0.0.1", port), timeout=30) as s:
         s.sendall(b"GET / HTTP/1.1\r\nX-Slow: ")
         try:
             for _ in range(60):  # a byte a quarter second, never the blank line
-                s.sendall(b"a")
-                time.sleep(0.25)
+                s.sendall(b"a"), time.sleep(0.25)
             problems.append("a head that never ends was not cut off in 15 s")
         except OSError:
             pass
-    if time.time() - started > 15:
-        problems.append("a head that never ends was cut off after %.1f s" % (time.time() - started))
     # A thousand malformed requests: cut, doubled, bytes flipped and shuffled from good ones.
     rng = random.Random(20261208)
     seeds = [b"GET /state.json HTTP/1.1\r\nHost: x\r\n\r\n", b"HEAD /token/3 HTTP/1.0\r\n\r\n", b"GET /events HTTP/1.1\r\n\r\n"]
@@ -166,7 +141,7 @@ def check_requests(port, problems):
                         lambda: data[:at] + bytes([rng.choice(b"/.%\\\r\n :?#\0\xff")]) + data[at:],
                         lambda: data[:at] + data[at + 1:], lambda: data[:at] + data[:rng.randrange(len(data))] + data[at:],
                         lambda: data[:at]][action]()
-        status, answer = exchange(port, data, timeout=8)
+        status = exchange(port, data, timeout=8)[0]
         target = data.split(b" ")[1].split(b"?")[0] if data.count(b" ") >= 2 else b""
         if status == 200 and target.decode(errors="replace") not in ROUTES:
             problems.append("malformed request %d %r was served" % (i, data))
@@ -180,17 +155,15 @@ def check_requests(port, problems):
 def check_cap(port, problems):
     idle = [socket.create_connection(("127.0.0.1", port), timeout=5) for _ in range(200)]
     time.sleep(0.5)
-    if exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] != 200:
+    if exchange(port, STATE)[0] != 200:
         problems.append("a newcomer to 200 idle connections was not served")
 
     def dropped(s):
         s.setblocking(False)
         try:
             return s.recv(1) == b""
-        except BlockingIOError:
-            return False
-        except OSError:  # reset
-            return True
+        except OSError as error:  # reset, or nothing to read yet
+            return not isinstance(error, BlockingIOError)
     if not e2e.wait(lambda: dropped(idle[0]), 5) or dropped(idle[1]):
         problems.append("not the oldest idle connection alone was dropped")
     for s in idle:
@@ -200,12 +173,10 @@ def check_cap(port, problems):
 # 200 event streams through 20 turns: each stream receives the same states, every recorded turn
 # among them.
 def check_streams(window, port, problems):
-    selector = selectors.DefaultSelector()
-    streams = {}
+    selector, streams = selectors.DefaultSelector(), {}
     for _ in range(200):
         s = socket.create_connection(("127.0.0.1", port), timeout=10)
-        s.sendall(b"GET /events HTTP/1.1\r\nHost: x\r\n\r\n")
-        s.setblocking(False)
+        s.sendall(b"GET /events HTTP/1.1\r\nHost: x\r\n\r\n"), s.setblocking(False)
         selector.register(s, selectors.EVENT_READ)
         streams[s] = b""
 
@@ -214,12 +185,10 @@ def check_streams(window, port, problems):
         while time.time() < deadline:
             for key, _ in selector.select(0.05):
                 try:
-                    chunk = key.fileobj.recv(1 << 20)
+                    streams[key.fileobj] += (chunk := key.fileobj.recv(1 << 20))
+                    chunk or selector.unregister(key.fileobj)
                 except BlockingIOError:
-                    continue
-                if not chunk:
-                    selector.unregister(key.fileobj)
-                streams[key.fileobj] += chunk
+                    pass
 
     # The events received whole: each ends with a blank line.
     def states(data):
@@ -232,34 +201,28 @@ def check_streams(window, port, problems):
         found = states(next(iter(streams.values())))
         return found[-1] if found else None
     first = e2e.wait(latest, 10)["turn"]
-    delays = []
     for turn in range(20):
-        pressed = time.time()
         e2e.xdotool("key", "space")
-        if e2e.wait(lambda: (now := latest()) and now["phase"] == "countdown", 5):
-            delays.append(time.time() - pressed)
+        if not e2e.wait(lambda: (now := latest()) and now["phase"] == "countdown" and now["countdown"], 5):
+            problems.append("the countdown of turn %d never reached the streams" % (first + turn + 1))
         e2e.xdotool("key", "0" if turn % 2 else "1")
         if not e2e.wait(lambda: (now := latest()) and now["turn"] == first + turn + 1 and now["phase"] == "idle", 20):
             problems.append("turn %d of the streams was never recorded" % (first + turn + 1))
             break
     pump(2)
-    if exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] != 503:
+    if exchange(port, STATE)[0] != 503:
         problems.append("a newcomer to 200 event streams was not refused")
     received = [states(data) for data in streams.values()]
-    for stream in streams:
-        stream.close()
+    [stream.close() for stream in streams]
     turns = sorted({each["turn"] for each in received[0]}) if received[0] else []
     if turns != list(range(first, first + 21)):
         problems.append("the first stream saw turns %s, expected %d..%d" % (turns, first, first + 20))
     # The closed streams leave room once the program has seen them go.
-    answer = e2e.wait(lambda: exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] == 200 and state(port), 10)
+    answer = e2e.wait(lambda: exchange(port, STATE)[0] == 200 and state(port), 10)
     if not received[0] or received[0][-1] != answer:
         problems.append("the first stream's last state is not the state")
-    differing = sum(1 for each in received if each != received[0])
-    if differing:
+    if differing := sum(1 for each in received if each != received[0]):
         problems.append("%d of 200 streams received other states than the first" % differing)
-    print("each of 200 streams received %d states in 20 turns; the countdown reached the first stream %.0f ms "
-          "(median) after the key was sent" % (len(received[0]), 1000 * sorted(delays)[len(delays) // 2] if delays else -1))
 
 
 def main():
@@ -267,11 +230,11 @@ def main():
     if not shutil.which("chromium"):
         print("skipped: chromium is not installed")
         return 77
-    port = free_port()
-    window = ServedWindow(args, port)
-    problems = []
+    with socket.socket() as s:
+        port = s.bind(("127.0.0.1", 0)) or s.getsockname()[1]
+    window, problems = e2e.Window(args, options=["--serve", "127.0.0.1:%d" % port]), []
     try:
-        if not e2e.wait(lambda: exchange(port, b"GET /state.json HTTP/1.1\r\n\r\n")[0] == 200, 20):
+        if not e2e.wait(lambda: exchange(port, STATE)[0] == 200, 20):
             raise RuntimeError("the board is not served on port %d" % port)
         window.click(e2e.NOWHERE)
         e2e.xdotool("key", "--delay", 80, "1", "a", "2", "b", "3", "c", "4", "d", "sleep", 0.5)

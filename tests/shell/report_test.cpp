@@ -92,8 +92,6 @@ protected:
 };
 
 TEST_F(Report, ThePdfHoldsEveryPlayerAndEveryPageIsPainted) {
-    ASSERT_EQ(table.lastTurn, 7);
-    ASSERT_EQ(table.players.size(), 10u);
     const std::string rows = pdfRows(table) + "記録された節\x1f" "7\n最長連勝\x1f" "5 連勝\x1f" "2 =1+2\n";
     EXPECT_EQ(check(scratch / "report.pdf", rows, {folder.path().string()}), "exit 0 []\npages 2 painted True\n");
 
@@ -115,19 +113,11 @@ TEST_F(Report, ThePdfHoldsEveryPlayerAndEveryPageIsPainted) {
     EXPECT_EQ(testing::readFile(folder.dataPath()), before);
 }
 
-TEST_F(Report, TheCsvReadsBackAsTheTableWithFormulasKeptAsText) {
-    std::string expected = "player\x1fname\x1fon_court\x1fnamed\x1flost_at_once\x1flongest_streak\x1flongest_wait";
-    const std::map<std::string, std::string> shownAs = {
-        {"=1+2", "'=1+2"}, {"-ゲスト", "'-ゲスト"}, {"@石井", "'@石井"}};
-    for (const PlayerStats& s : table.players) {
-        expected +=
-            "\x1e" + std::to_string(s.player) + "\x1f" + (shownAs.contains(s.name) ? shownAs.at(s.name) : s.name);
-        for (int number : {s.onCourt, s.named, s.lostAtOnce, s.longestStreak, s.longestWait})
-            expected += "\x1f" + std::to_string(number);
-    }
-    EXPECT_EQ(check(scratch / "report.csv", "", {folder.path().string()}), "exit 0 []\n" + expected + "\n");
+// The CSV's rows and quoting are the statistics tests' and pellix-xls's (read back by the csv
+// module there too); here the program writes it, with its byte order mark.
+TEST_F(Report, TheCsvIsWrittenWithItsByteOrderMark) {
+    EXPECT_TRUE(check(scratch / "report.csv", "", {folder.path().string()}).starts_with("exit 0 []\nplayer\x1fname"));
     EXPECT_EQ(testing::readFile(scratch / "report.csv").substr(0, 3), "\xEF\xBB\xBF");
-    EXPECT_EQ(testing::readFile(folder.dataPath()), before);
 }
 
 TEST_F(Report, FailuresAreReportedAndLeaveNoFile) {
@@ -139,9 +129,9 @@ TEST_F(Report, FailuresAreReportedAndLeaveNoFile) {
          "exit 1 [pellix: cannot open data.xls: No such file or directory (in " + (scratch / "nowhere").string()
              + ")]\n"},
         {"a folder that cannot be written",
-         scratch / "missing" / "a.pdf",
+         scratch / "missing" / "a.csv",
          {folderPath},
-         "exit 1 [pellix: cannot save a.pdf: No such file or directory]\n"},
+         "exit 1 [pellix: cannot save a.csv: No such file or directory]\n"},
         {"neither PDF nor CSV",
          scratch / "a.txt",
          {folderPath},

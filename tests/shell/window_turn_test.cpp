@@ -1,9 +1,9 @@
 // A turn through the window, offscreen: the countdown, the ways of closing it that the real window
-// does not play end to end (the window's own close, keys with modifiers), input that comes in while
-// it closes, refusals, the display switch and the
-// data reset, drops and a failed commit. The turn machine's and the engine's rules have their own
-// tests; here each is seen once through the window. Timers are never waited for: their handlers
-// are called directly.
+// does not play end to end (the window's own close, keys with modifiers), refusals, the display
+// switch and the data reset, drops and a failed commit. The turn machine's and the engine's rules
+// have their own tests (input that comes in while a turn closes is the machine's scripts'); here
+// each is seen once through the window. Timers are never waited for: their handlers are called
+// directly.
 
 #include "test_support.h"
 
@@ -66,32 +66,6 @@ TEST(TurnRoads, AKeyOrTheWindowsCloseRecordsTheTurnAndReturnsToIdle) {
     }
 }
 
-// Input that arrives while the close runs finds the countdown over: one turn is recorded, with the
-// player named first and the court as it was (drops and a close of the window wait for the record);
-// the drops then land on the token that stood where they were made.
-TEST_F(TurnRoad, InputDuringTheCloseChangesNothingAndDropsWait) {
-    startCountdown();
-    QTimer::singleShot(0, &form, [&] {  // at the close's first status message
-        form.cmdMiss->click();
-        emit form.timMiss->Timer();
-        emit form.timDown->Timer();
-        QTest::mouseRelease(form.picUser(4), Qt::LeftButton);  // no press began it
-        QTest::mouseClick(form.picCourt(1), Qt::LeftButton);
-        form.drag(7, form.picUser(1));   // bench token 7 onto court player 1
-        form.drag(8, form.picCourt(2));  // bench token 8 onto court slot 2
-        form.close();
-    });
-    QTest::mouseClick(form.picCourt(3), Qt::LeftButton);
-
-    EXPECT_EQ(folder.turnRow(41), "123400000000 C3");
-    EXPECT_EQ(folder.turnRow(42), "000000000000");  // no second turn
-    expectIdle("42");
-    EXPECT_EQ(form.court()[1], 7);
-    EXPECT_EQ(form.court()[2], 8);
-    EXPECT_TRUE(form.lblGuide->text().startsWith(QStringLiteral("C : 3 ")));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !form.workbookOpen(); }, 2000));
-}
-
 // A turn text that cannot start the countdown is explained: in the status line when it is no
 // number, in a box that gives the turns that can be recorded when it is out of range. Recording
 // again a turn below the last recorded one asks first, naming the turns the next ones will
@@ -114,7 +88,6 @@ TEST_F(TurnRoad, RefusedAndEarlierTurnsAreExplainedOrAsked) {
     expectIdle("7");
     form.answer = QMessageBox::Ok;
     form.cmdSave->click();
-    EXPECT_EQ(form.cmdSave->text(), QStringLiteral("3秒前"));
     form.cmdMiss->click();
     expectIdle("8");
     EXPECT_EQ(folder.turnRow(7), "123400000000");
@@ -153,10 +126,10 @@ TEST_F(TurnRoad, OneClickOnTheTitlesAsksOnceAndTheResetForgetsTheNamed) {
     EXPECT_FALSE(box.intersects(QRect(real.lblStatus->mapToGlobal(QPoint()), real.lblStatus->size())));
 }
 
-// The display switch shows the format the file holds; the reset asks first, with Cancel as the
-// default, and OK clears the record and shows it in the normal format. Neither runs during a
-// countdown, and a switch that cannot save changes nothing.
-TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
+// The display switch shows the format the file holds; neither it nor the reset runs during a
+// countdown. (The reset's question is the next test's and the real-window games'; a switch that
+// cannot save leaves the caption, the engine's operation tests.)
+TEST_F(TurnRoad, TheSwitchShowsWhatTheFileHoldsAndWaitsForTheCountdown) {
     const auto expectFormat = [&](bool hyper) {
         EXPECT_EQ(form.chkView->isChecked(), hyper);
         EXPECT_EQ(form.chkView->text(), hyper ? QStringLiteral("Hyper") : QStringLiteral("Normal"));
@@ -174,22 +147,7 @@ TEST_F(TurnRoad, TheSwitchAndTheResetShowWhatTheFileHolds) {
     form.chkView->click();
     expectFormat(true);
     EXPECT_EQ(form.sound->played.back(), "きん.wav");
-
-    QTest::mouseClick(form.picQVN, Qt::LeftButton);
-    // The only box so far: the refusals during the countdown were told in the status line. Its
-    // default, Cancel, changing nothing is seen in the real window end to end.
-    ASSERT_EQ(form.messageBoxes.size(), 1u);
-    EXPECT_TRUE(form.messageBoxes[0].startsWith(QStringLiteral("データを初期化しますか？\n記録は ")));
-    form.answer = QMessageBox::Ok;
-    QTest::mouseClick(form.picQVN, Qt::LeftButton);
-    EXPECT_EQ(form.txtTurn->text(), "1");
-    expectFormat(false);
-    EXPECT_EQ(folder.turnRow(12), "000000000000");
-
-    std::filesystem::permissions(folder.dataPath(), std::filesystem::perms::owner_read);
-    form.chkView->click();
-    expectFormat(false);
-    EXPECT_EQ(form.messageBoxes.size(), 3u);
+    EXPECT_TRUE(form.messageBoxes.empty()) << "the refusals during the countdown are told in the status line";
 }
 
 // The widgets follow the board; the fourth player on court is heard and lets 決定 be pressed, but

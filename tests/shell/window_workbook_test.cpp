@@ -76,17 +76,15 @@ TEST(StartUp, AWorkbookThatCannotBeOpenedIsExplained) {
         EXPECT_EQ(form.lblStatus->text(), QStringLiteral(" Status : data.xls を直して、起動しなおしてください"));
         EXPECT_FALSE(form.courtPicture().isNull());
 
-        // Nothing that would write the workbook starts: each says why in one box.
+        // Nothing that would write the workbook starts: it says why in a box (that the turn, the
+        // steps and the operations are all refused is the turn machine's test).
         EXPECT_EQ(form.txtTurn->text(), QString());
         for (int k = 1; k <= 4; ++k) form.drag(k, form.picCourt(k));
         form.txtTurn->setText(QStringLiteral("5"));
         form.cmdSave->click();
-        form.cmdPrev->click();
-        form.cmdNext->click();
         form.chkView->click();
-        QTest::mouseClick(form.picQVN, Qt::LeftButton);
-        ASSERT_EQ(form.messageBoxes.size(), 6u);
-        for (std::size_t box = 1; box < 6; ++box)
+        ASSERT_EQ(form.messageBoxes.size(), 3u);
+        for (std::size_t box = 1; box < 3; ++box)
             EXPECT_TRUE(form.messageBoxes[box].startsWith(QStringLiteral("data.xls を開けなかったので"))) << box;
         EXPECT_EQ(form.cmdSave->text(), QStringLiteral("決定"));
         EXPECT_EQ(form.txtTurn->text(), QStringLiteral("5"));

@@ -6,10 +6,8 @@
 #include "score_test_support.h"
 
 #include "workbook/cell_map.h"
-#include "workbook/xl_app.h"
 
 #include <gtest/gtest.h>
-
 
 namespace pellix {
 namespace {
@@ -35,8 +33,6 @@ std::array<double, 13> bench(std::initializer_list<std::pair<int, double>> place
     return left;
 }
 
-using WindowStart = testing::ScoreFixture;
-
 std::vector<int> playersOf(const std::vector<BoardLine>& lines) {
     std::vector<int> players;
     for (const BoardLine& line : lines) players.push_back(line.player);
@@ -51,8 +47,6 @@ TEST(BoardOrder, OnCourtBySlotThenWhoComesOnNextThenTheBenchRow) {
         // player 1 one: 6 and 7 come on before him, in the order they stand on the bench.
         {"after two turns", evening(2, {"1234........", ".2341......."}), bench({{7, 100}, {6, 200}, {1, 50}}),
          {5, 2, 3, 4, 7, 6, 1}},
-        {"slots, not player numbers, order the court", evening(1, {"4312........"}), bench({}),
-         {3, 4, 2, 1, 5, 6, 7}},
         // B19 says turn 1: the second turn row is left over from before a step back.
         {"B19 ends the record", evening(1, {"1234........", ".2341......."}), bench({}), {1, 2, 3, 4, 5, 6, 7}},
     };
@@ -60,42 +54,6 @@ TEST(BoardOrder, OnCourtBySlotThenWhoComesOnNextThenTheBenchRow) {
         const xls::SheetShown sheet = sheetOf(record);
         EXPECT_EQ(playersOf(boardOrder(ShownRecord(sheet), left)), expected) << name;
     }
-}
-
-// The bench row read from the board: whoever stands on it, by his Left.
-TEST(BoardOrder, TheBenchRowIsReadFromTheBoard) {
-    Board board;
-    board.dropOnCourtSlot(2, 1);  // player 2 on court, placeholder 21 where he stood
-    std::array<double, 13> expected = bench({});
-    for (int player : {1, 3, 4, 5, 6, 7, 8, 9}) expected[player] = 120 + 1680 * (player - 1);
-    EXPECT_EQ(benchLeftOf(board), expected);
-}
-
-// Row addresses as the routines write them, either way round, and nothing else.
-TEST(XlApp, RowAddressesReadAsTheSheetNumbersThem) {
-    EXPECT_EQ(parseRowsAddress("2:14"), std::pair(2, 14));
-    EXPECT_EQ(parseRowsAddress("41:39"), std::pair(39, 41));
-    for (const char* bad : {"", "0", "2:", "x:3", "65537", "1:2:3"})
-        EXPECT_XLS_ERROR(parseRowsAddress(bad), std::string("\"") + bad + "\" is not a row address");
-}
-
-// At its start the window shows each player's picture that his cell names and the turn after B19.
-TEST_F(WindowStart, EveryPlayerGetsThePictureHisCellNames) {
-    edit([](XlApp& app) {
-        for (int player = 1; player <= cellmap::kPlayers; ++player)  // player 5 without one
-            app.cells(cellmap::pictureRow(player), cellmap::kPictureColumn)
-                .setValue(player == 5 ? "" : "p" + std::to_string(player));
-        app.cells(cellmap::kTurnRow, cellmap::kTurnColumn).setValue(41.0);
-    });
-    struct : testing::RecordingHost {
-        std::string pictures;
-        bool setTokenPicture(int, const std::filesystem::path& file) override {
-            return pictures += file.filename().string() + " ", true;
-        }
-    } pictured;
-    ScoreContext ctx{pictured, &xlApp, dataPath, board, 0};
-    LoadSheet(ctx);
-    EXPECT_EQ(pictured.pictures + pictured.turnText, "p1 p2 p3 p4 p6 p7 p8 p9 p10 p11 p12 42");
 }
 
 TEST(BoardOrder, LinesShowColumnDAsTheSheetShowsItWithItsFill) {
@@ -139,7 +97,6 @@ TEST(BoardState, FollowsTheWindowsPhaseCourtAndNamedPlayer) {
         for (int slot = 1; slot <= 4; ++slot)
             EXPECT_EQ(state.court[slot - 1], (CourtPlace{slot, players[slot - 1], nameOf(players[slot - 1])})) << slot;
         EXPECT_EQ(playersOf(state.standings), (std::vector<int>{5, 2, 3, 4, 6, 7, 1}));
-        EXPECT_EQ(state.titles, computeLiveTitles(ShownRecord(sheet)));
     }
 }
 

@@ -22,11 +22,11 @@ using Commit = testing::ScoreFixture;
 // Refused turns write nothing; a commit plays its sounds and relinks the view.
 TEST_F(Commit, RefusedTurnsWriteNothingAndACommitIsAnnounced) {
     const std::string before = testing::readFile(dataPath);
-    EXPECT_FALSE(commit(1));  // placeholders on the court
+    // Placeholders on the court: the window's drop test.
     court({3, 5, 7, 9});
     EXPECT_FALSE(commit(0));
     EXPECT_FALSE(commit(2061));
-    EXPECT_EQ(host.failures.size(), 3u);
+    EXPECT_EQ(host.failures.size(), 2u);
     EXPECT_EQ(testing::readFile(dataPath), before);
 
     host.clear();
@@ -96,30 +96,20 @@ TEST_F(Commit, RandomGamesAgreeWithASecondModel) {
                                int{(*orders)[player]}, saved.fill(player + 1, 2), saved.fill(player + 1, 4)),
                     model.expected(turn, player));
             }
-            // A turn recorded again keeps no mark of its first record (the slots are read below).
+            // A turn recorded again keeps neither the court nor the mark of its first record.
             for (const auto& [t, row] : model.rows)
                 for (int player = 1; player <= 12; ++player)
-                    EXPECT_EQ(saved.at(t + 40, cellmap::markColumn(player)),
-                              player == row[0] ? CellValue::ofText("C") : CellValue::empty())
+                    EXPECT_EQ(std::pair(saved.at(t + 40, cellmap::positionColumn(player)),
+                                        saved.at(t + 40, cellmap::markColumn(player))),
+                              std::pair(row[player] ? CellValue::ofNumber(row[player]) : CellValue::empty(),
+                                        player == row[0] ? CellValue::ofText("C") : CellValue::empty()))
                         << "turn " << t << " player " << player;
             EXPECT_EQ((*orders)[21], -1);  // the placeholders stand aside on the bench
         }
         ++turn;
     }
     EXPECT_EQ(host.benchSorts, 35);
-
-    // An independent reader sees the same record, up to the last turn in B19.
-    std::string expected = std::to_string(turn - 1) + "\n";
-    for (int t = 1; t < turn; ++t) {
-        for (int player = 1; player <= 12; ++player) expected += std::to_string(model.slot(t, player));
-        expected += "\n";
-    }
-    const std::string script =
-        "s = [s for s in b.sheets() if s.sheet_selected][0]\nlast = int(s.cell_value(18, 1))\nprint(last)\n"
-        "for t in range(1, last + 1):\n"
-        "    print(''.join(str(int(v)) if v != '' else '0' for v in s.row_values(t + 39, 9, 21)))\n";
-    EXPECT_EQ(testing::runPython("import xlrd\nb = xlrd.open_workbook('" + dataPath.string() + "')\n" + script),
-              expected);
+    // That an independent reader sees each turn as played is the real-window whole game's check.
 }
 
 // A turn recorded with the wrong name and corrected afterwards, turns later, leaves the workbook

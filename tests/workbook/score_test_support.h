@@ -45,11 +45,7 @@ public:
     bool setQvnPicture(const std::filesystem::path&) override { return true; }
     bool setCourtPicture(const std::filesystem::path&) override { return true; }
     void setPrizeCaption(const std::string&) override {}
-    void clear() {
-        statuses.clear();
-        sounds.clear();
-        failures.clear();
-    }
+    void clear() { statuses.clear(), sounds.clear(), failures.clear(); }
 };
 
 // Copies the sample workbook into the folder as data.xls and returns its path.
