@@ -134,6 +134,8 @@ SheetView::SheetView(QWidget* parent) : QTableView(parent) {
     // letters and no scroll bars of its own; it scrolls sideways with this one.
     kept_ = new QTableView(this);
     kept_->setObjectName(QStringLiteral("keptRows"));
+    // Opaque, so the turn rows beneath it are not painted only to be covered.
+    kept_->setAutoFillBackground(true);
     kept_->setModel(&model_);
     kept_->setSelectionModel(selectionModel());
     kept_->setFocusPolicy(Qt::NoFocus);

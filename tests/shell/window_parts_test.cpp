@@ -58,9 +58,12 @@ TEST(SheetView, TheStandingsStayInViewAboveTheTurnRows) {
     EXPECT_FALSE(kept->isVisible());  // at the top the rows are seen where they are
     view.scrollTo(view.sheetModel().index(5, 30));
     const int left = view.horizontalScrollBar()->value();
+    const QImage atTop = view.grab().toImage();
     view.bringRowIntoView(90);
 
     ASSERT_TRUE(kept->isVisible());
+    // Drawn as the rows were at the top, and nothing of the rows beneath shows through.
+    EXPECT_EQ(view.grab().toImage().copy(kept->geometry()), atTop.copy(kept->geometry()));
     const QRect turn = view.visualRect(view.sheetModel().index(89, 1));
     EXPECT_EQ(kept->geometry().top(), view.viewport()->y());
     EXPECT_EQ(kept->rowAt(0), 0);
